@@ -1,0 +1,14 @@
+// Builds the diagnostic line from the program title and hands it to the platform.
+#include "app/debug_log.h"
+
+#include "app/story_state.h"
+
+void DebugLog(std::string_view message) {
+  std::string line;
+  line.reserve(Story.Title.length() + message.size() + 3);
+  line += '[';
+  line += Story.Title.view();
+  line += "] ";
+  line += message;
+  WriteDebugOutput(line);
+}

@@ -1,0 +1,12 @@
+// Diagnostic lines: "[" + Title + "] " + message, on the platform's debug channel.
+// Windows: OutputDebugStringA, no line end added. POSIX: one line on standard
+// error, which nothing else in the program writes to.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+void DebugLog(std::string_view message);
+
+// The platform half: hands one finished line to the debug channel.
+void WriteDebugOutput(const std::string& line);

@@ -1,0 +1,12 @@
+// Storage of the state record.
+#include "app/story_state.h"
+
+#include <cstring>
+#include <type_traits>
+
+static_assert(std::is_trivially_copyable_v<StoryState>,
+              "StoryState must stay plain data: it is zero-filled, never constructed");
+
+StoryState Story;
+
+void ClearStoryState() { std::memset(&Story, 0, sizeof Story); }

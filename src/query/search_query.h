@@ -1,0 +1,4 @@
+// The third stage: chooses the search words and builds the search URL.
+#pragma once
+
+void DLFControl();

@@ -1,0 +1,24 @@
+// Fetches a URL into a file, synchronously: one result, 0 when the file now holds
+// the page. One implementation per platform (url_download_curl.cpp,
+// url_download_win32.cpp).
+//
+// On the wire every byte that cannot stand in a URL is percent-encoded (the
+// caller's URL may hold literal spaces). HTTP statuses of 400 and more fail;
+// only http and https, at most 5 redirects, bodies over 8 MiB are refused. The
+// page goes to a temporary file beside `path` and replaces `path` only when
+// complete, so a failed download leaves the earlier file untouched.
+#pragma once
+
+#include <string_view>
+
+struct DownloadLimits {
+  int connectTimeoutMs = 15'000;
+  int totalTimeoutMs = 60'000;
+  long long maxBodyBytes = 8LL * 1024 * 1024;
+  int maxRedirects = 5;
+};
+
+// The limits in force; tests shorten the time-outs.
+DownloadLimits& CurrentDownloadLimits();
+
+int UrlDownloadToFile(std::string_view url, std::string_view path);

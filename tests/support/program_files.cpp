@@ -1,0 +1,35 @@
+// Reads and writes files in the test executable's folder with the standard library,
+// independently of the text file layer under test.
+#include "support/program_files.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "text/os_file.h"
+
+std::string ProgramFolder() {
+  const std::filesystem::path exe = std::filesystem::path(OsExecutablePath());
+  std::string folder = exe.parent_path().string();
+  folder += OsPathSeparator();
+  return folder;
+}
+
+void WriteProgramFile(const std::string& name, const std::string& bytes) {
+  std::ofstream out(ProgramFolder() + name, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string ReadProgramFile(const std::string& name) {
+  std::ifstream in(ProgramFolder() + name, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool ProgramFileExists(const std::string& name) {
+  return std::filesystem::exists(ProgramFolder() + name);
+}
+
+void RemoveProgramFile(const std::string& name) {
+  std::error_code ignored;
+  std::filesystem::remove(ProgramFolder() + name, ignored);
+}
