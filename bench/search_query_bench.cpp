@@ -1,0 +1,128 @@
+// Query time of the search service's core: decoding, index search and page
+// rendering, on the shipped corpus and on a ~10 MB corpus generated here.
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "corpus_index.h"
+#include "query_decode.h"
+#include "result_page.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using talewick::search::CorpusIndex;
+
+constexpr const char* kSite = "talewick.org";
+
+// Writes about `bytes` of made-up sentences under DIR/talewick.org/ in files of
+// 256 KB. Word choice is skewed so that a few words are very common, as in prose.
+void WriteGeneratedCorpus(const fs::path& dir, std::size_t bytes) {
+  static const std::vector<std::string> kCommon = {"the", "a",  "and", "of", "in",   "to",
+                                                   "she", "he", "was", "it", "said", "that"};
+  static const std::vector<std::string> kOther = {
+      "cat",     "old",   "man",     "once",   "upon",   "time",   "river",  "house", "door",
+      "window",  "night", "morning", "garden", "road",   "king",   "child",  "bread", "lamp",
+      "stone",   "quiet", "little",  "green",  "walked", "looked", "opened", "found", "slept",
+      "carried", "under", "over",    "behind", "across", "winter", "summer", "wind",  "rain"};
+  std::mt19937 rng(12345);
+  std::geometric_distribution<std::size_t> skew(0.15);
+  fs::create_directories(dir / kSite);
+  std::size_t written = 0;
+  for (int file = 0; written < bytes; ++file) {
+    std::ofstream out(dir / kSite / ("generated_" + std::to_string(file) + ".txt"));
+    std::string text;
+    while (text.size() < 256 * 1024) {
+      const std::size_t words = 6 + rng() % 14;
+      for (std::size_t w = 0; w < words; ++w) {
+        const bool common = rng() % 3 == 0;
+        const auto& list = common ? kCommon : kOther;
+        std::string word = list[skew(rng) % list.size()];
+        if (w == 0) word[0] = static_cast<char>(word[0] - 'a' + 'A');
+        text += word;
+        text += w + 1 == words ? ". " : " ";
+      }
+      if (rng() % 8 == 0) text += "\n";
+    }
+    out << text;
+    written += text.size();
+  }
+}
+
+struct Corpus {
+  CorpusIndex index;
+  std::size_t bytes = 0;
+};
+
+const Corpus& ShippedCorpus() {
+  static const std::unique_ptr<Corpus> corpus = [] {
+    auto c = std::make_unique<Corpus>();
+    c->bytes = talewick::search::LoadCorpusFolder(TALEWICK_CORPUS_DIR, c->index).bytes;
+    return c;
+  }();
+  return *corpus;
+}
+
+const Corpus& GeneratedCorpus() {
+  static const std::unique_ptr<Corpus> corpus = [] {
+    const fs::path dir = fs::temp_directory_path() / "talewick_bench_corpus";
+    fs::remove_all(dir);
+    WriteGeneratedCorpus(dir, 10 * 1024 * 1024);
+    auto c = std::make_unique<Corpus>();
+    c->bytes = talewick::search::LoadCorpusFolder(dir, c->index).bytes;
+    fs::remove_all(dir);
+    return c;
+  }();
+  return *corpus;
+}
+
+// One whole query as the service runs it: the raw query string in, the page out.
+void RunQuery(benchmark::State& state, const Corpus& corpus, const std::string& words) {
+  if (corpus.bytes == 0) {
+    state.SkipWithError("corpus is empty");
+    return;
+  }
+  std::string raw = "hl=en&q=";
+  for (const char c : words) raw += c == ' ' ? std::string("%20") : std::string(1, c);
+  raw += "+site%3Atalewick.org&btnG=Google+Search&meta=";
+  std::size_t results = 0;
+  for (auto _ : state) {
+    const auto parsed = talewick::search::ParseSearchQuery(raw);
+    const auto hits = corpus.index.Search(parsed.terms.site, parsed.terms.words, 100);
+    const std::string page = talewick::search::RenderResultPage(parsed.q, hits);
+    benchmark::DoNotOptimize(page.data());
+    results = hits.size();
+  }
+  state.counters["results"] = static_cast<double>(results);
+  state.counters["corpus_MB"] = static_cast<double>(corpus.bytes) / (1024.0 * 1024.0);
+}
+
+const std::vector<std::string> kQueries = {"the cat",       "once upon a time", "the old man",
+                                           "of the",        "she said",         "the cat was",
+                                           "cat the river", "unicornish words"};
+
+void BM_ShippedCorpus(benchmark::State& state) {
+  RunQuery(state, ShippedCorpus(), kQueries[static_cast<std::size_t>(state.range(0))]);
+  state.SetLabel(kQueries[static_cast<std::size_t>(state.range(0))]);
+}
+
+void BM_GeneratedCorpus10MB(benchmark::State& state) {
+  RunQuery(state, GeneratedCorpus(), kQueries[static_cast<std::size_t>(state.range(0))]);
+  state.SetLabel(kQueries[static_cast<std::size_t>(state.range(0))]);
+}
+
+BENCHMARK(BM_ShippedCorpus)
+    ->DenseRange(0, static_cast<int>(kQueries.size()) - 1)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_GeneratedCorpus10MB)
+    ->DenseRange(0, static_cast<int>(kQueries.size()) - 1)
+    ->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

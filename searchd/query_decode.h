@@ -1,0 +1,41 @@
+// Reads the query string of a search request the way a browser encodes a form
+// (%XX escapes, '+' for space) and splits the q value into phrase words and a site.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace talewick::search {
+
+// Longest raw query string served. The program sends a handful of words; anything
+// far longer is a broken or hostile client and is refused rather than searched.
+inline constexpr std::size_t kMaxQueryBytes = 2048;
+
+// Decodes one form field: "%XX" becomes that byte and '+' a space. Returns nothing
+// for a cut or non-hex escape, for raw bytes that a URL cannot carry, and for a
+// result holding control bytes or bytes that are not valid UTF-8.
+std::optional<std::string> DecodeFormValue(std::string_view raw);
+
+struct SearchTerms {
+  std::vector<std::string> words;  // lower-case, in query order
+  std::string site;                // lower-case; empty when the query names no site
+};
+
+// Splits a decoded q value such as "The Cat site:Talewick.org" into its words and
+// the domain of its "site:" term (the last one wins when there are several).
+SearchTerms ParseSearchTerms(std::string_view q);
+
+struct QueryParseResult {
+  bool ok = false;
+  std::string error;  // why the request is refused, when !ok
+  std::string q;      // the decoded q value
+  SearchTerms terms;
+};
+
+// Parses the raw query string of a search request (the part after '?'). Every
+// field must decode; the q field must be present.
+QueryParseResult ParseSearchQuery(std::string_view raw_query);
+
+}  // namespace talewick::search

@@ -1,0 +1,31 @@
+// The HTML result page of the search service. Each result is a title line and a
+// snippet line; the snippet line holds the whole sentence and nothing after its
+// final stop, with every occurrence of the query phrase inside <b> and </b>.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "corpus_index.h"
+
+namespace talewick::search {
+
+// Escapes '&', '<' and '>' for HTML text. Quotes stay as they are: a reader that
+// collects the letters after a highlight would take "quot" for a word.
+std::string EscapeHtmlText(std::string_view text);
+
+// Escapes text for a double-quoted attribute value ('"' as well).
+std::string EscapeHtmlAttribute(std::string_view text);
+
+// The snippet of one hit: the escaped sentence with its matches in <b></b>.
+std::string HighlightSnippet(const SearchHit& hit);
+
+// The whole page for the decoded query text `q` and its hits (none for a query
+// without results, which still gives a normal page).
+std::string RenderResultPage(std::string_view q, const std::vector<SearchHit>& hits);
+
+// A short page for refused requests.
+std::string RenderErrorPage(int status, std::string_view reason);
+
+}  // namespace talewick::search
