@@ -11,7 +11,8 @@ static std::string EnvironmentOr(const char* name, const char* fallback) {
 
 std::string SearchUrlPrefixText() {
   std::string host = EnvironmentOr("TALEWICK_SEARCH_HOST", kDefaultSearchHost);
-  while (!host.empty() && host.back() == '/') host.pop_back();  // "http://h:1/" reads as "http://h:1"
+  while (!host.empty() && host.back() == '/')
+    host.pop_back();  // "http://h:1/" reads as "http://h:1"
   return host + "/search?hl=en&q=";
 }
 

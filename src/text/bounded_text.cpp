@@ -23,7 +23,8 @@ void TextOverwriteBytes(char* bytes, int capacity, int start, int count, std::st
   const int written = std::min(count, sourceLength);
   // The region may run past the capacity: keep what fits, at a character boundary.
   const int room = capacity - (start - 1);
-  const int kept = written <= room ? written : CharacterBoundaryCut(source.substr(0, written), room);
+  const int kept =
+      written <= room ? written : CharacterBoundaryCut(source.substr(0, written), room);
   std::memmove(bytes + start - 1, source.data(), static_cast<size_t>(kept));
   int newLength = length;
   if (sourceLength < count) {
@@ -49,7 +50,9 @@ unsigned char CharAt(std::string_view text, int position) {
   return static_cast<unsigned char>(text[static_cast<size_t>(position)]);
 }
 
-int CharCode(std::string_view text) { return text.empty() ? 0 : static_cast<unsigned char>(text[0]); }
+int CharCode(std::string_view text) {
+  return text.empty() ? 0 : static_cast<unsigned char>(text[0]);
+}
 
 int TextFind(std::string_view text, std::string_view pattern, int start) {
   if (start < 1) start = 1;

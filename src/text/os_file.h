@@ -17,8 +17,8 @@ enum class OsOpenMode { kRead, kWrite, kAppend };
 // What identifies a version of a file's contents.
 struct OsFileStamp {
   int64_t size;
-  int64_t modified;  // platform time units; only compared for equality
-  uint64_t identity; // inode number or file index; 0 when unknown
+  int64_t modified;   // platform time units; only compared for equality
+  uint64_t identity;  // inode number or file index; 0 when unknown
   bool operator==(const OsFileStamp&) const = default;
 };
 

@@ -19,10 +19,10 @@ inline constexpr int kTextFileBlock = 64 * 1024;
 struct TextFile {
   OsFileHandle handle;
   bool open;
-  bool readFailed;           // a platform read failed: treated as the end of the file
-  int64_t blockOffset;       // file offset of block[0]
-  int32_t blockFill;         // bytes valid in block
-  int32_t blockPos;          // next unconsumed byte in block
+  bool readFailed;      // a platform read failed: treated as the end of the file
+  int64_t blockOffset;  // file offset of block[0]
+  int32_t blockFill;    // bytes valid in block
+  int32_t blockPos;     // next unconsumed byte in block
   char block[kTextFileBlock];
 };
 

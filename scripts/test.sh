@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds both programs (native Linux and the MinGW-w64
+# cross build) with warnings as errors, checks the formatting, and runs every
+# test: the native suite, then the Windows suite under Wine.
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+
+bash scripts/install-deps.sh
+
+echo "== formatting"
+bash scripts/check-format.sh
+
+echo "== build: linux"
+cmake --preset linux -DTALEWICK_WERROR=ON
+cmake --build --preset linux -j"$(nproc)"
+
+echo "== build: windows"
+cmake --preset windows -DTALEWICK_WERROR=ON
+cmake --build --preset windows -j"$(nproc)"
+
+echo "== tests: linux"
+ctest --preset linux -j2
+
+echo "== tests: windows (under Wine)"
+ctest --preset windows
