@@ -3,6 +3,12 @@
 
 #include "app/story_state.h"
 
+namespace {
+void (*debugLogObserver)(const std::string&) = nullptr;
+}  // namespace
+
+void SetDebugLogObserver(void (*observer)(const std::string& line)) { debugLogObserver = observer; }
+
 void DebugLog(std::string_view message) {
   std::string line;
   line.reserve(Story.Title.length() + message.size() + 3);
@@ -11,4 +17,5 @@ void DebugLog(std::string_view message) {
   line += "] ";
   line += message;
   WriteDebugOutput(line);
+  if (debugLogObserver != nullptr) debugLogObserver(line);
 }

@@ -10,3 +10,6 @@ void DebugLog(std::string_view message);
 
 // The platform half: hands one finished line to the debug channel.
 void WriteDebugOutput(const std::string& line);
+
+// Test hook: when set, also receives every finished line (nullptr turns it off).
+void SetDebugLogObserver(void (*observer)(const std::string& line));
