@@ -141,7 +141,7 @@ int main(int argc, char** argv) {
   httplib::Server server;
   server.set_read_timeout(5, 0);
   server.set_write_timeout(5, 0);
-  server.set_payload_max_length(64 * 1024);
+  server.set_payload_max_length(size_t{64} * 1024);
   server.set_pre_routing_handler([](const httplib::Request&, httplib::Response&) {
     request_start = std::chrono::steady_clock::now();
     request_started = true;
