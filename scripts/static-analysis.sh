@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# clang-tidy and cppcheck over the project's own sources (src/, searchd/, fuzz/),
+# using the compile commands of a Linux build. Win32 files are left out: they
+# cannot be analysed with the host's headers. Exits non-zero on any finding.
+# Usage: scripts/static-analysis.sh [build-folder]   (default build/harden-linux)
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+build=${1:-build/harden-linux}
+jobs=${ANALYSIS_JOBS:-2}
+
+if [ ! -f "$build/compile_commands.json" ]; then
+  cmake --preset linux -B "$build" -DTALEWICK_WERROR=ON -DTALEWICK_BUILD_SEARCHD=ON >/dev/null
+fi
+
+# The project's own translation units, as the build compiles them.
+mapfile -t sources < <(python3 - "$build/compile_commands.json" <<'PY'
+import json, os, re, sys
+root = os.getcwd() + "/"
+seen = set()
+for entry in json.load(open(sys.argv[1])):
+    path = os.path.normpath(os.path.join(entry["directory"], entry["file"]))
+    rel = path[len(root):] if path.startswith(root) else None
+    if rel is None or not re.match(r"(src|searchd|fuzz)/", rel):
+        continue
+    if rel.endswith("_win32.cpp") or rel in seen:
+        continue
+    seen.add(rel)
+    print(rel)
+PY
+)
+[ ${#sources[@]} -gt 0 ] || { echo "static-analysis: no sources found in $build" >&2; exit 1; }
+echo "static analysis of ${#sources[@]} files"
+
+status=0
+echo "== clang-tidy"
+if ! printf '%s\n' "${sources[@]}" |
+  xargs -P "$jobs" -n 4 clang-tidy -p "$build" --quiet 2>/dev/null >"$build/clang-tidy.log"; then
+  status=1
+fi
+if grep -E '(warning|error):' "$build/clang-tidy.log"; then status=1; fi
+
+echo "== cppcheck"
+if ! cppcheck --quiet --enable=warning,performance,portability,style --inline-suppr \
+  --std=c++20 --language=c++ --error-exitcode=1 -j "$jobs" \
+  --suppressions-list=scripts/cppcheck-suppressions.txt \
+  -I src -I searchd "${sources[@]}"; then
+  status=1
+fi
+
+[ $status -eq 0 ] && echo "static analysis: clean"
+exit $status
