@@ -1,3 +1,57 @@
-// Placeholder so the tree builds; the real implementation replaces this file.
+// The third stage: the search words (the last three accepted words, or the whole
+// lower-cased input when fewer than two were accepted), the search URL around
+// them and the file the download writes.
 #include "query/search_query.h"
-void DLFControl() {}
+
+#include <algorithm>
+#include <string>
+
+#include "app/debug_log.h"
+#include "app/story_state.h"
+
+namespace {
+
+// The last three accepted words joined by single spaces. With two accepted words
+// the first of the three slots is slot 0, which is always empty; the trims remove
+// the space it leaves.
+void UseAcceptedWords(BoundedText& scratch) {
+  // WordCount never passes the table; the clamp keeps the slots read inside it.
+  const int next = std::clamp(Story.WordCount, 3, kWordTableSlots);
+  std::string joined = TextJoin(Story.SearchWords, TextTrimLeft(Story.InputWords[next - 3]));
+  joined = TextJoin(joined, " ");
+  joined = TextJoin(joined, TextTrimLeft(Story.InputWords[next - 2]));
+  joined = TextJoin(joined, " ");
+  joined = TextJoin(joined, TextTrimLeft(Story.InputWords[next - 1]));
+  TextCopy(Story.SearchWords, joined);
+  TextCopy(scratch, TextLower(Story.SearchWords));
+  TextCopy(Story.SearchWords, TextTrimRight(scratch));
+  TextCopy(scratch, TextTrimLeft(Story.SearchWords));
+  TextCopy(Story.SearchWords, scratch);
+}
+
+// Fewer than two accepted words: the lower-cased input, rejected words and inner
+// runs of spaces included.
+void UseWholeInput(BoundedText& scratch) {
+  TextCopy(scratch, TextTrimRight(Story.LoweredInput));
+  TextCopy(Story.SearchWords, TextTrimLeft(scratch));
+}
+
+}  // namespace
+
+void DLFControl() {
+  BoundedText scratch{};
+  DebugLog("DLFControl");
+  TextCopy(Story.SearchWords, "");
+  if (Story.WordCount > 2) {
+    UseAcceptedWords(scratch);
+  } else {
+    UseWholeInput(scratch);
+  }
+  DebugLog(TextJoin("SearchWords: ", Story.SearchWords));
+  // Nothing is escaped: the download layer takes the literal spaces.
+  TextCopy(Story.SearchUrl,
+           TextJoin(TextJoin(Story.SearchUrlPrefix, Story.SearchWords), Story.SearchUrlSuffix));
+  TextCopy(Story.DownloadTarget, Story.ResultPagePath);
+  DebugLog(TextJoin("SearchString: ", Story.SearchUrl));
+  DebugLog(TextJoin("DownloadFile: ", Story.DownloadTarget));
+}

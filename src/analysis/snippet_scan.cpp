@@ -1,0 +1,96 @@
+// Snippet scanning. A page line can hold up to a million bytes, so its length is
+// taken once per line and every search and walk works on a view of that known
+// length; masking an occurrence with "*"s keeps the length unchanged.
+#include "analysis/snippet_scan.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "app/debug_log.h"
+#include "app/story_state.h"
+
+namespace {
+
+// The walk looks at k = 0..200 characters from the second one after the
+// occurrence; only k = 0..198 can be collected.
+constexpr int kLastWalkStep = 200;
+constexpr int kLastCollectedStep = 198;
+constexpr int kShortestCandidate = 3;
+
+bool IsCollected(unsigned char c) { return (c >= 'a' && c <= 'z') || c == ' '; }
+
+}  // namespace
+
+std::string HighlightPattern(std::string_view searchWords) {
+  return TextJoin(TextJoin("<b>", TextLower(searchWords)), "</b>");
+}
+
+std::string WalkSnippet(std::string_view line, int p, int patternLength, bool& inTag) {
+  std::string candidate;
+  const long long length = TextLength(line);
+  for (int k = 0; k <= kLastWalkStep; ++k) {
+    // 0-based index of the k-th examined character; the one right after the
+    // occurrence (index p + P - 1) is never examined.
+    const long long at = static_cast<long long>(p) + patternLength + k;
+    if (at >= length) break;
+    const unsigned char c = CharAt(line, static_cast<int>(at));
+    bool stop = false;
+    if (k >= 1) {
+      if (c == '<') inTag = true;
+      if (c == '>') inTag = false;
+      if (c == '.') stop = true;
+    }
+    if (k <= kLastCollectedStep && !inTag && IsCollected(c)) candidate += static_cast<char>(c);
+    if (stop) break;
+  }
+  return candidate;
+}
+
+void OfferCandidate(CandidateTable& table, std::string candidate) {
+  if (candidate.empty() || candidate == " ") return;
+  DebugLog("message...SecondPartDLF");
+  DebugLog(candidate);
+  const int nbsp = TextFind(candidate, "nbsp", 1);
+  if (nbsp > 0)
+    candidate = TextJoin(TextLeft(candidate, nbsp - 1), TextMid(candidate, nbsp + 4, -1));
+  if (TextLength(candidate) < kShortestCandidate) return;
+  CountCandidate(table, candidate);
+}
+
+void ScanLineText(std::string_view pattern, bool& inTag, CandidateTable& table) {
+  char* bytes = Story.LineText.bytes;
+  const std::string_view line(bytes, std::strlen(bytes));  // sees the masks written below
+  const int patternLength = TextLength(pattern);
+  int searchFrom = 1;
+  for (int pass = 0; pass < kMaxOccurrencesPerLine; ++pass) {
+    const int p = TextFind(line, pattern, searchFrom);
+    if (p == 0) return;
+    // The mask has the pattern's length and lies inside the line: the length stays.
+    std::memset(bytes + p - 1, '*', static_cast<size_t>(patternLength));
+    // Every search conceptually starts at position 1. Nothing before p matched,
+    // and a match created by the mask must overlap it, so searching from
+    // p - P + 1 finds the same occurrence without rescanning the line.
+    searchFrom = std::max(1, p - patternLength + 1);
+    OfferCandidate(table, WalkSnippet(line, p, patternLength, inTag));
+  }
+}
+
+void ScanResultPage(CandidateTable& table) {
+  // The search uses the whole pattern; SearchWords keeps what fits of it.
+  const std::string pattern = HighlightPattern(Story.SearchWords);
+  TextCopy(Story.SearchWords, pattern);
+  ClearCandidates(table);
+  bool inTag = false;  // cleared once per page, not per line or occurrence
+  DebugLog(TextJoin("message...SecondPartDLF...SearchWords: ", pattern));
+
+  if (FileOpen(Story.PageFile, Story.ResultPagePath, "r") != 0) {
+    DebugLog("error...SecondPartDLF: Unable to open file to search ");
+    return;
+  }
+  do {
+    FileReadLine(Story.PageFile, Story.LineBuffer);
+    TextCopy(Story.LineText, TextLower(Story.LineBuffer));
+    ScanLineText(pattern, inTag, table);
+  } while (!FileAtEnd(Story.PageFile));
+  FileClose(Story.PageFile);
+}
