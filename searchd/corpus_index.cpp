@@ -14,12 +14,8 @@ namespace {
 bool IsSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
 }
-bool IsStop(char c) {
-  return c == '.' || c == '!' || c == '?';
-}
-bool IsCloser(char c) {
-  return c == '"' || c == '\'' || c == ')' || c == ']';
-}
+bool IsStop(char c) { return c == '.' || c == '!' || c == '?'; }
+bool IsCloser(char c) { return c == '"' || c == '\'' || c == ')' || c == ']'; }
 
 class SentenceBuilder {
  public:

@@ -15,9 +15,7 @@ int HexValue(char c) {
 }
 
 // Printable ASCII other than space: what may stand unescaped in a request target.
-bool IsUrlByte(unsigned char c) {
-  return c > 0x20 && c < 0x7f;
-}
+bool IsUrlByte(unsigned char c) { return c > 0x20 && c < 0x7f; }
 
 // Checks UTF-8 structure (no overlong or surrogate checks: the text is only
 // searched and echoed escaped, so only stray and cut sequences matter) and

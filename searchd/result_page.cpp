@@ -36,13 +36,9 @@ std::string Escape(std::string_view text, bool quotes) {
 
 }  // namespace
 
-std::string EscapeHtmlText(std::string_view text) {
-  return Escape(text, false);
-}
+std::string EscapeHtmlText(std::string_view text) { return Escape(text, false); }
 
-std::string EscapeHtmlAttribute(std::string_view text) {
-  return Escape(text, true);
-}
+std::string EscapeHtmlAttribute(std::string_view text) { return Escape(text, true); }
 
 std::string HighlightSnippet(const SearchHit& hit) {
   std::string out;
