@@ -1,0 +1,8 @@
+// The program's icon as PNG bytes, compiled into the executable from
+// assets/talewick.png. The size is 0 when the PNG was missing at build time.
+#pragma once
+
+#include <cstddef>
+
+extern const unsigned char kEmbeddedIconPng[];
+extern const std::size_t kEmbeddedIconPngSize;

@@ -1,0 +1,485 @@
+// The window layer on GTK 3: the main window with its controls in a fixed
+// layout, the cycle timer as a GLib timeout, event pumping and the message box.
+// It only translates: close requests, button clicks, Enter in the input box and
+// timer ticks become WindowEvent records for the one handler.
+#include <gtk/gtk.h>
+
+#include <algorithm>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "app/embedded_icon.h"
+#include "app/window_layer.h"
+
+WindowEventRecord WindowEvent;
+
+namespace {
+
+constexpr uint32_t kSizingBorderFlag = 0x40000;
+// A timer of 0 ms would starve the loop; the platform's own minimum is 10 ms.
+constexpr int kMinimumTimerMs = 10;
+// PumpEvents(0) handles what is pending; this bound keeps an endless stream of
+// ready sources (animations) from holding it forever.
+constexpr int kMaxPendingRounds = 10'000;
+
+// Buttons of 20 pixels' height need the theme's padding and minimum sizes off.
+constexpr const char* kCompactButtonCss =
+    "button.talewick-button { min-height: 0; min-width: 0; padding: 0 2px; }";
+
+struct WidgetDestroyer {
+  void operator()(GtkWidget* widget) const { gtk_widget_destroy(widget); }
+};
+using OwnedWidget = std::unique_ptr<GtkWidget, WidgetDestroyer>;
+
+struct ObjectUnref {
+  void operator()(gpointer object) const { g_object_unref(object); }
+};
+template <typename T>
+using OwnedObject = std::unique_ptr<T, ObjectUnref>;
+
+struct GFreeDeleter {
+  void operator()(gchar* text) const { g_free(text); }
+};
+using OwnedText = std::unique_ptr<gchar, GFreeDeleter>;
+
+struct GtkControl {
+  int kind = 0;
+  GtkWidget* outer = nullptr;     // the widget placed in the layout
+  GtkWidget* inner = nullptr;     // the widget that holds the text or takes the keys
+  GtkListStore* lines = nullptr;  // list boxes; owned by the tree view
+  std::string statusText;         // status bars
+  bool notifyTab = false;
+  bool notifyEnter = false;
+};
+
+struct GtkLayer {
+  OwnedWidget window;
+  GtkWidget* fixed = nullptr;
+  int clientWidth = 0;
+  int clientHeight = 0;
+  WindowHandler handler = nullptr;
+  std::map<int, GtkControl> controls;
+  std::map<int, guint> timers;  // timer id -> GLib source id
+};
+
+GtkLayer& Layer() {
+  static GtkLayer layer;
+  return layer;
+}
+
+GtkControl* FindControl(int id) {
+  GtkLayer& layer = Layer();
+  if (!layer.window) return nullptr;
+  auto found = layer.controls.find(id);
+  return found == layer.controls.end() ? nullptr : &found->second;
+}
+
+// GTK takes UTF-8 only; anything else is shown with replacement characters.
+std::string ValidUtf8(std::string_view text) {
+  const OwnedText valid(g_utf8_make_valid(text.data(), static_cast<gssize>(text.size())));
+  return std::string(valid.get());
+}
+
+// --- keeping standard error for the diagnostic lines ------------------------
+
+void DropLogMessage(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
+GLogWriterOutput DropStructuredLog(GLogLevelFlags, const GLogField*, gsize, gpointer) {
+  return G_LOG_WRITER_HANDLED;
+}
+void DropPrint(const gchar*) {}
+
+// Standard error carries nothing but DebugLog lines, so the toolkit's own
+// warnings and messages are dropped before the toolkit starts.
+void SilenceToolkitMessages() {
+  g_log_set_writer_func(DropStructuredLog, nullptr, nullptr);
+  g_log_set_default_handler(DropLogMessage, nullptr);
+  g_set_printerr_handler(DropPrint);
+  g_set_print_handler(DropPrint);
+}
+
+bool StartToolkit() {
+  static const bool ready = [] {
+    SilenceToolkitMessages();
+    g_set_prgname("talewick");
+    g_set_application_name("Talewick");
+    return gtk_init_check(nullptr, nullptr) != FALSE;
+  }();
+  return ready;
+}
+
+void InstallCompactButtonStyle() {
+  const OwnedObject<GtkCssProvider> css(gtk_css_provider_new());
+  gtk_css_provider_load_from_data(css.get(), kCompactButtonCss, -1, nullptr);
+  gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(css.get()),
+                                            GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+}
+
+void ApplyEmbeddedIcon(GtkWindow* window) {
+  if (kEmbeddedIconPngSize == 0) return;
+  const OwnedObject<GdkPixbufLoader> loader(gdk_pixbuf_loader_new());
+  const bool written =
+      gdk_pixbuf_loader_write(loader.get(), kEmbeddedIconPng, kEmbeddedIconPngSize, nullptr);
+  // Closed in every case: an unclosed loader complains when it is released.
+  const bool closed = gdk_pixbuf_loader_close(loader.get(), nullptr);
+  GdkPixbuf* icon = written && closed ? gdk_pixbuf_loader_get_pixbuf(loader.get()) : nullptr;
+  if (icon != nullptr) gtk_window_set_icon(window, icon);
+}
+
+// --- events to the handler ---------------------------------------------------
+
+// The outer event's record is kept across the call, so an event handled inside
+// another handler (a pump or a message box) leaves the outer one unchanged.
+void DeliverToHandler(const WindowEventRecord& event) {
+  const WindowHandler handler = Layer().handler;
+  if (handler == nullptr) return;
+  const WindowEventRecord saved = WindowEvent;
+  WindowEvent = event;
+  handler();
+  WindowEvent = saved;
+}
+
+void DeliverClose() {
+  WindowEventRecord event = WindowEvent;
+  event.EventCode = kCloseEvent;
+  event.Message = kCloseEvent;
+  DeliverToHandler(event);
+}
+
+void DeliverCommand(int controlId, int32_t notifyCode, GtkWidget* sender) {
+  WindowEventRecord event = WindowEvent;
+  event.EventCode = kCommandEvent;
+  event.Message = kCommandEvent;
+  event.ControlId = controlId;
+  event.NotifyCode = notifyCode;
+  // Shaped like a control's command: id in the low word, code in the high word.
+  event.WordParam = (static_cast<uintptr_t>(controlId) & 0xFFFF) |
+                    ((static_cast<uintptr_t>(notifyCode) & 0xFFFF) << 16);
+  event.LongParam = reinterpret_cast<intptr_t>(sender);
+  DeliverToHandler(event);
+}
+
+gboolean OnWindowDeleteEvent(GtkWidget*, GdkEvent*, gpointer) {
+  DeliverClose();
+  return TRUE;  // a close request never destroys the window
+}
+
+bool IsTabKey(guint key) {
+  return key == GDK_KEY_Tab || key == GDK_KEY_KP_Tab || key == GDK_KEY_ISO_Left_Tab;
+}
+bool IsEnterKey(guint key) {
+  return key == GDK_KEY_Return || key == GDK_KEY_KP_Enter || key == GDK_KEY_ISO_Enter;
+}
+
+// The character watch of edit boxes and lists: with its switch on, Tab or Enter
+// becomes a command to the handler and is not typed.
+gboolean OnControlKeyPress(GtkWidget* widget, GdkEventKey* key, gpointer data) {
+  const int id = GPOINTER_TO_INT(data);
+  const GtkControl* control = FindControl(id);
+  if (control == nullptr) return FALSE;
+  if (IsTabKey(key->keyval) && control->notifyTab) {
+    DeliverCommand(id, kTabNotify, widget);
+    return TRUE;
+  }
+  if (IsEnterKey(key->keyval) && control->notifyEnter) {
+    DeliverCommand(id, kEnterNotify, widget);
+    return TRUE;
+  }
+  return FALSE;
+}
+
+// The window has no keyboard navigation: Tab never moves the focus between
+// controls. In the input box it is typed as a character.
+gboolean OnWindowKeyPress(GtkWidget* window, GdkEventKey* key, gpointer) {
+  if (!IsTabKey(key->keyval)) return FALSE;
+  GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(window));
+  return focus != nullptr && GTK_IS_TEXT_VIEW(focus) ? FALSE : TRUE;
+}
+
+void OnButtonClicked(GtkButton* button, gpointer data) {
+  DeliverCommand(GPOINTER_TO_INT(data), kClickedNotify, GTK_WIDGET(button));
+}
+
+gboolean OnTimerTick(gpointer data) {
+  const int timerId = GPOINTER_TO_INT(data);
+  const guint source = g_source_get_id(g_main_current_source());
+  WindowEventRecord event = WindowEvent;
+  event.EventCode = kTimerEvent;
+  event.Message = kTimerEvent;
+  event.WordParam = static_cast<uintptr_t>(timerId);
+  DeliverToHandler(event);
+  // The handler may have stopped or re-armed this timer meanwhile.
+  const auto& timers = Layer().timers;
+  const auto armed = timers.find(timerId);
+  return armed != timers.end() && armed->second == source ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
+}
+
+void OnMessageBoxResponse(GtkDialog*, gint, gpointer dismissed) {
+  *static_cast<bool*>(dismissed) = true;
+}
+
+// --- the controls ---------------------------------------------------------------
+
+GtkControl MakeButton(std::string_view text, int width, int height, int id) {
+  GtkControl control;
+  control.outer = control.inner = gtk_button_new_with_label(ValidUtf8(text).c_str());
+  gtk_style_context_add_class(gtk_widget_get_style_context(control.outer), "talewick-button");
+  gtk_widget_set_size_request(control.outer, width, height);
+  g_signal_connect(control.outer, "clicked", G_CALLBACK(OnButtonClicked), GINT_TO_POINTER(id));
+  return control;
+}
+
+// A multi-line box that wraps at its right edge and takes Tab as a character;
+// no scroll bars, the text scrolls only to keep the cursor in view.
+GtkControl MakeEditBox(std::string_view text, int width, int height) {
+  GtkControl control;
+  control.outer = gtk_scrolled_window_new(nullptr, nullptr);
+  gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(control.outer), GTK_POLICY_NEVER,
+                                 GTK_POLICY_EXTERNAL);
+  gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(control.outer), GTK_SHADOW_IN);
+  gtk_widget_set_size_request(control.outer, width, height);
+  control.inner = gtk_text_view_new();
+  gtk_text_view_set_wrap_mode(GTK_TEXT_VIEW(control.inner), GTK_WRAP_WORD_CHAR);
+  gtk_text_view_set_accepts_tab(GTK_TEXT_VIEW(control.inner), TRUE);
+  gtk_text_view_set_left_margin(GTK_TEXT_VIEW(control.inner), 2);
+  gtk_text_view_set_right_margin(GTK_TEXT_VIEW(control.inner), 2);
+  gtk_text_buffer_set_text(gtk_text_view_get_buffer(GTK_TEXT_VIEW(control.inner)),
+                           ValidUtf8(text).c_str(), -1);
+  gtk_container_add(GTK_CONTAINER(control.outer), control.inner);
+  return control;
+}
+
+// An unsorted list of lines with a vertical scroll bar when needed and never a
+// horizontal one: long lines are cut at the right edge.
+GtkControl MakeList(int width, int height) {
+  GtkControl control;
+  control.outer = gtk_scrolled_window_new(nullptr, nullptr);
+  gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(control.outer), GTK_POLICY_EXTERNAL,
+                                 GTK_POLICY_AUTOMATIC);
+  gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(control.outer), GTK_SHADOW_IN);
+  gtk_widget_set_size_request(control.outer, width, height);
+
+  const OwnedObject<GtkListStore> store(gtk_list_store_new(1, G_TYPE_STRING));
+  control.lines = store.get();
+  control.inner = gtk_tree_view_new_with_model(GTK_TREE_MODEL(store.get()));
+  GtkTreeView* view = GTK_TREE_VIEW(control.inner);
+  gtk_tree_view_set_headers_visible(view, FALSE);
+  gtk_tree_view_set_enable_search(view, FALSE);
+  GtkCellRenderer* cell = gtk_cell_renderer_text_new();
+  GtkTreeViewColumn* column =
+      gtk_tree_view_column_new_with_attributes("", cell, "text", 0, nullptr);
+  // Fixed sizes keep a list that grows for the whole run cheap to show.
+  gtk_tree_view_column_set_sizing(column, GTK_TREE_VIEW_COLUMN_FIXED);
+  gtk_tree_view_column_set_fixed_width(column, width);
+  gtk_tree_view_append_column(view, column);
+  gtk_tree_view_set_fixed_height_mode(view, TRUE);
+  gtk_container_add(GTK_CONTAINER(control.outer), control.inner);
+  return control;
+}
+
+GtkControl MakeStatusBar(std::string_view text) {
+  GtkControl control;
+  control.outer = control.inner = gtk_statusbar_new();
+  control.statusText = ValidUtf8(text);
+  gtk_statusbar_push(GTK_STATUSBAR(control.outer), 0, control.statusText.c_str());
+  return control;
+}
+
+// The status bar lies along the bottom of the client area, across its whole
+// width; the theme's outer margins would push it past the window's edges.
+void PlaceStatusBar(GtkLayer& layer, GtkWidget* bar) {
+  gtk_widget_set_margin_start(bar, 0);
+  gtk_widget_set_margin_end(bar, 0);
+  gtk_widget_set_margin_top(bar, 0);
+  gtk_widget_set_margin_bottom(bar, 0);
+  gtk_widget_show_all(bar);  // a hidden widget measures as 0
+  int minimum = 0;
+  int natural = 0;
+  gtk_widget_get_preferred_height(bar, &minimum, &natural);
+  gtk_widget_set_size_request(bar, layer.clientWidth, natural);
+  gtk_fixed_put(GTK_FIXED(layer.fixed), bar, 0, std::max(0, layer.clientHeight - natural));
+}
+
+}  // namespace
+
+// --- start-up ---------------------------------------------------------------------
+
+void OpenWindow(int x, int y, int width, int height, uint32_t flags, const void*,
+                std::string_view caption, WindowHandler handler) {
+  GtkLayer& layer = Layer();
+  if (layer.window) return;
+  layer.handler = handler;
+  if (!StartToolkit()) return;
+  InstallCompactButtonStyle();
+
+  layer.window.reset(gtk_window_new(GTK_WINDOW_TOPLEVEL));
+  GtkWindow* window = GTK_WINDOW(layer.window.get());
+  gtk_window_set_title(window, ValidUtf8(caption).c_str());
+  gtk_window_set_default_size(window, width, height);
+  gtk_window_set_resizable(window, (flags & kSizingBorderFlag) != 0);
+  gtk_window_move(window, x, y);
+  ApplyEmbeddedIcon(window);
+  layer.clientWidth = width;
+  layer.clientHeight = height;
+  layer.fixed = gtk_fixed_new();
+  gtk_container_add(GTK_CONTAINER(window), layer.fixed);
+  g_signal_connect(window, "delete-event", G_CALLBACK(OnWindowDeleteEvent), nullptr);
+  g_signal_connect(window, "key-press-event", G_CALLBACK(OnWindowKeyPress), nullptr);
+  gtk_widget_show_all(layer.window.get());
+}
+
+void CreateControl(int kind, std::string_view text, int x, int y, int width, int height, uint32_t,
+                   int id) {
+  GtkLayer& layer = Layer();
+  if (!layer.window || layer.controls.count(id) != 0) return;
+  GtkControl control;
+  switch (kind) {
+    case kButtonKind:
+      control = MakeButton(text, width, height, id);
+      break;
+    case kEditKind:
+      control = MakeEditBox(text, width, height);
+      break;
+    case kListKind:
+      control = MakeList(width, height);
+      break;
+    case kStatusKind:
+      control = MakeStatusBar(text);
+      break;
+    default:
+      return;
+  }
+  control.kind = kind;
+  if (kind == kEditKind || kind == kListKind) {
+    g_signal_connect(control.inner, "key-press-event", G_CALLBACK(OnControlKeyPress),
+                     GINT_TO_POINTER(id));
+  }
+  if (kind == kStatusKind) {
+    PlaceStatusBar(layer, control.outer);
+  } else {
+    gtk_fixed_put(GTK_FIXED(layer.fixed), control.outer, x, y);
+  }
+  gtk_widget_show_all(control.outer);
+  layer.controls.emplace(id, std::move(control));
+}
+
+void SetNotifySwitches(int controlId, int tabFlag, int enterFlag) {
+  if (GtkControl* control = FindControl(controlId)) {
+    control->notifyTab = tabFlag != 0;
+    control->notifyEnter = enterFlag != 0;
+  }
+}
+
+void CloseWindowLayer() {
+  GtkLayer& layer = Layer();
+  for (const auto& [id, source] : layer.timers) g_source_remove(source);
+  layer.timers.clear();
+  layer.controls.clear();
+  layer.fixed = nullptr;
+  layer.window.reset();
+  layer.handler = nullptr;
+}
+
+// --- operations of the cycle ---------------------------------------------------
+
+void SetControlText(int controlId, std::string_view text) {
+  GtkControl* control = FindControl(controlId);
+  if (control == nullptr) return;
+  const std::string valid = ValidUtf8(text);
+  switch (control->kind) {
+    case kButtonKind:
+      gtk_button_set_label(GTK_BUTTON(control->inner), valid.c_str());
+      break;
+    case kEditKind:
+      gtk_text_buffer_set_text(gtk_text_view_get_buffer(GTK_TEXT_VIEW(control->inner)),
+                               valid.c_str(), -1);
+      break;
+    case kStatusKind:
+      control->statusText = valid;
+      gtk_statusbar_remove_all(GTK_STATUSBAR(control->inner), 0);
+      gtk_statusbar_push(GTK_STATUSBAR(control->inner), 0, valid.c_str());
+      break;
+    default:
+      break;  // a list has no text of its own
+  }
+}
+
+std::string GetControlText(int controlId) {
+  const GtkControl* control = FindControl(controlId);
+  if (control == nullptr) return std::string();
+  switch (control->kind) {
+    case kButtonKind: {
+      const gchar* label = gtk_button_get_label(GTK_BUTTON(control->inner));
+      return label != nullptr ? std::string(label) : std::string();
+    }
+    case kEditKind: {
+      GtkTextBuffer* buffer = gtk_text_view_get_buffer(GTK_TEXT_VIEW(control->inner));
+      GtkTextIter start;
+      GtkTextIter end;
+      gtk_text_buffer_get_bounds(buffer, &start, &end);
+      const OwnedText text(gtk_text_buffer_get_text(buffer, &start, &end, TRUE));
+      return std::string(text.get());
+    }
+    case kStatusKind:
+      return control->statusText;
+    default:
+      return std::string();
+  }
+}
+
+void EnableControl(int controlId, int flag) {
+  if (GtkControl* control = FindControl(controlId)) {
+    gtk_widget_set_sensitive(control->outer, flag != 0);
+  }
+}
+
+void AddListLine(int controlId, std::string_view text) {
+  const GtkControl* control = FindControl(controlId);
+  if (control == nullptr || control->kind != kListKind) return;
+  gtk_list_store_insert_with_values(control->lines, nullptr, -1, 0, ValidUtf8(text).c_str(), -1);
+}
+
+void StartWindowTimer(int intervalMs, int timerId) {
+  GtkLayer& layer = Layer();
+  if (!layer.window) return;
+  StopWindowTimer(timerId);
+  const guint interval = static_cast<guint>(std::max(intervalMs, kMinimumTimerMs));
+  layer.timers[timerId] = g_timeout_add(interval, OnTimerTick, GINT_TO_POINTER(timerId));
+}
+
+void StopWindowTimer(int timerId) {
+  GtkLayer& layer = Layer();
+  const auto armed = layer.timers.find(timerId);
+  if (armed == layer.timers.end()) return;
+  g_source_remove(armed->second);
+  layer.timers.erase(armed);
+}
+
+void PumpEvents(int wait) {
+  GtkLayer& layer = Layer();
+  if (!layer.window) {
+    // Without a display there is no window and never an event: a wait would
+    // last for ever, so it ends the way closing the window would.
+    if (wait != 0) DeliverClose();
+    return;
+  }
+  if (wait != 0) g_main_context_iteration(nullptr, TRUE);
+  for (int round = 0; round < kMaxPendingRounds && g_main_context_pending(nullptr); ++round) {
+    g_main_context_iteration(nullptr, FALSE);
+  }
+}
+
+// A warning box with its own loop: not modal and without a parent, so the main
+// window keeps handling its events (a close request included) while it is open.
+void ShowMessageBox(std::string_view text, std::string_view caption, int) {
+  if (!Layer().window) return;
+  const std::string message = ValidUtf8(text);
+  const OwnedWidget dialog(gtk_message_dialog_new(nullptr, GtkDialogFlags(0), GTK_MESSAGE_WARNING,
+                                                  GTK_BUTTONS_OK, "%s", message.c_str()));
+  gtk_window_set_title(GTK_WINDOW(dialog.get()), ValidUtf8(caption).c_str());
+  gtk_window_set_position(GTK_WINDOW(dialog.get()), GTK_WIN_POS_CENTER);
+  bool dismissed = false;
+  g_signal_connect(dialog.get(), "response", G_CALLBACK(OnMessageBoxResponse), &dismissed);
+  gtk_widget_show_all(dialog.get());
+  while (!dismissed) g_main_context_iteration(nullptr, TRUE);
+}
