@@ -3,7 +3,6 @@
 // length; masking an occurrence with "*"s keeps the length unchanged.
 #include "analysis/snippet_scan.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "app/debug_log.h"
@@ -67,10 +66,11 @@ void ScanLineText(std::string_view pattern, bool& inTag, CandidateTable& table) 
     if (p == 0) return;
     // The mask has the pattern's length and lies inside the line: the length stays.
     std::memset(bytes + p - 1, '*', static_cast<size_t>(patternLength));
-    // Every search conceptually starts at position 1. Nothing before p matched,
-    // and a match created by the mask must overlap it, so searching from
-    // p - P + 1 finds the same occurrence without rescanning the line.
-    searchFrom = std::max(1, p - patternLength + 1);
+    // Every search is meant to start at position 1. Nothing before p matched,
+    // and no match can overlap the mask, since the pattern starts with "<b>" and
+    // ends with "</b>": searching on from p finds the same occurrence without
+    // reading the line from its start again.
+    searchFrom = p;
     OfferCandidate(table, WalkSnippet(line, p, patternLength, inTag));
   }
 }

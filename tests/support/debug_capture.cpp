@@ -1,0 +1,28 @@
+// The in-memory copy of the debug channel for tests (see debug_capture.h).
+#include "support/debug_capture.h"
+
+#include "app/debug_log.h"
+
+namespace {
+std::vector<std::string>& Lines() {
+  static std::vector<std::string> lines;
+  return lines;
+}
+void Collect(const std::string& line) { Lines().push_back(line); }
+}  // namespace
+
+void StartDebugCapture() {
+  Lines().clear();
+  SetDebugLogObserver(Collect);
+}
+
+const std::vector<std::string>& DebugLines() { return Lines(); }
+
+std::vector<std::string> DebugMessages() {
+  std::vector<std::string> messages;
+  for (const std::string& line : Lines()) {
+    const size_t end = line.find("] ");
+    messages.push_back(end == std::string::npos ? line : line.substr(end + 2));
+  }
+  return messages;
+}
