@@ -27,8 +27,10 @@ void TextOverwriteBytes(char* bytes, int capacity, int start, int count, std::st
       written <= room ? written : CharacterBoundaryCut(source.substr(0, written), room);
   std::memmove(bytes + start - 1, source.data(), static_cast<size_t>(kept));
   int newLength = length;
-  if (sourceLength < count) {
-    newLength = start - 1 + kept;  // a shorter source cuts the text after it
+  if (sourceLength < count || kept < written) {
+    // A shorter source cuts the text after it; so does a region cut at the
+    // capacity, which would otherwise leave old bytes behind the kept part.
+    newLength = start - 1 + kept;
   } else if (start - 1 + kept > length) {
     newLength = start - 1 + kept;  // the region runs past the end: the text grows
   }

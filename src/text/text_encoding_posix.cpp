@@ -29,9 +29,11 @@ std::string TextLower(std::string_view text) {
       lower[i] = static_cast<char>(c + 32);
     } else if (c == 0xC3 && i + 1 < lower.size()) {
       // U+00C0..U+00DE are C3 80..C3 9E; their small letters are C3 A0..C3 BE.
+      // Only a continuation byte belongs to the character; any other byte (not
+      // valid UTF-8 here) is examined on its own in the next round.
       const unsigned char next = static_cast<unsigned char>(lower[i + 1]);
-      if (next >= 0x80 && next <= 0x9E && next != 0x97)
-        lower[i + 1] = static_cast<char>(next + 0x20);
+      if ((next & 0xC0) != 0x80) continue;
+      if (next <= 0x9E && next != 0x97) lower[i + 1] = static_cast<char>(next + 0x20);
       ++i;
     }
   }

@@ -3,6 +3,8 @@
 // lower-casing is the system's CharLowerBuffA for the user's locale.
 #include <windows.h>
 
+#include <algorithm>
+
 #include "text/bounded_text.h"
 
 int CharacterBoundaryCut(std::string_view source, int limit) {
