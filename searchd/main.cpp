@@ -85,11 +85,13 @@ void HandleSearch(const CorpusIndex& index, std::size_t max_results, const httpl
   res.set_content(talewick::search::RenderResultPage(parsed.q, hits), "text/html; charset=utf-8");
 }
 
-// Request text as it may go into a log line: bytes outside printable ASCII as %XX.
+// Request text as it may go into a log line: bytes outside printable ASCII as %XX,
+// and no more than a few hundred of them, so that a hostile request cannot flood the log.
 std::string Printable(const std::string& text) {
   static const char* kHex = "0123456789ABCDEF";
+  constexpr std::size_t kMaxLogged = 300;
   std::string out;
-  for (const char c : text) {
+  for (const char c : text.substr(0, kMaxLogged)) {
     const auto byte = static_cast<unsigned char>(c);
     if (byte > 0x20 && byte < 0x7f) {
       out.push_back(c);
@@ -97,6 +99,7 @@ std::string Printable(const std::string& text) {
       out += {'%', kHex[byte >> 4], kHex[byte & 15]};
     }
   }
+  if (text.size() > kMaxLogged) out += "...";
   return out.empty() ? "-" : out;
 }
 

@@ -30,21 +30,21 @@ bool WholeResponse(const std::string& raw) {
   return raw.size() - end - 4 >= std::stoul(raw.substr(length + 16));
 }
 
-// Reads an HTTP response from `fd` until it is whole, the peer closes, or the
-// deadline passes; false on timeout.
-bool ReadResponse(int fd, std::string* out, Clock::time_point deadline) {
+// Reads from `fd` until `done` holds for what was read, the peer closes, or the
+// bounded wait runs out.
+template <typename Done>
+void ReadUntil(int fd, std::string* out, Done done) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(kWaitMs);
   char buffer[4096];
-  while (!WholeResponse(*out)) {
+  while (!done(*out)) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    if (left.count() <= 0) return false;
     pollfd pfd{fd, POLLIN, 0};
-    if (poll(&pfd, 1, static_cast<int>(left.count())) <= 0) return false;
+    if (left.count() <= 0 || poll(&pfd, 1, static_cast<int>(left.count())) <= 0) return;
     const ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n <= 0) return true;
+    if (n <= 0) return;
     out->append(buffer, static_cast<std::size_t>(n));
   }
-  return true;
 }
 
 struct HttpReply {
@@ -65,7 +65,7 @@ HttpReply SendRaw(int port, const std::string& request) {
   if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
       send(fd, request.data(), request.size(), MSG_NOSIGNAL) ==
           static_cast<ssize_t>(request.size())) {
-    ReadResponse(fd, &raw, Clock::now() + std::chrono::milliseconds(kWaitMs));
+    ReadUntil(fd, &raw, WholeResponse);
   }
   close(fd);
   if (raw.rfind("HTTP/1.1 ", 0) == 0) reply.status = std::atoi(raw.c_str() + 9);
@@ -102,19 +102,10 @@ class SearchServiceTest : public ::testing::Test {
       _exit(127);
     }
     close(out_pipe[1]);
-    // The program prints one line when it is ready and then nothing more, so
-    // reading to EOF would block: read only up to the line end.
+    // The program prints one line when it is ready and keeps its stdout open.
     std::string line;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(kWaitMs);
-    char c = 0;
-    while (line.find('\n') == std::string::npos) {
-      const auto left =
-          std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-      pollfd pfd{out_pipe[0], POLLIN, 0};
-      if (left.count() <= 0 || poll(&pfd, 1, static_cast<int>(left.count())) <= 0) break;
-      if (read(out_pipe[0], &c, 1) != 1) break;
-      line.push_back(c);
-    }
+    ReadUntil(out_pipe[0], &line,
+              [](const std::string& text) { return text.find('\n') != std::string::npos; });
     close(out_pipe[0]);
     const std::string prefix = "listening on 127.0.0.1:";
     ASSERT_EQ(line.rfind(prefix, 0), 0u) << "startup line: " << line;
