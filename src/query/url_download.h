@@ -1,6 +1,6 @@
 // Fetches a URL into a file, synchronously: one result, 0 when the file now holds
 // the page. One implementation per platform (url_download_curl.cpp,
-// url_download_win32.cpp).
+// url_download_win32.cpp); the shared part is in url_download.cpp.
 //
 // On the wire every byte that cannot stand in a URL is percent-encoded (the
 // caller's URL may hold literal spaces). HTTP statuses of 400 and more fail;
@@ -9,6 +9,7 @@
 // complete, so a failed download leaves the earlier file untouched.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 struct DownloadLimits {
@@ -22,3 +23,7 @@ struct DownloadLimits {
 DownloadLimits& CurrentDownloadLimits();
 
 int UrlDownloadToFile(std::string_view url, std::string_view path);
+
+// The temporary file that receives the page before it replaces `path`: in the
+// same folder, so that the final rename never crosses file systems.
+std::string TemporaryDownloadPath(std::string_view path);
