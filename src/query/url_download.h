@@ -3,7 +3,8 @@
 // url_download_win32.cpp); the shared part is in url_download.cpp.
 //
 // On the wire every byte that cannot stand in a URL is percent-encoded (the
-// caller's URL may hold literal spaces). HTTP statuses of 400 and more fail;
+// caller's URL may hold literal spaces). Only a 2xx answer is the page: HTTP
+// statuses of 400 and more fail, and so does a redirect that was not followed;
 // only http and https, at most 5 redirects, bodies over 8 MiB are refused. The
 // page goes to a temporary file beside `path` and replaces `path` only when
 // complete, so a failed download leaves the earlier file untouched.

@@ -111,7 +111,8 @@ int UrlDownloadToFile(std::string_view url, std::string_view path) {
   long status = 0;
   curl_easy_getinfo(curl.get(), CURLINFO_RESPONSE_CODE, &status);
   // Checked here rather than with CURLOPT_FAILONERROR, which lets 401 and 407 through.
-  bool complete = result == CURLE_OK && !sink.failed && status > 0 && status < 400;
+  // Only a 2xx answer is the page; a 3xx at the end is a redirect that was not followed.
+  bool complete = result == CURLE_OK && !sink.failed && status >= 200 && status < 300;
   if (std::fclose(file.release()) != 0) complete = false;
   if (!complete) return kDownloadFailed;
   return temporary.RenameTo(std::string(path)) ? 0 : kDownloadFailed;
