@@ -126,9 +126,21 @@ void CorpusIndex::AddDocument(const std::string& site, const std::string& title,
   for (std::string& sentence : SplitSentences(text)) {
     const auto id = static_cast<std::uint32_t>(index.sentences.size());
     std::string lower = LowerAscii(sentence);
-    for (const WordSpan& word : SplitWords(lower)) {
-      auto& list = index.postings[lower.substr(word.offset, word.length)];
-      if (list.empty() || list.back() != id) list.push_back(id);
+    const std::vector<WordSpan> words = SplitWords(lower);
+    std::uint32_t previous_word = 0;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+      const auto [it, added] =
+          index.word_ids.try_emplace(lower.substr(words[i].offset, words[i].length),
+                                     static_cast<std::uint32_t>(index.word_postings.size()));
+      if (added) index.word_postings.emplace_back();
+      const std::uint32_t word = it->second;
+      AddPosting(index.word_postings[word], id);
+      // Only words one blank apart can be part of a phrase match.
+      if (i > 0 && words[i].offset == words[i - 1].offset + words[i - 1].length + 1 &&
+          lower[words[i].offset - 1] == ' ') {
+        AddPosting(index.pair_postings[PairKey(previous_word, word)], id);
+      }
+      previous_word = word;
     }
     index.sentences.push_back({std::move(sentence), std::move(lower), title_id});
   }
@@ -142,14 +154,21 @@ std::vector<SearchHit> CorpusIndex::Search(const std::string& site,
   if (site_it == sites_.end() || words.empty() || limit == 0) return hits;
   const SiteIndex& index = site_it->second;
 
-  std::vector<const std::vector<std::uint32_t>*> lists;
+  std::vector<std::uint32_t> ids;
   std::string phrase;
   for (const std::string& word : words) {
-    const auto it = index.postings.find(word);
-    if (it == index.postings.end()) return hits;
-    lists.push_back(&it->second);
+    const auto it = index.word_ids.find(word);
+    if (it == index.word_ids.end()) return hits;
+    ids.push_back(it->second);
     if (!phrase.empty()) phrase.push_back(' ');
     phrase += word;
+  }
+  std::vector<const Postings*> lists;
+  if (ids.size() == 1) lists.push_back(&index.word_postings[ids[0]]);
+  for (std::size_t i = 1; i < ids.size(); ++i) {
+    const auto it = index.pair_postings.find(PairKey(ids[i - 1], ids[i]));
+    if (it == index.pair_postings.end()) return hits;
+    lists.push_back(&it->second);
   }
   std::sort(lists.begin(), lists.end(),
             [](const auto* a, const auto* b) { return a->size() < b->size(); });

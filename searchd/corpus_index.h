@@ -1,6 +1,7 @@
 // In-memory phrase index over a folder of plain-text files, one sub-folder per site.
-// Text is cut into sentences; each word maps to the sorted ids of the sentences that
-// hold it, and a phrase query intersects those lists before checking the phrase.
+// Text is cut into sentences. Each word, and each pair of words that stand side by
+// side, maps to the sorted ids of the sentences that hold it; a phrase query
+// intersects the lists of its word pairs, rarest first, before checking the phrase.
 #pragma once
 
 #include <cstdint>
@@ -57,11 +58,23 @@ class CorpusIndex {
     std::string lower;
     std::uint32_t title;
   };
+  using Postings = std::vector<std::uint32_t>;  // sentence ids, ascending
+  // Pair lists keep queries of common words fast: "of the in" would otherwise check
+  // every sentence that holds all three words, only to find the phrase nowhere.
   struct SiteIndex {
     std::vector<std::string> titles;
     std::vector<Sentence> sentences;
-    std::unordered_map<std::string, std::vector<std::uint32_t>> postings;
+    std::unordered_map<std::string, std::uint32_t> word_ids;
+    std::vector<Postings> word_postings;                        // by word id
+    std::unordered_map<std::uint64_t, Postings> pair_postings;  // by PairKey
   };
+
+  static std::uint64_t PairKey(std::uint32_t first, std::uint32_t second) {
+    return (std::uint64_t{first} << 32) | second;
+  }
+  static void AddPosting(Postings& list, std::uint32_t id) {
+    if (list.empty() || list.back() != id) list.push_back(id);
+  }
 
   std::map<std::string, SiteIndex> sites_;
 };

@@ -82,6 +82,7 @@ TEST_F(CorpusIndexTest, FindsPhraseCaseInsensitivelyInCorpusOrder) {
 TEST_F(CorpusIndexTest, WordsMustStandTogetherInOrder) {
   EXPECT_TRUE(index_.Search("talewick.org", {"cat", "the"}, 100).empty());
   EXPECT_TRUE(index_.Search("talewick.org", {"the", "mat", "sat"}, 100).empty());
+  EXPECT_TRUE(index_.Search("talewick.org", {"ran", "and"}, 100).empty());  // "ran, and"
   EXPECT_EQ(Sentences(index_.Search("talewick.org", {"old", "man", "said"}, 100)),
             (Strings{"Then the old man said the cat was his."}));
   EXPECT_EQ(index_.Search("talewick.org", {"old"}, 100).size(), 2u);
