@@ -1,6 +1,7 @@
 // The Win32 window layer: the main window, its controls, the owner-drawn GO and
 // STOP buttons, the Enter/Tab watch on edit boxes, and the translation of every
 // main-window message into WindowEvent for the one handler.
+
 // windows.h first: commctrl.h builds on its types.
 #include <windows.h>
 

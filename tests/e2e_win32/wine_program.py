@@ -22,8 +22,9 @@ BOOT_TIMEOUT = 300.0
 PROXY_VARIABLES = ("http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "no_proxy",
                    "NO_PROXY", "all_proxy", "ALL_PROXY", "ftp_proxy", "FTP_PROXY")
 
-# One OutputDebugStringA line as Wine's +debugstr channel prints it.
-DEBUGSTR = re.compile(r'^[0-9a-f]+:warn:debugstr:OutputDebugStringA "(.*)"\s*$')
+# One OutputDebugStringA line as Wine's +debugstr channel prints it; a long
+# string is cut after about 290 characters and followed by "...".
+DEBUGSTR = re.compile(r'^[0-9a-f]+:warn:debugstr:OutputDebugStringA "(.*)"(\.\.\.)?\s*$')
 
 
 class WineError(RuntimeError):
@@ -99,7 +100,10 @@ def decode_c_escapes(text):
 def debugstr_line(raw):
     """The program's diagnostic line in one line of Wine's stderr, or None."""
     match = DEBUGSTR.match(raw)
-    return decode_c_escapes(match.group(1)) if match else None
+    if not match:
+        return None
+    # A cut line keeps its "..." so that it never equals a complete one.
+    return decode_c_escapes(match.group(1)) + (match.group(2) or "")
 
 
 class WinePrefixCopy:
