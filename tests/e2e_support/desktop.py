@@ -19,7 +19,9 @@ import time
 
 # Bounds for the helper commands: one xdotool or wmctrl call never takes long.
 TOOL_TIMEOUT = 10.0
-SCREEN = "1280x800x24"
+# Large enough that a box centred on the screen leaves the main window (at the
+# top-left corner) uncovered.
+SCREEN = "1920x1080x24"
 
 
 class DesktopError(RuntimeError):

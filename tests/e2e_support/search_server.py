@@ -26,7 +26,7 @@ Modes:
     not_found   404 with a short body
     drop        the connection is closed without an answer
     slow        the answer is held back `delay` seconds (set_mode(..., delay=S))
-    hostile     a page with NUL bytes and a 2 MB line, then the usual snippets
+    hostile     NUL bytes and a 2 MB line, then the snippet "goes on and on"
 """
 
 import argparse
@@ -86,10 +86,10 @@ def result_page(words, continuations, title="Search results"):
 
 
 def hostile_page(words, continuations):
-    """NUL bytes, a 2 MB line (longer than the program's line buffers) and
-    invalid UTF-8, followed by an ordinary page."""
+    """NUL bytes, invalid UTF-8 and a 2 MB line (longer than the program's line
+    buffers) without highlights, followed by an ordinary page."""
     junk = b"<p>\x00\x00binary\x00zone\xff\xfe\xc3(</p>\n"
-    long_line = b"<p>" + (b"x" * 1024 + b"<b>" + words.encode() + b"</b> y ") * 2000 + b"</p>\n"
+    long_line = b"<p>" + b"0123456789,;:!?\x00" * (2 * 1024 * 1024 // 16) + b"</p>\n"
     return junk + long_line + junk + result_page(words, continuations)
 
 
