@@ -1,0 +1,8 @@
+// POSIX: setenv changes the environment that getenv reads.
+#include <stdlib.h>
+
+#include "support/test_environment.h"
+
+void SetTestEnvironment(const std::string& name, const std::string& value) {
+  setenv(name.c_str(), value.c_str(), 1);
+}
