@@ -5,7 +5,9 @@ Sentences are built from hand-written word lists and sentence patterns, so that
 common phrases ("the cat", "the old man", "once upon a time", "in the", "she said")
 stand many times with different words after them, and the places and times that
 end one sentence also stand in the middle of others. The output is deterministic
-for a given seed; the generated files are committed beside the hand-written ones.
+for a given seed; the generated files are committed beside the hand-written ones,
+named so that they sort after them (the search service lists results in file-name
+order, and the hand-written prose should come first).
 
 Usage: scripts/make_corpus.py [--out DIR] [--bytes N] [--seed N]
 """
@@ -215,7 +217,7 @@ def main():
             seen.add(text)
             paragraphs.append(text)
             size += len(text) + 2
-        path = os.path.join(args.out, "generated-tales-%02d.txt" % number)
+        path = os.path.join(args.out, "variations-%02d.txt" % number)
         with open(path, "w", encoding="ascii", newline="\n") as out:
             out.write("\n\n".join(paragraphs) + "\n")
         print("make_corpus: %s, %d bytes" % (os.path.normpath(path), size))
