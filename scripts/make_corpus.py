@@ -9,12 +9,19 @@ for a given seed; the generated files are committed beside the hand-written ones
 named so that they sort after them (the search service lists results in file-name
 order, and the hand-written prose should come first).
 
-Usage: scripts/make_corpus.py [--out DIR] [--bytes N] [--seed N]
+A last file, the echoes, picks up where the hand-written prose leaves a reader
+stranded: when the last words of a hand-written sentence never stand in the
+middle of another sentence, one sentence is composed that quotes them and goes
+on, so that a story grown from them does not stop there.
+
+Usage: scripts/make_corpus.py [--out DIR] [--bytes N] [--seed N] [--files N]
 """
 
 import argparse
+import glob
 import os
 import random
+import re
 
 # (noun phrase, pronoun). Pronouns let a paragraph keep talking about one subject.
 SUBJECTS = [
@@ -195,6 +202,77 @@ def paragraph(rng):
     return " ".join(sentence(rng, main) for _ in range(rng.randint(3, 8)))
 
 
+SURFACES = ["in a small book", "on the back of a letter", "in the margin of an old map",
+            "on a scrap of paper", "in chalk on the door", "in the dust on the window",
+            "on the first page of a diary", "in the sand by the water"]
+
+ECHO_FRAMES = [
+    '"{P}," {who} said again, and {clause}.',
+    "{Who} wrote the words {p} {surface}, and {clause}.",
+    "{Who} remembered a line that went {p}, {connector} {clause}.",
+    "Nobody knew why {who} kept saying {p} {time}, but {clause}.",
+    "The song that {who} sang ended with {p}, and {clause}.",
+    '"{P}," {who} repeated softly, {connector} {clause}.',
+]
+
+
+def split_sentences(text):
+    """Roughly as the search service cuts text: at a stop followed by blank space,
+    and at blank lines."""
+    pieces = re.split(r"(?<=[.!?])[\"')\]]*\s+|\n\s*\n", text)
+    return [" ".join(piece.split()) for piece in pieces if re.search(r"[A-Za-z]", piece)]
+
+
+def ending_phrase(sentence, dictionary):
+    """The words a reader of the result page would search for next after reading
+    this sentence: the last three of its letters-only words found in the word list."""
+    letters = re.sub(r"[^a-z ]", "", sentence.lower())
+    words = [w for w in letters.split() if not dictionary or w in dictionary]
+    return " ".join(words[-3:]) if len(words) >= 2 else ""
+
+
+def followed_phrases(sentences):
+    """Every run of one to three words that stands, with single blanks only, inside a
+    sentence and has more letters after it in the same sentence."""
+    found = set()
+    for sentence in sentences:
+        lower = sentence.lower()
+        for run in re.finditer(r"[a-z']+(?: [a-z']+)*", lower):
+            words = [(m.start() + run.start(), m.end() + run.start())
+                     for m in re.finditer(r"[a-z']+", run.group())]
+            for i in range(len(words)):
+                for j in range(i, min(i + 3, len(words))):
+                    if re.search(r"[a-z]", lower[words[j][1] + 1:]):
+                        found.add(lower[words[i][0]:words[j][1]])
+    return found
+
+
+def echoes(rng, folder, dictionary):
+    sentences = []
+    composed = []
+    for path in sorted(glob.glob(os.path.join(folder, "*.txt"))):
+        name = os.path.basename(path)
+        if name == "variations-echoes.txt":
+            continue
+        with open(path, encoding="ascii") as text:
+            pieces = split_sentences(text.read())
+        (composed if name.startswith("variations-") else sentences).extend(pieces)
+    known = followed_phrases(sentences + composed)
+    lines = []
+    for sentence in sentences:
+        phrase = ending_phrase(sentence, dictionary)
+        if not phrase or phrase in known:
+            continue
+        known.add(phrase)
+        subject = rng.choice(SUBJECTS)
+        lines.append(rng.choice(ECHO_FRAMES).format(
+            P=cap(phrase), p=phrase, who=subject[0], Who=cap(subject[0]),
+            connector=rng.choice(CONNECTORS), time=rng.choice(TIMES),
+            surface=rng.choice(SURFACES),
+            clause=clause(rng, rng.choice(SUBJECTS), final=True)))
+    return lines
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     here = os.path.dirname(os.path.abspath(__file__))
@@ -221,6 +299,18 @@ def main():
         with open(path, "w", encoding="ascii", newline="\n") as out:
             out.write("\n\n".join(paragraphs) + "\n")
         print("make_corpus: %s, %d bytes" % (os.path.normpath(path), size))
+
+    dictionary_path = os.path.join(here, "..", "data", "dictionary.txt")
+    dictionary = set()
+    if os.path.exists(dictionary_path):
+        with open(dictionary_path, encoding="ascii") as words:
+            dictionary = set(words.read().split())
+    lines = echoes(rng, args.out, dictionary)
+    path = os.path.join(args.out, "variations-echoes.txt")
+    with open(path, "w", encoding="ascii", newline="\n") as out:
+        for start in range(0, len(lines), 6):
+            out.write(" ".join(lines[start:start + 6]) + "\n\n")
+    print("make_corpus: %s, %d sentences" % (os.path.normpath(path), len(lines)))
 
 
 if __name__ == "__main__":
