@@ -5,6 +5,7 @@
 #include <httplib.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -140,6 +141,9 @@ int main(int argc, char** argv) {
                report.files, report.bytes, index.SentenceCount(), index.Sites().size(),
                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
                    .count());
+
+  // A client that hangs up while its answer is being written must not end the service.
+  std::signal(SIGPIPE, SIG_IGN);
 
   httplib::Server server;
   server.set_read_timeout(5, 0);
