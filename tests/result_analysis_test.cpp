@@ -148,6 +148,17 @@ TEST_F(ResultAnalysisTest, ScansThePageLowerCasedAndLeavesThePatternInSearchWord
   EXPECT_EQ(DebugMessages().front(), "message...SecondPartDLF...SearchWords: <b>the cat</b>");
 }
 
+TEST_F(ResultAnalysisTest, LongSearchWordsAreMatchedWhole) {
+  // The pattern outgrows SearchWords, which keeps what fits; the search and the
+  // walk still use the whole pattern.
+  const std::string words(250, 'w');
+  TextCopy(Story.SearchWords, words);
+  WriteProgramFile("googleblog.htm", "<b>" + words + "</b> went home.\r\n");
+  ScanResultPage(table);
+  EXPECT_EQ(Entry(table, 1), "went home");
+  EXPECT_EQ(Story.SearchWords.length(), kTextCapacity);
+}
+
 TEST_F(ResultAnalysisTest, MissingOrEmptyPageLeavesTheTableEmpty) {
   TextCopy(Story.SearchWords, "x");
   ScanResultPage(table);
