@@ -3,6 +3,7 @@
 // routes and acts out the route's answer or fault, then closes the connection.
 #include "support/local_http_server.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <map>
@@ -92,7 +93,13 @@ struct LocalHttpServer::State {
   mutable std::mutex mutex;
   std::condition_variable released;
   bool stopping = false;
-  std::vector<std::thread> connections;
+  // Threads of the connections; a finished one is joined when the next
+  // connection arrives, so a long test does not keep thousands of dead threads.
+  struct Connection {
+    std::thread thread;
+    std::shared_ptr<std::atomic<bool>> finished;
+  };
+  std::vector<Connection> connections;
   std::map<std::string, CannedResponse> routes;
   std::vector<std::string> targets;
 
@@ -112,13 +119,25 @@ struct LocalHttpServer::State {
       if (!WaitReadable(listener, kPollMs)) continue;
       const TestSocket connection = AcceptConnection(listener);
       if (connection == kNoSocket) continue;
-      std::lock_guard lock(mutex);
-      connections.emplace_back([this, connection] {
+      JoinFinishedConnections();
+      auto finished = std::make_shared<std::atomic<bool>>(false);
+      std::thread thread([this, connection, finished] {
         std::string head;
         if (ReadRequestHead(connection, head)) Answer(connection, head);
         CloseSocket(connection);
+        *finished = true;
       });
+      connections.push_back(Connection{std::move(thread), std::move(finished)});
     }
+  }
+
+  // Only the acceptor thread touches `connections` until it has ended.
+  void JoinFinishedConnections() {
+    std::erase_if(connections, [](Connection& connection) {
+      if (!*connection.finished) return false;
+      connection.thread.join();
+      return true;
+    });
   }
 
   bool ReadRequestHead(TestSocket connection, std::string& head) {
@@ -184,7 +203,7 @@ LocalHttpServer::~LocalHttpServer() {
   state_->released.notify_all();
   if (state_->acceptor.joinable()) state_->acceptor.join();
   // The acceptor has ended, so nothing adds connections any more.
-  for (std::thread& connection : state_->connections) connection.join();
+  for (State::Connection& connection : state_->connections) connection.thread.join();
   CloseSocket(state_->listener);
 }
 
