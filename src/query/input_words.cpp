@@ -30,12 +30,10 @@ void ReportMissingWordList() {
 // missing list is reported for each one.
 bool WordListAccepts() {
   const std::string path = TextJoin(StartFolder(), kWordListName);
-  if (FileOpen(Story.WorkFile, path, "r") != 0) {
-    ReportMissingWordList();
-    return false;
-  }
-  const bool found = WordListHasLine(Story.WorkFile, path, Story.InputText);
-  FileClose(Story.WorkFile);
+  const bool opened = FileOpen(Story.WorkFile, path, "r") == 0;
+  const bool found = opened && WordListHasLine(Story.WorkFile, path, Story.InputText);
+  FileClose(Story.WorkFile);  // harmless when the open failed
+  if (!opened) ReportMissingWordList();
   return found;
 }
 
