@@ -358,12 +358,29 @@ struct Win32MessageBoxHookGuard {
   Win32MessageBoxHookGuard& operator=(const Win32MessageBoxHookGuard&) = delete;
 };
 
+// A window that could not be created is reported to the handler as closed, and
+// a message is queued so that the event loop's first wait returns: the program
+// then ends instead of waiting for ever on a window that does not exist.
+void Win32ReportWindowNeverOpened(WindowHandler handler) {
+  win32.handler = nullptr;
+  if (handler == nullptr) return;
+  const WindowEventRecord outer = WindowEvent;
+  WindowEvent.EventCode = kCloseEvent;
+  handler();
+  WindowEvent = outer;
+  PostThreadMessageA(GetCurrentThreadId(), WM_NULL, 0, 0);
+}
+
 }  // namespace
 
 void OpenWindow(int x, int y, int width, int height, uint32_t flags, const void* parent,
                 std::string_view caption, WindowHandler handler) {
   win32.instance = GetModuleHandleA(nullptr);
-  if (!Win32RegisterWindowClass()) return;
+  win32.mainWindow = nullptr;
+  if (!Win32RegisterWindowClass()) {
+    Win32ReportWindowNeverOpened(handler);
+    return;
+  }
   win32.handler = handler;
   DWORD style = flags | WS_VISIBLE;
   // The program's window always has a title bar with its system menu.
@@ -374,6 +391,7 @@ void OpenWindow(int x, int y, int width, int height, uint32_t flags, const void*
   HWND owner = static_cast<HWND>(const_cast<void*>(parent));
   win32.mainWindow = CreateWindowExA(0, kWindowClassName, title.c_str(), style, x, y, width, height,
                                      owner, nullptr, win32.instance, nullptr);
+  if (win32.mainWindow == nullptr) Win32ReportWindowNeverOpened(handler);
 }
 
 void CreateControl(int kind, std::string_view text, int x, int y, int width, int height,

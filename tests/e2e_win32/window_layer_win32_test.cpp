@@ -365,4 +365,18 @@ TEST_F(Win32Layer, MessageBoxIsCentredHasNoOwnerAndLeavesTheWindowWorking) {
   EXPECT_EQ(EventsWithCode(kCommandEvent)[0].ControlId, kGoButton);
 }
 
+// Last in this file: it leaves the layer without a window.
+TEST(Win32WindowNeverOpened, IsReportedAsClosedAndTheFirstWaitReturns) {
+  events.clear();
+  const auto notAWindow = reinterpret_cast<const void*>(static_cast<uintptr_t>(0x1234));
+  OpenWindow(0, 0, 840, 400, 0x70000, notAWindow, "Never shown", RecordEvent);
+  EXPECT_EQ(FindWindowA(kWindowClass, "Never shown"), nullptr);
+  ASSERT_EQ(EventsWithCode(kCloseEvent).size(), 1u);
+  // Something is queued, so the event loop's PumpEvents(1) cannot block for ever.
+  EXPECT_NE(HIWORD(GetQueueStatus(QS_POSTMESSAGE)), 0);
+  PumpEvents(1);
+  CreateControl(kEditKind, "", 10, 310, 540, 40, 0x4, kInputBox);
+  EXPECT_EQ(GetControlText(kInputBox), "");
+}
+
 }  // namespace
