@@ -19,11 +19,14 @@ if(NOT WIN32)
     COMMENT "Embedding the window icon"
     VERBATIM)
 
-  add_executable(talewick
-    ${CMAKE_CURRENT_LIST_DIR}/main_gtk.cpp
+  # The window layer is a library of its own so that its tests can link it.
+  add_library(talewick_window_gtk OBJECT
     ${CMAKE_CURRENT_LIST_DIR}/window_layer_gtk.cpp
     ${_talewick_icon_cpp})
-  target_link_libraries(talewick PRIVATE talewick_core PkgConfig::GTK3)
+  target_link_libraries(talewick_window_gtk PUBLIC talewick_core PkgConfig::GTK3)
+
+  add_executable(talewick ${CMAKE_CURRENT_LIST_DIR}/main_gtk.cpp)
+  target_link_libraries(talewick PRIVATE talewick_window_gtk)
   set_target_properties(talewick PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
   include(GNUInstallDirs)

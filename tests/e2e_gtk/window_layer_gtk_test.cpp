@@ -1,0 +1,233 @@
+// Tests of the GTK window layer against a real display (run under Xvfb by
+// with_desktop.py): what reaches GTK, how its signals become WindowEvent records
+// for the handler, the timer, and the message box's own loop.
+#include <gtest/gtest.h>
+#include <gtk/gtk.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/window_layer.h"
+
+namespace {
+
+struct SeenEvent {
+  int32_t code;
+  int32_t control;
+  int32_t notify;
+  uintptr_t word;
+};
+
+std::vector<SeenEvent> seen;
+std::function<void()> onEvent;  // runs inside the handler, after the event is recorded
+
+int RecordingHandler() {
+  seen.push_back({WindowEvent.EventCode, WindowEvent.ControlId, WindowEvent.NotifyCode,
+                  WindowEvent.WordParam});
+  if (onEvent) onEvent();
+  return 0;
+}
+
+void CollectWidgets(GtkWidget* widget, std::vector<GtkWidget*>& out) {
+  out.push_back(widget);
+  if (GTK_IS_CONTAINER(widget)) {
+    GList* children = gtk_container_get_children(GTK_CONTAINER(widget));
+    for (GList* child = children; child != nullptr; child = child->next) {
+      CollectWidgets(GTK_WIDGET(child->data), out);
+    }
+    g_list_free(children);
+  }
+}
+
+GtkWindow* ToplevelTitled(const char* title) {
+  GtkWindow* found = nullptr;
+  GList* windows = gtk_window_list_toplevels();
+  for (GList* item = windows; item != nullptr; item = item->next) {
+    const gchar* text = gtk_window_get_title(GTK_WINDOW(item->data));
+    if (text != nullptr && std::string(text) == title) found = GTK_WINDOW(item->data);
+  }
+  g_list_free(windows);
+  return found;
+}
+
+template <typename Check>
+std::vector<GtkWidget*> WidgetsWhere(Check check) {
+  std::vector<GtkWidget*> all;
+  std::vector<GtkWidget*> matching;
+  CollectWidgets(GTK_WIDGET(ToplevelTitled("Talewick 02")), all);
+  for (GtkWidget* widget : all) {
+    if (check(widget)) matching.push_back(widget);
+  }
+  return matching;
+}
+
+GtkWidget* ButtonLabelled(const std::string& label) {
+  const auto buttons = WidgetsWhere([&](GtkWidget* w) {
+    return GTK_IS_BUTTON(w) && label == gtk_button_get_label(GTK_BUTTON(w));
+  });
+  return buttons.size() == 1 ? buttons[0] : nullptr;
+}
+
+std::vector<std::string> ListRows() {
+  const auto views = WidgetsWhere([](GtkWidget* w) { return GTK_IS_TREE_VIEW(w); });
+  std::vector<std::string> rows;
+  if (views.size() != 1) return rows;
+  GtkTreeModel* model = gtk_tree_view_get_model(GTK_TREE_VIEW(views[0]));
+  GtkTreeIter row;
+  for (bool more = gtk_tree_model_get_iter_first(model, &row); more;
+       more = gtk_tree_model_iter_next(model, &row)) {
+    gchar* text = nullptr;
+    gtk_tree_model_get(model, &row, 0, &text, -1);
+    rows.emplace_back(text);
+    g_free(text);
+  }
+  return rows;
+}
+
+void PressKey(guint keyval) {
+  const auto views = WidgetsWhere([](GtkWidget* w) { return GTK_IS_TEXT_VIEW(w); });
+  ASSERT_EQ(views.size(), 1u);
+  GdkEvent* event = gdk_event_new(GDK_KEY_PRESS);
+  event->key.window = GDK_WINDOW(g_object_ref(gtk_widget_get_window(views[0])));
+  event->key.keyval = keyval;
+  event->key.time = GDK_CURRENT_TIME;
+  GdkSeat* seat = gdk_display_get_default_seat(gdk_display_get_default());
+  gdk_event_set_device(event, gdk_seat_get_keyboard(seat));
+  gtk_widget_grab_focus(views[0]);
+  gtk_widget_event(views[0], event);
+  gdk_event_free(event);
+}
+
+// Pumps until `done` or a bounded number of waits; each wait ends at the next event.
+bool PumpUntil(const std::function<bool()>& done) {
+  for (int round = 0; round < 500 && !done(); ++round) PumpEvents(1);
+  return done();
+}
+
+class GtkWindowLayer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    seen.clear();
+    onEvent = nullptr;
+    OpenWindow(0, 0, 840, 400, 0x70000, nullptr, "Talewick 02", RecordingHandler);
+    CreateControl(kEditKind, "", 10, 310, 540, 40, 4, kInputBox);
+    CreateControl(kButtonKind, "GO", 560, 307, 60, 20, 0x50000000, kGoButton);
+    CreateControl(kButtonKind, "STOP", 560, 330, 60, 20, 0x50000000, kStopButton);
+    CreateControl(kListKind, "", 5, 5, 825, 300, 0x50B00140, kStoryList);
+    CreateControl(kStatusKind, "Status...", 0, 0, 0, 0, 0, kStatusBar);
+    SetNotifySwitches(kInputBox, 0, 1);
+    ASSERT_NE(ToplevelTitled("Talewick 02"), nullptr) << "no display?";
+  }
+  void TearDown() override {
+    onEvent = nullptr;
+    CloseWindowLayer();
+  }
+};
+
+TEST_F(GtkWindowLayer, ControlsHoldTheirTextsAndAnIdIsCreatedOnce) {
+  CreateControl(kButtonKind, "GO", 0, 0, 60, 20, 0, kGoButton);
+  EXPECT_NE(ButtonLabelled("GO"), nullptr);
+  EXPECT_EQ(GetControlText(kStatusBar), "Status...");
+  EXPECT_EQ(GetControlText(kGoButton), "GO");
+  EXPECT_EQ(GetControlText(99), "");
+  SetControlText(kInputBox, "the\tcat\r\nsat");
+  EXPECT_EQ(GetControlText(kInputBox), "the\tcat\r\nsat");
+}
+
+TEST_F(GtkWindowLayer, InvalidUtf8IsShownWithReplacementCharacters) {
+  AddListLine(kStoryList, "zebra");
+  AddListLine(kStoryList, "ok \xff\xfe end");
+  AddListLine(kStoryList, "apple");
+  AddListLine(kStatusBar, "not a list");
+  EXPECT_EQ(ListRows(),
+            (std::vector<std::string>{"zebra", "ok \xEF\xBF\xBD\xEF\xBF\xBD end", "apple"}));
+  SetControlText(kStatusBar, "bad \xc3( text");
+  EXPECT_EQ(GetControlText(kStatusBar), "bad \xEF\xBF\xBD( text");
+}
+
+TEST_F(GtkWindowLayer, EnterInTheInputBoxIsACommandAndTabATypedCharacter) {
+  SetControlText(kInputBox, "the cat");
+  PressKey(GDK_KEY_Return);
+  PressKey(GDK_KEY_KP_Enter);
+  ASSERT_EQ(seen.size(), 2u);
+  for (const SeenEvent& event : seen) {
+    EXPECT_EQ(event.code, kCommandEvent);
+    EXPECT_EQ(event.control, kInputBox);
+    EXPECT_EQ(event.notify, kEnterNotify);
+    EXPECT_EQ(event.word, static_cast<uintptr_t>(kInputBox) | (uintptr_t{2560} << 16));
+  }
+  PressKey(GDK_KEY_Tab);
+  EXPECT_EQ(seen.size(), 2u);
+  EXPECT_EQ(GetControlText(kInputBox).find('\n'), std::string::npos);
+  EXPECT_NE(GetControlText(kInputBox).find('\t'), std::string::npos);
+
+  SetNotifySwitches(kInputBox, 1, 0);
+  PressKey(GDK_KEY_Tab);
+  ASSERT_EQ(seen.size(), 3u);
+  EXPECT_EQ(seen[2].notify, kTabNotify);
+}
+
+TEST_F(GtkWindowLayer, CloseRequestIsDeliveredAndLeavesTheWindow) {
+  GtkWindow* window = ToplevelTitled("Talewick 02");
+  gtk_window_close(window);
+  ASSERT_TRUE(PumpUntil([] { return !seen.empty(); }));
+  EXPECT_EQ(seen[0].code, kCloseEvent);
+  EXPECT_EQ(ToplevelTitled("Talewick 02"), window);
+  EXPECT_TRUE(gtk_widget_get_visible(GTK_WIDGET(window)));
+}
+
+TEST_F(GtkWindowLayer, TimerRepeatsUntilStoppedAndANestedEventLeavesTheOuterOne) {
+  int ticks = 0;
+  WindowEventRecord duringTick{};
+  onEvent = [&] {
+    if (WindowEvent.EventCode != kTimerEvent || WindowEvent.WordParam != kCycleTimer) return;
+    if (++ticks < 3) return;
+    StopWindowTimer(kCycleTimer);
+    gtk_button_clicked(GTK_BUTTON(ButtonLabelled("STOP")));  // handled inside the tick
+    duringTick = WindowEvent;
+  };
+  StartWindowTimer(5000, kCycleTimer);
+  StartWindowTimer(20, kCycleTimer);  // restarts with the new interval
+  StartWindowTimer(400, 2);           // a later clock for the test
+  ASSERT_TRUE(PumpUntil(
+      [] { return !seen.empty() && seen.back().code == kTimerEvent && seen.back().word == 2; }));
+  EXPECT_EQ(ticks, 3);
+  EXPECT_EQ(duringTick.EventCode, kTimerEvent);
+  EXPECT_EQ(duringTick.WordParam, static_cast<uintptr_t>(kCycleTimer));
+  const auto stop = std::find_if(seen.begin(), seen.end(),
+                                 [](const SeenEvent& e) { return e.code == kCommandEvent; });
+  ASSERT_NE(stop, seen.end());
+  EXPECT_EQ(stop->control, kStopButton);
+  EXPECT_EQ(stop->notify, kClickedNotify);
+  StopWindowTimer(2);
+}
+
+TEST_F(GtkWindowLayer, MessageBoxHasItsOwnLoopAndTheMainWindowKeepsItsEvents) {
+  GtkWindow* box = nullptr;
+  bool modal = true;
+  GtkWindow* parent = nullptr;
+  onEvent = [&] {
+    if (WindowEvent.EventCode == kTimerEvent && WindowEvent.WordParam == 1) {
+      StopWindowTimer(1);
+      gtk_window_close(ToplevelTitled("Talewick 02"));
+    } else if (WindowEvent.EventCode == kCloseEvent) {
+      box = ToplevelTitled("sub DisectInput");
+      if (box == nullptr) return;
+      modal = gtk_window_get_modal(box);
+      parent = gtk_window_get_transient_for(box);
+      gtk_dialog_response(GTK_DIALOG(box), GTK_RESPONSE_OK);
+    }
+  };
+  StartWindowTimer(50, 1);
+  ShowMessageBox("error reading file: dictonary.txt", "sub DisectInput", 0);
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[1].code, kCloseEvent);
+  ASSERT_NE(box, nullptr) << "the close request came after the box";
+  EXPECT_FALSE(modal);
+  EXPECT_EQ(parent, nullptr);
+  EXPECT_EQ(ToplevelTitled("sub DisectInput"), nullptr);
+}
+
+}  // namespace
