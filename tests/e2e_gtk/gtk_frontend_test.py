@@ -3,8 +3,10 @@ driven with xdotool and wmctrl as a person would, against the local search
 server. Each test class is one ctest test (see CMakeLists.txt)."""
 
 import os
+import subprocess
 import sys
 import time
+import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e_support"))
 
@@ -50,6 +52,7 @@ class CycleTest(TalewickDesktopCase):
         self.assertEqual((width, height), (840, 400))
         self.assertLess(max(x, y), 60, "the window is not at the top-left corner")
         self.assertEqual(self.desktop.window_title(self.window), TITLE)
+        self.assertIn("Icon (32 x 32)", self.desktop.window_property(self.window, "_NET_WM_ICON"))
 
         self.type_input("the cat", then="Return")
         self.wait_for("timer...", timeout=20)
@@ -160,8 +163,10 @@ class MissingDictionaryTest(TalewickDesktopCase):
 
         self.desktop.close_window(self.BOX)  # dismiss the first box: the second word's follows
         self.wait_for("error reading file: dictonary.txt", count=2)
-        self.assertIsNotNone(self.desktop.wait_for_window(self.BOX, 20), "no second box")
-        self.desktop.key("Return")  # OK has the focus in the new box
+        second = self.desktop.wait_for_window(self.BOX, 20, exclude=(box,))
+        self.assertIsNotNone(second, "no second box")
+        self.assertTrue(self.desktop.activate(second))
+        self.desktop.key("Return")  # OK has the focus in the box
 
         self.assertEqual(self.program.wait_exit(30), 0)
         lines = self.lines()
@@ -211,6 +216,15 @@ class HostileInputTest(TalewickDesktopCase):
         self.assertLessEqual(len(search) - len("SearchWords: "), 254)
         self.assertIn(b"goes on and on\r\n", program.read_file("OutPutTextFile.txt"))
         self.close_and_expect_exit()
+
+
+class NoDisplayTest(unittest.TestCase):
+    def test_without_a_display_the_program_ends_at_once(self):
+        env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+        result = subprocess.run([os.environ["TALEWICK_EXE"]], env=env, capture_output=True,
+                                timeout=30)
+        self.assertEqual(result.returncode, 0)
+        self.assertEqual(result.stderr, b"[Talewick 02] starting...\n[Talewick 02] closing...\n")
 
 
 if __name__ == "__main__":

@@ -136,9 +136,13 @@ class Desktop:
         result = self._run(["xdotool", "search", "--onlyvisible", "--name", name], check=False)
         return [int(line) for line in result.stdout.split()]
 
-    def wait_for_window(self, name, timeout):
-        """The id of the first visible window whose title contains `name`, or None."""
-        found = _wait_until(lambda: self.find_windows(name), timeout, 0.2)
+    def wait_for_window(self, name, timeout, exclude=()):
+        """The id of the first visible window whose title contains `name` and whose
+        id is not in `exclude` (e.g. a box already dismissed), or None."""
+        def fresh():
+            return [wid for wid in self.find_windows(name) if wid not in exclude]
+
+        found = _wait_until(fresh, timeout, 0.2)
         return found[0] if found else None
 
     def wait_for_window_gone(self, name, timeout):
@@ -152,6 +156,20 @@ class Desktop:
 
     def window_title(self, wid):
         return self._run(["xdotool", "getwindowname", str(wid)]).stdout.rstrip("\n")
+
+    def window_property(self, wid, name):
+        """xprop's text for one property of the window ("" when unset)."""
+        return self._run(["xprop", "-id", str(wid), name], check=False).stdout
+
+    def activate(self, wid, timeout=5.0):
+        """Raises and focuses the window; True once it is the active one."""
+        self._run(["xdotool", "windowactivate", str(wid)], check=False)
+
+        def active():
+            result = self._run(["xdotool", "getactivewindow"], check=False)
+            return result.stdout.strip() == str(wid)
+
+        return bool(_wait_until(active, timeout))
 
     def close_window(self, name):
         """A real close request (WM_DELETE_WINDOW through the window manager)."""

@@ -27,7 +27,7 @@ INPUT_BOX = (100, 330)
 GO_BUTTON = (590, 317)
 STOP_BUTTON = (590, 340)
 SMALL_DICTIONARY = b"the\r\ncat\r\nsat\r\non\r\nmat\r\nwas\r\nand\r\n"
-REQUIRED_TOOLS = ("Xvfb", "openbox", "xdotool", "wmctrl", "setxkbmap", "import")
+REQUIRED_TOOLS = ("Xvfb", "openbox", "xdotool", "wmctrl", "setxkbmap", "xprop", "import")
 SKIP_EXIT_CODE = 77
 
 
