@@ -79,16 +79,28 @@ TEST_F(SearchQueryTest, BuildsTheUrlWithLiteralSpacesAndLogsInOrder) {
                                       "DownloadFile: " + std::string(Story.ResultPagePath)}));
 }
 
-TEST_F(SearchQueryTest, LongQueriesStayWithinTheirFields) {
-  const std::string word(100, 'w');
-  Accept({word.c_str(), word.c_str(), word.c_str()}, "");
+TEST_F(SearchQueryTest, LongQueriesDropTheirOldestWordsSoTheUrlKeepsItsSite) {
+  const std::string first(100, 'a'), second(100, 'b'), third(20, 'c');
+  Accept({first.c_str(), second.c_str(), third.c_str()}, "");
   const std::string pagePath(Story.ResultPagePath);
   DLFControl();
-  EXPECT_EQ(Story.SearchWords.length(), kTextCapacity);
-  EXPECT_EQ(Story.SearchUrl.length(), kTextCapacity);
-  EXPECT_EQ(std::string(Story.SearchUrl).rfind(std::string(Story.SearchUrlPrefix), 0), 0u);
+  const std::string url(Story.SearchUrl);
+  const std::string suffix(Story.SearchUrlSuffix);
+  ASSERT_LE(url.size(), static_cast<size_t>(kTextCapacity));
+  EXPECT_EQ(url.rfind(std::string(Story.SearchUrlPrefix), 0), 0u);
+  EXPECT_EQ(url.substr(url.size() - suffix.size()), suffix);
+  // Whole words only, the newest kept: the oldest one does not fit.
+  EXPECT_EQ(std::string(Story.SearchWords), second + " " + third);
   EXPECT_EQ(std::string(Story.DownloadTarget), pagePath);
   EXPECT_EQ(std::string(Story.ResultPagePath), pagePath);
+
+  // One word too long for any URL keeps its end.
+  const std::string huge(250, 'z');
+  Accept({"a", "b", huge.c_str()}, "");
+  DLFControl();
+  const std::string longUrl(Story.SearchUrl);
+  EXPECT_LE(longUrl.size(), static_cast<size_t>(kTextCapacity));
+  EXPECT_EQ(longUrl.substr(longUrl.size() - suffix.size()), suffix);
 }
 
 TEST_F(SearchQueryTest, AFullWordTableUsesItsLastSlots) {

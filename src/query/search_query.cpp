@@ -36,6 +36,22 @@ void UseWholeInput(BoundedText& scratch) {
   TextCopy(Story.SearchWords, TextTrimLeft(scratch));
 }
 
+// The search words that fit into the URL between its prefix and suffix. A URL cut
+// at the capacity of its text would lose the site restriction (and end in the
+// middle of a word), so too long search words lose their oldest words instead:
+// the continuation the story needs follows the last ones.
+std::string WordsThatFitTheUrl(std::string_view words) {
+  const int room =
+      kTextCapacity - TextLength(Story.SearchUrlPrefix) - TextLength(Story.SearchUrlSuffix);
+  if (TextLength(words) <= room) return std::string(words);
+  if (room <= 0) return {};
+  std::string_view tail = words.substr(words.size() - static_cast<size_t>(room));
+  const size_t space = tail.find(' ');
+  // Start after a space when there is one, so no word is sent cut.
+  if (space != std::string_view::npos && space + 1 < tail.size()) tail.remove_prefix(space + 1);
+  return std::string(tail);
+}
+
 }  // namespace
 
 void DLFControl() {
@@ -47,6 +63,7 @@ void DLFControl() {
   } else {
     UseWholeInput(scratch);
   }
+  TextCopy(Story.SearchWords, WordsThatFitTheUrl(Story.SearchWords));
   DebugLog(TextJoin("SearchWords: ", Story.SearchWords));
   // Nothing is escaped: the download layer takes the literal spaces.
   TextCopy(Story.SearchUrl,
