@@ -18,6 +18,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <system_error>
 #include <thread>
 
 #include "query/url_download.h"
@@ -227,7 +228,11 @@ int UrlDownloadToFile(std::string_view url, std::string_view path) {
   attempt->limits = CurrentDownloadLimits();
   ApplyConnectTimeout(attempt->limits.connectTimeoutMs);
 
-  std::thread(RunAttempt, attempt).detach();
+  try {
+    std::thread(RunAttempt, attempt).detach();
+  } catch (const std::system_error&) {
+    return kDownloadFailed;  // no thread to be had: a failed download, not a crash
+  }
   std::unique_lock lock(attempt->mutex);
   const auto wait = std::chrono::milliseconds(attempt->limits.totalTimeoutMs + kWorkerGraceMs);
   if (!attempt->finished.wait_for(lock, wait, [&] { return attempt->done; })) {
