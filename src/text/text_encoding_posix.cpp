@@ -10,9 +10,13 @@ int CharacterBoundaryCut(std::string_view source, int limit) {
   if (static_cast<size_t>(limit) >= source.size()) return static_cast<int>(source.size());
   // source[limit] is the first byte left out; if it continues a character that
   // starts inside the kept part, move the cut back to that character's start.
+  // A UTF-8 character has at most 3 continuation bytes, so its start is at most 3
+  // bytes back; a longer run is not UTF-8 and is cut at the byte limit (going back
+  // further would make a cut line look short enough to be a whole one).
   int cut = limit;
   int back = cut;
-  while (back > 0 && IsContinuationByte(static_cast<unsigned char>(source[back]))) --back;
+  while (back > 0 && back > cut - 3 && IsContinuationByte(static_cast<unsigned char>(source[back])))
+    --back;
   if (back == cut) return cut;
   // back is now the lead byte (or a stray continuation at 0); the character
   // it starts runs past the limit, so it is left out whole.

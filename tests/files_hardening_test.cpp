@@ -1,0 +1,197 @@
+// Hostile files beside the program: a huge word list, one with a 1 MB line, a
+// binary one, a story file that cannot be written, data files that are folders,
+// and a result page with a line far longer than the line buffers. Whole cycles
+// run through the scripted window layer against a local server; none may crash,
+// hang, corrupt a file or lose the story's thread.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "app/scripted_window.h"
+#include "app/startup.h"
+#include "app/story_state.h"
+#include "app/window_layer.h"
+#include "query/input_words.h"
+#include "query/word_list_cache.h"
+#include "support/debug_capture.h"
+#include "support/local_http_server.h"
+#include "support/program_files.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+
+constexpr const char* kStoryFileError = "error writing to file: OutPutTextFile.txt";
+const std::string kPage = "<p><b>the cat</b> sat on the mat.</p>\r\n";
+
+class FilesHardeningTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* name : {"dictionary.txt", "googleblog.htm", "OutPutTextFile.txt"})
+      Remove(name);
+    ForgetWordListCopy();
+    ClearStoryState();
+    ResetScriptedWindow();
+    StartUp();
+    TextCopy(Story.SearchUrlPrefix, server_.BaseUrl() + "/search?hl=en&q=");
+    server_.Serve("/search", PageResponse(kPage));
+    StartDebugCapture();
+  }
+  void TearDown() override {
+    ShutDown();
+    for (const char* name : {"dictionary.txt", "googleblog.htm", "OutPutTextFile.txt"})
+      Remove(name);
+  }
+
+  // Removes a file or a folder of that name.
+  static void Remove(const std::string& name) {
+    std::error_code ignored;
+    fs::permissions(ProgramFolder() + name, fs::perms::owner_all, fs::perm_options::add, ignored);
+    fs::remove_all(ProgramFolder() + name, ignored);
+  }
+  static void Go(const std::string& input) {
+    SetControlText(kInputBox, input);
+    DeliverEvent(kCommandEvent, kGoButton, kClickedNotify);
+  }
+  static std::string Status() { return GetControlText(kStatusBar); }
+  static int Count(const std::string& message) {
+    int count = 0;
+    for (const std::string& line : DebugMessages()) count += line == message ? 1 : 0;
+    return count;
+  }
+  // The accepted words of the last DisectInput.
+  static Lines Accepted() {
+    Lines words;
+    for (int slot = 1; slot < Story.WordCount; ++slot) words.emplace_back(Story.InputWords[slot]);
+    return words;
+  }
+
+  LocalHttpServer server_;
+};
+
+TEST_F(FilesHardeningTest, AFiftyMegabyteWordListIsReadToItsEnd) {
+  std::string list;
+  list.reserve(52 * 1024 * 1024);
+  for (int i = 0; list.size() < 50u * 1024 * 1024; ++i)
+    list += "filler" + std::to_string(i) + "\r\n";
+  list += "the\r\ncat";  // the last lines, the last without its line end
+  WriteProgramFile("dictionary.txt", list);
+  Go("the cat");
+  EXPECT_EQ(Accepted(), (Lines{"the", "cat"}));
+  EXPECT_EQ(std::string(Story.SearchWords), "<b>the cat</b>");
+  EXPECT_EQ(Story.NextInput.view(), "sat on the mat");
+  EXPECT_TRUE(Scripted().timerArmed);
+}
+
+TEST_F(FilesHardeningTest, AOneMegabyteLineNeitherMatchesNorHidesTheLinesAfterIt) {
+  const std::string longLine(1024 * 1024, 'a');
+  WriteProgramFile("dictionary.txt", "the\n" + longLine + "\ncat\r\n");
+  Go("the cat");
+  EXPECT_EQ(Accepted(), (Lines{"the", "cat"}));
+  EXPECT_EQ(Status(), "download sofar OK...all OK");
+  // A word of 254 letters is the start of the long line, not a line of the list.
+  TextCopy(Story.InputText, std::string(kTextCapacity, 'a'));
+  DisectInput();
+  EXPECT_EQ(Accepted(), Lines{});
+}
+
+TEST_F(FilesHardeningTest, ABinaryWordListIsReadSafelyAndItsCutLinesNeverMatch) {
+  // Random bytes of every value, then a line whose 254 first bytes are letters and
+  // whose rest is an endless UTF-8 continuation: a cut of it is not the line.
+  std::mt19937 random(7);
+  std::string list;
+  for (int i = 0; i < 200'000; ++i) list += static_cast<char>(random() & 0xFF);
+  const std::string word(kTextCapacity, 'b');
+  list += "\r\n" + word + "\xC3" + std::string(5000, '\x80') + "\r\ncat\r\nthe\r\n";
+  WriteProgramFile("dictionary.txt", list);
+
+  TextCopy(Story.InputText, "the " + word.substr(0, 200) + " cat");
+  DownloadString();
+  DisectInput();
+  EXPECT_EQ(Accepted(), (Lines{"the", "cat"}));
+
+  TextCopy(Story.InputText, word);
+  ASSERT_EQ(Story.InputText.view(), word);
+  DisectInput();
+  EXPECT_EQ(Accepted(), Lines{}) << "a word equal to the cut start of a longer line was accepted";
+  EXPECT_EQ(Status(), "bad word");
+}
+
+// The story file cannot be opened for appending: the choice is still shown,
+// remembered and fed to the next cycle, and the file is left as it was.
+TEST_F(FilesHardeningTest, AStoryFileThatCannotBeWrittenIsReportedAndTheStoryGoesOn) {
+  const std::string earlier = "earlier story\r\n";
+  WriteProgramFile("OutPutTextFile.txt", earlier);
+  const fs::path story = ProgramFolder() + "OutPutTextFile.txt";
+  fs::permissions(story, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  bool readOnlyHolds = !std::ofstream(story, std::ios::app).is_open();
+  if (!readOnlyHolds) {
+    // Running as root, where a read-only file can still be written: a folder in
+    // the story file's place cannot be opened for appending by anyone.
+    Remove("OutPutTextFile.txt");
+    fs::create_directory(story);
+  }
+  WriteProgramFile("dictionary.txt", "the\ncat\n");
+  Go("the cat");
+
+  EXPECT_EQ(Count(kStoryFileError), 1);
+  EXPECT_EQ(Status(), kStoryFileError);
+  EXPECT_EQ(StoryLines(), (Lines{"the cat", "sat on the mat"}));
+  EXPECT_EQ(std::string(Story.OutputHistory[1]), "sat on the mat");
+  EXPECT_EQ(Story.NextInput.view(), "sat on the mat");
+  EXPECT_TRUE(Scripted().timerArmed) << "the story stops when only its file fails";
+  if (readOnlyHolds) {
+    EXPECT_EQ(ReadProgramFile("OutPutTextFile.txt"), earlier);
+  } else {
+    EXPECT_TRUE(fs::is_empty(story)) << "something was written into the folder";
+  }
+
+  // The next cycle goes on from the choice, and reports again.
+  server_.Serve("/search", PageResponse("<b>sat on the mat</b> and then the dog.\r\n"));
+  DeliverEvent(kTimerEvent, 0, 0);
+  EXPECT_EQ(Count(kStoryFileError), 2);
+  EXPECT_EQ(Story.NextInput.view(), "and then the dog");
+  EXPECT_EQ(Story.HistoryIndex, 2);
+}
+
+// The folder cannot take the data files: each is a folder of that name. The
+// download cannot replace the page, the scan finds nothing, the word list reads
+// as empty; the cycle ends and the story stops, with nothing left open.
+TEST_F(FilesHardeningTest, DataFilesThatAreFoldersEndTheCycleCleanly) {
+  for (const char* name : {"dictionary.txt", "googleblog.htm", "OutPutTextFile.txt"})
+    fs::create_directory(ProgramFolder() + name);
+  Go("the cat");
+  EXPECT_EQ(Story.KeepRunning, 0);
+  EXPECT_FALSE(Scripted().timerArmed);
+  EXPECT_TRUE(Status() == "error downloading" || Status() == "error creating file") << Status();
+  EXPECT_EQ(Story.NextInput.view(), "and");
+  EXPECT_EQ(StoryLines(), Lines{"the cat"});
+  EXPECT_FALSE(Story.WorkFile.open || Story.PageFile.open || Story.ProbeFile.open);
+  EXPECT_TRUE(fs::is_directory(ProgramFolder() + "googleblog.htm"));
+  EXPECT_TRUE(fs::is_empty(ProgramFolder() + "OutPutTextFile.txt"));
+}
+
+// A page line of 3 MB is longer than the line buffers: the part that fits is
+// scanned, the rest of that line is not taken for new lines, and the lines
+// after it are scanned as usual.
+TEST_F(FilesHardeningTest, APageLineLongerThanTheLineBufferIsCutNotSpilled) {
+  std::string page = "<b>the cat</b> ran away.";
+  page += std::string(3 * 1024 * 1024, 'x');
+  page.replace(2'000'000, 30, "<b>the cat</b> hid in the box.");  // beyond the buffer
+  page += "\r\n<b>the cat</b> sat on the mat.\n<b>the cat</b> sat on the mat.\n";
+  server_.Serve("/search", PageResponse(page));
+  WriteProgramFile("dictionary.txt", "the\ncat\n");
+  Go("the cat");
+  EXPECT_EQ(Story.NextInput.view(), "sat on the mat");
+  for (const std::string& message : DebugMessages())
+    EXPECT_NE(message, "hid in the box") << "text past the line buffer was scanned";
+  EXPECT_EQ(Count("ran away"), 1);
+  EXPECT_EQ(ReadProgramFile("OutPutTextFile.txt"), "sat on the mat\r\n");
+}
+
+}  // namespace
