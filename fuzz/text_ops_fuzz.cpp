@@ -33,7 +33,8 @@ using fuzz::Require;
 // not fit, so no character is ever kept in half.
 bool CutAtBoundary(std::string_view wanted, size_t kept, size_t capacity) {
   if (kept == capacity) return true;
-  if (kept > capacity || static_cast<unsigned char>(wanted[kept]) < 0xC0) return false;
+  if (kept > capacity || kept + 3 < capacity) return false;  // a character has at most 4 bytes
+  if (static_cast<unsigned char>(wanted[kept]) < 0xC0) return false;
   for (size_t i = kept + 1; i <= capacity; ++i) {
     if ((static_cast<unsigned char>(wanted[i]) & 0xC0) != 0x80) return false;
   }
