@@ -1,6 +1,7 @@
 // The Win32 window layer: the main window, its controls, the owner-drawn GO and
-// STOP buttons, the Enter/Tab watch on edit boxes, and the translation of every
-// main-window message into WindowEvent for the one handler.
+// STOP buttons, the Enter/Tab watch on edit boxes, list boxes and status bars,
+// and the translation of every main-window message into WindowEvent for the one
+// handler.
 
 // windows.h first: commctrl.h builds on its types.
 #include <windows.h>
@@ -11,9 +12,9 @@
 
 #include "app/window_layer.h"
 
-// MinGW-w64 header gaps. Older MinGW-w64 releases lack some of the constants
-// below, or declare them only for newer _WIN32_WINNT values; the numbers are
-// the documented ones, so defining them here is safe on every version.
+// MinGW-w64 header gaps: older MinGW-w64 releases lack these constants or
+// declare them only for some _WIN32_WINNT values; the numbers are the
+// documented ones, so defining them here is safe on every version.
 #ifndef DSS_DISABLED
 #define DSS_DISABLED 0x0020
 #endif
@@ -22,9 +23,6 @@
 #endif
 #ifndef ODS_NOFOCUSRECT
 #define ODS_NOFOCUSRECT 0x0200
-#endif
-#ifndef SB_SIMPLEID
-#define SB_SIMPLEID 0x00ff
 #endif
 
 WindowEventRecord WindowEvent;
