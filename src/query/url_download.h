@@ -20,7 +20,8 @@ struct DownloadLimits {
   int maxRedirects = 5;
 };
 
-// The limits in force; tests shorten the time-outs.
+// The limits in force; tests shorten the time-outs. The environment variable
+// TALEWICK_DOWNLOAD_TIMEOUT_MS (milliseconds) shortens both for a whole run.
 DownloadLimits& CurrentDownloadLimits();
 
 int UrlDownloadToFile(std::string_view url, std::string_view path);
