@@ -83,6 +83,20 @@ TEST_F(UrlDownloadTest, ReplacesThePageWithTheBodyByteForByte) {
   EXPECT_EQ(ReadProgramFile("page.htm"), "");
 }
 
+TEST_F(UrlDownloadTest, EveryCallAsksTheServerAfreshInsteadOfACache) {
+  // The first answer invites any cache to keep it for an hour.
+  CannedResponse cacheable = PageResponse("first answer");
+  cacheable.headers = {{"Cache-Control", "public, max-age=3600"},
+                       {"Expires", "Fri, 01 Jan 2100 00:00:00 GMT"},
+                       {"Last-Modified", "Mon, 01 Jan 2024 00:00:00 GMT"}};
+  server_.Serve("/search", cacheable);
+  ASSERT_EQ(Fetch("/search?q=the cat"), 0);
+  server_.Serve("/search", PageResponse("second answer"));
+  ASSERT_EQ(Fetch("/search?q=the cat"), 0);
+  EXPECT_EQ(ReadProgramFile("page.htm"), "second answer");
+  EXPECT_EQ(server_.RequestTargets().size(), 2u);
+}
+
 TEST_F(UrlDownloadTest, CreatesThePageWhenNoneExisted) {
   RemoveProgramFile("page.htm");
   server_.Serve("/page", PageResponse("fresh"));
