@@ -472,7 +472,7 @@ void PumpEvents(int wait) {
 // A warning box with its own loop: not modal and without a parent, so the main
 // window keeps handling its events (a close request included) while it is open.
 void ShowMessageBox(std::string_view text, std::string_view caption, int) {
-  if (!Layer().window) return;
+  if (!StartToolkit()) return;  // no display: nobody could dismiss it
   const std::string message = ValidUtf8(text);
   const OwnedWidget dialog(gtk_message_dialog_new(nullptr, GtkDialogFlags(0), GTK_MESSAGE_WARNING,
                                                   GTK_BUTTONS_OK, "%s", message.c_str()));

@@ -5,6 +5,7 @@
 #include <gtk/gtk.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -100,9 +101,15 @@ void PressKey(guint keyval) {
   gdk_event_free(event);
 }
 
-// Pumps until `done` or a bounded number of waits; each wait ends at the next event.
+gboolean KeepWaking(gpointer) { return G_SOURCE_CONTINUE; }
+
+// Pumps until `done`, for at most about five seconds: a short wake-up timeout
+// keeps each blocking pump from waiting longer than 20 ms.
 bool PumpUntil(const std::function<bool()>& done) {
-  for (int round = 0; round < 500 && !done(); ++round) PumpEvents(1);
+  const guint wake = g_timeout_add(20, KeepWaking, nullptr);
+  const gint64 deadline = g_get_monotonic_time() + 5 * G_USEC_PER_SEC;
+  while (!done() && g_get_monotonic_time() < deadline) PumpEvents(1);
+  g_source_remove(wake);
   return done();
 }
 
@@ -167,6 +174,42 @@ TEST_F(GtkWindowLayer, EnterInTheInputBoxIsACommandAndTabATypedCharacter) {
   PressKey(GDK_KEY_Tab);
   ASSERT_EQ(seen.size(), 3u);
   EXPECT_EQ(seen[2].notify, kTabNotify);
+}
+
+// Clicks the middle of a widget with the display's pointer (xdotool through
+// XTEST), so the click takes the way a user's click takes.
+void ClickWithPointer(GtkWidget* widget) {
+  GtkWidget* toplevel = gtk_widget_get_toplevel(widget);
+  GtkAllocation area;
+  gtk_widget_get_allocation(widget, &area);
+  int x = 0;
+  int y = 0;
+  gtk_widget_translate_coordinates(widget, toplevel, area.width / 2, area.height / 2, &x, &y);
+  const std::string command =
+      "timeout 10 xdotool search --onlyvisible --name '^Talewick 02$' mousemove --window %1 " +
+      std::to_string(x) + " " + std::to_string(y) + " click 1";
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+TEST_F(GtkWindowLayer, DisabledButtonTakesNoClicks) {
+  GtkWidget* go = ButtonLabelled("GO");
+  ASSERT_NE(go, nullptr);
+  GdkWindow* main = gtk_widget_get_window(gtk_widget_get_toplevel(go));
+  ASSERT_TRUE(PumpUntil([&] {
+    return gdk_window_is_viewable(main) != FALSE && gtk_widget_get_allocated_width(go) > 1;
+  }));
+  EnableControl(kGoButton, 0);
+  ClickWithPointer(go);
+  EnableControl(kStopButton, 1);
+  ClickWithPointer(ButtonLabelled("STOP"));  // marks the end of the clicks
+  ASSERT_TRUE(PumpUntil([] { return !seen.empty(); }));
+  EnableControl(kGoButton, 1);
+  ClickWithPointer(go);
+  ASSERT_TRUE(PumpUntil([] { return seen.size() >= 2; }));
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0].control, kStopButton);
+  EXPECT_EQ(seen[1].control, kGoButton);
+  EXPECT_EQ(seen[1].notify, kClickedNotify);
 }
 
 TEST_F(GtkWindowLayer, CloseRequestIsDeliveredAndLeavesTheWindow) {
