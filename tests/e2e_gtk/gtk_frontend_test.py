@@ -151,6 +151,10 @@ class MissingDictionaryTest(TalewickDesktopCase):
         self.type_input("the cat", then="Return")
         box = self.desktop.wait_for_window(self.BOX, 20)
         self.assertIsNotNone(box, "no message box")
+        x, y, width, height = self.desktop.window_geometry(box)
+        screen_width, screen_height = (int(v) for v in self.desktop.screen.split("x")[:2])
+        self.assertLess(abs(x + width / 2 - screen_width / 2), 40, "box not centred")
+        self.assertLess(abs(y + height / 2 - screen_height / 2), 60, "box not centred")
         self.wait_for("error reading file: dictonary.txt")
 
         # While the box is open the main window still takes clicks and a close request.
