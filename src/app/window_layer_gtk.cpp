@@ -77,6 +77,7 @@ GtkControl* FindControl(int id) {
 
 // GTK takes UTF-8 only; anything else is shown with replacement characters.
 std::string ValidUtf8(std::string_view text) {
+  if (text.empty()) return std::string();  // its data() may be null, which GLib refuses
   const OwnedText valid(g_utf8_make_valid(text.data(), static_cast<gssize>(text.size())));
   return std::string(valid.get());
 }
