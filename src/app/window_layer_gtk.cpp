@@ -301,6 +301,18 @@ void PlaceStatusBar(GtkLayer& layer, GtkWidget* bar) {
   gtk_fixed_put(GTK_FIXED(layer.fixed), bar, 0, std::max(0, layer.clientHeight - natural));
 }
 
+// GTK paints at the next frame, which may be due only after PumpEvents(0) has
+// returned; the cycle then blocks in its download and the window would go on
+// showing the old texts. What is invalid is painted now instead.
+void PaintNow(GtkLayer& layer) {
+  GdkWindow* window = gtk_widget_get_window(layer.window.get());
+  if (window == nullptr) return;
+  G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+  gdk_window_process_updates(window, TRUE);
+  G_GNUC_END_IGNORE_DEPRECATIONS
+  gdk_display_flush(gdk_window_get_display(window));
+}
+
 }  // namespace
 
 // --- start-up ---------------------------------------------------------------------
@@ -468,6 +480,7 @@ void PumpEvents(int wait) {
   for (int round = 0; round < kMaxPendingRounds && g_main_context_pending(nullptr); ++round) {
     g_main_context_iteration(nullptr, FALSE);
   }
+  PaintNow(layer);
 }
 
 // A warning box with its own loop: not modal and without a parent, so the main

@@ -191,6 +191,11 @@ class CloseTest(TalewickDesktopCase):
         program = self.start_program()
         self.type_input("the cat", then="Return")
         self.assertTrue(self.server.wait_for_requests(1, 20), "no request")
+        # The pump before the stages painted the new list line and the emptied box.
+        time.sleep(0.5)
+        shot = self.desktop.screenshot(os.path.join(program.folder, "during.png"), self.window)
+        self.assertLess(self.desktop.darkest(shot, 10, 8, 300, 20), 0.5, "list line not shown")
+        self.assertGreater(self.desktop.darkest(shot, 20, 318, 300, 24), 0.9, "input box not empty")
         self.desktop.close_window(TITLE)  # while the download is under way
         self.assertEqual(program.wait_exit(30), 0)
         lines = self.lines()

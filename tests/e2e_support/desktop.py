@@ -195,7 +195,14 @@ class Desktop:
 
     # --- eyes -----------------------------------------------------------------
 
-    def screenshot(self, path):
-        """The whole screen as a PNG (ImageMagick's import)."""
-        self._run(["import", "-window", "root", path], timeout=30)
+    def screenshot(self, path, wid=None):
+        """The whole screen, or one window's client area, as a PNG (ImageMagick's import)."""
+        self._run(["import", "-window", str(wid) if wid else "root", path], timeout=30)
         return path
+
+    def darkest(self, path, x, y, width, height):
+        """The lowest grey level, 0.0 (black) to 1.0 (white), in a rectangle of a
+        screenshot: text in the rectangle makes it low, an empty area high."""
+        result = self._run(["convert", path, "-crop", "%dx%d+%d+%d" % (width, height, x, y),
+                            "+repage", "-colorspace", "Gray", "-format", "%[fx:minima]", "info:"])
+        return float(result.stdout.strip())
