@@ -136,7 +136,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const int start = in.ConsumeIntegralInRange(-3, 300);
         const int count = in.ConsumeIntegralInRange(-3, 300);
         // The source is a terminated text, as every stage passes it.
-        const std::string source(in.ConsumeRandomLengthString(300).c_str());
+        std::string source = in.ConsumeRandomLengthString(300);
+        source.resize(std::min(source.size(), source.find('\0')));
         TextOverwrite(g.text, start, count, source);
         CheckStored(g);
         // Where the model's result fits, the stored text must equal it.
