@@ -133,15 +133,6 @@ class FailedDownloadTest(TalewickDesktopCase):
         self.assertGreaterEqual(self.server.request_count(), 3)
         self.close_and_expect_exit()
 
-    def test_dropped_connection_fails_the_same_way(self):
-        self.server.set_mode("drop")
-        self.start_program()
-        self.type_input("the cat", then="Return")
-        self.wait_for("error downloading")
-        self.assertTrue(self.program.wait_for_quiet(QUIET_SECONDS, timeout=30))
-        self.assertNotIn("timer...", self.lines())
-        self.close_and_expect_exit()
-
 
 class MissingDictionaryTest(TalewickDesktopCase):
     BOX = "sub DisectInput"
