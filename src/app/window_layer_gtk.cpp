@@ -257,6 +257,8 @@ GtkControl MakeList(int width, int height) {
   control.outer = gtk_scrolled_window_new(nullptr, nullptr);
   gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(control.outer), GTK_POLICY_EXTERNAL,
                                  GTK_POLICY_AUTOMATIC);
+  // A real bar beside the lines rather than an indicator drawn over them.
+  gtk_scrolled_window_set_overlay_scrolling(GTK_SCROLLED_WINDOW(control.outer), FALSE);
   gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(control.outer), GTK_SHADOW_IN);
   gtk_widget_set_size_request(control.outer, width, height);
 
@@ -269,11 +271,11 @@ GtkControl MakeList(int width, int height) {
   GtkCellRenderer* cell = gtk_cell_renderer_text_new();
   GtkTreeViewColumn* column =
       gtk_tree_view_column_new_with_attributes("", cell, "text", 0, nullptr);
-  // Fixed sizes keep a list that grows for the whole run cheap to show.
+  // A column as wide as the list: a longer line is cut at the edge and never
+  // widens the column.
   gtk_tree_view_column_set_sizing(column, GTK_TREE_VIEW_COLUMN_FIXED);
   gtk_tree_view_column_set_fixed_width(column, width);
   gtk_tree_view_append_column(view, column);
-  gtk_tree_view_set_fixed_height_mode(view, TRUE);
   gtk_container_add(GTK_CONTAINER(control.outer), control.inner);
   return control;
 }
