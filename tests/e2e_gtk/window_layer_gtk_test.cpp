@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -141,6 +142,47 @@ TEST_F(GtkWindowLayer, ControlsHoldTheirTextsAndAnIdIsCreatedOnce) {
   EXPECT_EQ(GetControlText(99), "");
   SetControlText(kInputBox, "the\tcat\r\nsat");
   EXPECT_EQ(GetControlText(kInputBox), "the\tcat\r\nsat");
+}
+
+struct Box {
+  int x, y, width, height;
+  bool operator==(const Box&) const = default;
+};
+
+// Place and size of a widget in the window's client area, once laid out.
+Box PlaceOf(GtkWidget* widget) {
+  GtkAllocation area;
+  gtk_widget_get_allocation(widget, &area);
+  Box box{0, 0, area.width, area.height};
+  gtk_widget_translate_coordinates(widget, gtk_widget_get_toplevel(widget), 0, 0, &box.x, &box.y);
+  return box;
+}
+
+std::ostream& operator<<(std::ostream& out, const Box& box) {
+  return out << box.x << "," << box.y << " " << box.width << "x" << box.height;
+}
+
+TEST_F(GtkWindowLayer, ControlsSitAtTheirPixelPlaces) {
+  GtkWidget* go = ButtonLabelled("GO");
+  ASSERT_NE(go, nullptr);
+  ASSERT_TRUE(PumpUntil([&] { return gtk_widget_get_allocated_width(go) > 1; }));
+  const auto outer = [](auto isInner) {
+    const auto found = WidgetsWhere(isInner);
+    return found.size() == 1 ? gtk_widget_get_parent(found[0]) : nullptr;
+  };
+  GtkWidget* input = outer([](GtkWidget* w) { return GTK_IS_TEXT_VIEW(w); });
+  GtkWidget* list = outer([](GtkWidget* w) { return GTK_IS_TREE_VIEW(w); });
+  const auto bars = WidgetsWhere([](GtkWidget* w) { return GTK_IS_STATUSBAR(w); });
+  ASSERT_TRUE(input != nullptr && list != nullptr && bars.size() == 1);
+
+  EXPECT_EQ(PlaceOf(input), (Box{10, 310, 540, 40}));
+  EXPECT_EQ(PlaceOf(go), (Box{560, 307, 60, 20}));
+  EXPECT_EQ(PlaceOf(ButtonLabelled("STOP")), (Box{560, 330, 60, 20}));
+  EXPECT_EQ(PlaceOf(list), (Box{5, 5, 825, 300}));
+  const Box bar = PlaceOf(bars[0]);
+  EXPECT_EQ(bar.x, 0);
+  EXPECT_EQ(bar.width, 840);
+  EXPECT_EQ(bar.y + bar.height, 400);
 }
 
 TEST_F(GtkWindowLayer, InvalidUtf8IsShownWithReplacementCharacters) {
