@@ -14,6 +14,7 @@ for. Every wait is bounded; nothing here blocks for ever.
 """
 
 import os
+import select
 import subprocess
 import time
 
@@ -93,8 +94,6 @@ class Desktop:
 
     @staticmethod
     def _read_display_number(fd, timeout):
-        import select
-
         digits = b""
         deadline = time.monotonic() + timeout
         while not digits.endswith(b"\n"):
