@@ -26,13 +26,26 @@ static int OpenFlags(OsOpenMode mode) {
   return O_RDONLY;
 }
 
+// Only regular files are data files. A named pipe would block the open until
+// someone writes to it (O_NONBLOCK prevents that, and means nothing for a regular
+// file), and a device such as /dev/zero never reaches its end: both would freeze
+// the program, so they are refused like a file that cannot be opened.
+static bool IsRegularFile(int fd) {
+  struct stat info;
+  return ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+}
+
 bool OsOpen(std::string_view path, OsOpenMode mode, OsFileHandle& handle) {
   const std::string terminated(path);
   int fd;
   do {
-    fd = ::open(terminated.c_str(), OpenFlags(mode) | O_CLOEXEC, 0644);
+    fd = ::open(terminated.c_str(), OpenFlags(mode) | O_CLOEXEC | O_NONBLOCK, 0644);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return false;
+  if (!IsRegularFile(fd)) {
+    ::close(fd);
+    return false;
+  }
   if (mode == OsOpenMode::kAppend && ::lseek(fd, 0, SEEK_END) < 0) {
     ::close(fd);
     return false;

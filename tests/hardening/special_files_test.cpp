@@ -1,0 +1,95 @@
+// Data files that are not plain files (POSIX only): a named pipe with no writer,
+// a link to an endless device. Opening a pipe blocks until someone writes, and a
+// device never reaches its end, so either would freeze the program; each must be
+// refused like a file that cannot be opened. Every case runs in a child process
+// with an alarm, so a hang fails the test instead of stopping it.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "analysis/result_analysis.h"
+#include "app/scripted_window.h"
+#include "app/startup.h"
+#include "app/story_state.h"
+#include "app/window_layer.h"
+#include "query/input_words.h"
+#include "query/word_list_cache.h"
+#include "support/program_files.h"
+
+namespace {
+
+constexpr unsigned kAlarmSeconds = 10;
+
+class SpecialFilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    for (const char* name : {"dictionary.txt", "googleblog.htm", "OutPutTextFile.txt"})
+      RemoveProgramFile(name);
+    ForgetWordListCopy();
+    ResetScriptedWindow();
+    StartUp();
+  }
+  void TearDown() override {
+    ShutDown();
+    for (const char* name : {"dictionary.txt", "googleblog.htm", "OutPutTextFile.txt"})
+      RemoveProgramFile(name);
+  }
+  static void MakePipe(const std::string& name) {
+    ASSERT_EQ(::mkfifo((ProgramFolder() + name).c_str(), 0600), 0);
+  }
+  static void LinkToZeroDevice(const std::string& name) {
+    ASSERT_EQ(::symlink("/dev/zero", (ProgramFolder() + name).c_str()), 0);
+  }
+};
+
+// A child process: the statement must finish within the alarm, and then exit 0
+// when `check` holds.
+#define EXPECT_FINISHES(statement, check) \
+  EXPECT_EXIT(                            \
+      {                                   \
+        ::alarm(kAlarmSeconds);           \
+        statement;                        \
+        ::_exit((check) ? 0 : 1);         \
+      },                                  \
+      ::testing::ExitedWithCode(0), "")
+
+TEST_F(SpecialFilesTest, AWordListThatIsAPipeOrADeviceIsReportedNotWaitedFor) {
+  MakePipe("dictionary.txt");
+  TextCopy(Story.InputText, "the cat");
+  EXPECT_FINISHES(DisectInput(), Story.WordCount == 1 && Scripted().messageBoxes.size() == 2 &&
+                                     GetControlText(kStatusBar) == "bad word");
+
+  RemoveProgramFile("dictionary.txt");
+  LinkToZeroDevice("dictionary.txt");
+  EXPECT_FINISHES(DisectInput(), Story.WordCount == 1 && Scripted().messageBoxes.size() == 2);
+}
+
+TEST_F(SpecialFilesTest, AResultPageThatIsAPipeOrADeviceIsNotScanned) {
+  TextCopy(Story.SearchWords, "the cat");
+  MakePipe("googleblog.htm");
+  EXPECT_FINISHES(SecondPartDLF(), Story.NextInput.view() == "and" && !Story.PageFile.open);
+
+  RemoveProgramFile("googleblog.htm");
+  LinkToZeroDevice("googleblog.htm");
+  EXPECT_FINISHES(SecondPartDLF(), Story.NextInput.view() == "and");
+}
+
+// A story file that is a pipe would take lines until its buffer is full and then
+// block the next append; a device would swallow them. Neither is a story file.
+TEST_F(SpecialFilesTest, AStoryFileThatIsAPipeIsReportedAndNotWrittenTo) {
+  WriteProgramFile("googleblog.htm", "<b>the cat</b> sat on the mat.\r\n");
+  MakePipe("OutPutTextFile.txt");
+  TextCopy(Story.SearchWords, "the cat");
+  EXPECT_FINISHES(
+      for (int i = 0; i < 5000; ++i) {  // 80 kB: more than a pipe's buffer
+        TextCopy(Story.SearchWords, "the cat");
+        SecondPartDLF();
+      },
+      GetControlText(kStatusBar) == "error writing to file: OutPutTextFile.txt" &&
+          Story.NextInput.view() == "sat on the mat");
+}
+
+}  // namespace
