@@ -99,7 +99,11 @@ int UrlDownloadToFile(std::string_view url, std::string_view path) {
   if (!curl) return kDownloadFailed;
 
   TemporaryFile temporary(TemporaryDownloadPath(path));
-  FileHandle file(std::fopen(temporary.path().c_str(), "wb"));
+  // Whatever stands under the temporary name is a leftover: it is removed, and
+  // the file is created anew ("x": never through a link into another file, never
+  // onto a named pipe, which would block the open).
+  std::remove(temporary.path().c_str());
+  FileHandle file(std::fopen(temporary.path().c_str(), "wbx"));
   if (!file) return kDownloadFailed;
 
   const DownloadLimits limits = CurrentDownloadLimits();

@@ -1,5 +1,6 @@
 // Data files that are not plain files (POSIX only): a named pipe with no writer,
-// a link to an endless device. Opening a pipe blocks until someone writes, and a
+// a link to an endless device, a link left where the download's temporary file
+// goes. Opening a pipe blocks until someone writes, and a
 // device never reaches its end, so either would freeze the program; each must be
 // refused like a file that cannot be opened. Every case runs in a child process
 // with an alarm, so a hang fails the test instead of stopping it.
@@ -15,27 +16,30 @@
 #include "app/story_state.h"
 #include "app/window_layer.h"
 #include "query/input_words.h"
+#include "query/page_download.h"
 #include "query/word_list_cache.h"
+#include "support/local_http_server.h"
 #include "support/program_files.h"
 
 namespace {
 
 constexpr unsigned kAlarmSeconds = 10;
+// The data files, and the download's temporary page.
+constexpr const char* kDataFiles[] = {"dictionary.txt", "googleblog.htm", "OutPutTextFile.txt",
+                                      "googleblog.htm.part", "victim.txt"};
 
 class SpecialFilesTest : public ::testing::Test {
  protected:
   void SetUp() override {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    for (const char* name : {"dictionary.txt", "googleblog.htm", "OutPutTextFile.txt"})
-      RemoveProgramFile(name);
+    for (const char* name : kDataFiles) RemoveProgramFile(name);
     ForgetWordListCopy();
     ResetScriptedWindow();
     StartUp();
   }
   void TearDown() override {
     ShutDown();
-    for (const char* name : {"dictionary.txt", "googleblog.htm", "OutPutTextFile.txt"})
-      RemoveProgramFile(name);
+    for (const char* name : kDataFiles) RemoveProgramFile(name);
   }
   static void MakePipe(const std::string& name) {
     ASSERT_EQ(::mkfifo((ProgramFolder() + name).c_str(), 0600), 0);
@@ -90,6 +94,38 @@ TEST_F(SpecialFilesTest, AStoryFileThatIsAPipeIsReportedAndNotWrittenTo) {
       },
       GetControlText(kStatusBar) == "error writing to file: OutPutTextFile.txt" &&
           Story.NextInput.view() == "sat on the mat");
+}
+
+// The download writes the page to "googleblog.htm.part" first. Whatever stands
+// under that name is the program's own leftover: a link there must not lead the
+// page into another file, and a pipe there must not block the download.
+class TemporaryPageTest : public SpecialFilesTest {
+ protected:
+  void SetUp() override {
+    SpecialFilesTest::SetUp();
+    server_.Serve("/search", PageResponse(kPage));
+    TextCopy(Story.SearchUrl, server_.BaseUrl() + "/search?q=the+cat");
+    TextCopy(Story.DownloadTarget, Story.ResultPagePath);
+  }
+  static std::string Temporary() { return ProgramFolder() + "googleblog.htm.part"; }
+
+  static constexpr const char* kPage = "<b>the cat</b> sat on the mat.\r\n";
+  LocalHttpServer server_;
+};
+
+TEST_F(TemporaryPageTest, ALinkInItsPlaceDoesNotLeadThePageIntoAnotherFile) {
+  WriteProgramFile("victim.txt", "not a page\n");
+  ASSERT_EQ(::symlink((ProgramFolder() + "victim.txt").c_str(), Temporary().c_str()), 0);
+  DownLoadFile();
+  EXPECT_EQ(ReadProgramFile("victim.txt"), "not a page\n") << "the page went through the link";
+  EXPECT_EQ(ReadProgramFile("googleblog.htm"), kPage);
+  EXPECT_EQ(Story.KeepRunning, 1);
+}
+
+TEST_F(TemporaryPageTest, APipeInItsPlaceDoesNotBlockTheDownload) {
+  ASSERT_EQ(::mkfifo(Temporary().c_str(), 0600), 0);
+  EXPECT_FINISHES(DownLoadFile(),
+                  Story.KeepRunning == 1 && ReadProgramFile("googleblog.htm") == kPage);
 }
 
 }  // namespace
