@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 seconds=${1:-${FUZZ_SECONDS:-60}}
-targets=(text_ops_fuzz line_reader_fuzz disect_input_fuzz second_part_fuzz)
+targets=(text_ops_fuzz line_reader_fuzz disect_input_fuzz second_part_fuzz search_query_fuzz)
 
 cmake --preset fuzz >/dev/null
 cmake --build build/fuzz -j2 --target "${targets[@]}"
