@@ -20,7 +20,11 @@ void StartUp() {
   ClearStoryState();
   TextCopy(Story.Title, "Talewick 02");
   DebugLog("starting...");
-  TextCopy(Story.ResultPagePath, TextJoin(StartFolder(), "googleblog.htm"));
+  // A path cut to the text's capacity would name another file, possibly outside
+  // the folder: a folder too deep for the whole path leaves the page without one
+  // (every download then fails and is reported).
+  const std::string resultPage = TextJoin(StartFolder(), "googleblog.htm");
+  TextCopy(Story.ResultPagePath, TextLength(resultPage) <= kTextCapacity ? resultPage : "");
   TextCopy(Story.SearchUrlPrefix, SearchUrlPrefixText());
   TextCopy(Story.SearchUrlSuffix, SearchUrlSuffixText());
   Story.WindowOpen = 1;
