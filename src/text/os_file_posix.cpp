@@ -64,15 +64,35 @@ int64_t OsRead(OsFileHandle handle, char* buffer, int64_t count) {
   return got;
 }
 
+// Where the next write lands: the end for a file opened to append, else the position.
+static off_t WriteStart(int fd) {
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0 || (flags & O_APPEND) == 0) return ::lseek(fd, 0, SEEK_CUR);
+  struct stat info;
+  return ::fstat(fd, &info) == 0 ? info.st_size : -1;
+}
+
+// Takes back the `done` bytes written from `start` when they are still the end of
+// the file, so that a write cut short (a full disk) leaves no half line behind.
+static void UndoPartialWrite(int fd, off_t start, int64_t done) {
+  struct stat info;
+  if (start < 0 || ::fstat(fd, &info) != 0 || info.st_size != start + done) return;
+  if (::ftruncate(fd, start) == 0) ::lseek(fd, start, SEEK_SET);
+}
+
 int64_t OsWrite(OsFileHandle handle, const char* buffer, int64_t count) {
   // write() may take only part of the bytes (a signal, a nearly full disk): carry
-  // on with the rest, so the caller's one call writes all or reports failure.
+  // on with the rest, so the caller's one call writes all or nothing.
+  const int fd = Descriptor(handle);
+  const off_t start = WriteStart(fd);
   int64_t done = 0;
   while (done < count) {
-    const ssize_t put =
-        ::write(Descriptor(handle), buffer + done, static_cast<size_t>(count - done));
+    const ssize_t put = ::write(fd, buffer + done, static_cast<size_t>(count - done));
     if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return done > 0 ? done : -1;
+    if (put <= 0) {
+      if (done > 0) UndoPartialWrite(fd, start, done);
+      return -1;
+    }
     done += put;
   }
   return done;
