@@ -114,7 +114,6 @@ TEST_F(CycleRoadTest, GoThenATickGrowTheStoryByTwoChoices) {
   EXPECT_EQ(DebugLines().front(), "[Talewick 02] starting...");
   EXPECT_EQ(StoryLines(), (std::vector<std::string>{"the cat", "sat on the mat"}));
   EXPECT_EQ(ReadProgramFile("OutPutTextFile.txt"), "sat on the mat\r\n");
-  EXPECT_EQ(ReadProgramFile("googleblog.htm"), kResultPage);
   EXPECT_EQ(GetControlText(kStatusBar), "download sofar OK...all OK");
   EXPECT_EQ(GetControlText(kInputBox), "");
   EXPECT_TRUE(Scripted().controls[kGoButton].enabled);
@@ -132,7 +131,6 @@ TEST_F(CycleRoadTest, GoThenATickGrowTheStoryByTwoChoices) {
   EXPECT_EQ(StoryLines(),
             (std::vector<std::string>{"the cat", "sat on the mat", "and then slept"}));
   EXPECT_EQ(ReadProgramFile("OutPutTextFile.txt"), "sat on the mat\r\nand then slept\r\n");
-  EXPECT_TRUE(Scripted().timerArmed);
   EXPECT_EQ(Scripted().timerInterval, 2000);
   EXPECT_EQ(Scripted().timerArmCount, 2);
   EXPECT_EQ(Story.NextInput.view(), "and then slept");

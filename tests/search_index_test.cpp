@@ -20,7 +20,7 @@ Strings Sentences(const std::vector<SearchHit>& hits) {
   return out;
 }
 
-TEST(SplitSentences, EndsAtStopsFoldsBlanksAndKeepsClosingQuotes) {
+TEST(SplitSentences, EndsAtStopsBlankLinesAndTheLengthLimit) {
   EXPECT_EQ(SplitSentences("The cat sat.  The dog\nran away!  Did it?"),
             (Strings{"The cat sat.", "The dog ran away!", "Did it?"}));
   EXPECT_EQ(SplitSentences("\"Come in,\" she said. \"The door is open.\" He came."),
@@ -28,15 +28,11 @@ TEST(SplitSentences, EndsAtStopsFoldsBlanksAndKeepsClosingQuotes) {
   // A stop inside a word (a number, a domain) or an ellipsis ends nothing early.
   EXPECT_EQ(SplitSentences("It cost 3.50 at talewick.org... then more."),
             (Strings{"It cost 3.50 at talewick.org...", "then more."}));
-}
-
-TEST(SplitSentences, BlankLineEndsSentenceAndWordlessPiecesAreDropped) {
+  // A blank line ends a sentence; pieces without words are dropped.
   EXPECT_EQ(SplitSentences("A Title\n\n  \r\nThe text\r\nbegins here.\n---\n"),
             (Strings{"A Title", "The text begins here."}));
   EXPECT_TRUE(SplitSentences(" ... !!! \n\n ").empty());
-}
-
-TEST(SplitSentences, OverlongSentenceIsCutAtABlank) {
+  // An overlong sentence is cut at a blank.
   std::string text;
   for (int i = 0; i < 600; ++i) text += "word ";
   const Strings sentences = SplitSentences(text);
@@ -79,25 +75,23 @@ TEST_F(CorpusIndexTest, FindsPhraseCaseInsensitivelyInCorpusOrder) {
   EXPECT_EQ(hits[3].title, "more cats");
 }
 
-TEST_F(CorpusIndexTest, WordsMustStandTogetherInOrder) {
-  EXPECT_TRUE(index_.Search("talewick.org", {"cat", "the"}, 100).empty());
-  EXPECT_TRUE(index_.Search("talewick.org", {"the", "mat", "sat"}, 100).empty());
-  EXPECT_TRUE(index_.Search("talewick.org", {"ran", "and"}, 100).empty());  // "ran, and"
-  EXPECT_EQ(Sentences(index_.Search("talewick.org", {"old", "man", "said"}, 100)),
+TEST_F(CorpusIndexTest, WordsMustStandTogetherInOrderOnTheSiteAskedFor) {
+  const auto Search = [&](const char* site, std::vector<std::string> words) {
+    return Sentences(index_.Search(site, words, 100));
+  };
+  for (const Strings& words : std::vector<Strings>{{"cat", "the"},
+                                                   {"the", "mat", "sat"},
+                                                   {"ran", "and"},
+                                                   {"the", "unicorn"},
+                                                   {},
+                                                   {"another"}}) {
+    EXPECT_TRUE(Search("talewick.org", words).empty()) << ::testing::PrintToString(words);
+  }
+  EXPECT_EQ(Search("talewick.org", {"old", "man", "said"}),
             (Strings{"Then the old man said the cat was his."}));
-  EXPECT_EQ(index_.Search("talewick.org", {"old"}, 100).size(), 2u);
-}
-
-TEST_F(CorpusIndexTest, SearchesOnlyTheSiteAskedFor) {
-  EXPECT_EQ(Sentences(index_.Search("other.net", {"the", "cat"}, 100)),
-            (Strings{"The cat of another site."}));
-  EXPECT_TRUE(index_.Search("unknown.com", {"the", "cat"}, 100).empty());
-  EXPECT_TRUE(index_.Search("talewick.org", {"another"}, 100).empty());
-}
-
-TEST_F(CorpusIndexTest, UnknownWordsEmptyQueriesAndLimit) {
-  EXPECT_TRUE(index_.Search("talewick.org", {"the", "unicorn"}, 100).empty());
-  EXPECT_TRUE(index_.Search("talewick.org", {}, 100).empty());
+  EXPECT_EQ(Search("talewick.org", {"old"}).size(), 2u);
+  EXPECT_EQ(Search("other.net", {"the", "cat"}), (Strings{"The cat of another site."}));
+  EXPECT_TRUE(Search("unknown.com", {"the", "cat"}).empty());
   EXPECT_EQ(Sentences(index_.Search("talewick.org", {"the", "cat"}, 2)),
             (Strings{"The cat sat on the mat.", "THE CAT ran, and the cat hid."}));
 }
@@ -108,10 +102,8 @@ TEST(ResultPage, HighlightsEveryMatchKeepingCaseAndEscapesText) {
   const auto hits = index.Search("s.org", {"the", "cat"}, 10);
   ASSERT_EQ(hits.size(), 1u);
   EXPECT_EQ(HighlightSnippet(hits[0]), "Ask &lt;<b>THE CAT</b>&gt; &amp; <b>the cat</b> \"now\".");
-}
 
-TEST(ResultPage, SnippetLineEndsWithTheSentence) {
-  CorpusIndex index;
+  // On the page each snippet line ends with its sentence.
   index.AddDocument("s.org", "cat <tales>", "The cat sat. Then the cat ran home.");
   const std::string page =
       RenderResultPage("the cat site:s.org", index.Search("s.org", {"the", "cat"}, 10));

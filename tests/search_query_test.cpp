@@ -1,28 +1,15 @@
 // DLFControl: which words go to the search service, the URL around them, and the
 // four log lines.
-#include <gtest/gtest.h>
-
 #include <initializer_list>
 #include <string>
-#include <vector>
 
-#include "app/scripted_window.h"
-#include "app/startup.h"
-#include "app/story_state.h"
 #include "query/search_query.h"
-#include "support/debug_capture.h"
+#include "support/fresh_story.h"
 
 namespace {
 
-class SearchQueryTest : public ::testing::Test {
+class SearchQueryTest : public FreshStoryTest {
  protected:
-  void SetUp() override {
-    ClearStoryState();
-    ResetScriptedWindow();
-    StartUp();
-    StartDebugCapture();
-  }
-
   // Sets the outcome of DisectInput: the accepted words and the lowered input.
   static void Accept(std::initializer_list<const char*> words, const char* lowered) {
     Story.WordCount = 1;
@@ -33,35 +20,35 @@ class SearchQueryTest : public ::testing::Test {
   static std::string Words() { return std::string(Story.SearchWords); }
 };
 
-TEST_F(SearchQueryTest, TwoOrMoreAcceptedWordsSendTheLastThreeSingleSpaced) {
-  Accept({"the", "cat"}, "the   cat");
-  DLFControl();
-  EXPECT_EQ(Words(), "the cat");
-
-  Accept({"a", "big", "black", "cat"}, "a big black cat");
-  DLFControl();
-  EXPECT_EQ(Words(), "big black cat");
-
-  // Upper-case letters in the slots are lowered; leading blanks of a slot go.
-  Accept({"One", "\ttwo", "three"}, "");
-  DLFControl();
-  EXPECT_EQ(Words(), "one two three");
-}
-
-TEST_F(SearchQueryTest, FewerThanTwoAcceptedWordsSendTheWholeTrimmedInput) {
-  Accept({"the"}, "the  zqx");
-  DLFControl();
-  EXPECT_EQ(Words(), "the  zqx");
-
-  Accept({"dog"}, "  dog  ");
-  DLFControl();
-  EXPECT_EQ(Words(), "dog");
-
-  Accept({}, "   ");
-  DLFControl();
-  EXPECT_EQ(Words(), "");
+TEST_F(SearchQueryTest, SendsTheLastThreeAcceptedWordsOrTheWholeTrimmedInput) {
+  const struct {
+    std::initializer_list<const char*> accepted;
+    const char* lowered;
+    const char* sent;
+  } cases[] = {
+      {{"the", "cat"}, "the   cat", "the cat"},  // single-spaced
+      {{"a", "big", "black", "cat"}, "a big black cat", "big black cat"},
+      {{"One", "\ttwo", "three"}, "", "one two three"},  // slots lowered, leading blanks gone
+      // Fewer than two accepted words: the whole input, trimmed.
+      {{"the"}, "the  zqx", "the  zqx"},
+      {{"dog"}, "  dog  ", "dog"},
+      {{}, "   ", ""},
+  };
+  for (const auto& c : cases) {
+    Accept(c.accepted, c.lowered);
+    DLFControl();
+    EXPECT_EQ(Words(), c.sent) << c.lowered;
+  }
   EXPECT_EQ(std::string(Story.SearchUrl),
             std::string(Story.SearchUrlPrefix) + std::string(Story.SearchUrlSuffix));
+
+  // A full word table uses its last slots.
+  Story.WordCount = kWordTableSlots;
+  for (int slot = 1; slot < kWordTableSlots; ++slot) TextCopy(Story.InputWords[slot], "w");
+  TextCopy(Story.InputWords[97], "x");
+  TextCopy(Story.InputWords[99], "z");
+  DLFControl();
+  EXPECT_EQ(Words(), "x w z");
 }
 
 TEST_F(SearchQueryTest, BuildsTheUrlWithLiteralSpacesAndLogsInOrder) {
@@ -74,9 +61,8 @@ TEST_F(SearchQueryTest, BuildsTheUrlWithLiteralSpacesAndLogsInOrder) {
       "http://127.0.0.1:8080/search?hl=en&q=the cat+site%3Atalewick.org&btnG=Google+Search&meta=";
   EXPECT_EQ(std::string(Story.SearchUrl), url);
   EXPECT_EQ(std::string(Story.DownloadTarget), std::string(Story.ResultPagePath));
-  EXPECT_EQ(DebugMessages(),
-            (std::vector<std::string>{"DLFControl", "SearchWords: the cat", "SearchString: " + url,
-                                      "DownloadFile: " + std::string(Story.ResultPagePath)}));
+  EXPECT_EQ(DebugMessages(), (Lines{"DLFControl", "SearchWords: the cat", "SearchString: " + url,
+                                    "DownloadFile: " + std::string(Story.ResultPagePath)}));
 }
 
 TEST_F(SearchQueryTest, LongQueriesDropTheirOldestWordsSoTheUrlKeepsItsSite) {
@@ -84,13 +70,10 @@ TEST_F(SearchQueryTest, LongQueriesDropTheirOldestWordsSoTheUrlKeepsItsSite) {
   Accept({first.c_str(), second.c_str(), third.c_str()}, "");
   const std::string pagePath(Story.ResultPagePath);
   DLFControl();
-  const std::string url(Story.SearchUrl);
-  const std::string suffix(Story.SearchUrlSuffix);
-  ASSERT_LE(url.size(), static_cast<size_t>(kTextCapacity));
-  EXPECT_EQ(url.rfind(std::string(Story.SearchUrlPrefix), 0), 0u);
-  EXPECT_EQ(url.substr(url.size() - suffix.size()), suffix);
+  const std::string prefix(Story.SearchUrlPrefix), suffix(Story.SearchUrlSuffix);
   // Whole words only, the newest kept: the oldest one does not fit.
   EXPECT_EQ(std::string(Story.SearchWords), second + " " + third);
+  EXPECT_EQ(std::string(Story.SearchUrl), prefix + second + " " + third + suffix);
   EXPECT_EQ(std::string(Story.DownloadTarget), pagePath);
   EXPECT_EQ(std::string(Story.ResultPagePath), pagePath);
 
@@ -101,16 +84,6 @@ TEST_F(SearchQueryTest, LongQueriesDropTheirOldestWordsSoTheUrlKeepsItsSite) {
   const std::string longUrl(Story.SearchUrl);
   EXPECT_LE(longUrl.size(), static_cast<size_t>(kTextCapacity));
   EXPECT_EQ(longUrl.substr(longUrl.size() - suffix.size()), suffix);
-}
-
-TEST_F(SearchQueryTest, AFullWordTableUsesItsLastSlots) {
-  Story.WordCount = kWordTableSlots;
-  for (int slot = 1; slot < kWordTableSlots; ++slot) TextCopy(Story.InputWords[slot], "w");
-  TextCopy(Story.InputWords[97], "x");
-  TextCopy(Story.InputWords[98], "y");
-  TextCopy(Story.InputWords[99], "z");
-  DLFControl();
-  EXPECT_EQ(Words(), "x y z");
 }
 
 }  // namespace

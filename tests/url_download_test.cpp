@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "query/url_escape.h"
 #include "support/local_http_server.h"
@@ -15,15 +16,7 @@ namespace {
 
 const std::string kEarlierPage = "<html>earlier page\r\n<b>kept</b>\xE9\r\n";
 
-// Any temporary download file ("page.htm.part", with or without a number) left in the folder.
-bool TemporaryFileLeft() {
-  for (const auto& entry : std::filesystem::directory_iterator(ProgramFolder())) {
-    if (entry.path().filename().string().starts_with("page.htm.part")) return true;
-  }
-  return false;
-}
-
-TEST(UrlEscapeTest, EncodesWhatCannotStandInAUrlAndKeepsTheRest) {
+TEST(UrlEscapeTest, EncodesWhatCannotStandInAUrlAndAcceptsOnlyHttp) {
   EXPECT_EQ(EscapeUrlForWire("http://h/search?hl=en&q=the cat+site%3Ab.com&meta="),
             "http://h/search?hl=en&q=the%20cat+site%3Ab.com&meta=");
   EXPECT_EQ(EscapeUrlForWire("/q=a#b\"c<d>e\\f^g`h{i|j}k"),
@@ -32,15 +25,11 @@ TEST(UrlEscapeTest, EncodesWhatCannotStandInAUrlAndKeepsTheRest) {
   // A '%' that starts no %XX sequence is encoded itself; %XX stays as it is.
   EXPECT_EQ(EscapeUrlForWire("100%+%zz%4"), "100%25+%25zz%254");
   EXPECT_EQ(EscapeUrlForWire("%41%e9"), "%41%e9");
-}
 
-TEST(UrlEscapeTest, OnlyHttpAndHttpsCount) {
   EXPECT_TRUE(IsHttpUrl("http://127.0.0.1/"));
   EXPECT_TRUE(IsHttpUrl("HTTPS://example.org/"));
-  EXPECT_FALSE(IsHttpUrl("file:///etc/passwd"));
-  EXPECT_FALSE(IsHttpUrl("ftp://example.org/page"));
-  EXPECT_FALSE(IsHttpUrl("http:/x"));
-  EXPECT_FALSE(IsHttpUrl(""));
+  for (const char* url : {"file:///etc/passwd", "ftp://example.org/page", "http:/x", ""})
+    EXPECT_FALSE(IsHttpUrl(url)) << url;
 }
 
 class UrlDownloadTest : public ::testing::Test {
@@ -60,128 +49,104 @@ class UrlDownloadTest : public ::testing::Test {
     return UrlDownloadToFile(server_.BaseUrl() + pathAndQuery, ProgramFolder() + "page.htm");
   }
 
-  void ExpectFailedAndEarlierPageKept(int result) {
-    EXPECT_NE(result, 0);
-    EXPECT_EQ(ReadProgramFile("page.htm"), kEarlierPage);
-    EXPECT_FALSE(TemporaryFileLeft());
-  }
-
   LocalHttpServer server_;
   DownloadLimits savedLimits_;
 };
 
-TEST_F(UrlDownloadTest, ReplacesThePageWithTheBodyByteForByte) {
+TEST_F(UrlDownloadTest, ReplacesOrCreatesThePageWithTheBodyByteForByte) {
   const std::string body = std::string("<b>the cat</b> sat.\r\nline\n\0\xFF end", 31);
   server_.Serve("/page", PageResponse(body));
   EXPECT_EQ(Fetch("/page"), 0);
   EXPECT_EQ(ReadProgramFile("page.htm"), body);
-  EXPECT_FALSE(TemporaryFileLeft());
 
   server_.Serve("/empty", PageResponse(""));
   EXPECT_EQ(Fetch("/empty"), 0);
   EXPECT_TRUE(ProgramFileExists("page.htm"));
   EXPECT_EQ(ReadProgramFile("page.htm"), "");
+
+  // Five redirects are followed, to a page that did not exist before.
+  RemoveProgramFile("page.htm");
+  server_.Serve("/r0", PageResponse("arrived"));
+  for (int i = 1; i <= 6; ++i)
+    server_.Redirect("/r" + std::to_string(i), "/r" + std::to_string(i - 1));
+  EXPECT_EQ(Fetch("/r5"), 0);
+  EXPECT_EQ(ReadProgramFile("page.htm"), "arrived");
+
+  // A body of exactly the limit, without Content-Length, is still a page.
+  const std::string atLimit(static_cast<size_t>(CurrentDownloadLimits().maxBodyBytes), 'a');
+  server_.Serve("/full-chunked", FaultResponse(ServerFault::kNoContentLength, atLimit));
+  EXPECT_EQ(Fetch("/full-chunked"), 0);
+  EXPECT_EQ(ReadProgramFile("page.htm").size(), atLimit.size());
 }
 
-TEST_F(UrlDownloadTest, EveryCallAsksTheServerAfreshInsteadOfACache) {
+TEST_F(UrlDownloadTest, TheWordsArriveAsTypedAndEveryCallAsksAfresh) {
   // The first answer invites any cache to keep it for an hour.
   CannedResponse cacheable = PageResponse("first answer");
   cacheable.headers = {{"Cache-Control", "public, max-age=3600"},
                        {"Expires", "Fri, 01 Jan 2100 00:00:00 GMT"},
                        {"Last-Modified", "Mon, 01 Jan 2024 00:00:00 GMT"}};
   server_.Serve("/search", cacheable);
-  ASSERT_EQ(Fetch("/search?q=the cat"), 0);
+  const std::string query = "/search?hl=en&q=the cat #1 \"x\"+site%3Ablog.com&meta=";
+  ASSERT_EQ(Fetch(query), 0);
   server_.Serve("/search", PageResponse("second answer"));
-  ASSERT_EQ(Fetch("/search?q=the cat"), 0);
+  ASSERT_EQ(Fetch(query), 0);
   EXPECT_EQ(ReadProgramFile("page.htm"), "second answer");
-  EXPECT_EQ(server_.RequestTargets().size(), 2u);
+  const std::string wire = "/search?hl=en&q=the%20cat%20%231%20%22x%22+site%3Ablog.com&meta=";
+  EXPECT_EQ(server_.RequestTargets(), (std::vector<std::string>{wire, wire}));
 }
 
-TEST_F(UrlDownloadTest, CreatesThePageWhenNoneExisted) {
-  RemoveProgramFile("page.htm");
-  server_.Serve("/page", PageResponse("fresh"));
-  EXPECT_EQ(Fetch("/page"), 0);
-  EXPECT_EQ(ReadProgramFile("page.htm"), "fresh");
-}
-
-TEST_F(UrlDownloadTest, AnErrorStatusWithABodyFails) {
+TEST_F(UrlDownloadTest, EveryFailureKeepsTheEarlierPageAndLeavesNoTemporaryFile) {
+  const size_t limit = static_cast<size_t>(CurrentDownloadLimits().maxBodyBytes);
+  ASSERT_EQ(limit, 8u * 1024 * 1024);
+  const std::string overLimit(limit + 1, 'o');
   for (int status : {400, 401, 404, 407, 429, 500, 503}) {
-    SCOPED_TRACE(status);
-    server_.Serve("/error", PageResponse("<html>error page</html>", status));
-    ExpectFailedAndEarlierPageKept(Fetch("/error"));
+    server_.Serve("/" + std::to_string(status), PageResponse("<html>error</html>", status));
   }
-}
-
-TEST_F(UrlDownloadTest, TheWordsArriveAsTypedAndNothingAfterAHashIsLost) {
-  server_.Serve("/search", PageResponse("ok"));
-  ASSERT_EQ(Fetch("/search?hl=en&q=the cat #1 \"x\"+site%3Ablog.com&meta="), 0);
-  const auto targets = server_.RequestTargets();
-  ASSERT_EQ(targets.size(), 1u);
-  EXPECT_EQ(targets[0], "/search?hl=en&q=the%20cat%20%231%20%22x%22+site%3Ablog.com&meta=");
-}
-
-TEST_F(UrlDownloadTest, AServerThatNeverAnswersTimesOut) {
   server_.Serve("/silent", FaultResponse(ServerFault::kNeverAnswer));
-  ExpectFailedAndEarlierPageKept(Fetch("/silent"));
-}
-
-TEST_F(UrlDownloadTest, ABodyThatStallsAfterTheHeadersTimesOut) {
   server_.Serve("/stall", FaultResponse(ServerFault::kStallAfterHeaders, std::string(5000, 'x')));
-  ExpectFailedAndEarlierPageKept(Fetch("/stall"));
-}
-
-TEST_F(UrlDownloadTest, AConnectionCutHalfWayFails) {
   server_.Serve("/cut", FaultResponse(ServerFault::kCutHalfWay, std::string(200'000, 'c')));
-  ExpectFailedAndEarlierPageKept(Fetch("/cut"));
-}
-
-TEST_F(UrlDownloadTest, NothingListensOnThePort) {
-  const int port = server_.Port();
-  const std::string url = "http://127.0.0.1:" + std::to_string(port == 1 ? 2 : 1) + "/page";
-  ExpectFailedAndEarlierPageKept(UrlDownloadToFile(url, ProgramFolder() + "page.htm"));
-}
-
-TEST_F(UrlDownloadTest, ABodyOverTheLimitIsRefusedWithAndWithoutContentLength) {
-  const long long limit = CurrentDownloadLimits().maxBodyBytes;
-  ASSERT_EQ(limit, 8LL * 1024 * 1024);
-  const std::string atLimit(static_cast<size_t>(limit), 'a');
-  const std::string overLimit(static_cast<size_t>(limit) + 1, 'o');
-
   server_.Serve("/big", PageResponse(overLimit));
-  ExpectFailedAndEarlierPageKept(Fetch("/big"));
   server_.Serve("/big-chunked", FaultResponse(ServerFault::kNoContentLength, overLimit));
-  ExpectFailedAndEarlierPageKept(Fetch("/big-chunked"));
-
-  server_.Serve("/full-chunked", FaultResponse(ServerFault::kNoContentLength, atLimit));
-  EXPECT_EQ(Fetch("/full-chunked"), 0);
-  EXPECT_EQ(ReadProgramFile("page.htm").size(), atLimit.size());
-}
-
-TEST_F(UrlDownloadTest, FollowsAtMostFiveRedirects) {
   server_.Serve("/r0", PageResponse("arrived"));
-  for (int i = 1; i <= 6; ++i) {
+  for (int i = 1; i <= 6; ++i)
     server_.Redirect("/r" + std::to_string(i), "/r" + std::to_string(i - 1));
-  }
-  EXPECT_EQ(Fetch("/r5"), 0);
-  EXPECT_EQ(ReadProgramFile("page.htm"), "arrived");
-
-  WriteProgramFile("page.htm", kEarlierPage);
-  ExpectFailedAndEarlierPageKept(Fetch("/r6"));
   server_.Redirect("/loop", "/loop");
-  ExpectFailedAndEarlierPageKept(Fetch("/loop"));
-  // A redirect that cannot be followed is not the page.
-  server_.Serve("/nowhere", PageResponse("moved", 301));
-  ExpectFailedAndEarlierPageKept(Fetch("/nowhere"));
-}
-
-TEST_F(UrlDownloadTest, OnlyHttpAndHttpsAreFetched) {
+  server_.Serve("/nowhere", PageResponse("moved", 301));  // a redirect without a target
   WriteProgramFile("secret.txt", "not for the network");
   const std::string fileUrl = "file://" + ProgramFolder() + "secret.txt";
   server_.Redirect("/to-file", fileUrl);
-  ExpectFailedAndEarlierPageKept(Fetch("/to-file"));
   server_.Redirect("/to-ftp", "ftp://127.0.0.1:" + std::to_string(server_.Port()) + "/page");
-  ExpectFailedAndEarlierPageKept(Fetch("/to-ftp"));
-  ExpectFailedAndEarlierPageKept(UrlDownloadToFile(fileUrl, ProgramFolder() + "page.htm"));
+
+  const std::string folder = ProgramFolder();
+  const std::string deadPort = std::to_string(server_.Port() == 1 ? 2 : 1);
+  const std::vector<std::string> urls = {"/400",
+                                         "/401",
+                                         "/404",
+                                         "/407",
+                                         "/429",
+                                         "/500",
+                                         "/503",
+                                         "/silent",
+                                         "/stall",
+                                         "/cut",
+                                         "/big",
+                                         "/big-chunked",
+                                         "/r6",
+                                         "/loop",
+                                         "/nowhere",
+                                         "/to-file",
+                                         "/to-ftp",
+                                         fileUrl,
+                                         "http://127.0.0.1:" + deadPort + "/page"};
+  for (const std::string& url : urls) {
+    const bool local = url[0] == '/';
+    EXPECT_NE(UrlDownloadToFile(local ? server_.BaseUrl() + url : url, folder + "page.htm"), 0)
+        << url;
+    EXPECT_EQ(ReadProgramFile("page.htm"), kEarlierPage) << url;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+      EXPECT_FALSE(entry.path().filename().string().starts_with("page.htm.part")) << url;
+    }
+  }
   RemoveProgramFile("secret.txt");
 }
 

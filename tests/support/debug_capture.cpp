@@ -1,6 +1,8 @@
 // The in-memory copy of the debug channel for tests (see debug_capture.h).
 #include "support/debug_capture.h"
 
+#include <algorithm>
+
 #include "app/debug_log.h"
 
 namespace {
@@ -25,4 +27,9 @@ std::vector<std::string> DebugMessages() {
     messages.push_back(end == std::string::npos ? line : line.substr(end + 2));
   }
   return messages;
+}
+
+int DebugMessageCount(const std::string& message) {
+  const std::vector<std::string> messages = DebugMessages();
+  return static_cast<int>(std::count(messages.begin(), messages.end(), message));
 }

@@ -10,3 +10,5 @@ void StartDebugCapture();
 const std::vector<std::string>& DebugLines();
 // The messages of those lines, without the "[Title] " prefix.
 std::vector<std::string> DebugMessages();
+// How many of those messages are exactly `message`.
+int DebugMessageCount(const std::string& message);

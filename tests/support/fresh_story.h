@@ -1,0 +1,23 @@
+// A test fixture that starts every test from a freshly started program: a cleared
+// state record, a new scripted window, none of the three data files, no cached
+// word list, and an empty debug capture.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/scripted_window.h"
+#include "app/startup.h"
+#include "app/story_state.h"
+#include "app/window_layer.h"
+#include "support/debug_capture.h"
+#include "support/program_files.h"
+
+using Lines = std::vector<std::string>;
+
+class FreshStoryTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+};
