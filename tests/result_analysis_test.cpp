@@ -49,8 +49,9 @@ TEST_F(ResultAnalysisTest, WalkCollectsLettersAndSpacesAndCarriesTheTagState) {
       // starts there.
       {"<b>the cat</b> xy <a href=\"a.b\">link</a>", "xy ", true},
       {"<b>the cat</b> abc> def.", " def", false},
-      // At most 199 characters are collected; steps 199 and 200 still open a tag.
-      {kPattern + "x" + std::string(199, 'a') + "<b", std::string(199, 'a'), true},
+      // Steps 0 to 198 are collected (not the "z" of step 199); step 200 still
+      // opens a tag, and the walk ends before the ">" of step 201.
+      {kPattern + "x" + std::string(199, 'a') + "z<>", std::string(199, 'a'), true},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(WalkSnippet(c.line, 1, TextLength(kPattern), inTag), c.walked) << c.line;

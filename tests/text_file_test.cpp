@@ -33,7 +33,19 @@ Lines ReadAllLines(const std::string& bytes) {
   return lines;
 }
 
-TEST(TextFileRead, LineEndsOfEveryKind) {
+TEST(TextFileRead, LineEndsBlockEdgesAndCutsAtTheBuffer) {
+  const std::string first(kTextFileBlock - 1, 'a');  // a CR at the end of the first block
+  const std::string cut(kTextCapacity, 'a');
+  // Many short lines with every kind of end, over several blocks.
+  std::string manyBytes;
+  Lines many;
+  for (int i = 0; i < 30'000; ++i) {
+    many.push_back("line " + std::to_string(i));
+    manyBytes += many.back() + (i % 3 == 0 ? "\r\n" : i % 3 == 1 ? "\n" : "\r");
+  }
+  // A two-byte character across the limit: UTF-8 keeps it whole or not at all.
+  const std::string x253(253, 'x');
+  const std::string split = OsPathSeparator() == '/' ? x253 : x253 + "\xC3";
   const struct {
     std::string bytes;
     Lines lines;
@@ -46,44 +58,16 @@ TEST(TextFileRead, LineEndsOfEveryKind) {
       {"a\nb\rc\r\nd\n", {"a", "b", "c", "d"}},
       {"last\r", {"last"}},
       {std::string("ab\0cd\r\nef", 9), {"ab", "ef"}},  // a NUL ends the text, not the line
+      {first + "\r\nnext", {cut, "next"}},
+      {first + "\rz\r\n", {cut, "z"}},
+      {first + "\r", {cut}},
+      {manyBytes, many},
+      {std::string(300, 'a') + "\r\nnext", {cut, "next"}},  // the rest of the line dropped
+      {x253 + "\xC3\xA9yz\nnext", {split, "next"}},
   };
-  for (const auto& c : cases) EXPECT_EQ(ReadAllLines(c.bytes), c.lines) << "bytes: " << c.bytes;
-}
+  for (const auto& c : cases) EXPECT_EQ(ReadAllLines(c.bytes), c.lines) << c.bytes.substr(0, 20);
 
-TEST(TextFileRead, ResultsAndAtEndFollowWhatIsLeft) {
-  WriteProgramFile("left.txt", "one\r\n");
-  auto file = NewSlot();
-  ASSERT_EQ(FileOpen(*file, ProgramFolder() + "left.txt", "r"), 0);
-  BoundedText line{};
-  EXPECT_FALSE(FileAtEnd(*file));
-  EXPECT_EQ(FileReadLine(*file, line), 0);
-  EXPECT_TRUE(FileAtEnd(*file));
-  EXPECT_EQ(FileReadLine(*file, line), -1);  // nothing consumed, buffer emptied
-  EXPECT_EQ(line.view(), "");
-  FileClose(*file);
-  TextCopy(line, "kept");
-  EXPECT_EQ(FileReadLine(*file, line), -1);
-  EXPECT_EQ(line.view(), "kept");
-}
-
-TEST(TextFileRead, LineEndsAcrossTheBlockEdge) {
-  // The CR is the last byte of the first block.
-  const std::string first(kTextFileBlock - 1, 'a');
-  EXPECT_EQ(ReadAllLines(first + "\r\nnext"), (Lines{first.substr(0, 254), "next"}));
-  EXPECT_EQ(ReadAllLines(first + "\rz\r\n"), (Lines{first.substr(0, 254), "z"}));
-  EXPECT_EQ(ReadAllLines(first + "\r").size(), 1u);
-  // Many short lines with every kind of end, over several blocks.
-  std::string bytes;
-  Lines expected;
-  const char* ends[] = {"\r\n", "\n", "\r"};
-  for (int i = 0; i < 30'000; ++i) {
-    expected.push_back("line " + std::to_string(i));
-    bytes += expected.back() + ends[i % 3];
-  }
-  EXPECT_EQ(ReadAllLines(bytes), expected);
-}
-
-TEST(TextFileRead, LongLinesSpanBlocksOrAreCutAtTheBuffer) {
+  // Into a large text a long line spans blocks whole.
   std::string longLine;
   for (int i = 0; i < 150'000; ++i) longLine += static_cast<char>('a' + i % 26);
   WriteProgramFile("span.txt", "first\n" + longLine + "\r\nlast");
@@ -93,18 +77,15 @@ TEST(TextFileRead, LongLinesSpanBlocksOrAreCutAtTheBuffer) {
   FileReadLine(*file, *big);
   FileReadLine(*file, *big);
   EXPECT_EQ(big->view(), longLine);
-  FileReadLine(*file, *big);
+  EXPECT_EQ(FileReadLine(*file, *big), 0);
   EXPECT_EQ(big->view(), "last");
   EXPECT_TRUE(FileAtEnd(*file));
+  EXPECT_EQ(FileReadLine(*file, *big), -1);  // nothing consumed, buffer emptied
+  EXPECT_EQ(big->view(), "");
   FileClose(*file);
-
-  // Into a 254-character text: cut there, the rest of the line dropped.
-  EXPECT_EQ(ReadAllLines(longLine.substr(0, 300) + "\r\nnext"),
-            (Lines{longLine.substr(0, 254), "next"}));
-  // A two-byte character across the limit: UTF-8 keeps it whole or not at all.
-  const Lines cut = ReadAllLines(std::string(253, 'x') + "\xC3\xA9yz\nnext");
-  ASSERT_EQ(cut.size(), 2u);
-  EXPECT_EQ(cut[0].size(), OsPathSeparator() == '/' ? 253u : 254u);
+  TextCopy(*big, "kept");
+  EXPECT_EQ(FileReadLine(*file, *big), -1);
+  EXPECT_EQ(big->view(), "kept");
 }
 
 TEST(TextFileOpen, MissingFilesUnknownModesAndFolders) {
