@@ -6,6 +6,8 @@ differs per platform:
     command      executable path -> command line (e.g. under Wine)
     log_parser   raw stderr line -> diagnostic line or None
     startup_timeout  seconds until the main window must be there
+    screen       the private X screen ("WIDTHxHEIGHTxDEPTH"; default: Desktop's)
+    program_env()  the program's environment (default: the desktop's)
 
 Control positions are client-area pixels of the main window, the same on
 every platform. A test needing tools that are not installed is skipped with
@@ -40,16 +42,36 @@ class TalewickDesktopCase(unittest.TestCase):
     command = None
     log_parser = None
     startup_timeout = 30.0
+    screen = None
+    artefacts = os.environ.get("TALEWICK_E2E_ARTEFACTS", os.getcwd())
 
     def setUp(self):
         if not self.executable or not os.path.exists(self.executable):
             self.fail("TALEWICK_EXE does not name the built program: %r" % self.executable)
         self.server = SearchServer().start()
         self.addCleanup(self.server.stop)
-        self.desktop = Desktop().start()
+        self.desktop = (Desktop(self.screen) if self.screen else Desktop()).start()
         self.addCleanup(self.desktop.stop)
         self.program = None
         self.window = None
+
+    def tearDown(self):
+        result = getattr(getattr(self, "_outcome", None), "result", None)
+        failed = result is not None and any(test is self for test, _ in
+                                            result.errors + result.failures)
+        if failed and self.program is not None:  # evidence only: the failure is reported
+            try:
+                self.screenshot(self.id().rsplit(".", 1)[-1] + "-failed.png")
+            except Exception:
+                pass
+            sys.stderr.write("debug lines:\n  " + "\n  ".join(self.program.log_lines()) + "\n")
+
+    def program_env(self):
+        return self.desktop.env()
+
+    def screenshot(self, name):
+        os.makedirs(self.artefacts, exist_ok=True)
+        return self.desktop.screenshot(os.path.join(self.artefacts, name))
 
     # --- the program ---------------------------------------------------------
 
@@ -60,7 +82,7 @@ class TalewickDesktopCase(unittest.TestCase):
         self.program = ProgramRun(self.executable, files=files, command=self.command,
                                log_parser=self.log_parser)
         self.addCleanup(self.program.cleanup)
-        self.program.start(self.desktop.env(), search=self.server)
+        self.program.start(self.program_env(), search=self.server)
         self.window = self.desktop.wait_for_window(TITLE, self.startup_timeout)
         self.assertIsNotNone(self.window, "the main window did not appear")
         self.assertTrue(self.program.wait_for_line(PREFIX + "starting...", 10))
@@ -94,6 +116,10 @@ class TalewickDesktopCase(unittest.TestCase):
         self.desktop.type_text(text)
         if then:
             self.desktop.key(then)
+
+    def go(self, text):
+        self.type_input(text)
+        self.click_go()
 
     def click_go(self, repeat=1):
         self.desktop.click(self.window, *GO_BUTTON, repeat=repeat)
