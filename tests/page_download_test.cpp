@@ -76,8 +76,7 @@ TEST_F(PageDownloadTest, ASuccessfulDownloadReplacesThePageAndKeepsTheStoryRunni
     const std::vector<std::pair<std::string, std::string>> expected = {
         {"DownLoadFile", "ready"},
         {"download sofar OK...", "Downloading file..."},
-        {"all OK", "download sofar OK..."},
-    };
+        {"all OK", "download sofar OK..."}};
     EXPECT_EQ(Journal(), expected);
     EXPECT_EQ(Status(), "download sofar OK...all OK");
     EXPECT_EQ(Story.KeepRunning, 1);
@@ -102,9 +101,7 @@ TEST_F(PageDownloadTest, EveryFailedDownloadStopsTheStoryAndKeepsTheEarlierPage)
     SCOPED_TRACE(path);
     DownloadFrom(path);
     const std::vector<std::pair<std::string, std::string>> expected = {
-        {"DownLoadFile", "ready"},
-        {"error downloading", "Downloading file..."},
-    };
+        {"DownLoadFile", "ready"}, {"error downloading", "Downloading file..."}};
     EXPECT_EQ(Journal(), expected);
     EXPECT_EQ(Status(), "error downloading");
     EXPECT_EQ(Story.KeepRunning, 0);

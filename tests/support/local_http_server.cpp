@@ -21,30 +21,18 @@ constexpr size_t kRequestHeadMaxBytes = 64 * 1024;
 constexpr int kPollMs = 50;
 
 const char* ReasonPhrase(int status) {
-  switch (status) {
-    case 200:
-      return "OK";
-    case 301:
-      return "Moved Permanently";
-    case 302:
-      return "Found";
-    case 400:
-      return "Bad Request";
-    case 401:
-      return "Unauthorized";
-    case 404:
-      return "Not Found";
-    case 407:
-      return "Proxy Authentication Required";
-    case 429:
-      return "Too Many Requests";
-    case 500:
-      return "Internal Server Error";
-    case 503:
-      return "Service Unavailable";
-    default:
-      return "Status";
-  }
+  static const std::map<int, const char*> phrases = {{200, "OK"},
+                                                     {301, "Moved Permanently"},
+                                                     {302, "Found"},
+                                                     {400, "Bad Request"},
+                                                     {401, "Unauthorized"},
+                                                     {404, "Not Found"},
+                                                     {407, "Proxy Authentication Required"},
+                                                     {429, "Too Many Requests"},
+                                                     {500, "Internal Server Error"},
+                                                     {503, "Service Unavailable"}};
+  const auto found = phrases.find(status);
+  return found == phrases.end() ? "Status" : found->second;
 }
 
 std::string ResponseHead(const CannedResponse& canned, bool withLength) {
