@@ -1,6 +1,6 @@
 // Tests of the GTK window layer against a real display (run under Xvfb by
 // with_desktop.py): what reaches GTK, how its signals become WindowEvent records
-// for the handler, the timer, and the message box's own loop.
+// for the handler, and the timer.
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 
@@ -211,36 +211,6 @@ TEST_F(GtkWindowLayer, TimerRepeatsUntilStoppedAndANestedEventLeavesTheOuterOne)
   ASSERT_EQ(seen.size(), 5u);  // three ticks, the nested STOP click, the test's clock
   EXPECT_EQ(seen[3].ControlId, kStopButton);
   EXPECT_EQ(seen[3].NotifyCode, kClickedNotify);
-}
-
-// A close request while the box is open reaches the handler and leaves the window.
-TEST_F(GtkWindowLayer, MessageBoxHasItsOwnLoopAndTheMainWindowKeepsItsEvents) {
-  GtkWindow* box = nullptr;
-  bool modal = true;
-  GtkWindow* parent = nullptr;
-  onEvent = [&] {
-    if (WindowEvent.EventCode == kTimerEvent && WindowEvent.WordParam == 1) {
-      StopWindowTimer(1);
-      gtk_window_close(ToplevelTitled("Talewick 02"));
-    } else if (WindowEvent.EventCode == kCloseEvent) {
-      box = ToplevelTitled("sub DisectInput");
-      if (box == nullptr) return;
-      modal = gtk_window_get_modal(box);
-      parent = gtk_window_get_transient_for(box);
-      gtk_dialog_response(GTK_DIALOG(box), GTK_RESPONSE_OK);
-    }
-  };
-  StartWindowTimer(50, 1);
-  ShowMessageBox("error reading file: dictonary.txt", "sub DisectInput", 0);
-  ASSERT_EQ(seen.size(), 2u);
-  EXPECT_EQ(seen[1].EventCode, kCloseEvent);
-  ASSERT_NE(box, nullptr) << "the close request came after the box";
-  EXPECT_FALSE(modal);
-  EXPECT_EQ(parent, nullptr);
-  EXPECT_EQ(ToplevelTitled("sub DisectInput"), nullptr);
-  GtkWindow* window = ToplevelTitled("Talewick 02");
-  ASSERT_NE(window, nullptr);
-  EXPECT_TRUE(gtk_widget_get_visible(GTK_WIDGET(window)));
 }
 
 }  // namespace
