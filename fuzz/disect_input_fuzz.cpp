@@ -22,25 +22,6 @@ using fuzz::Require;
 
 namespace {
 
-// The list's lines as the read-all pattern yields them; a NUL ends a line's text.
-std::set<std::string> ListLines(const std::string& bytes) {
-  std::set<std::string> lines;
-  std::string line;
-  size_t i = 0;
-  while (i < bytes.size()) {
-    const char c = bytes[i++];
-    if (c == '\r' || c == '\n') {
-      if (c == '\r' && i < bytes.size() && bytes[i] == '\n') ++i;
-      lines.insert(line.c_str());
-      line.clear();
-    } else {
-      line += c;
-    }
-  }
-  if (!line.empty() || bytes.empty()) lines.insert(line.c_str());
-  return lines;
-}
-
 std::string Trimmed(const std::string& piece) {
   const size_t first = piece.find_first_not_of(" \t");
   if (first == std::string::npos) return {};
@@ -102,7 +83,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Require(Story.InputWords[0].empty(), "InputWords slot 0 was written");
 
   const std::vector<std::string> pieces = Pieces(lowered);
-  const std::set<std::string> lines = listPresent ? ListLines(list) : std::set<std::string>{};
+  const std::vector<std::string> listLines = fuzz::SplitTextLines(list);
+  const std::set<std::string> lines =
+      listPresent ? std::set<std::string>(listLines.begin(), listLines.end())
+                  : std::set<std::string>{};
   std::vector<std::string> accepted;
   bool rejected = false;
   for (const std::string& piece : pieces) {

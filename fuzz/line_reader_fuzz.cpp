@@ -19,39 +19,9 @@
 
 namespace {
 
+using fuzz::CutAtBoundary;
 using fuzz::Require;
-
-// A cut store keeps `kept` bytes of `wanted` (longer than `capacity`): either all
-// `capacity` of them, or it stops before a UTF-8 lead byte whose character would
-// not fit, so no character is ever kept in half.
-bool CutAtBoundary(std::string_view wanted, size_t kept, size_t capacity) {
-  if (kept == capacity) return true;
-  if (kept > capacity || kept + 3 < capacity) return false;  // a character has at most 4 bytes
-  if (static_cast<unsigned char>(wanted[kept]) < 0xC0) return false;
-  for (size_t i = kept + 1; i <= capacity; ++i) {
-    if ((static_cast<unsigned char>(wanted[i]) & 0xC0) != 0x80) return false;
-  }
-  return true;
-}
-
-std::vector<std::string> SplitLines(const std::string& bytes) {
-  std::vector<std::string> lines;
-  std::string line;
-  size_t i = 0;
-  while (i < bytes.size()) {
-    const char c = bytes[i++];
-    if (c == '\r' || c == '\n') {
-      if (c == '\r' && i < bytes.size() && bytes[i] == '\n') ++i;
-      lines.push_back(line);
-      line.clear();
-    } else {
-      line += c;
-    }
-  }
-  // A last line without its end, or the one empty line of an empty file.
-  if (!line.empty() || bytes.empty()) lines.push_back(line);
-  return lines;
-}
+using fuzz::SplitLines;
 
 const std::string& FilePath() {
   static const std::string path = StartFolder() + "line_reader_fuzz.txt";

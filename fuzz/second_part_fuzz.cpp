@@ -25,24 +25,6 @@ using fuzz::Require;
 
 namespace {
 
-std::vector<std::string> PageLines(const std::string& bytes) {
-  std::vector<std::string> lines;
-  std::string line;
-  size_t i = 0;
-  while (i < bytes.size()) {
-    const char c = bytes[i++];
-    if (c == '\r' || c == '\n') {
-      if (c == '\r' && i < bytes.size() && bytes[i] == '\n') ++i;
-      lines.emplace_back(line.c_str());
-      line.clear();
-    } else {
-      line += c;
-    }
-  }
-  if (!line.empty() || bytes.empty()) lines.emplace_back(line.c_str());
-  return lines;
-}
-
 // The scanning rules, written out plainly: every search from the line's start,
 // each occurrence masked with "*", at most 101 per line; the walk from the second
 // character after the occurrence; the tag state carried across the whole page.
@@ -95,7 +77,7 @@ bool Collectable(std::string_view text) {
 void CheckTable(const CandidateTable& table, const std::string& page, const std::string& pattern) {
   Require(table.nextFree >= 1 && table.nextFree <= kCandidateEntries + 1, "nextFree out of range");
   std::vector<std::string> order;
-  const std::map<std::string, int> model = ModelCounts(PageLines(page), pattern, order);
+  const std::map<std::string, int> model = ModelCounts(fuzz::SplitTextLines(page), pattern, order);
   Require(table.nextFree - 1 == static_cast<int>(order.size()), "number of entries differs");
   for (int entry = 1; entry <= kCandidateEntries; ++entry) {
     const std::string_view text = table.text[entry].view();

@@ -26,20 +26,8 @@ struct Guarded {
 
 constexpr unsigned char kGuard = 0xA5;
 
+using fuzz::CutAtBoundary;
 using fuzz::Require;
-
-// A cut store keeps `kept` bytes of `wanted` (longer than `capacity`): either all
-// `capacity` of them, or it stops before a UTF-8 lead byte whose character would
-// not fit, so no character is ever kept in half.
-bool CutAtBoundary(std::string_view wanted, size_t kept, size_t capacity) {
-  if (kept == capacity) return true;
-  if (kept > capacity || kept + 3 < capacity) return false;  // a character has at most 4 bytes
-  if (static_cast<unsigned char>(wanted[kept]) < 0xC0) return false;
-  for (size_t i = kept + 1; i <= capacity; ++i) {
-    if ((static_cast<unsigned char>(wanted[i]) & 0xC0) != 0x80) return false;
-  }
-  return true;
-}
 
 void CheckStored(const Guarded& g) {
   for (unsigned char b : g.before) Require(b == kGuard, "byte before the text changed");
