@@ -21,6 +21,12 @@ import threading
 MODES = ("ok", "never", "stall", "huge", "huge_unsized", "redirect_file", "redirect_ftp",
          "status_429", "status_503")
 HUGE_BYTES = 100 * 1024 * 1024
+# What the end-to-end tests of both programs use: every hostile mode, the
+# shortened download time-outs (TALEWICK_DOWNLOAD_TIMEOUT_MS) and how long a
+# stopped chain must stay quiet (longer than a 2 or 3 s re-arm).
+HOSTILE_MODES = MODES[1:]
+TIMEOUT_MS = 3000
+QUIET_SECONDS = 4.0
 
 
 class HostileServer:

@@ -16,14 +16,10 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "e2e_support"))
 
 from e2e_case import TalewickDesktopCase, run_main  # noqa: E402
-from hostile_server import HostileServer  # noqa: E402
+from hostile_server import (HOSTILE_MODES, QUIET_SECONDS, TIMEOUT_MS,  # noqa: E402
+                            HostileServer)
 from search_server import result_page  # noqa: E402
 
-TIMEOUT_MS = 3000
-# Long enough for a re-arm of 2 or 3 s to show itself as a "timer..." line.
-QUIET_SECONDS = 4.0
-HOSTILE_MODES = ("never", "stall", "huge", "huge_unsized", "redirect_file", "redirect_ftp",
-                 "status_429", "status_503")
 
 
 class HostileServerTest(TalewickDesktopCase):

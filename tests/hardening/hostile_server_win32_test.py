@@ -16,14 +16,11 @@ sys.path.insert(0, os.path.join(HERE, "..", "e2e_win32"))
 
 import unittest  # noqa: E402
 
-from hostile_server import HostileServer  # noqa: E402
+from hostile_server import (HOSTILE_MODES, QUIET_SECONDS, TIMEOUT_MS,  # noqa: E402
+                            HostileServer)
 from search_server import result_page  # noqa: E402
 from test_win32_window import Win32Scenarios  # noqa: E402
 
-TIMEOUT_MS = 3000
-QUIET_SECONDS = 4.0
-HOSTILE_MODES = ("never", "stall", "huge", "huge_unsized", "redirect_file", "redirect_ftp",
-                 "status_429", "status_503")
 
 
 class Win32HostileServers(Win32Scenarios):
