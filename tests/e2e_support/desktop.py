@@ -144,9 +144,6 @@ class Desktop:
         found = _wait_until(fresh, timeout, 0.2)
         return found[0] if found else None
 
-    def wait_for_window_gone(self, name, timeout):
-        return bool(_wait_until(lambda: not self.find_windows(name), timeout, 0.2))
-
     def window_geometry(self, wid):
         """(x, y, width, height) of the window's client area on the screen."""
         result = self._run(["xdotool", "getwindowgeometry", "--shell", str(wid)])

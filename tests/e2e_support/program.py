@@ -55,12 +55,6 @@ class ProgramRun:
         except FileNotFoundError:
             return None
 
-    def remove_file(self, name):
-        try:
-            os.remove(self.path(name))
-        except FileNotFoundError:
-            pass
-
     # --- the process ---------------------------------------------------------
 
     def start(self, env, search=None, site=SITE):

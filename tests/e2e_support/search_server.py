@@ -153,10 +153,6 @@ class SearchServer:
         with self._lock:
             self._pages[words] = body
 
-    def set_default_page(self, body):
-        with self._lock:
-            self._default_page = body
-
     def set_mode(self, mode, delay=0.0):
         if mode not in MODES:
             raise ValueError("unknown mode %r" % mode)
