@@ -24,7 +24,7 @@ esac
 
 bash scripts/install-deps.sh
 
-cmake --preset linux >/dev/null
+cmake --preset linux -DTALEWICK_BUILD_SEARCHD=ON >/dev/null
 cmake --build --preset linux --target talewick talewick-search
 if [ "$windows" = 1 ]; then
   cmake --preset windows >/dev/null

@@ -11,7 +11,7 @@ echo "== formatting"
 bash scripts/check-format.sh
 
 echo "== build: linux"
-cmake --preset linux -DTALEWICK_WERROR=ON
+cmake --preset linux -DTALEWICK_WERROR=ON -DTALEWICK_BUILD_SEARCHD=ON
 cmake --build --preset linux -j"$(nproc)"
 
 echo "== build: windows"
