@@ -149,7 +149,7 @@ TEST(DeepFolderTest, APagePathThatDoesNotFitNamesNoOtherFile) {
   fs::remove_all(top);
   const fs::path folder = top / std::string(120, 'd') / std::string(120, 'e');
   fs::create_directories(folder);
-  const fs::path copy = folder / "special_files_test";
+  const fs::path copy = folder / "device_files_test";
   fs::copy_file(OsExecutablePath(), copy);
   const std::string command = "TALEWICK_INNER_CYCLE=1 '" + copy.string() +
                               "' --gtest_filter=DeepFolderTest.InnerCycle --gtest_brief=1"
