@@ -209,10 +209,11 @@ TEST_F(Win32Layer, ControlOperations) {
 TEST_F(Win32Layer, MessageBoxHasOnlyOkAndNoOwner) {
   bool found = false, ownerless = false, okOnly = false;
   std::thread user([&] {
+    // The box is looked at once it is shown: before that its buttons read as hidden too.
     HWND box = nullptr;
-    for (int i = 0; i < 500 && box == nullptr; ++i, Sleep(10))
+    for (int i = 0; i < 500 && (box == nullptr || !IsWindowVisible(box)); ++i, Sleep(10))
       box = FindWindowA("#32770", "Layer box");
-    if (box == nullptr) return;  // the main thread's check reports it
+    if (box == nullptr || !IsWindowVisible(box)) return;  // the main thread's check reports it
     found = true;
     ownerless = GetWindow(box, GW_OWNER) == nullptr;
     const auto shown = [box](int id) { return IsWindowVisible(GetDlgItem(box, id)) != FALSE; };
