@@ -29,6 +29,17 @@ TIMEOUT_MS = 3000
 QUIET_SECONDS = 4.0
 
 
+def serve_hostile(case):
+    """Puts a hostile server in place of a desktop test case's search server and
+    shortens the program's download time-outs; returns the server."""
+    hostile = HostileServer().start()
+    case.addCleanup(hostile.stop)
+    case.server = hostile  # start_program points the program at case.server
+    desktop_env = case.desktop.env
+    case.desktop.env = lambda: dict(desktop_env(), TALEWICK_DOWNLOAD_TIMEOUT_MS=str(TIMEOUT_MS))
+    return hostile
+
+
 class HostileServer:
     def __init__(self):
         self._listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)

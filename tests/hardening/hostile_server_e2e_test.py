@@ -16,20 +16,14 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "e2e_support"))
 
 from e2e_case import TalewickDesktopCase, run_main  # noqa: E402
-from hostile_server import (HOSTILE_MODES, QUIET_SECONDS, TIMEOUT_MS,  # noqa: E402
-                            HostileServer)
+from hostile_server import HOSTILE_MODES, QUIET_SECONDS, TIMEOUT_MS, serve_hostile  # noqa: E402
 from search_server import result_page  # noqa: E402
-
 
 
 class HostileServerTest(TalewickDesktopCase):
     def setUp(self):
         super().setUp()
-        self.hostile = HostileServer().start()
-        self.addCleanup(self.hostile.stop)
-        self.server = self.hostile  # start_program points the program at self.server
-        desktop_env = self.desktop.env
-        self.desktop.env = lambda: dict(desktop_env(), TALEWICK_DOWNLOAD_TIMEOUT_MS=str(TIMEOUT_MS))
+        self.hostile = serve_hostile(self)
 
     def test_every_hostile_answer_fails_the_download_and_keeps_the_last_good_page(self):
         good_page = result_page("the cat", ["sat on the mat"])
