@@ -51,14 +51,6 @@ class Win32Scenarios(TalewickDesktopCase):
         time.sleep(0.5)  # let Wine finish mapping and painting the controls
         return program
 
-    # Names the hostile-server scenarios use.
-    @property
-    def run_(self):
-        return self.program
-
-    def close_and_expect_exit_0(self):
-        self.close_and_expect_exit()
-
     def search_words(self):
         return [line[13:] for line in self.lines() if line.startswith("SearchWords: ")]
 
