@@ -65,25 +65,35 @@ TEST_F(SearchQueryTest, BuildsTheUrlWithLiteralSpacesAndLogsInOrder) {
                                     "DownloadFile: " + std::string(Story.ResultPagePath)}));
 }
 
-TEST_F(SearchQueryTest, LongQueriesDropTheirOldestWordsSoTheUrlKeepsItsSite) {
-  const std::string first(100, 'a'), second(100, 'b'), third(20, 'c');
-  Accept({first.c_str(), second.c_str(), third.c_str()}, "");
-  const std::string pagePath(Story.ResultPagePath);
-  DLFControl();
-  const std::string prefix(Story.SearchUrlPrefix), suffix(Story.SearchUrlSuffix);
-  // Whole words only, the newest kept: the oldest one does not fit.
-  EXPECT_EQ(std::string(Story.SearchWords), second + " " + third);
-  EXPECT_EQ(std::string(Story.SearchUrl), prefix + second + " " + third + suffix);
-  EXPECT_EQ(std::string(Story.DownloadTarget), pagePath);
-  EXPECT_EQ(std::string(Story.ResultPagePath), pagePath);
+// Too long search words lose their oldest words, so that the URL keeps its site:
+// the longest run of newest whole words that fits is sent, never a cut word.
+TEST_F(SearchQueryTest, LongQueriesKeepTheNewestWholeWordsThatFit) {
+  const int room = kTextCapacity - Story.SearchUrlPrefix.length() - Story.SearchUrlSuffix.length();
+  const std::string oldest(5, 'a'), newest(10, 'c');
+  const std::string suffix(Story.SearchUrlSuffix);
+  const struct {
+    std::string middle;
+    std::string sent;
+  } cases[] = {
+      // The two newest words exactly fill the room.
+      {std::string(static_cast<size_t>(room) - 11, 'b'),
+       std::string(static_cast<size_t>(room) - 11, 'b') + " " + newest},
+      // One character more: only the newest fits.
+      {std::string(static_cast<size_t>(room) - 10, 'b'), newest},
+  };
+  for (const auto& c : cases) {
+    Accept({oldest.c_str(), c.middle.c_str(), newest.c_str()}, "");
+    DLFControl();
+    EXPECT_EQ(Words(), c.sent) << c.middle.size();
+    EXPECT_EQ(std::string(Story.SearchUrl), std::string(Story.SearchUrlPrefix) + c.sent + suffix);
+  }
 
-  // One word too long for any URL keeps its end.
-  const std::string huge(250, 'z');
+  // Not even the newest word fits: nothing is sent rather than a cut word.
+  const std::string huge(static_cast<size_t>(room) + 1, 'z');
   Accept({"a", "b", huge.c_str()}, "");
   DLFControl();
-  const std::string longUrl(Story.SearchUrl);
-  EXPECT_LE(longUrl.size(), static_cast<size_t>(kTextCapacity));
-  EXPECT_EQ(longUrl.substr(longUrl.size() - suffix.size()), suffix);
+  EXPECT_EQ(Words(), "");
+  EXPECT_EQ(std::string(Story.SearchUrl), std::string(Story.SearchUrlPrefix) + suffix);
 }
 
 }  // namespace

@@ -39,17 +39,23 @@ void UseWholeInput(BoundedText& scratch) {
 // The search words that fit into the URL between its prefix and suffix. A URL cut
 // at the capacity of its text would lose the site restriction (and end in the
 // middle of a word), so too long search words lose their oldest words instead:
-// the continuation the story needs follows the last ones.
+// the continuation the story needs follows the last ones. The result is the
+// longest run of newest whole words that fits; it is empty when not even the
+// newest word fits, since a cut word would search for something else.
 std::string WordsThatFitTheUrl(std::string_view words) {
   const int room =
       kTextCapacity - TextLength(Story.SearchUrlPrefix) - TextLength(Story.SearchUrlSuffix);
   if (TextLength(words) <= room) return std::string(words);
   if (room <= 0) return {};
-  std::string_view tail = words.substr(words.size() - static_cast<size_t>(room));
-  const size_t space = tail.find(' ');
-  // Start after a space when there is one, so no word is sent cut.
-  if (space != std::string_view::npos && space + 1 < tail.size()) tail.remove_prefix(space + 1);
-  return std::string(tail);
+  // The tail of `room` characters is whole when it starts at the start of a word;
+  // otherwise its first, cut word goes.
+  size_t start = words.size() - static_cast<size_t>(room);
+  if (words[start - 1] != ' ') {
+    const size_t space = words.find(' ', start);
+    if (space == std::string_view::npos) return {};
+    start = space + 1;
+  }
+  return TextTrimLeft(words.substr(start));
 }
 
 }  // namespace
