@@ -16,7 +16,6 @@
 #include "app/window_layer.h"
 #include "fuzz_support.h"
 #include "query/input_words.h"
-#include "query/word_list_cache.h"
 
 using fuzz::Require;
 
@@ -65,10 +64,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::fwrite(list.data(), 1, list.size(), out);
     std::fclose(out);
   }
-  // The copy of the list notices edits by size and modification time; files
-  // rewritten this quickly can share both, so every run reads the list anew.
-  ForgetWordListCopy();
-
   ClearStoryState();
   TextCopy(Story.Title, "Talewick 02");
   StartWindow();

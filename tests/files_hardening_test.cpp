@@ -16,7 +16,6 @@
 #include "app/story_state.h"
 #include "app/window_layer.h"
 #include "query/input_words.h"
-#include "query/word_list_cache.h"
 #include "support/debug_capture.h"
 #include "support/local_http_server.h"
 #include "support/program_files.h"
@@ -34,7 +33,6 @@ class FilesHardeningTest : public ::testing::Test {
   void SetUp() override {
     for (const char* name : {"dictionary.txt", "googleblog.htm", "OutPutTextFile.txt"})
       Remove(name);
-    ForgetWordListCopy();
     ClearStoryState();
     ResetScriptedWindow();
     StartUp();

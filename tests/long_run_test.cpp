@@ -16,7 +16,6 @@
 #include "app/startup.h"
 #include "app/story_state.h"
 #include "app/window_layer.h"
-#include "query/word_list_cache.h"
 #include "support/local_http_server.h"
 #include "support/program_files.h"
 #include "text/os_file.h"
@@ -106,7 +105,6 @@ TEST(LongRunTest, TenThousandTimerCyclesKeepTheHistoryTheStoryFileAndMemoryInSha
   RemoveProgramFile("OutPutTextFile.txt");
   RemoveProgramFile("googleblog.htm");
   WriteProgramFile("dictionary.txt", "");  // accepts no word: the query is the whole input
-  ForgetWordListCopy();
   ClearStoryState();
   ResetScriptedWindow();
   StartUp();

@@ -158,18 +158,38 @@ TEST(TextFileWrite, AppendCreatesKeepsAndAddsCrLf) {
 
   WriteProgramFile("story.txt", "old");
   ASSERT_EQ(FileOpen(*file, ProgramFolder() + "story.txt", "a"), 0);
-  OsFileStamp before{}, after{};
-  ASSERT_TRUE(FileStamp(*file, before));
   FileWriteLine(*file, "new");
-  ASSERT_TRUE(FileStamp(*file, after));
   FileClose(*file);
   EXPECT_EQ(ReadProgramFile("story.txt"), "oldnew\r\n");
-  EXPECT_NE(before, after);
-  EXPECT_FALSE(FileStamp(*file, after));
 
   ASSERT_EQ(FileOpen(*file, ProgramFolder() + "story.txt", "w"), 0);
   FileClose(*file);
   EXPECT_EQ(ReadProgramFile("story.txt"), "");
+}
+
+// The whole-line search reads in blocks of 4 MiB: a line standing across the
+// edge of two blocks, or right after it, is found exactly as a line read would.
+TEST(TextFileHasLine, LinesAcrossTheSearchBlockEdge) {
+  constexpr size_t kBlock = 4 * 1024 * 1024;
+  auto file = NewSlot();
+  const auto has = [&](const std::string& bytes, const std::string& line) {
+    WriteProgramFile("lines.txt", bytes);
+    EXPECT_EQ(FileOpen(*file, ProgramFolder() + "lines.txt", "r"), 0);
+    const bool found = FileHasLine(*file, line);
+    FileClose(*file);
+    return found;
+  };
+  for (size_t start = kBlock - 4; start <= kBlock + 1; ++start) {
+    const std::string before(start - 1, 'x');
+    EXPECT_TRUE(has(before + "\ncat\r\n", "cat")) << start;
+    EXPECT_TRUE(has(before + "\ncat", "cat")) << start;
+    EXPECT_FALSE(has(before + "\ncats\n", "cat")) << start;
+    EXPECT_FALSE(has(before + "xcat\n", "cat")) << start;
+  }
+  // A CR LF split by the edge is one line end, not an empty line between two.
+  const std::string filler(kBlock - 1, 'x');
+  EXPECT_FALSE(has(filler + "\r\ny", ""));
+  EXPECT_TRUE(has(filler + "\r\ry", ""));
 }
 
 TEST(StartFolder, IsTheFolderOfThisExecutable) {

@@ -8,7 +8,7 @@
 #include "app/debug_log.h"
 #include "app/story_state.h"
 #include "app/window_layer.h"
-#include "query/word_list_cache.h"
+#include "text/text_file.h"
 
 namespace {
 
@@ -26,12 +26,12 @@ void ReportMissingWordList() {
   ShowMessageBox(kWordListError, "sub DisectInput", 0);
 }
 
-// Looks up the word in InputText. The list is opened anew for every word, so a
+// Looks up the word in InputText. The list is opened and read anew for every word
+// and no copy of it is kept, so an edit takes effect from the next word on and a
 // missing list is reported for each one.
 bool WordListAccepts() {
-  const std::string path = TextJoin(StartFolder(), kWordListName);
-  const bool opened = FileOpen(Story.WorkFile, path, "r") == 0;
-  const bool found = opened && WordListHasLine(Story.WorkFile, path, Story.InputText);
+  const bool opened = FileOpen(Story.WorkFile, TextJoin(StartFolder(), kWordListName), "r") == 0;
+  const bool found = opened && FileHasLine(Story.WorkFile, Story.InputText);
   FileClose(Story.WorkFile);  // harmless when the open failed
   if (!opened) ReportMissingWordList();
   return found;

@@ -14,14 +14,6 @@ struct OsFileHandle {
 
 enum class OsOpenMode { kRead, kWrite, kAppend };
 
-// What identifies a version of a file's contents.
-struct OsFileStamp {
-  int64_t size;
-  int64_t modified;   // platform time units; only compared for equality
-  uint64_t identity;  // inode number or file index; 0 when unknown
-  bool operator==(const OsFileStamp&) const = default;
-};
-
 // Opens with the access, sharing and disposition of the mode; for kAppend the
 // position is at the end. False when the file could not be opened.
 bool OsOpen(std::string_view path, OsOpenMode mode, OsFileHandle& handle);
@@ -34,7 +26,6 @@ int64_t OsWrite(OsFileHandle handle, const char* buffer, int64_t count);
 bool OsSeek(OsFileHandle handle, int64_t offset);
 // The current size of the open file, -1 when unknown.
 int64_t OsSize(OsFileHandle handle);
-bool OsStamp(OsFileHandle handle, OsFileStamp& stamp);
 void OsClose(OsFileHandle handle);
 // Full path of the running executable, empty when unknown.
 std::string OsExecutablePath();

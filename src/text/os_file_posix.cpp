@@ -108,16 +108,6 @@ int64_t OsSize(OsFileHandle handle) {
   return static_cast<int64_t>(info.st_size);
 }
 
-bool OsStamp(OsFileHandle handle, OsFileStamp& stamp) {
-  struct stat info;
-  if (::fstat(Descriptor(handle), &info) != 0) return false;
-  stamp.size = static_cast<int64_t>(info.st_size);
-  stamp.modified = static_cast<int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 +
-                   static_cast<int64_t>(info.st_mtim.tv_nsec);
-  stamp.identity = static_cast<uint64_t>(info.st_ino);
-  return true;
-}
-
 // close() is not retried on EINTR: Linux releases the descriptor either way, and
 // a second close could hit a descriptor that another open has reused meanwhile.
 void OsClose(OsFileHandle handle) { ::close(Descriptor(handle)); }

@@ -77,16 +77,6 @@ int64_t OsSize(OsFileHandle handle) {
   return size.QuadPart;
 }
 
-bool OsStamp(OsFileHandle handle, OsFileStamp& stamp) {
-  BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(Win32Handle(handle), &info)) return false;
-  stamp.size = (static_cast<int64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-  stamp.modified = (static_cast<int64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
-                   info.ftLastWriteTime.dwLowDateTime;
-  stamp.identity = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-  return true;
-}
-
 void OsClose(OsFileHandle handle) { CloseHandle(Win32Handle(handle)); }
 
 std::string OsExecutablePath() {

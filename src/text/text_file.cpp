@@ -4,7 +4,9 @@
 // own position stays at blockOffset + blockFill (the end of the block read).
 #include "text/text_file.h"
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 
 static bool ParseMode(std::string_view mode, OsOpenMode& parsed) {
   if (mode == "r" || mode == "R") {
@@ -151,6 +153,135 @@ void FileClose(TextFile& file) {
   ForgetBlock(file, 0);
 }
 
-bool FileStamp(const TextFile& file, OsFileStamp& stamp) {
-  return file.open && OsStamp(file.handle, stamp);
+static constexpr size_t kNotFound = static_cast<size_t>(-1);
+
+// Whole-line search. Lines are never split out: the search looks for `line` in
+// large blocks and checks the bytes on either side of each place it stands.
+
+// Horspool's search with the shift taken from the last two bytes of the window
+// rather than one: the lines of a word list share their letters, so one byte
+// would rarely allow a long shift. No allocation; the table is built per search.
+class PairSearch {
+ public:
+  explicit PairSearch(std::string_view pattern) : pattern_(pattern) {
+    std::memset(pairEnd_, 0, sizeof pairEnd_);
+    const size_t last = pattern.size() - 1;
+    for (size_t i = 1; i < last; ++i) pairEnd_[Hash(pattern.data() + i)] = Byte(i);
+    // After a mismatch, the window moves to the next earlier place of its last pair.
+    const size_t lastPair = Hash(pattern.data() + last);
+    afterMismatch_ = last - pairEnd_[lastPair];
+    pairEnd_[lastPair] = Byte(last);
+  }
+
+  // The first place at or after `from` where the pattern stands, or kNotFound.
+  size_t Find(std::string_view text, size_t from) const {
+    const size_t m = pattern_.size();
+    if (m == 1) {
+      const size_t at = text.find(pattern_[0], from);
+      return at == std::string_view::npos ? kNotFound : at;
+    }
+    const size_t step = m - 1;
+    // `end` is the last byte of the window; pairEnd_ says where in the pattern a
+    // pair like the window's last one ends (0: nowhere, so the window jumps past
+    // it). The jumps past come first, in a loop whose next place does not wait for
+    // the table: that keeps the processor's loads overlapping.
+    for (size_t end = from + step; end < text.size();) {
+      size_t at;
+      while ((at = pairEnd_[Hash(text.data() + end)]) == 0) {
+        end += step;
+        if (end >= text.size()) return kNotFound;
+      }
+      if (at != step) {
+        end += step - at;
+        continue;
+      }
+      const size_t start = end - step;
+      if (std::memcmp(text.data() + start, pattern_.data(), m) == 0) return start;
+      end += afterMismatch_;
+    }
+    return kNotFound;
+  }
+
+ private:
+  static constexpr size_t kTableSize = 4096;
+  // The pair of bytes ending at `p`.
+  static size_t Hash(const char* p) {
+    return ((static_cast<size_t>(static_cast<unsigned char>(p[-1])) << 5) ^
+            static_cast<unsigned char>(p[0])) &
+           (kTableSize - 1);
+  }
+  // Texts hold at most 254 characters, so every place fits a byte.
+  static uint8_t Byte(size_t n) { return static_cast<uint8_t>(std::min<size_t>(n, 255)); }
+
+  std::string_view pattern_;
+  size_t afterMismatch_ = 1;
+  uint8_t pairEnd_[kTableSize];
+};
+
+static bool IsLineEndByte(char c) { return c == '\r' || c == '\n'; }
+
+// The empty line: the empty remainder, or a line that starts with its end or a NUL.
+static bool HasEmptyLine(TextFile& file, char* block, int64_t blockSize) {
+  bool lineStart = true;
+  bool afterCr = false;
+  bool anyByte = false;
+  for (;;) {
+    const int64_t got = OsRead(file.handle, block, blockSize);
+    if (got <= 0) return !anyByte;
+    anyByte = true;
+    for (int64_t i = 0; i < got; ++i) {
+      const char c = block[i];
+      if (afterCr && c == '\n') {  // the LF of a CR LF: the same line end
+        afterCr = false;
+        continue;
+      }
+      afterCr = false;
+      if (lineStart && (IsLineEndByte(c) || c == '\0')) return true;
+      lineStart = IsLineEndByte(c);
+      afterCr = c == '\r';
+    }
+  }
+}
+
+bool FileHasLine(TextFile& file, std::string_view line) {
+  if (!file.open || file.readFailed) return false;
+  if (line.find_first_of("\r\n") != std::string_view::npos) return false;
+  const int64_t start = LogicalPosition(file);
+  ForgetBlock(file, start);
+  if (!OsSeek(file.handle, start)) return false;
+  // Big enough for a whole word list in one read; never more than that in memory.
+  constexpr int64_t kSearchBlock = 4 * 1024 * 1024;
+  const int64_t left = OsSize(file.handle) - start;
+  const int64_t blockSize = left >= 0 && left < kSearchBlock ? left + 1 : kSearchBlock;
+  const size_t n = line.size();
+  const std::unique_ptr<char[]> data(new char[n + static_cast<size_t>(blockSize)]);
+  if (n == 0) return HasEmptyLine(file, data.get(), blockSize);
+
+  const PairSearch search(line);
+  // data[0, kept) is carried over from the last block: the bytes that could still
+  // begin the line, whose following byte was not read yet. `lineStartBefore` says
+  // whether data[0] starts a line.
+  size_t kept = 0;
+  bool lineStartBefore = true;
+  for (;;) {
+    const int64_t got = OsRead(file.handle, data.get() + kept, blockSize);
+    const bool atEnd = got <= 0;
+    const size_t size = kept + (atEnd ? 0 : static_cast<size_t>(got));
+    const std::string_view bytes(data.get(), size);
+    for (size_t at = search.Find(bytes, 0); at != kNotFound; at = search.Find(bytes, at + 1)) {
+      const size_t after = at + n;
+      if (after == size && !atEnd) break;  // its following byte comes with the next block
+      const bool startsLine = at == 0 ? lineStartBefore : IsLineEndByte(bytes[at - 1]);
+      const bool endsLine = after == size || IsLineEndByte(bytes[after]) || bytes[after] == '\0';
+      if (startsLine && endsLine) return true;
+    }
+    if (atEnd) return false;
+    if (size > n) {
+      lineStartBefore = IsLineEndByte(bytes[size - n - 1]);
+      std::memmove(data.get(), data.get() + size - n, n);
+      kept = n;
+    } else {
+      kept = size;
+    }
+  }
 }

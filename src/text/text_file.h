@@ -55,6 +55,10 @@ bool FileAtEnd(const TextFile& file);
 // Releases the file; harmless on a slot that holds none.
 void FileClose(TextFile& file);
 
-// Size and last-write time of the open file, for callers that keep a copy of a
-// file's contents and must notice when it changes. False when unavailable.
-bool FileStamp(const TextFile& file, OsFileStamp& stamp);
+// Whether some line from the current position to the end of the file reads
+// exactly as `line`, by the rules of FileReadLine: a line ends at CR LF, LF or
+// CR, reads as ending at a NUL byte inside it, and the empty file is one empty
+// line. The file is read in large blocks and searched without splitting it into
+// lines; the position afterwards is unspecified. A failed read ends the search
+// as the end of the file does. A `line` holding CR or LF is never found.
+bool FileHasLine(TextFile& file, std::string_view line);

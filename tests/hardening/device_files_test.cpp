@@ -25,7 +25,6 @@
 #include "app/window_layer.h"
 #include "query/input_words.h"
 #include "query/page_download.h"
-#include "query/word_list_cache.h"
 #include "support/local_http_server.h"
 #include "support/program_files.h"
 #include "text/os_file.h"
@@ -43,7 +42,6 @@ class SpecialFilesTest : public ::testing::Test {
   void SetUp() override {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     for (const char* name : kDataFiles) RemoveProgramFile(name);
-    ForgetWordListCopy();
     ResetScriptedWindow();
     StartUp();
   }

@@ -1,8 +1,6 @@
 // Set-up of the fresh-program fixture (see fresh_story.h).
 #include "support/fresh_story.h"
 
-#include "query/word_list_cache.h"
-
 void FreshStoryTest::SetUp() {
   ClearStoryState();
   ResetScriptedWindow();
@@ -10,6 +8,5 @@ void FreshStoryTest::SetUp() {
   for (const char* name : {"dictionary.txt", "googleblog.htm", "OutPutTextFile.txt"}) {
     RemoveProgramFile(name);
   }
-  ForgetWordListCopy();
   StartDebugCapture();
 }
