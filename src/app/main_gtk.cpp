@@ -1,8 +1,32 @@
 // Entry point of the Linux program: start-up, the event loop until the window
-// is closed, shutdown. The program takes no command-line options.
+// is closed, shutdown. The program takes no command-line options. Without a
+// display no window could ever be shown, so it says so and ends with status 1,
+// as GTK programs do, before it starts at all.
+#include <gtk/gtk.h>
+
+#include <cstdio>
+#include <cstdlib>
+
 #include "app/startup.h"
 
+namespace {
+
+bool DisplayOpens() {
+  g_set_prgname("talewick");
+  if (gtk_init_check(nullptr, nullptr)) return true;
+  const char* display = std::getenv("DISPLAY");
+  if (display != nullptr && display[0] != '\0') {
+    std::fprintf(stderr, "talewick: cannot open display '%s'\n", display);
+  } else {
+    std::fprintf(stderr, "talewick: cannot open display (DISPLAY is not set)\n");
+  }
+  return false;
+}
+
+}  // namespace
+
 int main() {
+  if (!DisplayOpens()) return 1;
   StartUp();
   RunEventLoop();
   ShutDown();

@@ -82,26 +82,10 @@ std::string ValidUtf8(std::string_view text) {
   return std::string(valid.get());
 }
 
-// --- keeping standard error for the diagnostic lines ------------------------
-
-void DropLogMessage(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
-GLogWriterOutput DropStructuredLog(GLogLevelFlags, const GLogField*, gsize, gpointer) {
-  return G_LOG_WRITER_HANDLED;
-}
-void DropPrint(const gchar*) {}
-
-// Standard error carries nothing but DebugLog lines, so the toolkit's own
-// warnings and messages are dropped before the toolkit starts.
-void SilenceToolkitMessages() {
-  g_log_set_writer_func(DropStructuredLog, nullptr, nullptr);
-  g_log_set_default_handler(DropLogMessage, nullptr);
-  g_set_printerr_handler(DropPrint);
-  g_set_print_handler(DropPrint);
-}
-
+// The toolkit's own warnings stay on standard error beside the DebugLog lines:
+// a wrong call must show up somewhere.
 bool StartToolkit() {
   static const bool ready = [] {
-    SilenceToolkitMessages();
     g_set_prgname("talewick");
     g_set_application_name("Talewick");
     return gtk_init_check(nullptr, nullptr) != FALSE;
@@ -189,12 +173,20 @@ gboolean OnControlKeyPress(GtkWidget* widget, GdkEventKey* key, gpointer data) {
   return FALSE;
 }
 
-// The window has no keyboard navigation: Tab never moves the focus between
-// controls. In the input box it is typed as a character.
+// The window is not a dialog: no key moves the focus between its controls (Tab,
+// the arrows, and the toolkit's other focus keys) ...
+void OnWindowMoveFocus(GtkWindow* window, GtkDirectionType, gpointer) {
+  g_signal_stop_emission_by_name(window, "move-focus");
+}
+
+// ... not even an arrow at the first or last line of the box or the list ...
+gboolean OnControlKeynavFailed(GtkWidget*, GtkDirectionType, gpointer) { return TRUE; }
+
+// ... and a focused button has no default action for Enter: only Space clicks it.
 gboolean OnWindowKeyPress(GtkWidget* window, GdkEventKey* key, gpointer) {
-  if (!IsTabKey(key->keyval)) return FALSE;
+  if (!IsEnterKey(key->keyval)) return FALSE;
   GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(window));
-  return focus != nullptr && GTK_IS_TEXT_VIEW(focus) ? FALSE : TRUE;
+  return focus != nullptr && GTK_IS_BUTTON(focus) ? TRUE : FALSE;
 }
 
 void OnButtonClicked(GtkButton* button, gpointer data) {
@@ -340,6 +332,7 @@ void OpenWindow(int x, int y, int width, int height, uint32_t flags, const void*
   gtk_container_add(GTK_CONTAINER(window), layer.fixed);
   g_signal_connect(window, "delete-event", G_CALLBACK(OnWindowDeleteEvent), nullptr);
   g_signal_connect(window, "key-press-event", G_CALLBACK(OnWindowKeyPress), nullptr);
+  g_signal_connect(window, "move-focus", G_CALLBACK(OnWindowMoveFocus), nullptr);
   gtk_widget_show_all(layer.window.get());
 }
 
@@ -368,6 +361,7 @@ void CreateControl(int kind, std::string_view text, int x, int y, int width, int
   if (kind == kEditKind || kind == kListKind) {
     g_signal_connect(control.inner, "key-press-event", G_CALLBACK(OnControlKeyPress),
                      GINT_TO_POINTER(id));
+    g_signal_connect(control.inner, "keynav-failed", G_CALLBACK(OnControlKeynavFailed), nullptr);
   }
   if (kind == kStatusKind) {
     PlaceStatusBar(layer, control.outer);
@@ -496,6 +490,8 @@ void ShowMessageBox(std::string_view text, std::string_view caption, int) {
   gtk_window_set_position(GTK_WINDOW(dialog.get()), GTK_WIN_POS_CENTER);
   bool dismissed = false;
   g_signal_connect(dialog.get(), "response", G_CALLBACK(OnMessageBoxResponse), &dismissed);
+  // Closed from its title bar it only answers; the box is destroyed here, once.
+  g_signal_connect(dialog.get(), "delete-event", G_CALLBACK(gtk_widget_hide_on_delete), nullptr);
   gtk_widget_show_all(dialog.get());
   while (!dismissed) g_main_context_iteration(nullptr, TRUE);
 }

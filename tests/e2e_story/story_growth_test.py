@@ -78,6 +78,7 @@ class StoryGrowthTest(unittest.TestCase):
 
         desktop.close_window(TITLE)
         self.assertEqual(program.wait_exit(20), 0)
+        self.assertEqual(program.toolkit_faults(), [])
 
 
 if __name__ == "__main__":

@@ -65,6 +65,8 @@ class TalewickDesktopCase(unittest.TestCase):
             except Exception:
                 pass
             sys.stderr.write("debug lines:\n  " + "\n  ".join(self.program.log_lines()) + "\n")
+        if self.program is not None:
+            self.assertEqual(self.program.toolkit_faults(), [], "the toolkit reported faults")
 
     def program_env(self):
         return self.desktop.env()

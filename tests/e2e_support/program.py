@@ -13,16 +13,26 @@ server, with its diagnostic lines read from standard error.
 `command` turns the copied executable's path into the command line (e.g. to run
 it under Wine) and `log_parser` turns one raw stderr line into a diagnostic
 line or None (e.g. to unwrap Wine's debugstr output); both default to the
-native program, whose stderr holds only its diagnostic lines.
+native program, whose diagnostic lines on stderr start with "[Talewick 02] ".
+The toolkit's own warnings go to stderr too: toolkit_faults() lists them.
 """
 
 import os
+import re
 import shutil
 import subprocess
 import tempfile
 import time
 
 from search_server import SITE
+
+DIAGNOSTIC_PREFIX = "[Talewick 02] "
+# Lines of GTK, GDK or GLib (any domain) that report a wrong call or a fault.
+TOOLKIT_FAULT = re.compile(r"\b(Gtk|Gdk|GdkPixbuf|GLib(-[A-Za-z]+)?)-(CRITICAL|WARNING)\b")
+
+
+def diagnostic_line(line):
+    return line if line.startswith(DIAGNOSTIC_PREFIX) else None
 
 
 class ProgramRun:
@@ -33,7 +43,7 @@ class ProgramRun:
         for name, data in (files or {}).items():
             self.write_file(name, data)
         self._command = command or (lambda exe: [exe])
-        self._parse = log_parser or (lambda line: line)
+        self._parse = log_parser or diagnostic_line
         self._keep = keep
         self.process = None
         self._stderr_path = os.path.join(self.folder, ".stderr.log")
@@ -86,6 +96,10 @@ class ProgramRun:
             if line is not None:
                 lines.append(line)
         return lines
+
+    def toolkit_faults(self):
+        """The toolkit's warning and critical lines written so far."""
+        return [line for line in self.raw_stderr().splitlines() if TOOLKIT_FAULT.search(line)]
 
     def count_line(self, line):
         return self.log_lines().count(line)
