@@ -9,7 +9,7 @@
 
 #include "app/scripted_window.h"
 #include "app/startup.h"
-#include "app/story_state.h"
+#include "core/story_state.h"
 #include "query/input_words.h"
 
 namespace {

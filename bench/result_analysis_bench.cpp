@@ -10,7 +10,7 @@
 #include "analysis/result_analysis.h"
 #include "app/scripted_window.h"
 #include "app/startup.h"
-#include "app/story_state.h"
+#include "core/story_state.h"
 
 namespace {
 

@@ -15,8 +15,8 @@
 
 #include "app/scripted_window.h"
 #include "app/startup.h"
-#include "app/story_state.h"
-#include "app/window_layer.h"
+#include "core/story_state.h"
+#include "core/window_layer.h"
 
 int main(int argc, char** argv) {
   if (argc != 6) {

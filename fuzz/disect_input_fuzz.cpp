@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "app/scripted_window.h"
-#include "app/story_state.h"
-#include "app/window_layer.h"
+#include "core/story_state.h"
+#include "core/window_layer.h"
 #include "fuzz_support.h"
 #include "query/input_words.h"
 

@@ -17,8 +17,8 @@
 #include "analysis/result_analysis.h"
 #include "analysis/snippet_scan.h"
 #include "app/scripted_window.h"
-#include "app/story_state.h"
-#include "app/window_layer.h"
+#include "core/story_state.h"
+#include "core/window_layer.h"
 #include "fuzz_support.h"
 
 using fuzz::Require;

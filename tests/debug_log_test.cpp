@@ -1,7 +1,7 @@
 // Diagnostic lines: "[" + Title + "] " + message, one line each on the POSIX
 // channel (standard error). Windows hands them to OutputDebugStringA, which the
 // process cannot read back, so there the test is skipped.
-#include "app/debug_log.h"
+#include "core/debug_log.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "app/story_state.h"
+#include "core/story_state.h"
 #include "support/program_files.h"
 #include "text/os_file.h"
 

@@ -13,8 +13,8 @@
 
 #include "app/scripted_window.h"
 #include "app/startup.h"
-#include "app/story_state.h"
-#include "app/window_layer.h"
+#include "core/story_state.h"
+#include "core/window_layer.h"
 #include "query/input_words.h"
 #include "support/debug_capture.h"
 #include "support/local_http_server.h"

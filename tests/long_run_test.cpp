@@ -14,8 +14,8 @@
 
 #include "app/scripted_window.h"
 #include "app/startup.h"
-#include "app/story_state.h"
-#include "app/window_layer.h"
+#include "core/story_state.h"
+#include "core/window_layer.h"
 #include "support/local_http_server.h"
 #include "support/program_files.h"
 #include "text/os_file.h"

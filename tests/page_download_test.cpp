@@ -8,11 +8,11 @@
 #include <utility>
 #include <vector>
 
-#include "app/debug_log.h"
 #include "app/scripted_window.h"
 #include "app/startup.h"
-#include "app/story_state.h"
-#include "app/window_layer.h"
+#include "core/debug_log.h"
+#include "core/story_state.h"
+#include "core/window_layer.h"
 #include "query/url_download.h"
 #include "support/local_http_server.h"
 #include "support/program_files.h"

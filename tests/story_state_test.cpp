@@ -1,6 +1,6 @@
 // Stores past the capacity of a state field: the field is cut, and every other
 // byte of the state record, neighbouring fields and table slots included, stays.
-#include "app/story_state.h"
+#include "core/story_state.h"
 
 #include <gtest/gtest.h>
 

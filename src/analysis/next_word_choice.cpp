@@ -1,9 +1,9 @@
 // Choosing the next input from the candidate table and the history of choices.
 #include "analysis/next_word_choice.h"
 
-#include "app/debug_log.h"
-#include "app/story_state.h"
-#include "app/window_layer.h"
+#include "core/debug_log.h"
+#include "core/story_state.h"
+#include "core/window_layer.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "analysis/next_word_choice.h"
 #include "analysis/snippet_scan.h"
 #include "analysis/story_output.h"
-#include "app/debug_log.h"
+#include "core/debug_log.h"
 
 void SecondPartDLF() {
   DebugLog("SecondPartDLF");

@@ -5,8 +5,8 @@
 
 #include <cstring>
 
-#include "app/debug_log.h"
-#include "app/story_state.h"
+#include "core/debug_log.h"
+#include "core/story_state.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "app/debug_log.h"
-#include "app/story_state.h"
-#include "app/window_layer.h"
+#include "core/debug_log.h"
+#include "core/story_state.h"
+#include "core/window_layer.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include "app/event_handler.h"
 
 #include "analysis/result_analysis.h"
-#include "app/debug_log.h"
-#include "app/story_state.h"
-#include "app/window_layer.h"
+#include "core/debug_log.h"
+#include "core/story_state.h"
+#include "core/window_layer.h"
 #include "query/input_words.h"
 #include "query/page_download.h"
 #include "query/search_query.h"

@@ -3,10 +3,10 @@
 // controls, then events until a close request.
 #include "app/startup.h"
 
-#include "app/debug_log.h"
 #include "app/event_handler.h"
-#include "app/story_state.h"
-#include "app/window_layer.h"
+#include "core/debug_log.h"
+#include "core/story_state.h"
+#include "core/window_layer.h"
 #include "query/search_service.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "app/embedded_icon.h"
-#include "app/window_layer.h"
+#include "core/window_layer.h"
 
 WindowEventRecord WindowEvent;
 

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "app/scripted_window.h"
-#include "app/window_layer.h"
+#include "core/window_layer.h"
 
 WindowEventRecord WindowEvent;
 

@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "app/window_layer.h"
+#include "core/window_layer.h"
 
 // MinGW-w64 header gaps: older MinGW-w64 releases lack these constants or
 // declare them only for some _WIN32_WINNT values; the numbers are the

@@ -2,9 +2,9 @@
 // "googleblog.htm" and checks that the file can be opened for reading.
 #include "query/page_download.h"
 
-#include "app/debug_log.h"
-#include "app/story_state.h"
-#include "app/window_layer.h"
+#include "core/debug_log.h"
+#include "core/story_state.h"
+#include "core/window_layer.h"
 #include "query/url_download.h"
 #include "text/text_file.h"
 

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <string>
 
-#include "app/debug_log.h"
-#include "app/story_state.h"
+#include "core/debug_log.h"
+#include "core/story_state.h"
 
 namespace {
 

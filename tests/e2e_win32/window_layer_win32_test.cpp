@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "app/startup.h"
-#include "app/window_layer.h"
+#include "core/window_layer.h"
 
 namespace {
 

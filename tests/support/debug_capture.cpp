@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "app/debug_log.h"
+#include "core/debug_log.h"
 
 namespace {
 std::vector<std::string>& Lines() {

@@ -5,7 +5,7 @@
 
 #include <cerrno>
 
-#include "app/debug_log.h"
+#include "core/debug_log.h"
 
 void WriteDebugOutput(const std::string& line) {
   std::string out;

@@ -1,6 +1,6 @@
 // Windows debug channel: OutputDebugStringA, exactly the line, no line end added.
 #include <windows.h>
 
-#include "app/debug_log.h"
+#include "core/debug_log.h"
 
 void WriteDebugOutput(const std::string& line) { OutputDebugStringA(line.c_str()); }

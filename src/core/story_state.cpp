@@ -1,5 +1,5 @@
 // Storage of the state record.
-#include "app/story_state.h"
+#include "core/story_state.h"
 
 #include <cstring>
 #include <type_traits>

@@ -1,7 +1,7 @@
 // Builds the diagnostic line from the program title and hands it to the platform.
-#include "app/debug_log.h"
+#include "core/debug_log.h"
 
-#include "app/story_state.h"
+#include "core/story_state.h"
 
 namespace {
 void (*debugLogObserver)(const std::string&) = nullptr;

@@ -1,0 +1,12 @@
+# Linux: the GTK 3 front end, libcurl for the download.
+set(TALEWICK_PLATFORM_SUFFIXES posix gtk curl)
+
+find_package(CURL REQUIRED)
+set(TALEWICK_DOWNLOAD_LIBRARIES CURL::libcurl)
+
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(GTK3 REQUIRED IMPORTED_TARGET gtk+-3.0)
+set(TALEWICK_WINDOW_LIBRARIES PkgConfig::GTK3)
+
+find_package(Threads REQUIRED)
+set(TALEWICK_THREAD_LIBRARIES Threads::Threads)
