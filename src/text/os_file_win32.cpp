@@ -31,6 +31,8 @@ bool OsOpen(std::string_view path, OsOpenMode mode, OsFileHandle& handle) {
   const OpenParameters how = ParametersOf(mode);
   HANDLE file = CreateFileA(terminated.c_str(), how.access, how.sharing, nullptr, how.disposition,
                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  // Zero is no usable handle either, whatever the documentation promises.
+  // cppcheck-suppress knownConditionTrueFalse
   if (file == INVALID_HANDLE_VALUE || file == nullptr) return false;
   if (mode == OsOpenMode::kAppend) {
     LARGE_INTEGER zero{};
