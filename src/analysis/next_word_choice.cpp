@@ -9,7 +9,6 @@ namespace {
 
 constexpr const char* kAlreadyUsed = "output already used in the past 99 inputs";
 constexpr int kFirstHistorySlot = 1;
-constexpr int kLastHistorySlot = 99;
 
 }  // namespace
 

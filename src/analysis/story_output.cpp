@@ -11,7 +11,6 @@ namespace {
 
 constexpr int kListLineWidth = 100;
 constexpr int kSplitSearchStart = 80;
-constexpr int kLastHistorySlot = 99;
 constexpr const char* kStoryFileName = "OutPutTextFile.txt";
 constexpr const char* kStoryFileError = "error writing to file: OutPutTextFile.txt";
 

@@ -127,20 +127,14 @@ void DeliverToHandler(const WindowEventRecord& event) {
 void DeliverClose() {
   WindowEventRecord event = WindowEvent;
   event.EventCode = kCloseEvent;
-  event.Message = kCloseEvent;
   DeliverToHandler(event);
 }
 
-void DeliverCommand(int controlId, int32_t notifyCode, GtkWidget* sender) {
+void DeliverCommand(int controlId, int32_t notifyCode) {
   WindowEventRecord event = WindowEvent;
   event.EventCode = kCommandEvent;
-  event.Message = kCommandEvent;
   event.ControlId = controlId;
   event.NotifyCode = notifyCode;
-  // Shaped like a control's command: id in the low word, code in the high word.
-  event.WordParam = (static_cast<uintptr_t>(controlId) & 0xFFFF) |
-                    ((static_cast<uintptr_t>(notifyCode) & 0xFFFF) << 16);
-  event.LongParam = reinterpret_cast<intptr_t>(sender);
   DeliverToHandler(event);
 }
 
@@ -158,16 +152,16 @@ bool IsEnterKey(guint key) {
 
 // The character watch of edit boxes and lists: with its switch on, Tab or Enter
 // becomes a command to the handler and is not typed.
-gboolean OnControlKeyPress(GtkWidget* widget, GdkEventKey* key, gpointer data) {
+gboolean OnControlKeyPress(GtkWidget*, GdkEventKey* key, gpointer data) {
   const int id = GPOINTER_TO_INT(data);
   const GtkControl* control = FindControl(id);
   if (control == nullptr) return FALSE;
   if (IsTabKey(key->keyval) && control->notifyTab) {
-    DeliverCommand(id, kTabNotify, widget);
+    DeliverCommand(id, kTabNotify);
     return TRUE;
   }
   if (IsEnterKey(key->keyval) && control->notifyEnter) {
-    DeliverCommand(id, kEnterNotify, widget);
+    DeliverCommand(id, kEnterNotify);
     return TRUE;
   }
   return FALSE;
@@ -189,8 +183,8 @@ gboolean OnWindowKeyPress(GtkWidget* window, GdkEventKey* key, gpointer) {
   return focus != nullptr && GTK_IS_BUTTON(focus) ? TRUE : FALSE;
 }
 
-void OnButtonClicked(GtkButton* button, gpointer data) {
-  DeliverCommand(GPOINTER_TO_INT(data), kClickedNotify, GTK_WIDGET(button));
+void OnButtonClicked(GtkButton*, gpointer data) {
+  DeliverCommand(GPOINTER_TO_INT(data), kClickedNotify);
 }
 
 gboolean OnTimerTick(gpointer data) {
@@ -198,8 +192,6 @@ gboolean OnTimerTick(gpointer data) {
   const guint source = g_source_get_id(g_main_current_source());
   WindowEventRecord event = WindowEvent;
   event.EventCode = kTimerEvent;
-  event.Message = kTimerEvent;
-  event.WordParam = static_cast<uintptr_t>(timerId);
   DeliverToHandler(event);
   // The handler may have stopped or re-armed this timer meanwhile.
   const auto& timers = Layer().timers;

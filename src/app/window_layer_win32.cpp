@@ -182,9 +182,6 @@ BOOL CALLBACK Win32ReleaseWatch(HWND control, LPARAM) {
 // Fills WindowEvent for one message; fields a message does not describe keep
 // their values.
 void Win32DescribeMessage(UINT message, WPARAM wordParam, LPARAM longParam) {
-  WindowEvent.Message = message;
-  WindowEvent.WordParam = wordParam;
-  WindowEvent.LongParam = longParam;
   switch (message) {
     case WM_CLOSE:
       WindowEvent.EventCode = kCloseEvent;
@@ -196,7 +193,6 @@ void Win32DescribeMessage(UINT message, WPARAM wordParam, LPARAM longParam) {
         WindowEvent.NotifyCode = HIWORD(wordParam);
       } else {
         WindowEvent.EventCode = kMenuEvent;
-        WindowEvent.MenuId = LOWORD(wordParam);
       }
       break;
     case WM_NOTIFY: {
@@ -213,10 +209,6 @@ void Win32DescribeMessage(UINT message, WPARAM wordParam, LPARAM longParam) {
       break;
     default:
       WindowEvent.EventCode = static_cast<int32_t>(message);
-      if (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) {
-        WindowEvent.PointerX = static_cast<int16_t>(LOWORD(longParam));
-        WindowEvent.PointerY = static_cast<int16_t>(HIWORD(longParam));
-      }
       break;
   }
 }
@@ -453,8 +445,6 @@ void AddListLine(int controlId, std::string_view text) {
   // Inserting at -1 appends without sorting, selecting or scrolling.
   if (Win32HasClass(control, "ListBox")) {
     SendMessageA(control, LB_INSERTSTRING, static_cast<WPARAM>(-1), lineParam);
-  } else if (Win32HasClass(control, "ComboBox")) {
-    SendMessageA(control, CB_INSERTSTRING, static_cast<WPARAM>(-1), lineParam);
   }
 }
 

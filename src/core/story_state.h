@@ -10,6 +10,8 @@
 
 inline constexpr int kWordTableSlots = 100;
 using WordTable = BoundedText[kWordTableSlots];
+// OutputHistory is a ring over slots 1 to this one; slot 0 is never written.
+inline constexpr int kLastHistorySlot = kWordTableSlots - 1;
 
 // Fields in the order in which they are laid out. A store past a text's capacity
 // is cut by the text operations, so it can never reach a neighbouring field.

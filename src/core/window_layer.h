@@ -25,7 +25,6 @@ inline constexpr int32_t kCommandEvent = 32772;
 inline constexpr int32_t kTimerEvent = 275;
 // Notification codes of a command.
 inline constexpr int32_t kClickedNotify = 0;
-inline constexpr int32_t kDoubleClickNotify = 5;
 inline constexpr int32_t kEnterNotify = 2560;
 inline constexpr int32_t kTabNotify = 2561;
 
@@ -42,13 +41,6 @@ struct WindowEventRecord {
   int32_t EventCode;
   int32_t ControlId;
   int32_t NotifyCode;
-  // Raw platform values, kept for completeness; the handler does not use them.
-  uint32_t Message;
-  uintptr_t WordParam;
-  intptr_t LongParam;
-  int32_t PointerX;
-  int32_t PointerY;
-  int32_t MenuId;
 };
 extern WindowEventRecord WindowEvent;
 
