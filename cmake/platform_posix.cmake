@@ -10,3 +10,9 @@ set(TALEWICK_WINDOW_LIBRARIES PkgConfig::GTK3)
 
 find_package(Threads REQUIRED)
 set(TALEWICK_THREAD_LIBRARIES Threads::Threads)
+
+# Boost.Beast (header-only) for the search service and the tests' HTTP server.
+find_package(Boost 1.74 REQUIRED)
+add_library(talewick_beast INTERFACE)
+target_compile_definitions(talewick_beast INTERFACE BOOST_BEAST_USE_STD_STRING_VIEW)
+target_link_libraries(talewick_beast INTERFACE Boost::headers Threads::Threads)

@@ -7,3 +7,20 @@ set(TALEWICK_WINDOW_LIBRARIES user32 gdi32 comctl32 kernel32)
 # The posix thread model of the MinGW toolchain provides std::thread itself.
 set(TALEWICK_THREAD_LIBRARIES "")
 enable_language(RC)
+
+# Boost.Beast (header-only, the build machine's /usr/include/boost) for the search
+# service and the tests' HTTP server. /usr/include on the MinGW include path would
+# shadow MinGW's own C headers, so the cross build sees a folder that holds nothing
+# but a link to Boost.
+add_library(talewick_beast INTERFACE)
+target_compile_definitions(talewick_beast INTERFACE BOOST_BEAST_USE_STD_STRING_VIEW)
+find_path(TALEWICK_BOOST_INCLUDE boost/version.hpp PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH
+          REQUIRED)
+set(_boost_only ${CMAKE_BINARY_DIR}/boost-include)
+file(MAKE_DIRECTORY ${_boost_only})
+file(CREATE_LINK ${TALEWICK_BOOST_INCLUDE}/boost ${_boost_only}/boost SYMBOLIC)
+target_include_directories(talewick_beast SYSTEM INTERFACE ${_boost_only})
+# Asio 1.74's awaitable.hpp uses std::exchange without including <utility>, which
+# MinGW's g++ 12 has not pulled in by then.
+target_compile_options(talewick_beast INTERFACE "SHELL:-include utility")
+target_link_libraries(talewick_beast INTERFACE ws2_32 mswsock)

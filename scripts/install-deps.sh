@@ -4,14 +4,14 @@
 set -euo pipefail
 
 packages=(
-  # build
-  cmake ninja-build g++ pkg-config clang-format
+  # build; Boost.Beast (header-only) for the search service and the tests' HTTP
+  cmake ninja-build g++ pkg-config clang-format libboost-dev
   # Linux program
   libgtk-3-dev libcurl4-openssl-dev
   # Windows program, cross-built, and Wine to run it
   g++-mingw-w64-x86-64 wine wine64
   # tests and benchmarks
-  googletest libgtest-dev libbenchmark-dev libcpp-httplib-dev python3
+  googletest libgtest-dev libbenchmark-dev python3
   xvfb xauth openbox xdotool wmctrl x11-xkb-utils x11-utils imagemagick
   # the shipped word list is made from this list
   wamerican
