@@ -1,0 +1,226 @@
+#!/usr/bin/env python3
+"""Breaks the product on purpose, one small fault at a time, and records which
+tests notice. It measures what the suite catches, and which test files catch a
+fault that no other file catches (the ones that earn their place).
+
+    python3 scripts/mutation_test.py [--preset linux|windows] [--skip REGEX]
+                                     [--only ID ...] [--json OUT]
+
+Each mutant is a snippet of product code and its replacement (a flipped
+comparison, a dropped line, a wrong constant), found by its text wherever it
+lives. For every mutant the script edits the file, rebuilds the preset's build
+folder, runs ctest (every test but those whose labels match --skip, by default
+the long run), records the tests that failed, and puts the file back. The
+Windows mutants (files ending in _win32.cpp) run with --preset windows, under
+Wine; the others with --preset linux. A mutant whose build fails is reported as
+such and counts for nothing.
+"""
+
+import argparse
+import json
+import os
+import re
+import subprocess
+import sys
+import time
+
+REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+PRODUCT = ("src", "searchd", "launcher")
+
+# (id, snippet, replacement). Each snippet must stand exactly once in the product.
+MUTANTS = [
+    # text: bounded texts and files
+    ("text-store-cut", "if (length < static_cast<int>(source.size())) length = "
+     "CharacterBoundaryCut(source, capacity);", ""),
+    ("text-find-start", "const size_t found = text.find(pattern, static_cast<size_t>(start - 1));",
+     "const size_t found = text.find(pattern, static_cast<size_t>(start));"),
+    ("text-mid-negative", "if (count < 0) count = length - start + 1;", "if (count < 0) count = 0;"),
+    ("text-trim-tab", "static bool IsBlank(char c) { return c == ' ' || c == '\\t'; }",
+     "static bool IsBlank(char c) { return c == ' '; }"),
+    ("text-overwrite-grow", "newLength = start - 1 + kept;  // the region runs past the end: "
+     "the text grows", "newLength = length;"),
+    ("text-number-space", 'std::snprintf(buffer, sizeof buffer, " %d", static_cast<int>(whole));',
+     'std::snprintf(buffer, sizeof buffer, "%d", static_cast<int>(whole));'),
+    ("text-lower-latin1", "if (next <= 0x9E && next != 0x97) lower[i + 1] = "
+     "static_cast<char>(next + 0x20);", ""),
+    ("text-utf8-cut", "if (lead >= 0xC0) return back;", "if (lead >= 0xC0) return cut;"),
+    ("file-crlf", "if (file.blockPos < file.blockFill && file.block[file.blockPos] == '\\n') "
+     "++file.blockPos;", ""),
+    ("file-atend", "return size < 0 || LogicalPosition(file) >= size;",
+     "return size < 0 || LogicalPosition(file) > size;"),
+    ("file-write-crlf", 'line.append("\\r\\n");', 'line.append("\\n");'),
+    ("file-open-mode", 'if (mode == "r" || mode == "R") {', 'if (mode == "r") {'),
+    ("file-hasline-start", "const bool startsLine = at == 0 ? lineStartBefore : "
+     "IsLineEndByte(bytes[at - 1]);", "const bool startsLine = true;"),
+    ("file-hasline-nul", "IsLineEndByte(bytes[after]) || bytes[after] == '\\0';",
+     "IsLineEndByte(bytes[after]);"),
+    ("file-hasline-carry", "lineStartBefore = IsLineEndByte(bytes[size - n - 1]);",
+     "lineStartBefore = true;"),
+    ("file-empty-line", "if (got <= 0) return !anyByte;", "if (got <= 0) return false;"),
+    ("file-device", "if (!IsRegularFile(fd)) {", "if (false) {"),
+    ("file-undo-partial", "if (done > 0) UndoPartialWrite(fd, start, done);", ""),
+    # core: state record, debug log
+    ("log-prefix", 'line += "] ";', 'line += "]";'),
+    ("log-escape-lf", 'out += "\\\\n";', "out += c;"),
+    # query: input words, search words, download
+    ("words-separator", "if (c == ' ' || Story.ScanPos == Story.InputLength) TakeWord();",
+     "if (c == ' ') TakeWord();"),
+    ("words-cleared-slots", "constexpr int kClearedWordSlots = 30;",
+     "constexpr int kClearedWordSlots = 29;"),
+    ("words-bad-word", 'SetControlText(kStatusBar, "bad word");', ""),
+    ("words-missing-box", 'ShowMessageBox(kWordListError, "sub DisectInput", 0);', ""),
+    ("words-table-full", "if (Story.WordCount <= kLastWordSlot) {", "if (true) {"),
+    ("query-two-words", "if (Story.WordCount > 2) {", "if (Story.WordCount > 1) {"),
+    ("query-fit-word-start", "if (words[start - 1] != ' ') {", "if (true) {"),
+    ("query-trim-input", "TextCopy(Story.SearchWords, TextTrimLeft(scratch));",
+     "TextCopy(Story.SearchWords, scratch);"),
+    ("download-keep-running", "    Story.KeepRunning = 0;\n    return;", "    return;"),
+    ("download-probe", 'if (FileOpen(Story.ProbeFile, Story.DownloadTarget, "r") == 0) {',
+     "if (true) {"),
+    ("curl-status", "status >= 200 && status < 300;", "status >= 200 && status < 400;"),
+    ("curl-size-limit", "if (sink->written + static_cast<long long>(bytes) > sink->limit ||",
+     "if (false ||"),
+    ("curl-rename", "return temporary.RenameTo(std::string(path)) ? 0 : kDownloadFailed;",
+     "temporary.RenameTo(std::string(path));\n  return 0;"),
+    ("escape-space", "if (c <= 0x20 || c >= 0x7F) return true;",
+     "if (c < 0x20 || c >= 0x7F) return true;"),
+    ("escape-percent", "c == '%' && !(i + 2 < url.size() && IsHexDigit(url[i + 1]) && "
+     "IsHexDigit(url[i + 2]));", "false;"),
+    ("search-host-slash", "host.pop_back();  // \"http://h:1/\" reads as \"http://h:1\"", ""),
+    # analysis: scan, count, choose, record
+    ("scan-walk-steps", "constexpr int kLastWalkStep = 200;", "constexpr int kLastWalkStep = 199;"),
+    ("scan-shortest", "constexpr int kShortestCandidate = 3;",
+     "constexpr int kShortestCandidate = 4;"),
+    ("scan-tag", "if (c == '<') inTag = true;", ""),
+    ("scan-stop", "if (c == '.') stop = true;", ""),
+    ("scan-first-char", "if (k >= 1) {", "if (k >= 0) {"),
+    ("scan-nbsp", "if (nbsp > 0)\n    candidate = ", "if (false)\n    candidate = "),
+    ("scan-per-line", "inline constexpr int kMaxOccurrencesPerLine = 101;",
+     "inline constexpr int kMaxOccurrencesPerLine = 100;"),
+    ("count-full", "if (table.nextFree > kCandidateEntries) return;",
+     "if (table.nextFree >= kCandidateEntries) return;"),
+    ("choose-strict", "if (table.count[entry] <= choice.bestCount) continue;",
+     "if (table.count[entry] < choice.bestCount) continue;"),
+    ("choose-history", "if (UsedRecently(table.text[entry])) {", "if (false) {"),
+    ("choose-fallback-and", 'TextCopy(Story.NextInput, "and");', ""),
+    ("record-split", "constexpr int kSplitSearchStart = 80;", "constexpr int kSplitSearchStart = 81;"),
+    ("record-ring", "if (Story.HistoryIndex > kLastHistorySlot || Story.HistoryIndex < 1) "
+     "Story.HistoryIndex = 1;", "if (Story.HistoryIndex > kLastHistorySlot) Story.HistoryIndex = 0;"),
+    ("record-file", "FileWriteLine(Story.WorkFile, choice);", ""),
+    # app: events and the cycle
+    ("cycle-go-rearm", "constexpr int kGoRearmMs = 3000;", "constexpr int kGoRearmMs = 2000;"),
+    ("cycle-timer-rearm", "constexpr int kTimerRearmMs = 2000;", "constexpr int kTimerRearmMs = 3000;"),
+    ("cycle-go-empty", 'if (!TextEquals(Story.InputText, "")) {',
+     'if (!TextEquals(TextTrimRight(Story.InputText), "")) {'),
+    ("cycle-go-clear-box", 'SetControlText(kInputBox, "");', ""),
+    ("cycle-enable-go", "  EnableControl(kGoButton, 1);\n  });", "  });"),
+    ("cycle-nested-stop", "if (pathUnderWay) stopDuringPath = true;", ""),
+    ("cycle-close", "Story.WindowOpen = 0;", ""),
+    ("cycle-enter", "event.NotifyCode == kEnterNotify) {", "event.NotifyCode == kTabNotify) {"),
+    ("startup-notify", "SetNotifySwitches(kInputBox, 0, 1);", "SetNotifySwitches(kInputBox, 1, 1);"),
+    ("startup-status", 'CreateControl(kStatusKind, "Status...", 0, 0, 0, 0, 0, kStatusBar);',
+     'CreateControl(kStatusKind, "", 0, 0, 0, 0, 0, kStatusBar);'),
+    # window layers
+    ("gtk-enter-on-button", "return focus != nullptr && GTK_IS_BUTTON(focus) ? TRUE : FALSE;",
+     "return FALSE;"),
+    ("gtk-timer-repeat", "return armed != timers.end() && armed->second == source ? "
+     "G_SOURCE_CONTINUE : G_SOURCE_REMOVE;", "return G_SOURCE_REMOVE;"),
+    ("gtk-restore-event", "  handler();\n  WindowEvent = saved;\n}", "  handler();\n}"),
+    ("win32-enter-watch", "} else if (wordParam == '\\r' && (switches & kNotifyEnterBit) != 0) {",
+     "} else if (false) {"),
+    ("win32-close-code", "return DefWindowProcA(window, kCloseRequestCode, wordParam, longParam);",
+     "return DefWindowProcA(window, message, wordParam, longParam);"),
+    ("win32-status-code", "if (result != S_OK || callback->refused() || status < 200 || "
+     "status >= 300) return false;", "if (result != S_OK || callback->refused()) return false;"),
+]
+
+
+def product_files():
+    out = subprocess.run(["git", "ls-files", *PRODUCT], cwd=REPO, capture_output=True,
+                         text=True, check=True).stdout.split()
+    return [f for f in out if f.endswith((".cpp", ".h"))]
+
+
+def locate(snippet, files):
+    hits = []
+    for name in files:
+        with open(os.path.join(REPO, name), encoding="utf-8") as source:
+            count = source.read().count(snippet)
+        hits += [name] * count
+    return hits
+
+
+def run(command, cwd=REPO, timeout=None):
+    return subprocess.run(command, cwd=cwd, capture_output=True, text=True, timeout=timeout)
+
+
+def failed_tests(build, skip):
+    command = ["ctest", "--test-dir", build, "-LE", skip, "--timeout", "900"]
+    result = run(command, timeout=7200)
+    return sorted(set(re.findall(r"^\s*\d+ - (\S+) \(", result.stdout, flags=re.M)))
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--preset", default="linux", choices=("linux", "windows"))
+    parser.add_argument("--skip", default="long", help="leave out tests with these labels")
+    parser.add_argument("--only", nargs="*", default=None, help="mutant ids")
+    parser.add_argument("--json", default=None, help="write the results here too")
+    args = parser.parse_args()
+
+    build = os.path.join(REPO, "build", args.preset)
+    windows = args.preset == "windows"
+    files = product_files()
+    chosen = [m for m in MUTANTS if args.only is None or m[0] in args.only]
+    if run(["cmake", "--build", build]).returncode != 0:
+        sys.exit("the unmutated build fails")
+    baseline = failed_tests(build, args.skip)
+    if baseline:
+        sys.exit("tests fail before any mutant: %s" % ", ".join(baseline))
+
+    results = []
+    for ident, snippet, replacement in chosen:
+        where = locate(snippet, files)
+        if len(where) == 1 and where[0].endswith("_win32.cpp") != windows:
+            continue  # the other preset's mutant
+        if len(where) != 1:
+            results.append({"id": ident, "outcome": "snippet found %d times" % len(where)})
+            print("%-22s snippet found %d times" % (ident, len(where)), flush=True)
+            continue
+        path = os.path.join(REPO, where[0])
+        with open(path, encoding="utf-8") as source:
+            original = source.read()
+        started = time.monotonic()
+        try:
+            with open(path, "w", encoding="utf-8") as out:
+                out.write(original.replace(snippet, replacement, 1))
+            if run(["cmake", "--build", build]).returncode != 0:
+                outcome, caught_by = "build fails", []
+            else:
+                caught_by = failed_tests(build, args.skip)
+                outcome = "caught" if caught_by else "missed"
+        finally:
+            with open(path, "w", encoding="utf-8") as out:
+                out.write(original)
+        results.append({"id": ident, "file": where[0], "outcome": outcome, "caught_by": caught_by})
+        print("%-22s %-7s %4.0f s  %s" % (ident, outcome, time.monotonic() - started,
+                                          " ".join(caught_by)), flush=True)
+    run(["cmake", "--build", build])  # back to the unmutated program
+
+    valid = [r for r in results if r["outcome"] in ("caught", "missed")]
+    caught = [r for r in valid if r["outcome"] == "caught"]
+    print("\n%d mutants, %d caught, %d missed" % (len(valid), len(caught), len(valid) - len(caught)))
+    unique = {}
+    for r in caught:
+        if len(r["caught_by"]) == 1:
+            unique.setdefault(r["caught_by"][0], []).append(r["id"])
+    print("caught by one test only:")
+    for test, idents in sorted(unique.items()):
+        print("  %-40s %s" % (test, " ".join(idents)))
+    if args.json:
+        with open(args.json, "w", encoding="utf-8") as out:
+            json.dump(results, out, indent=1)
+
+
+if __name__ == "__main__":
+    main()
