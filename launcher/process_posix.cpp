@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "process.h"
 
@@ -67,6 +68,7 @@ struct Descriptor {
     if (fd >= 0) ::close(fd);
     fd = value;
   }
+  int Release() { return std::exchange(fd, -1); }
 };
 
 // In the child between fork and exec: `fd` becomes `target`, open across exec.
@@ -156,8 +158,7 @@ bool Child::Start(const ChildSpec& spec, std::string& error) {
     error = std::strerror(failure);
     return false;
   }
-  state_->output.Reset(outputRead.fd);
-  outputRead.fd = -1;
+  state_->output.Reset(outputRead.Release());
   return true;
 }
 

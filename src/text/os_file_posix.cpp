@@ -180,7 +180,7 @@ static void CopyWhole(const std::string& source, const std::string& target) {
 
 std::string OsStoryFolder(const std::string& programFolder) {
   if (programFolder.empty() || ::access(programFolder.c_str(), W_OK) == 0) return programFolder;
-  const std::string folder = UserStoryFolder();
+  std::string folder = UserStoryFolder();
   if (folder.empty()) return programFolder;
   const std::string wordList = folder + "dictionary.txt";
   // Seeded once: later edits, and a list the user emptied, are the user's.
