@@ -221,7 +221,7 @@ class PairSearch {
 static bool IsLineEndByte(char c) { return c == '\r' || c == '\n'; }
 
 // The empty line: the empty remainder, or a line that starts with its end or a NUL.
-static bool HasEmptyLine(TextFile& file, char* block, int64_t blockSize) {
+static bool HasEmptyLine(const TextFile& file, char* block, int64_t blockSize) {
   bool lineStart = true;
   bool afterCr = false;
   bool anyByte = false;
@@ -231,14 +231,11 @@ static bool HasEmptyLine(TextFile& file, char* block, int64_t blockSize) {
     anyByte = true;
     for (int64_t i = 0; i < got; ++i) {
       const char c = block[i];
-      if (afterCr && c == '\n') {  // the LF of a CR LF: the same line end
-        afterCr = false;
-        continue;
-      }
-      afterCr = false;
+      const bool lfOfCrLf = afterCr && c == '\n';  // the same line end as the CR
+      afterCr = c == '\r';
+      if (lfOfCrLf) continue;
       if (lineStart && (IsLineEndByte(c) || c == '\0')) return true;
       lineStart = IsLineEndByte(c);
-      afterCr = c == '\r';
     }
   }
 }
@@ -250,7 +247,7 @@ bool FileHasLine(TextFile& file, std::string_view line) {
   ForgetBlock(file, start);
   if (!OsSeek(file.handle, start)) return false;
   // Big enough for a whole word list in one read; never more than that in memory.
-  constexpr int64_t kSearchBlock = 4 * 1024 * 1024;
+  constexpr int64_t kSearchBlock = int64_t{4} * 1024 * 1024;
   const int64_t left = OsSize(file.handle) - start;
   const int64_t blockSize = left >= 0 && left < kSearchBlock ? left + 1 : kSearchBlock;
   const size_t n = line.size();
