@@ -5,7 +5,6 @@
 // program is run.
 #include <chrono>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -24,41 +23,20 @@ bool IsSet(const char* name) {
   return value != nullptr && value[0] != '\0';
 }
 
-bool IsFolder(const std::string& path) {
-  std::error_code error;
-  return std::filesystem::is_directory(path, error);
-}
-
 std::string ProgramFolder() {
   std::string path = OsExecutablePath();
   path.resize(path.rfind(OsPathSeparator()) + 1);
   return path;
 }
 
-// Beside the programs (the Windows folder, the build tree), or in the share
-// folder of a Linux install.
-std::string ShippedCorpus(const std::string& programFolder) {
-  const char s = OsPathSeparator();
-  for (const std::string& candidate :
-       {programFolder + "corpus",
-        programFolder + ".." + s + "share" + s + "talewick" + s + "corpus"}) {
-    if (IsFolder(candidate)) return candidate;
-  }
-  return {};
-}
-
 // Starts talewick-search on a free loopback port and points the program at it.
+// Without --corpus the service takes the corpus shipped with it: corpus/ beside
+// it (the Windows folder, the build tree) or ../share/talewick/corpus (Linux).
 bool StartService(Child& service, const std::string& programFolder,
                   const std::string& storyFolder) {
-  const std::string corpus = ShippedCorpus(programFolder);
-  if (corpus.empty()) {
-    ReportFailure("no corpus for talewick-search in " + programFolder);
-    return false;
-  }
   const std::string log = storyFolder + "talewick-search.log";
   ChildSpec spec;
-  spec.command = {programFolder + "talewick-search" + kExecutableSuffix, "--corpus", corpus,
-                  "--port", "0"};
+  spec.command = {programFolder + "talewick-search" + kExecutableSuffix, "--port", "0"};
   spec.logPath = log;
   spec.readOutput = true;
   std::string error;

@@ -1,83 +1,100 @@
 // End-to-end test of talewick-search: starts the real program on a free port
-// against a small corpus written here, and asks it over HTTP.
+// against a small corpus written here and asks it over HTTP, natively and, in the
+// Windows build, talewick-search.exe under Wine.
 #include <gtest/gtest.h>
-#include <httplib.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/write.hpp>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <optional>
+#include <sstream>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
+
+#include "support/child_process.h"
+#include "support/http_client.h"
+#include "support/program_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+namespace asio = boost::asio;
+
+// Generous: a program under Wine can take seconds to start.
+constexpr int kProgramMs = 30'000;
+
+fs::path WorkFolder() { return fs::path(ProgramFolder()) / "service_test"; }
+
+std::string ReadWholeFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+struct Finished {
+  std::optional<int> status;
+  std::string out;
+  std::string err;
+};
+
+// Runs the service with options that end it at once.
+Finished RunToEnd(const std::vector<std::string>& arguments) {
+  fs::create_directories(WorkFolder());
+  const fs::path errors = WorkFolder() / "stderr.txt";
+  ChildProcess program(TALEWICK_SEARCH_EXE, arguments, errors.string());
+  Finished finished;
+  finished.out = program.ReadRest(kProgramMs);
+  finished.status = program.Wait(kProgramMs);
+  finished.err = ReadWholeFile(errors);
+  return finished;
+}
 
 class SearchServiceTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    corpus_ = fs::path(testing::TempDir()) / ("talewick_service_test_" + std::to_string(getpid()));
-    fs::create_directories(corpus_ / "talewick.org");
-    std::ofstream(corpus_ / "talewick.org" / "cats.txt")
+    const fs::path corpus = WorkFolder() / "corpus";
+    fs::remove_all(WorkFolder());
+    fs::create_directories(corpus / "talewick.org");
+    std::ofstream(corpus / "talewick.org" / "cats.txt")
         << "The cat sat on the mat. A dog & a bird <watched>.\n"
            "Then the cat ran home, and the cat slept.\n";
-    int out[2];
-    ASSERT_EQ(pipe(out), 0);
-    pid_ = fork();
-    ASSERT_GE(pid_, 0);
-    if (pid_ == 0) {
-      dup2(out[1], STDOUT_FILENO);
-      const std::string dir = corpus_.string();
-      execl(TALEWICK_SEARCH_EXE, TALEWICK_SEARCH_EXE, "--corpus", dir.c_str(), "--port", "0",
-            "--results", "5", static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(out[1]);
-    // The program prints one line when it is ready; each read waits at most 10 s.
-    std::string line;
-    char c = 0;
-    pollfd ready{out[0], POLLIN, 0};
-    while (line.size() < 200 && poll(&ready, 1, 10'000) > 0 && read(out[0], &c, 1) == 1 &&
-           c != '\n')
-      line += c;
-    close(out[0]);
+    service_ = std::make_unique<ChildProcess>(
+        TALEWICK_SEARCH_EXE,
+        std::vector<std::string>{"--corpus", corpus.string(), "--port", "0", "--results", "5"},
+        Log().string());
+    const std::string line = service_->ReadLine(kProgramMs).value_or("(nothing)");
     const std::string prefix = "listening on 127.0.0.1:";
-    ASSERT_EQ(line.rfind(prefix, 0), 0u) << "startup line: " << line;
+    ASSERT_EQ(line.rfind(prefix, 0), 0u) << "first line: " << line;
     port_ = std::stoi(line.substr(prefix.size()));
   }
 
-  static void TearDownTestSuite() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      int waited = 0;
-      while (waitpid(pid_, nullptr, WNOHANG) == 0 && ++waited < 1000) usleep(10'000);
-      if (waited == 1000) {
-        kill(pid_, SIGKILL);
-        waitpid(pid_, nullptr, 0);
-      }
+  static void TearDownTestSuite() { service_.reset(); }
+
+  static fs::path Log() { return WorkFolder() / "service.log"; }
+
+  // The log line of a request comes once the answer is out, maybe just after
+  // the client has read it.
+  static bool Logged(const std::string& line) {
+    for (int tries = 0; tries < 100; ++tries) {
+      if (ReadWholeFile(Log()).find("\n" + line) != std::string::npos) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    fs::remove_all(corpus_);
+    return false;
   }
 
-  // The request target goes on the wire exactly as given.
-  static httplib::Client Client() {
-    httplib::Client client("127.0.0.1", port_);
-    client.set_url_encode(false);
-    client.set_read_timeout(10, 0);
-    return client;
-  }
-  static int Status(const httplib::Result& result) { return result ? result->status : 0; }
   static std::string Body(const std::string& target) {
-    const auto result = Client().Get(target.c_str());
-    EXPECT_EQ(Status(result), 200) << target;
-    return result ? result->body : "";
+    const HttpResponse response = HttpGet(port_, target);
+    EXPECT_EQ(response.status, 200) << target;
+    return response.body;
   }
 
-  static inline fs::path corpus_;
-  static inline pid_t pid_ = -1;
+  static inline std::unique_ptr<ChildProcess> service_;
   static inline int port_ = 0;
 };
 
@@ -100,23 +117,86 @@ TEST_F(SearchServiceTest, AnswersWithHighlightedSnippetsOrAnEmptyPage) {
     EXPECT_NE(body.find("No results"), std::string::npos) << target;
     EXPECT_EQ(body.find("<b>"), std::string::npos) << target;
   }
+  EXPECT_TRUE(Logged("GET /search?q=a+dog+site%3Atalewick.org 200 results=1 "));
 }
 
 TEST_F(SearchServiceTest, RefusesOtherPathsMethodsAndMalformedQueries) {
-  EXPECT_EQ(Status(Client().Get("/")), 404);
-  EXPECT_EQ(Status(Client().Get("/searchx?q=the")), 404);
-  EXPECT_EQ(Status(Client().Post("/search?q=the+cat+site%3Atalewick.org", "", "text/plain")), 404);
+  EXPECT_EQ(HttpGet(port_, "/").status, 404);
+  EXPECT_EQ(HttpGet(port_, "/searchx?q=the").status, 404);
+  EXPECT_EQ(HttpRequest(port_, "POST", "/search?q=the+cat+site%3Atalewick.org").status, 404);
   for (const std::string& bad : std::vector<std::string>{
            "/search?hl=en", "/search?q=the%2", "/search?q=%zzcat+site%3Atalewick.org",
            "/search?q=" + std::string(10000, 'a') + "+site%3Atalewick.org",
            "/search?q=the%00%FF%01cat",
            "/search?q=the\x01\xfe\x80"
            "cat"}) {
-    EXPECT_EQ(Status(Client().Get(bad.c_str())), 400) << bad;
+    EXPECT_EQ(HttpGet(port_, bad).status, 400) << bad;
   }
+  EXPECT_TRUE(Logged("POST /search?q=the+cat+site%3Atalewick.org 404 results=- "));
+  EXPECT_TRUE(Logged("GET /search?q=the%2 400 results=- "));
   // Still serving after all of that.
   EXPECT_NE(Body("/search?q=the+cat+site%3Atalewick.org").find("<b>The cat</b>"),
             std::string::npos);
+}
+
+TEST_F(SearchServiceTest, AStalledOrVanishedClientHoldsUpNoOne) {
+  asio::io_context io;
+  const asio::ip::tcp::endpoint service(asio::ip::address_v4::loopback(),
+                                        static_cast<unsigned short>(port_));
+  asio::ip::tcp::socket stalled(io);
+  stalled.connect(service);
+  asio::write(stalled, asio::buffer(std::string("GET /search?q=the+cat")));
+  {
+    asio::ip::tcp::socket vanished(io);
+    vanished.connect(service);
+    asio::write(vanished, asio::buffer(std::string("GET /search?q=the HTTP/1.1\r\nHost: a\r\n")));
+  }
+  // Served well within the stalled request's time-out.
+  EXPECT_EQ(HttpRequest(port_, "GET", "/search?q=the+cat+site%3Atalewick.org", 3'000).status, 200);
+  // The stalled client is dropped once its time is up.
+  char byte = 0;
+  boost::system::error_code ended;
+  stalled.async_read_some(asio::buffer(&byte, 1), [&](const boost::system::error_code& error,
+                                                      std::size_t) { ended = error; });
+  io.run_for(std::chrono::seconds(20));
+  EXPECT_TRUE(ended) << "the stalled connection is still open";
+}
+
+TEST(SearchServiceCommandTest, ShowsHelpAndVersionAndRefusesBadOptions) {
+  const Finished help = RunToEnd({"--help"});
+  EXPECT_EQ(help.status, 0);
+  for (const char* text : {"--corpus DIR", "--port N", "(default: 8080)", "--results N",
+                           "(default: 100)", "--version"}) {
+    EXPECT_NE(help.out.find(text), std::string::npos) << text << " in\n" << help.out;
+  }
+  const Finished version = RunToEnd({"--port", "1", "--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.substr(0, version.out.find_first_of("\r\n")),
+            "talewick-search " TALEWICK_VERSION);
+
+  for (const auto& [arguments, named] :
+       std::vector<std::pair<std::vector<std::string>, std::string>>{
+           {{"--colour", "red"}, "'--colour'"},
+           {{"--port", "65536"}, "--port"},
+           {{"--port"}, "--port"}}) {
+    const Finished refused = RunToEnd(arguments);
+    EXPECT_EQ(refused.status, 2) << named;
+    EXPECT_NE(refused.err.find(named), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("try --help"), std::string::npos) << refused.err;
+  }
+}
+
+// Without --corpus the service takes the corpus shipped beside it, then finds its
+// port taken.
+TEST_F(SearchServiceTest, ATakenPortIsReportedWithTheSystemsReason) {
+  const Finished taken = RunToEnd({"--port", std::to_string(port_)});
+  EXPECT_EQ(taken.status, 1);
+  EXPECT_EQ(taken.out, "");
+  const std::string expected =
+      "talewick-search: cannot listen on 127.0.0.1:" + std::to_string(port_) + ": ";
+  const size_t at = taken.err.find(expected);
+  ASSERT_NE(at, std::string::npos) << taken.err;
+  EXPECT_GT(taken.err.find_first_of("\r\n", at), at + expected.size()) << "no reason given";
 }
 
 }  // namespace

@@ -50,7 +50,6 @@ class LauncherTest(unittest.TestCase):
         self.folder = tempfile.mkdtemp(prefix="talewick-start-")
         self.addCleanup(shutil.rmtree, self.folder, ignore_errors=True)
         shutil.copy2(os.environ["TALEWICK_START"], self.folder)
-        os.mkdir(self.path("corpus"))
         for name, text in (("talewick-search", SERVICE), ("talewick", PROGRAM)):
             with open(self.path(name), "w") as script:
                 script.write(text)
@@ -93,8 +92,7 @@ class LauncherTest(unittest.TestCase):
                 service = int(self.wait_for_file("service.pid"))
                 self.assertEqual(self.wait_for_file("program.env"),
                                  "http://127.0.0.1:4321 talewick.org")
-                self.assertEqual(self.read("service.args").split(),
-                                 ["--corpus", self.path("corpus"), "--port", "0"])
+                self.assertEqual(self.read("service.args"), "--port 0\n")
                 self.launcher.send_signal(stop)
                 self.launcher.wait(10)
                 self.assertFalse(alive(program) or alive(service))

@@ -1,61 +1,45 @@
-// The local test server: an accept loop on one thread and one thread per
-// connection, which reads the request head, looks its path up in the canned
-// routes and acts out the route's answer or fault, then closes the connection.
+// The local test server: one io_context on a thread of its own accepts
+// connections and runs a session for each, which reads the request head with
+// Beast, looks its path up in the canned routes and writes the route's answer or
+// fault as raw bytes, then closes the connection.
 #include "support/local_http_server.h"
 
-#include <atomic>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/asio/write.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
 #include <chrono>
-#include <condition_variable>
+#include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
+#include <sstream>
 #include <thread>
 
-#include "support/test_socket.h"
-
 namespace {
+
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+namespace http = beast::http;
+using tcp = asio::ip::tcp;
 
 // No stalled request outlives this, even if the test never stops the server.
 constexpr auto kLongestStall = std::chrono::seconds(120);
 constexpr auto kRequestHeadLimit = std::chrono::seconds(10);
-constexpr size_t kRequestHeadMaxBytes = 64 * 1024;
-constexpr int kPollMs = 50;
-
-const char* ReasonPhrase(int status) {
-  static const std::map<int, const char*> phrases = {{200, "OK"},
-                                                     {301, "Moved Permanently"},
-                                                     {302, "Found"},
-                                                     {400, "Bad Request"},
-                                                     {401, "Unauthorized"},
-                                                     {404, "Not Found"},
-                                                     {407, "Proxy Authentication Required"},
-                                                     {429, "Too Many Requests"},
-                                                     {500, "Internal Server Error"},
-                                                     {503, "Service Unavailable"}};
-  const auto found = phrases.find(status);
-  return found == phrases.end() ? "Status" : found->second;
-}
+constexpr std::uint32_t kRequestHeadMaxBytes = 64 * 1024;
 
 std::string ResponseHead(const CannedResponse& canned, bool withLength) {
-  std::string head = "HTTP/1.1 " + std::to_string(canned.status) + " " +
-                     ReasonPhrase(canned.status) +
-                     "\r\nContent-Type: text/html\r\nConnection: close\r\n";
-  if (withLength) head += "Content-Length: " + std::to_string(canned.body.size()) + "\r\n";
-  for (const auto& [name, value] : canned.headers) head += name + ": " + value + "\r\n";
-  head += "\r\n";
-  return head;
-}
-
-void SendText(TestSocket connection, const std::string& bytes) {
-  SendAll(connection, bytes.data(), bytes.size());
-}
-
-// The target of a request line "METHOD SP target SP version".
-std::string RequestTarget(const std::string& head) {
-  const std::string line = head.substr(0, head.find("\r\n"));
-  const size_t first = line.find(' ');
-  const size_t last = line.rfind(' ');
-  if (first == std::string::npos || last <= first) return {};
-  return line.substr(first + 1, last - first - 1);
+  http::response_header<> head;
+  head.version(11);
+  head.result(static_cast<unsigned>(canned.status));
+  head.set(http::field::content_type, "text/html");
+  head.set(http::field::connection, "close");
+  if (withLength) head.set(http::field::content_length, std::to_string(canned.body.size()));
+  for (const auto& [name, value] : canned.headers) head.insert(name, value);
+  std::ostringstream text;
+  text << head;
+  return text.str();
 }
 
 }  // namespace
@@ -74,125 +58,119 @@ CannedResponse FaultResponse(ServerFault fault, std::string body) {
 }
 
 struct LocalHttpServer::State {
-  TestSocket listener = kNoSocket;
-  int port = 0;
-  std::thread acceptor;
-
   mutable std::mutex mutex;
-  std::condition_variable released;
-  bool stopping = false;
-  // Threads of the connections; a finished one is joined when the next
-  // connection arrives, so a long test does not keep thousands of dead threads.
-  struct Connection {
-    std::thread thread;
-    std::shared_ptr<std::atomic<bool>> finished;
-  };
-  std::vector<Connection> connections;
   std::map<std::string, CannedResponse> routes;
   std::vector<std::string> targets;
 
-  bool Stopping() const {
+  asio::io_context io{1};
+  tcp::acceptor acceptor{io};
+  int port = 0;
+  std::thread thread;
+
+  // What a request for `target` gets, noting the target.
+  CannedResponse Route(const std::string& target) {
     std::lock_guard lock(mutex);
-    return stopping;
+    targets.push_back(target);
+    const auto route = routes.find(target.substr(0, target.find('?')));
+    return route == routes.end() ? PageResponse("no such page", 404) : route->second;
   }
 
-  // Holds a request until the server stops (or the bound passes).
-  void Stall() {
-    std::unique_lock lock(mutex);
-    released.wait_for(lock, kLongestStall, [this] { return stopping; });
-  }
-
-  void AcceptLoop() {
-    while (!Stopping()) {
-      if (!WaitReadable(listener, kPollMs)) continue;
-      const TestSocket connection = AcceptConnection(listener);
-      if (connection == kNoSocket) continue;
-      JoinFinishedConnections();
-      auto finished = std::make_shared<std::atomic<bool>>(false);
-      std::thread thread([this, connection, finished] {
-        std::string head;
-        if (ReadRequestHead(connection, head)) Answer(connection, head);
-        CloseSocket(connection);
-        *finished = true;
-      });
-      connections.push_back(Connection{std::move(thread), std::move(finished)});
-    }
-  }
-
-  // Only the acceptor thread touches `connections` until it has ended.
-  void JoinFinishedConnections() {
-    std::erase_if(connections, [](Connection& connection) {
-      if (!*connection.finished) return false;
-      connection.thread.join();
-      return true;
+  void Accept() {
+    acceptor.async_accept([this](const beast::error_code& error, tcp::socket socket) {
+      if (error == asio::error::operation_aborted) return;
+      if (!error) std::make_shared<Session>(std::move(socket), *this)->ReadRequest();
+      Accept();
     });
   }
 
-  bool ReadRequestHead(TestSocket connection, std::string& head) {
-    const auto deadline = std::chrono::steady_clock::now() + kRequestHeadLimit;
-    char buffer[4096];
-    while (head.find("\r\n\r\n") == std::string::npos) {
-      if (Stopping() || std::chrono::steady_clock::now() > deadline ||
-          head.size() > kRequestHeadMaxBytes) {
-        return false;
-      }
-      if (!WaitReadable(connection, kPollMs)) continue;
-      const long received = ReceiveSome(connection, buffer, sizeof(buffer));
-      if (received <= 0) return false;
-      head.append(buffer, static_cast<size_t>(received));
-    }
-    return true;
-  }
+  class Session : public std::enable_shared_from_this<Session> {
+   public:
+    Session(tcp::socket socket, State& state) : stream_(std::move(socket)), state_(state) {}
 
-  void Answer(TestSocket connection, const std::string& head) {
-    const std::string target = RequestTarget(head);
-    CannedResponse canned = PageResponse("no such page", 404);
-    {
-      std::lock_guard lock(mutex);
-      targets.push_back(target);
-      const auto route = routes.find(target.substr(0, target.find('?')));
-      if (route != routes.end()) canned = route->second;
+    void ReadRequest() {
+      parser_.header_limit(kRequestHeadMaxBytes);
+      stream_.expires_after(kRequestHeadLimit);
+      http::async_read_header(
+          stream_, buffer_, parser_,
+          [self = shared_from_this()](const beast::error_code& error, std::size_t) {
+            if (!error) self->Answer();
+          });
     }
-    const std::string& body = canned.body;
-    switch (canned.fault) {
-      case ServerFault::kNone:
-        SendText(connection, ResponseHead(canned, true) + body);
-        break;
-      case ServerFault::kNeverAnswer:
-        Stall();
-        break;
-      case ServerFault::kStallAfterHeaders:
-        SendText(connection, ResponseHead(canned, true));
-        Stall();
-        break;
-      case ServerFault::kCutHalfWay:
-        SendText(connection, ResponseHead(canned, true) + body.substr(0, body.size() / 2));
-        break;
-      case ServerFault::kNoContentLength:
-        SendText(connection, ResponseHead(canned, false));
-        SendText(connection, body);
-        break;
+
+   private:
+    void Answer() {
+      const CannedResponse canned = state_.Route(std::string(parser_.get().target()));
+      const std::string& body = canned.body;
+      switch (canned.fault) {
+        case ServerFault::kNone:
+          Write(ResponseHead(canned, true) + body, &Session::Close);
+          break;
+        case ServerFault::kNeverAnswer:
+          Stall();
+          break;
+        case ServerFault::kStallAfterHeaders:
+          Write(ResponseHead(canned, true), &Session::Stall);
+          break;
+        case ServerFault::kCutHalfWay:
+          Write(ResponseHead(canned, true) + body.substr(0, body.size() / 2), &Session::Close);
+          break;
+        case ServerFault::kNoContentLength:
+          Write(ResponseHead(canned, false) + body, &Session::Close);
+          break;
+      }
     }
-  }
+
+    void Write(std::string bytes, void (Session::*then)()) {
+      out_ = std::move(bytes);
+      stream_.expires_after(kLongestStall);
+      asio::async_write(
+          stream_, asio::buffer(out_),
+          [self = shared_from_this(), then](const beast::error_code& error, std::size_t) {
+            if (!error) ((*self).*then)();
+          });
+    }
+
+    // Holds the connection open, saying nothing, until the server stops (which
+    // drops every session) or the bound passes.
+    void Stall() {
+      stall_.expires_after(kLongestStall);
+      stall_.async_wait([self = shared_from_this()](const beast::error_code&) { self->Close(); });
+    }
+
+    // The end of the stream first, so that a body without a length ends there.
+    void Close() {
+      beast::error_code ignored;
+      stream_.socket().shutdown(tcp::socket::shutdown_send, ignored);
+      stream_.socket().close(ignored);
+    }
+
+    beast::tcp_stream stream_;
+    State& state_;
+    beast::flat_buffer buffer_;
+    http::request_parser<http::string_body> parser_;
+    std::string out_;
+    asio::steady_timer stall_{stream_.get_executor()};
+  };
 };
 
 LocalHttpServer::LocalHttpServer() : state_(std::make_unique<State>()) {
   State& state = *state_;
-  state.listener = ListenOnLoopback(state.port);
-  if (state.listener == kNoSocket) return;
-  state.acceptor = std::thread([&state] { state.AcceptLoop(); });
+  beast::error_code error;
+  const tcp::endpoint loopback(asio::ip::address_v4::loopback(), 0);  // the system picks the port
+  state.acceptor.open(loopback.protocol(), error);
+  if (!error) state.acceptor.bind(loopback, error);
+  if (!error) state.acceptor.listen(asio::socket_base::max_listen_connections, error);
+  if (error) return;
+  state.port = state.acceptor.local_endpoint(error).port();
+  state.Accept();
+  state.thread = std::thread([&state] { state.io.run(); });
 }
 
 LocalHttpServer::~LocalHttpServer() {
-  {
-    std::lock_guard lock(state_->mutex);
-    state_->stopping = true;
-  }
-  state_->released.notify_all();
-  if (state_->acceptor.joinable()) state_->acceptor.join();
-  // The acceptor has ended, so nothing adds connections any more.
-  for (State::Connection& connection : state_->connections) connection.thread.join();
-  CloseSocket(state_->listener);
+  state_->io.stop();
+  if (state_->thread.joinable()) state_->thread.join();
+  // The io_context then goes with the state, and with it every session and its
+  // connection, stalled ones included.
 }
 
 int LocalHttpServer::Port() const { return state_->port; }

@@ -2,7 +2,7 @@
 // executable (natively and under Wine). It serves canned responses by path,
 // logs the raw request target of every request, and can misbehave on demand:
 // never answer, stall after the headers, cut the body, send a body without
-// Content-Length. Plain sockets (test_socket.h) rather than an HTTP library, so
+// Content-Length. Beast reads the requests; the answers go out as raw bytes, so
 // that every fault is exactly what goes over the wire; one connection per request.
 #pragma once
 

@@ -1,0 +1,228 @@
+// One io_context on the calling thread: an accept loop, and a session per
+// connection that reads a request, answers it and then reads the next one on the
+// same connection until the client closes it, asks for the close, or goes quiet.
+#include "http_server.h"
+
+#include <array>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <chrono>
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "result_page.h"
+#include "service_platform.h"
+
+namespace talewick::search {
+
+namespace {
+
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+namespace http = beast::http;
+using tcp = asio::ip::tcp;
+using Clock = std::chrono::steady_clock;
+
+// A client has this long to send a whole request, and to take a whole answer.
+constexpr auto kReadTimeout = std::chrono::seconds(5);
+constexpr auto kWriteTimeout = std::chrono::seconds(5);
+// The program's requests are a few hundred bytes; a head beyond this (an endless
+// request line, say) is refused with 400, a body beyond the other with 413.
+constexpr std::uint32_t kMaxHeadBytes = 8 * 1024;
+constexpr std::uint64_t kMaxBodyBytes = std::uint64_t{64} * 1024;
+// After a refusal, what the client still sends is read and dropped for a moment:
+// closing with unread bytes would reset the connection, and the client could lose
+// the answer.
+constexpr auto kDrainTime = std::chrono::seconds(1);
+constexpr std::size_t kMaxDrainBytes = std::size_t{256} * 1024;
+// When a connection cannot be accepted (no descriptors left, say), the next try
+// waits this long instead of spinning.
+constexpr auto kAcceptRetry = std::chrono::milliseconds(100);
+
+// Request text as it may go into a log line: bytes outside printable ASCII as %XX,
+// and no more than a few hundred of them, so that a hostile request cannot flood the log.
+std::string Printable(std::string_view text) {
+  static const char* kHex = "0123456789ABCDEF";
+  constexpr std::size_t kMaxLogged = 300;
+  std::string out;
+  for (const char c : text.substr(0, kMaxLogged)) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte > 0x20 && byte < 0x7f) {
+      out.push_back(c);
+    } else {
+      out += {'%', kHex[byte >> 4], kHex[byte & 15]};
+    }
+  }
+  if (text.size() > kMaxLogged) out += "...";
+  return out.empty() ? "-" : out;
+}
+
+// A request that cannot be parsed, as opposed to a client that went away mid-way.
+bool IsMalformed(const beast::error_code& error) {
+  return error.category() == http::make_error_code(http::error::bad_target).category() &&
+         error != http::error::end_of_stream && error != http::error::partial_message;
+}
+
+class Session : public std::enable_shared_from_this<Session> {
+ public:
+  Session(tcp::socket socket, const HttpHandler& handler)
+      : stream_(std::move(socket)), handler_(handler) {}
+
+  void ReadRequest() {
+    parser_.emplace();
+    parser_->header_limit(kMaxHeadBytes);
+    parser_->body_limit(kMaxBodyBytes);
+    stream_.expires_after(kReadTimeout);
+    http::async_read(stream_, buffer_, *parser_,
+                     [self = shared_from_this()](const beast::error_code& error, std::size_t) {
+                       self->OnRequest(error);
+                     });
+  }
+
+ private:
+  void OnRequest(const beast::error_code& error) {
+    started_ = Clock::now();
+    const auto& request = parser_->get();
+    // Method and target are known once the request line has been read, even
+    // when something after it is refused.
+    method_ = request.method_string();
+    target_ = request.target();
+    if (!error) {
+      HttpReply reply = handler_(method_, target_);
+      Send(std::move(reply), request.version(), request.keep_alive());
+    } else if (error == http::error::body_limit) {
+      Send({413, RenderErrorPage(413, "Payload Too Large")}, 11, false);
+    } else if (IsMalformed(error)) {
+      Send({400, RenderErrorPage(400, "Bad Request")}, 11, false);
+    }
+    // Otherwise the client has gone, stalled or broken the connection: there is
+    // no one to answer, and the session ends here.
+  }
+
+  void Send(HttpReply reply, unsigned version, bool keep_alive) {
+    result_count_ = std::move(reply.result_count);
+    response_ = {};
+    response_.version(version);
+    response_.result(static_cast<unsigned>(reply.status));
+    response_.set(http::field::content_type, "text/html; charset=utf-8");
+    response_.keep_alive(keep_alive);
+    response_.body() = std::move(reply.body);
+    response_.prepare_payload();
+    if (method_ == "HEAD") response_.body().clear();  // the length stays announced
+    stream_.expires_after(kWriteTimeout);
+    http::async_write(stream_, response_,
+                      [self = shared_from_this()](const beast::error_code& error, std::size_t) {
+                        self->OnSent(error);
+                      });
+  }
+
+  void OnSent(const beast::error_code& error) {
+    const double ms = std::chrono::duration<double, std::milli>(Clock::now() - started_).count();
+    std::fprintf(stderr, "%s %s %d results=%s %.2f ms\n", Printable(method_).c_str(),
+                 Printable(target_).c_str(), response_.result_int(), result_count_.c_str(), ms);
+    std::fflush(stderr);
+    if (error) return;
+    if (response_.keep_alive()) {
+      ReadRequest();
+      return;
+    }
+    beast::error_code ignored;
+    stream_.socket().shutdown(tcp::socket::shutdown_send, ignored);
+    stream_.expires_after(kDrainTime);
+    Drain();
+  }
+
+  void Drain() {
+    stream_.async_read_some(
+        asio::buffer(drain_),
+        [self = shared_from_this()](const beast::error_code& error, std::size_t bytes) {
+          self->drained_ += bytes;
+          if (!error && self->drained_ < kMaxDrainBytes) self->Drain();
+        });
+  }
+
+  beast::tcp_stream stream_;
+  const HttpHandler& handler_;
+  beast::flat_buffer buffer_;
+  std::optional<http::request_parser<http::string_body>> parser_;
+  http::response<http::string_body> response_;
+  std::string method_;
+  std::string target_;
+  std::string result_count_;
+  Clock::time_point started_;
+  std::array<char, 4096> drain_{};
+  std::size_t drained_ = 0;
+};
+
+}  // namespace
+
+struct HttpServer::State {
+  HttpHandler handler;  // outlives the io_context and every session in it
+  asio::io_context io{1};
+  tcp::acceptor acceptor{io};
+  asio::steady_timer accept_retry{io};
+
+  void Accept() {
+    acceptor.async_accept([this](const beast::error_code& error, tcp::socket socket) {
+      if (error) {
+        std::fprintf(stderr, "accept: %s\n", error.message().c_str());
+        accept_retry.expires_after(kAcceptRetry);
+        accept_retry.async_wait([this](const beast::error_code&) { Accept(); });
+        return;
+      }
+      std::make_shared<Session>(std::move(socket), handler)->ReadRequest();
+      Accept();
+    });
+  }
+};
+
+HttpServer::HttpServer(HttpHandler handler) : state_(std::make_unique<State>()) {
+  state_->handler = std::move(handler);
+}
+
+HttpServer::~HttpServer() = default;
+
+bool HttpServer::Listen(const std::string& host, int port, std::string& reason) {
+  beast::error_code error;
+  const tcp::endpoint endpoint(asio::ip::make_address(host, error),
+                               static_cast<unsigned short>(port));
+  tcp::acceptor& acceptor = state_->acceptor;
+  if (!error) acceptor.open(endpoint.protocol(), error);
+  if (!error) {
+    PrepareListener(acceptor);
+    acceptor.bind(endpoint, error);
+  }
+  if (!error) acceptor.listen(asio::socket_base::max_listen_connections, error);
+  if (error) {
+    reason = ErrorText(error);
+    return false;
+  }
+  state_->Accept();
+  return true;
+}
+
+int HttpServer::Port() const {
+  beast::error_code error;
+  return state_->acceptor.local_endpoint(error).port();
+}
+
+void HttpServer::Run() {
+  // A handler that throws (out of memory, say) loses its own connection only:
+  // the loop goes on where it stopped.
+  for (;;) {
+    try {
+      state_->io.run();
+      return;
+    } catch (const std::exception& failure) {
+      std::fprintf(stderr, "talewick-search: %s\n", failure.what());
+    }
+  }
+}
+
+}  // namespace talewick::search

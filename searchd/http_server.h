@@ -1,0 +1,42 @@
+// The HTTP side of talewick-search: listens on one address, reads each request
+// under a time-out and size caps, hands the well-formed ones to a handler, writes
+// the answers and logs one line per request on standard error. One thread serves
+// every connection, waiting on none, so a client that stalls holds up only itself.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace talewick::search {
+
+struct HttpReply {
+  int status = 200;
+  std::string body;                // an HTML page
+  std::string result_count = "-";  // for the log line
+};
+
+// Called for every well-formed request, with its method and its raw target.
+using HttpHandler = std::function<HttpReply(std::string_view method, std::string_view target)>;
+
+class HttpServer {
+ public:
+  explicit HttpServer(HttpHandler handler);
+  ~HttpServer();
+  HttpServer(const HttpServer&) = delete;
+  HttpServer& operator=(const HttpServer&) = delete;
+
+  // Listens on host:port (port 0: a free one). When it cannot, `reason` gets the
+  // system's text for why.
+  bool Listen(const std::string& host, int port, std::string& reason);
+  int Port() const;
+  // Serves until the process ends.
+  void Run();
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace talewick::search

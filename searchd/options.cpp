@@ -1,0 +1,86 @@
+// Options come as "--name value" pairs; --help and --version stand alone and win
+// over everything else on the line.
+#include "options.h"
+
+#include <cstdlib>
+#include <optional>
+#include <string_view>
+#include <utility>
+
+namespace talewick::search {
+
+namespace {
+
+std::optional<long> ParseNumber(const std::string& text, long low, long high) {
+  char* end = nullptr;
+  const long value = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0' || value < low || value > high) return std::nullopt;
+  return value;
+}
+
+CommandLine Refuse(std::string error) {
+  CommandLine line;
+  line.action = CommandLine::Action::kRefuse;
+  line.error = std::move(error);
+  return line;
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(int argc, const char* const* argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view name = argv[i];
+    if (name == "--help" || name == "--version") {
+      CommandLine line;
+      line.action = name == "--help" ? CommandLine::Action::kHelp : CommandLine::Action::kVersion;
+      return line;
+    }
+  }
+  CommandLine line;
+  ServiceOptions& options = line.options;
+  for (int i = 1; i < argc; ++i) {
+    const std::string name = argv[i];
+    if (name != "--corpus" && name != "--port" && name != "--results")
+      return Refuse("unknown option '" + name + "'");
+    if (i + 1 >= argc) return Refuse(name + " needs a value");
+    const std::string value = argv[++i];
+    if (name == "--corpus") {
+      if (value.empty()) return Refuse("--corpus needs a folder");
+      options.corpus = value;
+    } else if (name == "--port") {
+      const auto port = ParseNumber(value, 0, 65535);
+      if (!port) return Refuse("--port takes a number from 0 to 65535, not '" + value + "'");
+      options.port = static_cast<int>(*port);
+    } else {
+      const auto results = ParseNumber(value, 1, 100000);
+      if (!results) return Refuse("--results takes a number from 1 to 100000, not '" + value + "'");
+      options.results = static_cast<std::size_t>(*results);
+    }
+  }
+  return line;
+}
+
+std::string HelpText() {
+  const ServiceOptions defaults;
+  return "usage: talewick-search [--corpus DIR] [--port N] [--results N]\n"
+         "\n"
+         "A local search service for Talewick. It answers GET /search?q=WORDS+site:DOMAIN\n"
+         "on 127.0.0.1 with an HTML result page whose snippets hold WORDS in <b></b>.\n"
+         "\n"
+         "  --corpus DIR   folder of plain-text files, one sub-folder per site (DOMAIN)\n"
+         "                 (default: the shipped corpus, in the program's folder as\n"
+         "                 corpus/, or in ../share/talewick/corpus beside it)\n"
+         "  --port N       port on 127.0.0.1; 0 takes a free one (default: " +
+         std::to_string(defaults.port) +
+         ")\n"
+         "  --results N    most results on one page, 1 to 100000 (default: " +
+         std::to_string(defaults.results) +
+         ")\n"
+         "  --help         show this help and exit\n"
+         "  --version      show the version and exit\n"
+         "\n"
+         "The first line on standard output is \"listening on 127.0.0.1:PORT\"; each request\n"
+         "is logged as one line on standard error.\n";
+}
+
+}  // namespace talewick::search

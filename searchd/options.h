@@ -1,0 +1,28 @@
+// The command line of talewick-search: its options with their defaults, the help
+// text, and what a line that cannot be used is told.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace talewick::search {
+
+struct ServiceOptions {
+  std::string corpus;  // empty: the shipped corpus beside the program
+  int port = 8080;     // 0: a free port
+  std::size_t results = 100;
+};
+
+struct CommandLine {
+  enum class Action { kServe, kHelp, kVersion, kRefuse };
+  Action action = Action::kServe;
+  ServiceOptions options;
+  std::string error;  // for kRefuse: the option at fault and what is wrong with it
+};
+
+CommandLine ParseCommandLine(int argc, const char* const* argv);
+
+// Every option with its default, for --help.
+std::string HelpText();
+
+}  // namespace talewick::search

@@ -1,0 +1,25 @@
+// What the service needs from the operating system. One implementation per
+// platform: service_platform_posix.cpp and service_platform_win32.cpp.
+#pragma once
+
+#include <boost/asio/ip/tcp.hpp>
+#include <filesystem>
+#include <string>
+
+namespace talewick::search {
+
+// The folder that holds the running executable; empty when it cannot be told.
+std::filesystem::path ExecutableFolder();
+
+// A client that hangs up while its answer is being written must not end the
+// service.
+void IgnoreBrokenPipes();
+
+// The system's text for a socket error.
+std::string ErrorText(const boost::system::error_code& error);
+
+// Sets the options of the listening socket that go before it is bound, where
+// the system has them.
+void PrepareListener(boost::asio::ip::tcp::acceptor& acceptor);
+
+}  // namespace talewick::search

@@ -1,0 +1,48 @@
+// Windows: the executable from GetModuleFileNameW, no SIGPIPE, and the port held
+// exclusively: Windows' SO_REUSEADDR would let a second service take it over.
+#include <windows.h>
+
+#include <string>
+
+#include "service_platform.h"
+
+namespace talewick::search {
+
+std::filesystem::path ExecutableFolder() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return {};
+    if (length < path.size()) {
+      path.resize(length);
+      return std::filesystem::path(path).parent_path();
+    }
+    path.resize(path.size() * 2);
+  }
+}
+
+void IgnoreBrokenPipes() {}
+
+// Wine 8 has no message text for Winsock's codes, where Windows has; the ones a
+// listen fails with most often then get the POSIX wording.
+std::string ErrorText(const boost::system::error_code& error) {
+  const std::string text = error.message();
+  if (text.rfind("Unknown error", 0) != 0) return text;
+  switch (error.value()) {
+    case WSAEADDRINUSE:
+      return "Address already in use";
+    case WSAEADDRNOTAVAIL:
+      return "Cannot assign requested address";
+    default:
+      return text;
+  }
+}
+
+void PrepareListener(boost::asio::ip::tcp::acceptor& acceptor) {
+  using ExclusiveAddressUse =
+      boost::asio::detail::socket_option::boolean<SOL_SOCKET, SO_EXCLUSIVEADDRUSE>;
+  boost::system::error_code ignored;
+  acceptor.set_option(ExclusiveAddressUse(true), ignored);
+}
+
+}  // namespace talewick::search
