@@ -89,7 +89,8 @@ int main() {
   }
   const int status = program.Wait();
   service.Stop();
-  if (status != 0) {
+  // A program stopped at the user's request has not failed.
+  if (status != 0 && !StopRequested()) {
     ReportFailure("talewick ended with status " + std::to_string(status) + "; see " + spec.logPath);
   }
   return status;

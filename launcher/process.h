@@ -48,6 +48,8 @@ class Child {
 // From now on, Ctrl-C, a closed terminal or the end of the launcher itself ends
 // every child started after this call. Call it once, before the first Start.
 void StopChildrenWithLauncher();
+// Whether Ctrl-C, a closed terminal or a stop signal has come since.
+bool StopRequested();
 
 // Sets a variable of the environment that the children inherit.
 void SetChildEnvironment(const char* name, const std::string& value);

@@ -25,9 +25,11 @@ constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 constexpr int kMaxChildren = 4;
 // Read by the signal handler: the running children, 0 in a free slot.
 std::atomic<pid_t> running[kMaxChildren];
+volatile std::sig_atomic_t stopRequested = 0;
 
 void PassStopOn(int) {
   const int saved = errno;
+  stopRequested = 1;
   for (const auto& pid : running) {
     const pid_t child = pid.load();
     if (child > 0) ::kill(child, SIGTERM);
@@ -232,6 +234,8 @@ void StopChildrenWithLauncher() {
     ::sigaction(signal, &action, nullptr);
   }
 }
+
+bool StopRequested() { return stopRequested != 0; }
 
 void SetChildEnvironment(const char* name, const std::string& value) {
   ::setenv(name, value.c_str(), 1);

@@ -4,6 +4,7 @@
 // is a GUI-subsystem program, so a failure is shown in a message box.
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 
 #include "dbwin_capture_win32.h"
@@ -14,8 +15,10 @@ const char* const kExecutableSuffix = ".exe";
 namespace {
 
 HANDLE job = nullptr;  // lives as long as the launcher: its end closes the job
+std::atomic<bool> stopRequested{false};
 
 BOOL WINAPI EndChildrenOnConsoleEvent(DWORD) {
+  stopRequested = true;
   if (job != nullptr) TerminateJobObject(job, 1);
   return TRUE;
 }
@@ -201,6 +204,8 @@ void StopChildrenWithLauncher() {
   }
   SetConsoleCtrlHandler(EndChildrenOnConsoleEvent, TRUE);
 }
+
+bool StopRequested() { return stopRequested; }
 
 void SetChildEnvironment(const char* name, const std::string& value) {
   SetEnvironmentVariableA(name, value.c_str());

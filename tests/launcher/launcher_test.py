@@ -95,6 +95,7 @@ class LauncherTest(unittest.TestCase):
                 self.assertEqual(self.read("service.args"), "--port 0\n")
                 self.launcher.send_signal(stop)
                 self.launcher.wait(10)
+                self.assertEqual(self.launcher.stderr.read(), "", "a stop is no failure")
                 self.assertFalse(alive(program) or alive(service))
                 self.assertEqual(self.read("talewick.log"), "[Talewick 02] starting...\n")
                 self.assertEqual(self.read("talewick-search.log"), "corpus: 1 files\n")
