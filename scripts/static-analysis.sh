@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# clang-tidy and cppcheck over the project's own sources (src/, searchd/, fuzz/),
+# clang-tidy and cppcheck over the project's own sources (src/, searchd/, launcher/, fuzz/),
 # using the compile commands of a Linux build (and of the fuzz preset for fuzz/). Win32 files are left out: they
 # cannot be analysed with the host's headers. Exits non-zero on any finding.
 # Usage: scripts/static-analysis.sh [build-folder]   (default build/harden-linux)
@@ -20,7 +20,7 @@ seen = set()
 for entry in json.load(open(sys.argv[1])):
     path = os.path.normpath(os.path.join(entry["directory"], entry["file"]))
     rel = path[len(root):] if path.startswith(root) else None
-    if rel is None or not re.match(r"(src|searchd|fuzz)/", rel):
+    if rel is None or not re.match(r"(src|searchd|launcher|fuzz)/", rel):
         continue
     if rel.endswith("_win32.cpp") or rel in seen:
         continue
@@ -50,7 +50,7 @@ echo "== cppcheck"
 if ! cppcheck --quiet --enable=warning,performance,portability,style --inline-suppr \
   --std=c++20 --language=c++ --error-exitcode=1 -j "$jobs" \
   --suppressions-list=scripts/cppcheck-suppressions.txt \
-  -I src -I searchd "${sources[@]}" "${fuzz_sources[@]}"; then
+  -I src -I searchd -I launcher "${sources[@]}" "${fuzz_sources[@]}"; then
   status=1
 fi
 

@@ -28,13 +28,4 @@ if(NOT WIN32)
   add_executable(talewick ${CMAKE_CURRENT_LIST_DIR}/main_gtk.cpp)
   target_link_libraries(talewick PRIVATE talewick_window_gtk)
   set_target_properties(talewick PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
-
-  include(GNUInstallDirs)
-  install(TARGETS talewick RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES ${PROJECT_SOURCE_DIR}/packaging/talewick.desktop
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-  if(EXISTS ${_talewick_icon_png})
-    install(FILES ${_talewick_icon_png}
-            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps)
-  endif()
 endif()
