@@ -24,3 +24,22 @@ target_include_directories(talewick_beast SYSTEM INTERFACE ${_boost_only})
 # MinGW's g++ 12 has not pulled in by then.
 target_compile_options(talewick_beast INTERFACE "SHELL:-include utility")
 target_link_libraries(talewick_beast INTERFACE ws2_32 mswsock)
+
+# GoogleTest, built from Debian's sources with the cross compiler; the project's
+# warning flags are not applied to it.
+find_path(TALEWICK_GOOGLETEST_SOURCE googletest/CMakeLists.txt PATHS /usr/src/googletest
+          DOC "GoogleTest sources, built with the cross compiler" NO_CMAKE_FIND_ROOT_PATH)
+if(TALEWICK_GOOGLETEST_SOURCE)
+  set(TALEWICK_GTEST_FOUND ON)
+else()
+  set(TALEWICK_GTEST_FOUND OFF)
+endif()
+macro(talewick_add_googletest)
+  get_directory_property(_talewick_options COMPILE_OPTIONS)
+  set_directory_properties(PROPERTIES COMPILE_OPTIONS "")
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  add_subdirectory(${TALEWICK_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  set_directory_properties(PROPERTIES COMPILE_OPTIONS "${_talewick_options}")
+  set(TALEWICK_GTEST_MAIN gtest_main)
+endmacro()

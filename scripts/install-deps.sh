@@ -1,21 +1,38 @@
 #!/usr/bin/env bash
-# Installs, with apt-get, whatever of the build and test tools is missing on a
-# Debian 12 machine. Run as root. Does nothing when everything is there.
+# Installs, with apt-get, whatever a command needs that is missing on a Debian 12
+# machine; run as root. Does nothing when everything is there.
+#
+#   bash scripts/install-deps.sh run            build and run the Linux program
+#   bash scripts/install-deps.sh run windows    ... and the Windows one, under Wine
+#   bash scripts/install-deps.sh run xvfb       ... in a virtual display
+#   bash scripts/install-deps.sh test           everything the test command needs
+#                                               (the default)
+# TALEWICK_ANALYSIS=1 adds the hardening stage's analysers and sanitizer runtime.
 set -euo pipefail
 
-packages=(
-  # build; Boost.Beast (header-only) for the search service and the tests' HTTP
-  cmake ninja-build g++ pkg-config clang-format libboost-dev
-  # Linux program
-  libgtk-3-dev libcurl4-openssl-dev
-  # Windows program, cross-built, and Wine to run it
-  g++-mingw-w64-x86-64 wine wine64
-  # tests and benchmarks
-  googletest libgtest-dev libbenchmark-dev python3
-  xvfb xauth openbox xdotool wmctrl x11-xkb-utils x11-utils imagemagick
+# Boost.Beast (header-only) for the search service, on both platforms.
+build=(cmake ninja-build g++ pkg-config python3 libgtk-3-dev libcurl4-openssl-dev libboost-dev)
+windows=(g++-mingw-w64-x86-64 wine wine64)
+xvfb=(xvfb xauth)
+test=("${build[@]}" "${windows[@]}" "${xvfb[@]}"
+  clang-format googletest libgtest-dev libbenchmark-dev
+  openbox xdotool wmctrl x11-xkb-utils x11-utils imagemagick
+  # packages: CPack's Debian generator reads file types and library dependencies
+  file dpkg-dev lintian
   # the shipped word list is made from this list
-  wamerican
-)
+  wamerican)
+
+packages=()
+[ $# -gt 0 ] || set -- test
+for group in "$@"; do
+  case "$group" in
+    run) packages+=("${build[@]}") ;;
+    windows) packages+=("${windows[@]}") ;;
+    xvfb) packages+=("${xvfb[@]}") ;;
+    test) packages+=("${test[@]}") ;;
+    *) echo "install-deps.sh: unknown group $group (run, windows, xvfb, test)" >&2; exit 2 ;;
+  esac
+done
 if [ "${TALEWICK_ANALYSIS:-0}" = 1 ]; then
   packages+=(clang clang-tidy cppcheck libclang-rt-14-dev llvm)
 fi

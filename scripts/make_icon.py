@@ -1,12 +1,18 @@
 #!/usr/bin/env python3
-"""Draws Talewick's 32x32, 16-colour icon (a quill over an open book) and
-writes assets/talewick.ico (one 4-bit BMP-in-ICO image with AND mask) and
-assets/talewick.png (the same picture for the GTK front end).
+"""Draws Talewick's icon, a quill over an open book.
 
-Python 3 standard library only, so the icon can be rebuilt anywhere.
-Run: python3 scripts/make_icon.py [output folder]
+    python3 scripts/make_icon.py [FOLDER]     the 32x32, 16-colour pixel picture:
+        FOLDER/talewick.ico (one 4-bit BMP-in-ICO image with AND mask, for
+        talewick.exe) and FOLDER/talewick.png (the GTK window icon); FOLDER is
+        assets/ unless given
+    python3 scripts/make_icon.py --hicolor FOLDER   the same picture drawn from
+        shapes at 16, 32, 48, 64, 128 and 256 pixels, smoothed, as
+        FOLDER/NxN/apps/talewick.png for the desktop's icon theme
+
+Python 3 standard library only, so the icons can be rebuilt anywhere.
 """
 
+import math
 import os
 import struct
 import sys
@@ -173,7 +179,137 @@ def png_bytes(img):
             chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(b"IEND", b""))
 
 
+# --- the picture as shapes, on the 32-unit grid of the pixel picture ---------
+
+INK = (0, 0, 0)
+HICOLOR_SIZES = (16, 32, 48, 64, 128, 256)
+SAMPLES = 4  # per pixel and axis
+
+
+def segment(a, b, width):
+    """A straight stroke from a to b as a four-sided polygon."""
+    (ax, ay), (bx, by) = a, b
+    length = max(((bx - ax) ** 2 + (by - ay) ** 2) ** 0.5, 1e-9)
+    nx, ny = -(by - ay) / length * width / 2, (bx - ax) / length * width / 2
+    return [(ax + nx, ay + ny), (bx + nx, by + ny), (bx - nx, by - ny), (ax - nx, ay - ny)]
+
+
+def outlined(points, fill, width=0.7):
+    """A filled polygon and the strokes of its edges, in drawing order."""
+    shapes = [(points, fill)]
+    for i, point in enumerate(points):
+        shapes.append((segment(point, points[(i + 1) % len(points)], width), INK))
+    return shapes
+
+
+def quill_vane(side, scale):
+    """One half of the feather: from the tip down the shaft, `side` +1 or -1."""
+    tip, end = (28.0, 1.0), (16.0, 13.0)
+    points = []
+    steps = 12
+    for i in range(steps + 1):
+        t = i / steps
+        x, y = tip[0] + (end[0] - tip[0]) * t, tip[1] + (end[1] - tip[1]) * t
+        width = scale * math.sin(math.pi * t) ** 0.7
+        points.append((x + side * width * 0.707, y + side * width * 0.707))
+    return points
+
+
+def shapes():
+    book_pages = [
+        [(2, 13.0), (9, 14.2), (15.5, 16.2), (15.5, 28.5), (9, 27.3), (2, 27.5)],
+        [(30, 13.0), (23, 14.2), (16.5, 16.2), (16.5, 28.5), (23, 27.3), (30, 27.5)],
+    ]
+    out = []
+    out += outlined([(1, 27.0), (31, 27.0), (31, 30.6), (1, 30.6)], PALETTE[2])
+    out.append(([(1.4, 27.4), (30.6, 27.4), (30.6, 28.8), (1.4, 28.8)], PALETTE[3]))
+    for page in book_pages:
+        out += outlined(page, PALETTE[4])
+    out.append((segment((16, 16.2), (16, 28.6), 1.2), PALETTE[7]))
+    for y in (19.0, 21.0, 23.0, 25.0):
+        out.append((segment((4, y - 0.8), (13, y), 0.7), PALETTE[6]))
+        out.append((segment((19, y), (28, y - 0.8), 0.7), PALETTE[6]))
+    out.append(([(17.2, 28.4), (18.6, 28.4), (18.6, 31.8), (17.9, 31.1), (17.2, 31.8)],
+                PALETTE[13]))
+    out += outlined(quill_vane(+1, 3.6) + quill_vane(-1, 3.0)[::-1][1:-1], PALETTE[9], 0.6)
+    out.append((quill_vane(-1, 1.8), PALETTE[10]))
+    out.append((segment((28.5, 0.5), (10.8, 18.2), 0.8), PALETTE[8]))
+    out.append(([(11.4, 17.6), (8.6, 21.4), (12.4, 18.6)], PALETTE[11]))
+    out.append((segment((10.2, 19.6), (8.8, 21.2), 0.5), PALETTE[12]))
+    out.append((segment((7.6, 22.4), (8.4, 22.4), 0.9), INK))
+    return out
+
+
+def draw_shapes(size):
+    """RGBA rows of the picture at `size` pixels: every shape filled by scan
+    lines over a grid of SAMPLES x SAMPLES points per pixel, then averaged."""
+    scale = size / 32.0
+    grid = size * SAMPLES
+    polygons = [([(x * scale * SAMPLES, y * scale * SAMPLES) for x, y in points], colour)
+                for points, colour in shapes()]
+    sums = [[0] * (size * 4) for _ in range(size)]
+    for row in range(grid):
+        y = row + 0.5
+        cells = [None] * grid
+        for points, colour in polygons:
+            crossings = []
+            for (x0, y0), (x1, y1) in zip(points, points[1:] + points[:1]):
+                if (y0 <= y) != (y1 <= y):
+                    crossings.append(x0 + (y - y0) * (x1 - x0) / (y1 - y0))
+            crossings.sort()
+            for left, right in zip(crossings[::2], crossings[1::2]):
+                first = max(int(left + 0.5), 0)
+                last = min(int(right + 0.5), grid)
+                if last > first:
+                    cells[first:last] = [colour] * (last - first)
+        total = sums[row // SAMPLES]
+        for column, colour in enumerate(cells):
+            if colour is not None:
+                at = column // SAMPLES * 4
+                total[at] += colour[0]
+                total[at + 1] += colour[1]
+                total[at + 2] += colour[2]
+                total[at + 3] += 1
+    rows = []
+    for total in sums:
+        row = bytearray()
+        for at in range(0, len(total), 4):
+            covered = total[at + 3]
+            if covered == 0:
+                row += bytes(4)
+            else:
+                row += bytes((total[at] // covered, total[at + 1] // covered,
+                              total[at + 2] // covered, 255 * covered // SAMPLES ** 2))
+        rows.append(bytes(row))
+    return rows
+
+
+def rgba_png(rows):
+    """A PNG of RGBA rows (no filtering)."""
+    size_y, size_x = len(rows), len(rows[0]) // 4
+    raw = b"".join(b"\x00" + row for row in rows)
+
+    def chunk(kind, data):
+        body = kind + data
+        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
+
+    ihdr = struct.pack(">IIBBBBB", size_x, size_y, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr) +
+            chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
+
+
+def write_hicolor(folder):
+    for size in HICOLOR_SIZES:
+        apps = os.path.join(folder, "%dx%d" % (size, size), "apps")
+        os.makedirs(apps, exist_ok=True)
+        with open(os.path.join(apps, "talewick.png"), "wb") as f:
+            f.write(rgba_png(draw_shapes(size)))
+
+
 def main():
+    if len(sys.argv) == 3 and sys.argv[1] == "--hicolor":
+        write_hicolor(sys.argv[2])
+        return
     here = os.path.dirname(os.path.abspath(__file__))
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(here, "..", "assets")
     os.makedirs(out, exist_ok=True)

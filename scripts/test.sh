@@ -1,21 +1,22 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds both programs (native Linux and the MinGW-w64
 # cross build) with warnings as errors, checks the formatting, and runs every
-# test: the native suite, then the Windows suite under Wine.
+# test: the native suite, then the Windows suite under Wine. Each suite makes its
+# package (the .deb, the Windows zip) and tests it as a user would use it.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh test
 
 echo "== formatting"
 bash scripts/check-format.sh
 
 echo "== build: linux"
-cmake --preset linux -DTALEWICK_WERROR=ON -DTALEWICK_BUILD_SEARCHD=ON
+cmake --preset linux -DTALEWICK_WERROR=ON -DTALEWICK_BUILD_SEARCHD=ON -DTALEWICK_BUILD_TESTS=ON
 cmake --build --preset linux -j"$(nproc)"
 
 echo "== build: windows"
-cmake --preset windows -DTALEWICK_WERROR=ON
+cmake --preset windows -DTALEWICK_WERROR=ON -DTALEWICK_BUILD_TESTS=ON
 cmake --build --preset windows -j"$(nproc)"
 
 echo "== tests: linux"
@@ -24,3 +25,6 @@ ctest --preset linux
 
 echo "== tests: windows (under Wine)"
 ctest --preset windows
+
+echo "== packages"
+ls -l build/linux/talewick_*.deb build/windows/talewick-*-win64.zip 2>/dev/null || true

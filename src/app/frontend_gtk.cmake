@@ -19,9 +19,3 @@ add_executable(talewick)
 talewick_platform_sources(talewick main)
 target_link_libraries(talewick PRIVATE talewick_app talewick_window)
 set_target_properties(talewick PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
-
-include(GNUInstallDirs)
-install(TARGETS talewick RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/talewick.desktop
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${_talewick_icon_png} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/32x32/apps)

@@ -92,3 +92,7 @@ std::string OsExecutablePath() {
 }
 
 char OsPathSeparator() { return '\\'; }
+
+// The Windows program is a portable folder that the user unpacks where they can
+// write: its data files always stay beside it.
+std::string OsStoryFolder(const std::string& programFolder) { return programFolder; }

@@ -48,7 +48,7 @@ std::string StartFolder() {
   std::string path = OsExecutablePath();
   const size_t separator = path.rfind(OsPathSeparator());
   if (separator != std::string::npos) path.resize(separator + 1);
-  return path;
+  return OsStoryFolder(path);
 }
 
 int FileOpen(TextFile& file, std::string_view path, std::string_view mode) {

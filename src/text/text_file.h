@@ -26,7 +26,9 @@ struct TextFile {
   char block[kTextFileBlock];
 };
 
-// The folder of the running executable, ending in the platform's separator.
+// The folder of the program's data files, ending in the platform's separator: the
+// folder of the running executable, or the user's own one when that folder is
+// not writable (see OsStoryFolder).
 std::string StartFolder();
 
 // Opens `path` with mode "r"/"R" (read existing), "w"/"W" (create or empty) or

@@ -1,0 +1,97 @@
+// talewick-start: runs Talewick against the local search service on the corpus
+// shipped with it, so that a story grows without the internet. The service's
+// port is the free one it reports; both programs' logs go to the story folder.
+// With TALEWICK_SEARCH_HOST set, the user has a service already: only the
+// program is run.
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "process.h"
+#include "text/os_file.h"
+#include "text/text_file.h"
+
+namespace {
+
+constexpr std::string_view kListening = "listening on ";
+constexpr auto kListenTimeout = std::chrono::seconds(30);
+constexpr const char* kShippedSite = "talewick.org";
+
+bool IsSet(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && value[0] != '\0';
+}
+
+std::string ProgramFolder() {
+  std::string path = OsExecutablePath();
+  path.resize(path.rfind(OsPathSeparator()) + 1);
+  return path;
+}
+
+// Starts talewick-search on a free loopback port and points the program at it.
+// Without --corpus the service takes the corpus shipped with it: corpus/ beside
+// it (the Windows folder, the build tree) or ../share/talewick/corpus (Linux).
+bool StartService(Child& service, const std::string& programFolder,
+                  const std::string& storyFolder) {
+  const std::string log = storyFolder + "talewick-search.log";
+  ChildSpec spec;
+  spec.command = {programFolder + "talewick-search" + kExecutableSuffix, "--port", "0"};
+  spec.logPath = log;
+  spec.readOutput = true;
+  std::string error;
+  if (!service.Start(spec, error)) {
+    ReportFailure("cannot start " + spec.command[0] + ": " + error);
+    return false;
+  }
+  const auto deadline = std::chrono::steady_clock::now() + kListenTimeout;
+  std::string line;
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    const Child::Line got = service.ReadLine(left, line);
+    if (got == Child::Line::kEnded) {
+      ReportFailure("talewick-search ended before it was listening; see " + log);
+      return false;
+    }
+    if (got == Child::Line::kTimedOut) {
+      ReportFailure("talewick-search was not listening after 30 s; see " + log);
+      return false;
+    }
+    if (line.starts_with(kListening)) break;
+  }
+  SetChildEnvironment("TALEWICK_SEARCH_HOST", "http://" + line.substr(kListening.size()));
+  if (!IsSet("TALEWICK_SEARCH_SITE")) SetChildEnvironment("TALEWICK_SEARCH_SITE", kShippedSite);
+  return true;
+}
+
+}  // namespace
+
+int main() {
+  const std::string programFolder = ProgramFolder();
+  // The same folder the program picks for its files (see OsStoryFolder).
+  const std::string storyFolder = StartFolder();
+  StopChildrenWithLauncher();
+
+  Child service;
+  if (!IsSet("TALEWICK_SEARCH_HOST") && !StartService(service, programFolder, storyFolder)) {
+    return 1;
+  }
+  Child program;
+  ChildSpec spec;
+  spec.command = {programFolder + "talewick" + kExecutableSuffix};
+  spec.logPath = storyFolder + "talewick.log";
+  spec.debugChannel = true;
+  std::string error;
+  if (!program.Start(spec, error)) {
+    ReportFailure("cannot start " + spec.command[0] + ": " + error);
+    return 1;
+  }
+  const int status = program.Wait();
+  service.Stop();
+  // A program stopped at the user's request has not failed.
+  if (status != 0 && !StopRequested()) {
+    ReportFailure("talewick ended with status " + std::to_string(status) + "; see " + spec.logPath);
+  }
+  return status;
+}

@@ -1,0 +1,217 @@
+// Win32 children: CreateProcessA into a job object that ends every child when
+// the launcher ends, however it ends; Ctrl-C or a closed console ends the job
+// too. talewick.exe's debug lines are taken from the DBWIN buffer. The launcher
+// is a GUI-subsystem program, so a failure is shown in a message box.
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+
+#include "dbwin_capture_win32.h"
+#include "process.h"
+
+const char* const kExecutableSuffix = ".exe";
+
+namespace {
+
+HANDLE job = nullptr;  // lives as long as the launcher: its end closes the job
+std::atomic<bool> stopRequested{false};
+
+BOOL WINAPI EndChildrenOnConsoleEvent(DWORD) {
+  stopRequested = true;
+  if (job != nullptr) TerminateJobObject(job, 1);
+  return TRUE;
+}
+
+struct Handle {
+  HANDLE value = nullptr;
+  Handle() = default;
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  ~Handle() { Reset(); }
+  void Reset(HANDLE next = nullptr) {
+    if (value != nullptr && value != INVALID_HANDLE_VALUE) CloseHandle(value);
+    value = next;
+  }
+  HANDLE Release() {
+    HANDLE held = value;
+    value = nullptr;
+    return held;
+  }
+};
+
+std::string SystemMessage(DWORD code) {
+  char text[512];
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                code, 0, text, sizeof text, nullptr);
+  while (length > 0 &&
+         (text[length - 1] == '\n' || text[length - 1] == '\r' || text[length - 1] == '.')) {
+    --length;
+  }
+  return length > 0 ? std::string(text, length) : "error " + std::to_string(code);
+}
+
+// One argument as CommandLineToArgvW reads it back: quoted, with the
+// backslashes before a quote doubled.
+void AppendQuoted(std::string& line, const std::string& word) {
+  if (!line.empty()) line += ' ';
+  line += '"';
+  size_t backslashes = 0;
+  for (const char c : word) {
+    if (c == '\\') {
+      ++backslashes;
+    } else {
+      if (c == '"') line.append(backslashes + 1, '\\');
+      backslashes = 0;
+    }
+    line += c;
+  }
+  line.append(backslashes, '\\');
+  line += '"';
+}
+
+SECURITY_ATTRIBUTES Inheritable() { return {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE}; }
+
+}  // namespace
+
+struct ChildState {
+  Handle process;
+  Handle output;
+  Handle log;
+  std::string pending;  // output read but not yet returned as a line
+  DbwinCapture capture;
+};
+
+Child::Child() : state_(std::make_unique<ChildState>()) {}
+
+Child::~Child() { Stop(); }
+
+bool Child::Start(const ChildSpec& spec, std::string& error) {
+  ChildState& s = *state_;
+  SECURITY_ATTRIBUTES inherit = Inheritable();
+  s.log.Reset(CreateFileA(spec.logPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                          &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (s.log.value == INVALID_HANDLE_VALUE) {
+    error = "cannot write " + spec.logPath + ": " + SystemMessage(GetLastError());
+    return false;
+  }
+  Handle input;
+  input.Reset(CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                          OPEN_EXISTING, 0, nullptr));
+  Handle outputWrite;
+  if (spec.readOutput) {
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) {
+      error = SystemMessage(GetLastError());
+      return false;
+    }
+    s.output.Reset(readEnd);
+    outputWrite.Reset(writeEnd);
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  }
+  // Strings sent before the capture started would be lost: it starts first.
+  if (spec.debugChannel && !s.capture.Start(s.log.value)) {
+    const char note[] = "(another debug monitor is running: it has the debug lines)\r\n";
+    DWORD written = 0;
+    WriteFile(s.log.value, note, sizeof note - 1, &written, nullptr);
+  }
+
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = input.value;
+  startup.hStdOutput = spec.readOutput ? outputWrite.value : GetStdHandle(STD_OUTPUT_HANDLE);
+  startup.hStdError = s.log.value;
+  std::string line;
+  for (const std::string& word : spec.command) AppendQuoted(line, word);
+  PROCESS_INFORMATION created{};
+  // Suspended until it is in the job; no console window for the service.
+  if (!CreateProcessA(spec.command[0].c_str(), line.data(), nullptr, nullptr, TRUE,
+                      CREATE_SUSPENDED | CREATE_NO_WINDOW, nullptr, nullptr, &startup, &created)) {
+    error = SystemMessage(GetLastError());
+    return false;
+  }
+  s.process.Reset(created.hProcess);
+  if (job != nullptr) AssignProcessToJobObject(job, created.hProcess);
+  s.capture.Follow(created.dwProcessId);
+  ResumeThread(created.hThread);
+  CloseHandle(created.hThread);
+  return true;
+}
+
+Child::Line Child::ReadLine(std::chrono::milliseconds timeout, std::string& line) {
+  ChildState& s = *state_;
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    const size_t end = s.pending.find('\n');
+    if (end != std::string::npos) {
+      line = s.pending.substr(0, end);
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      s.pending.erase(0, end + 1);
+      return Line::kRead;
+    }
+    if (s.output.value == nullptr) return Line::kEnded;
+    // An anonymous pipe cannot be waited on: it is looked at a few times a second.
+    DWORD available = 0;
+    if (!PeekNamedPipe(s.output.value, nullptr, 0, nullptr, &available, nullptr)) {
+      s.output.Reset();
+      return Line::kEnded;
+    }
+    if (available == 0) {
+      if (std::chrono::steady_clock::now() >= deadline) return Line::kTimedOut;
+      Sleep(50);
+      continue;
+    }
+    char buffer[4096];
+    DWORD got = 0;
+    if (!ReadFile(s.output.value, buffer, available < sizeof buffer ? available : sizeof buffer,
+                  &got, nullptr) ||
+        got == 0) {
+      s.output.Reset();
+      return Line::kEnded;
+    }
+    s.pending.append(buffer, got);
+  }
+}
+
+int Child::Wait() {
+  ChildState& s = *state_;
+  if (s.process.value == nullptr) return 0;
+  WaitForSingleObject(s.process.value, INFINITE);
+  DWORD code = 1;
+  GetExitCodeProcess(s.process.value, &code);
+  s.process.Reset();
+  return static_cast<int>(code);
+}
+
+void Child::Stop() {
+  ChildState& s = *state_;
+  if (s.process.value == nullptr) return;
+  // The service keeps nothing that needs a clean end; Windows has no polite
+  // way to ask a console program without a console.
+  TerminateProcess(s.process.value, 1);
+  WaitForSingleObject(s.process.value, 5000);
+  s.process.Reset();
+}
+
+void StopChildrenWithLauncher() {
+  job = CreateJobObjectA(nullptr, nullptr);
+  if (job != nullptr) {
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+  }
+  SetConsoleCtrlHandler(EndChildrenOnConsoleEvent, TRUE);
+}
+
+bool StopRequested() { return stopRequested; }
+
+void SetChildEnvironment(const char* name, const std::string& value) {
+  SetEnvironmentVariableA(name, value.c_str());
+}
+
+void ReportFailure(const std::string& message) {
+  std::fprintf(stderr, "talewick-start: %s\n", message.c_str());
+  MessageBoxA(nullptr, message.c_str(), "Talewick", MB_OK | MB_ICONERROR);
+}

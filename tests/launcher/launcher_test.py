@@ -1,0 +1,125 @@
+"""talewick-start with stand-ins for its two programs (shell scripts that say
+what they were given), so that each rule of the launcher is seen alone: the
+environment it passes on, the logs, the stop signals, and a service that
+fails or stays silent.
+
+Environment: TALEWICK_START (the built launcher).
+"""
+
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+import unittest
+
+SERVICE = """#!/bin/sh
+here=$(dirname "$0")
+echo "$@" > "$here/service.args"
+echo $$ > "$here/service.pid"
+case "$FAKE_SERVICE" in
+  silent) exec sleep 120 ;;
+  dies) echo "corpus: no .txt files" >&2; exit 1 ;;
+esac
+echo "corpus: 1 files" >&2
+echo "listening on 127.0.0.1:4321"
+exec sleep 120
+"""
+
+PROGRAM = """#!/bin/sh
+here=$(dirname "$0")
+echo "$TALEWICK_SEARCH_HOST $TALEWICK_SEARCH_SITE" > "$here/program.env"
+echo "[Talewick 02] starting..." >&2
+echo $$ > "$here/program.pid"
+[ -n "$FAKE_PROGRAM_EXIT" ] && exit "$FAKE_PROGRAM_EXIT"
+exec sleep 120
+"""
+
+
+def alive(pid):
+    try:
+        with open("/proc/%d/stat" % pid) as stat:
+            return stat.read().split(") ")[1][0] != "Z"
+    except FileNotFoundError:
+        return False
+
+
+class LauncherTest(unittest.TestCase):
+    def setUp(self):
+        self.folder = tempfile.mkdtemp(prefix="talewick-start-")
+        self.addCleanup(shutil.rmtree, self.folder, ignore_errors=True)
+        shutil.copy2(os.environ["TALEWICK_START"], self.folder)
+        for name, text in (("talewick-search", SERVICE), ("talewick", PROGRAM)):
+            with open(self.path(name), "w") as script:
+                script.write(text)
+            os.chmod(self.path(name), 0o755)
+        self.launcher = None
+
+    def path(self, name):
+        return os.path.join(self.folder, name)
+
+    def read(self, name):
+        with open(self.path(name)) as source:
+            return source.read()
+
+    def wait_for_file(self, name, timeout=10.0):
+        deadline = time.monotonic() + timeout
+        while not os.path.exists(self.path(name)) or not self.read(name).endswith("\n"):
+            self.assertLess(time.monotonic(), deadline, "no %s" % name)
+            time.sleep(0.05)
+        return self.read(name).strip()
+
+    def run_launcher(self, timeout=None, **variables):
+        env = {k: v for k, v in os.environ.items() if not k.startswith("TALEWICK_SEARCH_")}
+        env.update(variables)
+        self.launcher = subprocess.Popen([self.path("talewick-start")], env=env,
+                                         stderr=subprocess.PIPE, text=True)
+        self.addCleanup(self.launcher.kill)
+        if timeout is None:
+            return None
+        _, stderr = self.launcher.communicate(timeout=timeout)
+        return stderr
+
+    def test_each_stop_signal_ends_the_program_and_the_service(self):
+        for stop in (signal.SIGINT, signal.SIGHUP, signal.SIGTERM):
+            with self.subTest(signal=stop.name):
+                for name in ("program.pid", "service.pid", "program.env"):
+                    if os.path.exists(self.path(name)):
+                        os.remove(self.path(name))
+                self.run_launcher()
+                program = int(self.wait_for_file("program.pid"))
+                service = int(self.wait_for_file("service.pid"))
+                self.assertEqual(self.wait_for_file("program.env"),
+                                 "http://127.0.0.1:4321 talewick.org")
+                self.assertEqual(self.read("service.args"), "--port 0\n")
+                self.launcher.send_signal(stop)
+                self.launcher.wait(10)
+                self.assertEqual(self.launcher.stderr.read(), "", "a stop is no failure")
+                self.assertFalse(alive(program) or alive(service))
+                self.assertEqual(self.read("talewick.log"), "[Talewick 02] starting...\n")
+                self.assertEqual(self.read("talewick-search.log"), "corpus: 1 files\n")
+
+    def test_with_a_search_host_set_only_the_program_runs(self):
+        stderr = self.run_launcher(10, TALEWICK_SEARCH_HOST="http://example:80",
+                                   TALEWICK_SEARCH_SITE="mine.org", FAKE_PROGRAM_EXIT="0")
+        self.assertEqual((self.launcher.returncode, stderr), (0, ""))
+        self.assertEqual(self.read("program.env"), "http://example:80 mine.org\n")
+        self.assertFalse(os.path.exists(self.path("service.args")))
+
+    def test_a_service_that_does_not_listen_is_reported_with_status_1(self):
+        stderr = self.run_launcher(10, FAKE_SERVICE="dies")
+        self.assertEqual(self.launcher.returncode, 1)
+        self.assertIn("talewick-search ended before it was listening; see " +
+                      self.path("talewick-search.log"), stderr)
+        started = time.monotonic()
+        stderr = self.run_launcher(60, FAKE_SERVICE="silent")
+        self.assertEqual(self.launcher.returncode, 1)
+        self.assertGreaterEqual(time.monotonic() - started, 29)
+        self.assertIn("talewick-search was not listening after 30 s", stderr)
+        self.assertFalse(alive(int(self.read("service.pid"))))
+        self.assertFalse(os.path.exists(self.path("program.env")))
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
