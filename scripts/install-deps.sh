@@ -6,8 +6,8 @@ set -euo pipefail
 packages=(
   # build
   cmake ninja-build g++ pkg-config clang-format
-  # Linux program
-  libgtk-3-dev libcurl4-openssl-dev
+  # Linux program, and the search service's index file (SQLite with FTS5)
+  libgtk-3-dev libcurl4-openssl-dev libsqlite3-dev
   # Windows program, cross-built, and Wine to run it
   g++-mingw-w64-x86-64 wine wine64
   # tests and benchmarks

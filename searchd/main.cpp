@@ -1,7 +1,7 @@
 // talewick-search: a small local search service over a folder of text files, one
 // sub-folder per site, answering /search?q=WORDS+site:DOMAIN with an HTML result page.
 //
-//   talewick-search --corpus DIR --port N [--results N]
+//   talewick-search --corpus DIR --port N [--results N] [--index FILE]
 #include <httplib.h>
 
 #include <chrono>
@@ -12,7 +12,7 @@
 #include <optional>
 #include <string>
 
-#include "corpus_index.h"
+#include "open_index.h"
 #include "query_decode.h"
 #include "result_page.h"
 
@@ -22,11 +22,13 @@ using talewick::search::CorpusIndex;
 
 struct Options {
   std::string corpus;
+  std::string index;  // empty: the default place
   int port = -1;
   std::size_t results = 100;
 };
 
-constexpr const char* kUsage = "usage: talewick-search --corpus DIR --port N [--results N]\n";
+constexpr const char* kUsage =
+    "usage: talewick-search --corpus DIR --port N [--results N] [--index FILE]\n";
 
 std::optional<long> ParseNumber(const std::string& text, long low, long high) {
   char* end = nullptr;
@@ -43,6 +45,8 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
     const std::string value = argv[++i];
     if (name == "--corpus") {
       options.corpus = value;
+    } else if (name == "--index") {
+      options.index = value;
     } else if (name == "--port") {
       const auto port = ParseNumber(value, 0, 65535);
       if (!port) return std::nullopt;
@@ -128,19 +132,8 @@ int main(int argc, char** argv) {
     return 2;
   }
 
-  CorpusIndex index;
-  const auto started = std::chrono::steady_clock::now();
-  const auto report = talewick::search::LoadCorpusFolder(options->corpus, index);
-  for (const std::string& error : report.errors)
-    std::fprintf(stderr, "corpus: %s\n", error.c_str());
-  if (report.files == 0) {
-    std::fprintf(stderr, "corpus: no .txt files under %s/<site>/\n", options->corpus.c_str());
-    return 1;
-  }
-  std::fprintf(stderr, "corpus: %zu files, %zu bytes, %zu sentences, %zu sites, %.0f ms\n",
-               report.files, report.bytes, index.SentenceCount(), index.Sites().size(),
-               std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
-                   .count());
+  const auto index = talewick::search::OpenCorpusIndex(options->corpus, options->index);
+  if (!index) return 1;
 
   // A client that hangs up while its answer is being written must not end the service.
   std::signal(SIGPIPE, SIG_IGN);
@@ -155,7 +148,7 @@ int main(int argc, char** argv) {
     return httplib::Server::HandlerResponse::Unhandled;
   });
   server.Get("/search", [&](const httplib::Request& req, httplib::Response& res) {
-    HandleSearch(index, options->results, req, res);
+    HandleSearch(*index, options->results, req, res);
   });
   server.set_error_handler([](const httplib::Request&, httplib::Response& res) {
     // httplib refuses over-long request lines itself with 414; the service
