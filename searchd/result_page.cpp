@@ -106,7 +106,7 @@ std::string RenderResultPage(std::string_view q, const std::vector<SearchHit>& h
   return page;
 }
 
-static_assert(kMaxPageBytes - kMaxHitBytes > 3 * 6 * kMaxQueryBytes + 1024,
+static_assert(kMaxPageBytes - kMaxHitBytes > std::size_t{3} * 6 * kMaxQueryBytes + 1024,
               "the frame of a page holds the query three times, each byte escaped in six");
 
 std::string RenderErrorPage(int status, std::string_view reason) {

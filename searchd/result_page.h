@@ -16,7 +16,7 @@ namespace talewick::search {
 inline constexpr std::size_t kMaxPageBytes = std::size_t{8} * 1024 * 1024;
 // Room for the results on one page: the rest is the frame around them, which
 // holds the query text three times, escaped.
-inline constexpr std::size_t kMaxHitBytes = kMaxPageBytes - 64 * 1024;
+inline constexpr std::size_t kMaxHitBytes = kMaxPageBytes - std::size_t{64} * 1024;
 
 // Escapes '&', '<' and '>' for HTML text. Quotes stay as they are: a reader that
 // collects the letters after a highlight would take "quot" for a word.

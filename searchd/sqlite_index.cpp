@@ -155,6 +155,16 @@ Failure OpenDatabase(const fs::path& file, SqliteDb& db) {
   return {};
 }
 
+// Runs `sql` and hands each row to `on_row`; true when every row was read.
+template <typename OnRow>
+bool ForEachRow(sqlite3* db, const char* sql, OnRow&& on_row) {
+  const SqliteStatement statement = Prepare(db, sql);
+  if (!statement) return false;
+  int rc = sqlite3_step(statement.get());
+  for (; rc == SQLITE_ROW; rc = sqlite3_step(statement.get())) on_row(statement.get());
+  return rc == SQLITE_DONE;
+}
+
 std::optional<std::int64_t> ReadNumber(sqlite3* db, const char* sql) {
   const SqliteStatement statement = Prepare(db, sql);
   if (!statement || sqlite3_step(statement.get()) != SQLITE_ROW) return std::nullopt;
@@ -175,30 +185,26 @@ Failure ReadState(sqlite3* db, IndexState& state) {
   if (*version != kSchemaVersion) {
     return {Outcome::kDamaged, "made by another version of talewick-search"};
   }
-  const SqliteStatement sites = Prepare(db, "SELECT id, name, next_seq FROM sites");
-  int rc = sites ? SQLITE_ROW : SQLITE_ERROR;
-  while (sites && (rc = sqlite3_step(sites.get())) == SQLITE_ROW) {
-    state.sites[ColumnText(sites.get(), 1)] = {
-        sqlite3_column_int64(sites.get(), 0),
-        static_cast<std::uint64_t>(sqlite3_column_int64(sites.get(), 2))};
-  }
-  if (rc != SQLITE_DONE) return Fail(db);
-  const SqliteStatement files =
-      Prepare(db, "SELECT key, site, size, modified, first, count FROM files");
-  rc = files ? SQLITE_ROW : SQLITE_ERROR;
-  while (files && (rc = sqlite3_step(files.get())) == SQLITE_ROW) {
-    sqlite3_stmt* row = files.get();
-    state.files[ColumnText(row, 0)] = {
-        sqlite3_column_int64(row, 1), static_cast<std::uint64_t>(sqlite3_column_int64(row, 2)),
-        sqlite3_column_int64(row, 3), static_cast<std::uint64_t>(sqlite3_column_int64(row, 4)),
-        static_cast<std::uint64_t>(sqlite3_column_int64(row, 5))};
-  }
-  if (rc != SQLITE_DONE) return Fail(db);
-  // One phrase query reads the FTS5 structure, which a damaged file rarely survives.
-  const SqliteStatement probe =
-      Prepare(db, "SELECT rowid FROM sentences WHERE sentences MATCH '\"the\"' LIMIT 1");
-  rc = probe ? sqlite3_step(probe.get()) : SQLITE_ERROR;
-  if (rc != SQLITE_ROW && rc != SQLITE_DONE) return Fail(db);
+  const bool read =
+      ForEachRow(db, "SELECT id, name, next_seq FROM sites",
+                 [&](sqlite3_stmt* row) {
+                   state.sites[ColumnText(row, 1)] = {
+                       sqlite3_column_int64(row, 0),
+                       static_cast<std::uint64_t>(sqlite3_column_int64(row, 2))};
+                 }) &&
+      ForEachRow(db, "SELECT key, site, size, modified, first, count FROM files",
+                 [&](sqlite3_stmt* row) {
+                   state.files[ColumnText(row, 0)] = {
+                       sqlite3_column_int64(row, 1),
+                       static_cast<std::uint64_t>(sqlite3_column_int64(row, 2)),
+                       sqlite3_column_int64(row, 3),
+                       static_cast<std::uint64_t>(sqlite3_column_int64(row, 4)),
+                       static_cast<std::uint64_t>(sqlite3_column_int64(row, 5))};
+                 }) &&
+      // One phrase query reads the FTS5 structure, which a damaged file rarely survives.
+      ForEachRow(db, "SELECT rowid FROM sentences WHERE sentences MATCH '\"the\"' LIMIT 1",
+                 [](sqlite3_stmt*) {});
+  if (!read) return Fail(db);
   return {};
 }
 
@@ -221,7 +227,7 @@ class SentenceReader {
   };
 
   explicit SentenceReader(std::vector<const CorpusFile*> files)
-      : files_(std::move(files)), thread_([this](std::stop_token stop) { Run(stop); }) {}
+      : files_(std::move(files)), thread_([this](const std::stop_token& stop) { Run(stop); }) {}
 
   // The next file, in the order given.
   File Next() {
@@ -350,8 +356,8 @@ class Updater {
     const FileRow& row = it->second;
     if (row.count > 0) {
       sqlite3_bind_int64(delete_sentences_.get(), 1, static_cast<sqlite3_int64>(row.first));
-      sqlite3_bind_int64(delete_sentences_.get(), 2,
-                         static_cast<sqlite3_int64>(row.first + row.count - 1));
+      const std::uint64_t last = row.first + row.count - 1;
+      sqlite3_bind_int64(delete_sentences_.get(), 2, static_cast<sqlite3_int64>(last));
       if (!StepDone(delete_sentences_.get())) return false;
     }
     BindText(delete_file_.get(), 1, key);
@@ -372,7 +378,8 @@ class Updater {
     const std::uint64_t first = (static_cast<std::uint64_t>(row.id) << kSiteShift) + row.next_seq;
     sqlite3_stmt* insert = insert_sentence_.get();
     for (std::size_t i = 0; i < sentences.size(); ++i) {
-      sqlite3_bind_int64(insert, 1, static_cast<sqlite3_int64>(first + i));
+      const std::uint64_t id = first + i;
+      sqlite3_bind_int64(insert, 1, static_cast<sqlite3_int64>(id));
       sqlite3_bind_text64(insert, 2, sentences[i].data(), sentences[i].size(), SQLITE_STATIC,
                           SQLITE_UTF8);
       const PreparedTokens prepared(sentences[i], content.tokens[i]);
@@ -477,23 +484,20 @@ std::unique_ptr<SqliteIndex> SqliteIndex::Open(const fs::path& corpus, const fs:
 }
 
 bool SqliteIndex::LoadSitesAndTitles() {
-  const SqliteStatement rows = Prepare(db_.get(),
-                                       "SELECT sites.name, first, count, title FROM files "
-                                       "JOIN sites ON sites.id = files.site "
-                                       "WHERE count > 0 ORDER BY first");
-  if (!rows) return false;
-  int rc = SQLITE_ROW;
-  while ((rc = sqlite3_step(rows.get())) == SQLITE_ROW) {
-    const auto first = static_cast<std::uint64_t>(sqlite3_column_int64(rows.get(), 1));
-    const auto last = first + static_cast<std::uint64_t>(sqlite3_column_int64(rows.get(), 2)) - 1;
-    const auto [site, added] = sites_.try_emplace(ColumnText(rows.get(), 0), IdRange{first, last});
-    if (!added) {
-      site->second.first = std::min(site->second.first, first);
-      site->second.last = std::max(site->second.last, last);
-    }
-    titles_.emplace_back(first, ColumnText(rows.get(), 3));
-  }
-  return rc == SQLITE_DONE;
+  return ForEachRow(db_.get(),
+                    "SELECT sites.name, first, count, title FROM files "
+                    "JOIN sites ON sites.id = files.site WHERE count > 0 ORDER BY first",
+                    [this](sqlite3_stmt* row) {
+                      const auto first = static_cast<std::uint64_t>(sqlite3_column_int64(row, 1));
+                      const auto count = static_cast<std::uint64_t>(sqlite3_column_int64(row, 2));
+                      const IdRange ids{first, first + count - 1};
+                      const auto [site, added] = sites_.try_emplace(ColumnText(row, 0), ids);
+                      if (!added) {
+                        site->second.first = std::min(site->second.first, ids.first);
+                        site->second.last = std::max(site->second.last, ids.last);
+                      }
+                      titles_.emplace_back(first, ColumnText(row, 3));
+                    });
 }
 
 const std::string& SqliteIndex::TitleOf(std::uint64_t id) const {

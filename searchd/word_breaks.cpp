@@ -3,7 +3,6 @@
 // and the byte-order mark. Ranges from Unicode 14.0.0, made with Python's unicodedata:
 //   [c for c in range(0x80, 0x110000) if unicodedata.category(chr(c))[0] in "PZ"
 //    or unicodedata.category(chr(c)) == "Cc" or c in (0x200B, 0xFEFF)]
-#include <algorithm>
 #include <iterator>
 
 #include "words.h"
@@ -70,9 +69,14 @@ constexpr Range kBreakRanges[] = {
 bool IsWordBreak(char32_t c) {
   if (c < 0x80)
     return !((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'));
-  const auto* it = std::upper_bound(std::begin(kBreakRanges), std::end(kBreakRanges), c,
-                                    [](char32_t value, const Range& r) { return value < r.first; });
-  return it != std::begin(kBreakRanges) && c <= std::prev(it)->last;
+  // The last range that starts at or below c.
+  std::size_t low = 0;
+  std::size_t high = std::size(kBreakRanges);
+  while (high - low > 1) {
+    const std::size_t middle = (low + high) / 2;
+    (kBreakRanges[middle].first <= c ? low : high) = middle;
+  }
+  return kBreakRanges[low].first <= c && c <= kBreakRanges[low].last;
 }
 
 }  // namespace talewick::search
