@@ -13,51 +13,48 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string TitleFromFileName(const fs::path& file) {
-  std::string title = file.stem().string();
+// The entries of `dir` that are folders (or else files ending in ".txt"), in
+// name order.
+std::vector<FolderEntry> SortedEntries(const fs::path& dir, bool folders, std::error_code& ec) {
+  std::vector<FolderEntry> entries = ReadFolder(dir, ".txt", ec);
+  entries.erase(std::remove_if(entries.begin(), entries.end(),
+                               [&](const FolderEntry& entry) { return entry.folder != folders; }),
+                entries.end());
+  std::sort(entries.begin(), entries.end(),
+            [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+  return entries;
+}
+
+}  // namespace
+
+std::string CorpusFile::Title() const {
+  std::string title = key.substr(key.rfind('/') + 1);
+  if (title.size() > 4 && title.compare(title.size() - 4, 4, ".txt") == 0)
+    title.resize(title.size() - 4);
   std::replace_if(
       title.begin(), title.end(), [](char c) { return c == '_' || c == '-'; }, ' ');
   return title;
 }
 
-}  // namespace
-
 CorpusListing ListCorpusFiles(const fs::path& root) {
   CorpusListing listing;
+  listing.root = root;
   std::error_code ec;
-  std::vector<fs::path> site_dirs;
-  for (fs::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec)) {
-    if (it->is_directory(ec)) site_dirs.push_back(it->path());
-  }
+  const std::vector<FolderEntry> site_dirs = SortedEntries(root, true, ec);
   if (ec) {
     listing.errors.push_back(root.string() + ": " + ec.message());
     return listing;
   }
-  std::sort(site_dirs.begin(), site_dirs.end());
-  for (const fs::path& dir : site_dirs) {
-    std::vector<fs::path> paths;
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-      if (it->is_regular_file(ec) && it->path().extension() == ".txt") paths.push_back(it->path());
-    }
+  for (const FolderEntry& site_dir : site_dirs) {
+    const fs::path dir = root / site_dir.name;
+    const std::vector<FolderEntry> files = SortedEntries(dir, false, ec);
     if (ec) {
       listing.errors.push_back(dir.string() + ": " + ec.message());
       continue;
     }
-    std::sort(paths.begin(), paths.end());
-    const std::string folder = dir.filename().string();
-    for (const fs::path& path : paths) {
-      CorpusFile file;
-      file.size = fs::file_size(path, ec);
-      if (!ec) file.modified = fs::last_write_time(path, ec).time_since_epoch().count();
-      if (ec) {
-        listing.errors.push_back(path.string() + ": " + ec.message());
-        continue;
-      }
-      file.path = path;
-      file.key = folder + "/" + path.filename().string();
-      file.site = LowerAscii(folder);
-      file.title = TitleFromFileName(path);
-      listing.files.push_back(std::move(file));
+    const std::string site = LowerAscii(site_dir.name);
+    for (const FolderEntry& entry : files) {
+      listing.files.push_back({site_dir.name + "/" + entry.name, site, entry.size, entry.modified});
     }
   }
   return listing;

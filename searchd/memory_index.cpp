@@ -118,12 +118,12 @@ std::unique_ptr<MemoryIndex> OpenMemoryIndex(const std::filesystem::path& corpus
   std::size_t files = 0;
   std::uint64_t bytes = 0;
   for (const CorpusFile& file : listing.files) {
-    const auto content = ReadWholeFile(file.path);
+    const auto content = ReadWholeFile(listing.PathOf(file));
     if (!content) {
-      log << "corpus: " << file.path.string() << ": cannot read\n";
+      log << "corpus: " << listing.PathOf(file).string() << ": cannot read\n";
       continue;
     }
-    index->AddDocument(file.site, file.title, *content);
+    index->AddDocument(file.site, file.Title(), *content);
     ++files;
     bytes += content->size();
     progress.FileDone(content->size());

@@ -10,10 +10,10 @@
 #include <cstdio>
 #include <deque>
 #include <iostream>
-#include <set>
 #include <stop_token>
 #include <system_error>
 #include <thread>
+#include <unordered_map>
 
 #include "corpus_files.h"
 #include "sqlite_words.h"
@@ -31,6 +31,11 @@ namespace {
 constexpr int kApplicationId = 0x54574b31;  // "TWK1" in the file header
 constexpr int kSchemaVersion = 1;
 constexpr int kSiteShift = 40;
+// An FTS5 row holds this many sentences of one file (its rowid is the first one's
+// id), joined by line ends, which no sentence holds: fewer rows make a much
+// quicker build, and a query reads a few sentences more.
+constexpr std::uint64_t kRowSentences = 32;
+constexpr char kSentenceEnd = '\n';
 // Files are committed in batches of about this much text, so that an index cut
 // short (the service stopped, the disk full) keeps what it had done.
 constexpr std::uint64_t kBatchBytes = std::uint64_t{64} * 1024 * 1024;
@@ -117,6 +122,7 @@ struct FileRow {
   std::int64_t modified;
   std::uint64_t first;
   std::uint64_t count;
+  bool listed = false;  // still in the corpus
 };
 
 struct SiteRow {
@@ -126,11 +132,12 @@ struct SiteRow {
 
 // What the index knew at the start.
 struct IndexState {
-  std::map<std::string, FileRow> files;  // by key
-  std::map<std::string, SiteRow> sites;  // by name
+  std::unordered_map<std::string, FileRow> files;  // by key
+  std::map<std::string, SiteRow> sites;            // by name
 };
 
-enum class Outcome { kDone, kDamaged, kFailed };
+// kStale: most of what the file holds is out of date.
+enum class Outcome { kDone, kDamaged, kStale, kFailed };
 
 struct Failure {
   Outcome outcome = Outcome::kDone;
@@ -199,7 +206,8 @@ Failure ReadState(sqlite3* db, IndexState& state) {
                        static_cast<std::uint64_t>(sqlite3_column_int64(row, 2)),
                        sqlite3_column_int64(row, 3),
                        static_cast<std::uint64_t>(sqlite3_column_int64(row, 4)),
-                       static_cast<std::uint64_t>(sqlite3_column_int64(row, 5))};
+                       static_cast<std::uint64_t>(sqlite3_column_int64(row, 5)),
+                       false};
                  }) &&
       // One phrase query reads the FTS5 structure, which a damaged file rarely survives.
       ForEachRow(db, "SELECT rowid FROM sentences WHERE sentences MATCH '\"the\"' LIMIT 1",
@@ -222,12 +230,15 @@ class SentenceReader {
   struct File {
     bool read = false;
     std::uint64_t bytes = 0;
-    std::vector<std::string> sentences;
-    std::vector<TokenizedText> tokens;  // of each sentence
+    std::size_t sentences = 0;
+    std::vector<std::string> rows;      // kRowSentences sentences each, the last fewer
+    std::vector<TokenizedText> tokens;  // of each row
   };
 
-  explicit SentenceReader(std::vector<const CorpusFile*> files)
-      : files_(std::move(files)), thread_([this](const std::stop_token& stop) { Run(stop); }) {}
+  SentenceReader(const CorpusListing& listing, std::vector<const CorpusFile*> files)
+      : listing_(listing),
+        files_(std::move(files)),
+        thread_([this](const std::stop_token& stop) { Run(stop); }) {}
 
   // The next file, in the order given.
   File Next() {
@@ -245,13 +256,17 @@ class SentenceReader {
   void Run(const std::stop_token& stop) {
     for (const CorpusFile* listed : files_) {
       File file;
-      if (auto content = ReadWholeFile(listed->path)) {
+      if (auto content = ReadWholeFile(listing_.PathOf(*listed))) {
         file.read = true;
         file.bytes = content->size();
-        file.sentences = SplitSentences(*content);
-        for (const std::string& sentence : file.sentences) {
-          file.tokens.push_back(TokenizeDocument(sentence));
+        const std::vector<std::string> sentences = SplitSentences(*content);
+        file.sentences = sentences.size();
+        for (std::size_t i = 0; i < sentences.size(); ++i) {
+          if (i % kRowSentences == 0) file.rows.emplace_back();
+          if (i % kRowSentences != 0) file.rows.back() += kSentenceEnd;
+          file.rows.back() += sentences[i];
         }
+        for (const std::string& row : file.rows) file.tokens.push_back(TokenizeDocument(row));
       }
       std::unique_lock<std::mutex> lock(mutex_);
       if (!ready_.wait(lock, stop, [this] { return queue_.size() < kAhead; })) return;
@@ -260,6 +275,7 @@ class SentenceReader {
     }
   }
 
+  const CorpusListing& listing_;
   std::vector<const CorpusFile*> files_;
   std::mutex mutex_;
   std::condition_variable_any ready_;
@@ -274,10 +290,9 @@ class Updater {
 
   Failure Run(const CorpusListing& listing) {
     std::vector<const CorpusFile*> to_index;
-    std::set<std::string> on_disk;
     for (const CorpusFile& file : listing.files) {
-      on_disk.insert(file.key);
       const auto known = state_.files.find(file.key);
+      if (known != state_.files.end()) known->second.listed = true;
       if (known == state_.files.end()) {
         ++added_;
         to_index.push_back(&file);
@@ -288,12 +303,23 @@ class Updater {
     }
     std::vector<std::string> to_remove;
     for (const auto& [key, row] : state_.files) {
-      if (on_disk.count(key) == 0) {
+      if (!row.listed) {
         ++removed_;
         to_remove.push_back(key);
       }
     }
     if (to_index.empty() && to_remove.empty()) return {};
+    // FTS5 deletes a sentence at about the cost of adding it, so when most of the
+    // index is out of date, building it anew is quicker.
+    std::uint64_t indexed = 0;
+    for (const auto& [key, row] : state_.files) indexed += row.count;
+    std::uint64_t stale = 0;
+    for (const std::string& key : to_remove) stale += state_.files.at(key).count;
+    for (const CorpusFile* file : to_index) {
+      const auto known = state_.files.find(file->key);
+      if (known != state_.files.end()) stale += known->second.count;
+    }
+    if (stale * 2 > indexed) return {Outcome::kStale, ""};
 
     if (!Exec(db_, kBuildingCache) || !Prepare() || !Exec(db_, "BEGIN IMMEDIATE")) return Fail(db_);
     for (const std::string& key : to_remove) {
@@ -308,13 +334,13 @@ class Updater {
     const bool bulk = total * 4 >= corpus_bytes;
     if (bulk && !Exec(db_, kMergeAtTheEnd)) return Fail(db_);
     IndexProgress progress(log_, to_index.size(), total);
-    SentenceReader reader(to_index);
+    SentenceReader reader(listing, to_index);
     std::uint64_t batch = 0;
     for (const CorpusFile* file : to_index) {
       if (state_.files.count(file->key) != 0 && !Remove(file->key)) return Fail(db_);
       const SentenceReader::File content = reader.Next();
       if (!content.read) {
-        log_ << "\ncorpus: " << file->path.string() << ": cannot read\n";
+        log_ << "\ncorpus: " << listing.PathOf(*file).string() << ": cannot read\n";
         continue;
       }
       if (!Add(*file, content)) return Fail(db_);
@@ -367,7 +393,6 @@ class Updater {
   }
 
   bool Add(const CorpusFile& file, const SentenceReader::File& content) {
-    const std::vector<std::string>& sentences = content.sentences;
     auto site = state_.sites.find(file.site);
     if (site == state_.sites.end()) {
       std::int64_t id = 1;
@@ -377,15 +402,15 @@ class Updater {
     SiteRow& row = site->second;
     const std::uint64_t first = (static_cast<std::uint64_t>(row.id) << kSiteShift) + row.next_seq;
     sqlite3_stmt* insert = insert_sentence_.get();
-    for (std::size_t i = 0; i < sentences.size(); ++i) {
-      const std::uint64_t id = first + i;
+    for (std::size_t i = 0; i < content.rows.size(); ++i) {
+      const std::uint64_t id = first + i * kRowSentences;
+      const std::string& text = content.rows[i];
       sqlite3_bind_int64(insert, 1, static_cast<sqlite3_int64>(id));
-      sqlite3_bind_text64(insert, 2, sentences[i].data(), sentences[i].size(), SQLITE_STATIC,
-                          SQLITE_UTF8);
-      const PreparedTokens prepared(sentences[i], content.tokens[i]);
+      sqlite3_bind_text64(insert, 2, text.data(), text.size(), SQLITE_STATIC, SQLITE_UTF8);
+      const PreparedTokens prepared(text, content.tokens[i]);
       if (!StepDone(insert)) return false;
     }
-    row.next_seq += sentences.size();
+    row.next_seq += content.sentences;
 
     sqlite3_stmt* save = save_site_.get();
     sqlite3_bind_int64(save, 1, row.id);
@@ -399,10 +424,10 @@ class Updater {
     sqlite3_bind_int64(record, 3, static_cast<sqlite3_int64>(file.size));
     sqlite3_bind_int64(record, 4, file.modified);
     sqlite3_bind_int64(record, 5, static_cast<sqlite3_int64>(first));
-    sqlite3_bind_int64(record, 6, static_cast<sqlite3_int64>(sentences.size()));
-    BindText(record, 7, file.title);
+    sqlite3_bind_int64(record, 6, static_cast<sqlite3_int64>(content.sentences));
+    BindText(record, 7, file.Title());
     if (!StepDone(record)) return false;
-    state_.files[file.key] = {row.id, file.size, file.modified, first, sentences.size()};
+    state_.files[file.key] = {row.id, file.size, file.modified, first, content.sentences, true};
     return true;
   }
 
@@ -449,8 +474,13 @@ std::unique_ptr<SqliteIndex> SqliteIndex::Open(const fs::path& corpus, const fs:
       log << "index: cannot use " << file.string() << ": " << failure.reason << "\n";
       return nullptr;
     }
-    log << "index: " << file.string() << " is not a sound talewick-search index (" << failure.reason
-        << "); building it anew\n";
+    if (failure.outcome == Outcome::kStale) {
+      log << "index: most of the corpus changed since " << file.string()
+          << " was made; building it anew\n";
+    } else {
+      log << "index: " << file.string() << " is not a sound talewick-search index ("
+          << failure.reason << "); building it anew\n";
+    }
     index->search_.reset();
     index->db_.reset();
     RemoveIndexFiles(file);
@@ -484,20 +514,24 @@ std::unique_ptr<SqliteIndex> SqliteIndex::Open(const fs::path& corpus, const fs:
 }
 
 bool SqliteIndex::LoadSitesAndTitles() {
-  return ForEachRow(db_.get(),
-                    "SELECT sites.name, first, count, title FROM files "
-                    "JOIN sites ON sites.id = files.site WHERE count > 0 ORDER BY first",
-                    [this](sqlite3_stmt* row) {
-                      const auto first = static_cast<std::uint64_t>(sqlite3_column_int64(row, 1));
-                      const auto count = static_cast<std::uint64_t>(sqlite3_column_int64(row, 2));
-                      const IdRange ids{first, first + count - 1};
-                      const auto [site, added] = sites_.try_emplace(ColumnText(row, 0), ids);
-                      if (!added) {
-                        site->second.first = std::min(site->second.first, ids.first);
-                        site->second.last = std::max(site->second.last, ids.last);
-                      }
-                      titles_.emplace_back(first, ColumnText(row, 3));
-                    });
+  const bool read =
+      ForEachRow(db_.get(),
+                 "SELECT sites.name, first, count, title FROM files "
+                 "JOIN sites ON sites.id = files.site WHERE count > 0",
+                 [this](sqlite3_stmt* row) {
+                   const auto first = static_cast<std::uint64_t>(sqlite3_column_int64(row, 1));
+                   const auto count = static_cast<std::uint64_t>(sqlite3_column_int64(row, 2));
+                   const IdRange ids{first, first + count - 1};
+                   const auto [site, added] = sites_.try_emplace(ColumnText(row, 0), ids);
+                   if (!added) {
+                     site->second.first = std::min(site->second.first, ids.first);
+                     site->second.last = std::max(site->second.last, ids.last);
+                   }
+                   titles_.emplace_back(first, ColumnText(row, 3));
+                 });
+  std::sort(titles_.begin(), titles_.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+  return read;
 }
 
 const std::string& SqliteIndex::TitleOf(std::uint64_t id) const {
@@ -530,17 +564,27 @@ std::vector<SearchHit> SqliteIndex::Matches(const std::string& /*site: in the id
   const std::lock_guard<std::mutex> lock(search_mutex_);
   sqlite3_stmt* statement = search_.get();
   BindText(statement, 1, phrase);
-  sqlite3_bind_int64(statement, 2, static_cast<sqlite3_int64>(range.first));
+  // A row whose first sentence comes before the range may hold sentences in it.
+  const std::uint64_t from = range.first - std::min<std::uint64_t>(range.first, kRowSentences - 1);
+  sqlite3_bind_int64(statement, 2, static_cast<sqlite3_int64>(from));
   sqlite3_bind_int64(statement, 3, static_cast<sqlite3_int64>(range.last));
   int rc = SQLITE_ROW;
   while (hits.size() < count && (rc = sqlite3_step(statement)) == SQLITE_ROW) {
-    std::string sentence = ColumnText(statement, 1);
-    // FTS5 also matches words with punctuation between them; the page wants them
-    // one blank apart.
-    std::vector<PhraseMatch> matches = FindPhrase(LowerAscii(sentence), words);
-    if (matches.empty()) continue;
-    const auto id = static_cast<std::uint64_t>(sqlite3_column_int64(statement, 0));
-    hits.push_back({id, TitleOf(id), std::move(sentence), std::move(matches)});
+    const std::string text = ColumnText(statement, 1);
+    auto id = static_cast<std::uint64_t>(sqlite3_column_int64(statement, 0));
+    for (std::size_t start = 0; start <= text.size() && hits.size() < count; ++id) {
+      const std::size_t end = std::min(text.find(kSentenceEnd, start), text.size());
+      const std::string_view sentence = std::string_view(text).substr(start, end - start);
+      start = end + 1;
+      if (id < range.first) continue;
+      if (id > range.last) break;
+      // FTS5 also matches words with punctuation, or a sentence end, between them;
+      // the page wants them one blank apart.
+      std::vector<PhraseMatch> matches = FindPhrase(LowerAscii(sentence), words);
+      if (!matches.empty()) {
+        hits.push_back({id, TitleOf(id), std::string(sentence), std::move(matches)});
+      }
+    }
   }
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
     std::cerr << "index: query failed: " << sqlite3_errmsg(db_.get()) << std::endl;

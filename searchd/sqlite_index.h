@@ -2,9 +2,10 @@
 // indexed once: later starts only index the files added or changed since, by
 // size and modification time, and drop the sentences of files removed.
 //
-// A sentence's id (its FTS5 rowid) is its site's number times 2^40 plus its place
-// in the site, so a rowid range picks one site; a fresh index numbers sentences
-// in corpus order, and files indexed later are numbered after the rest.
+// A sentence's id is its site's number times 2^40 plus its place in the site, so
+// an id range picks one site; a fresh index numbers sentences in corpus order, and
+// files indexed later are numbered after the rest. FTS5 rows hold a few sentences
+// of one file each, under the id of the first.
 #pragma once
 
 #include <cstdint>

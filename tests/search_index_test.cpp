@@ -268,7 +268,7 @@ std::unique_ptr<SqliteIndex> OpenFile(const fs::path& corpus, const fs::path& fi
 TEST(SqliteIndex, FollowsTheCorpusBetweenStartsAsAFreshIndexWould) {
   const fs::path dir = FreshFolder("index_update");
   const fs::path corpus = dir / "corpus";
-  WriteFile(corpus / "s.org" / "a.txt", "The cat sat in a.");
+  WriteFile(corpus / "s.org" / "a.txt", "The cat sat in a. One. Two. Three.");
   WriteFile(corpus / "s.org" / "b.txt", "The cat sat in b.");
   WriteFile(corpus / "s.org" / "c.txt", "The cat sat in c.");
   std::string log;
@@ -292,6 +292,16 @@ TEST(SqliteIndex, FollowsTheCorpusBetweenStartsAsAFreshIndexWould) {
   }
   EXPECT_EQ(Sentences(kept->Search("s.org", {"the", "cat"}, 100)),
             (Strings{"The cat sat in a.", "The cat sat in the new b.", "The cat ran."}));
+
+  // When most of it is out of date, the index is built anew.
+  WriteFile(corpus / "s.org" / "a.txt", "The cat sat in the new a.");
+  fs::last_write_time(corpus / "s.org" / "a.txt",
+                      fs::last_write_time(corpus / "s.org" / "a.txt") + std::chrono::seconds(5));
+  const auto anew = OpenFile(corpus, dir / "kept.sqlite", &log);
+  ASSERT_NE(anew, nullptr);
+  EXPECT_NE(log.find("most of the corpus changed since"), std::string::npos) << log;
+  EXPECT_EQ(Sentences(anew->Search("s.org", {"the", "cat"}, 100)),
+            (Strings{"The cat sat in the new a.", "The cat sat in the new b.", "The cat ran."}));
   fs::remove_all(dir);
 }
 
