@@ -19,20 +19,9 @@
 #include <vector>
 
 #include "corpus_index.h"
-
-struct sqlite3;
-struct sqlite3_stmt;
+#include "sqlite_db.h"
 
 namespace talewick::search {
-
-struct SqliteCloser {
-  void operator()(sqlite3* db) const;
-};
-struct SqliteFinalizer {
-  void operator()(sqlite3_stmt* statement) const;
-};
-using SqliteDb = std::unique_ptr<sqlite3, SqliteCloser>;
-using SqliteStatement = std::unique_ptr<sqlite3_stmt, SqliteFinalizer>;
 
 class SqliteIndex final : public CorpusIndex {
  public:

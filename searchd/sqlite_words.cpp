@@ -12,7 +12,7 @@
 #include <iterator>
 #include <unordered_set>
 
-#include "sqlite_index.h"
+#include "sqlite_db.h"
 #include "words.h"
 
 namespace talewick::search {
