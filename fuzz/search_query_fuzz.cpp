@@ -1,6 +1,7 @@
 // The search service's request parsing on random query strings, from a hostile
 // client: no crash; a decoded value is clean UTF-8 without control bytes; the
-// parsed words are non-empty, lower-case and hold no blank; every byte sequence
+// parsed words are non-empty, lower-case, hold no blank and are each one whole
+// word to the index's word rules (Unicode punctuation included); every byte sequence
 // that is clean text survives percent-encoding and decoding unchanged; the
 // escaped HTML text holds no markup of its own.
 #include <cstddef>
@@ -11,6 +12,7 @@
 #include "fuzz_support.h"
 #include "query_decode.h"
 #include "result_page.h"
+#include "words.h"
 
 using fuzz::Require;
 using namespace talewick::search;
@@ -76,6 +78,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Require(!(c >= 'A' && c <= 'Z'), "a query word with a capital letter");
         Require(c != ' ' && c != '\t', "a query word with a blank");
       }
+      const auto spans = SplitWords(word);
+      Require(spans.size() == 1 && spans[0].offset == 0 && spans[0].length == word.size(),
+              "a query word that the index would cut differently");
     }
     for (char c : parsed.terms.site) Require(!(c >= 'A' && c <= 'Z'), "a site with a capital");
   }

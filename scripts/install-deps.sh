@@ -10,8 +10,10 @@
 # TALEWICK_ANALYSIS=1 adds the hardening stage's analysers and sanitizer runtime.
 set -euo pipefail
 
-# Boost.Beast (header-only) for the search service, on both platforms.
-build=(cmake ninja-build g++ pkg-config python3 libgtk-3-dev libcurl4-openssl-dev libboost-dev)
+# Boost.Beast (header-only) for the search service, on both platforms, and SQLite
+# (with FTS5) for its index file on Linux.
+build=(cmake ninja-build g++ pkg-config python3 libgtk-3-dev libcurl4-openssl-dev libboost-dev
+  libsqlite3-dev)
 windows=(g++-mingw-w64-x86-64 wine wine64)
 xvfb=(xvfb xauth)
 test=("${build[@]}" "${windows[@]}" "${xvfb[@]}"

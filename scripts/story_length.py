@@ -6,7 +6,8 @@ cycle at which a stretch of 10 lines first comes again.
     python3 scripts/story_length.py [--build build/linux] [--corpus corpus]
                                     [--cycles 2000] [--stretch 10] [SEED ...]
 
-Needs the story_run and talewick-search targets of that build (benchmarks on).
+Needs the story_run and talewick-search targets of that build (configured with
+-DTALEWICK_BUILD_BENCH=ON).
 Default seeds: "the cat", "once upon a time", "the old man".
 """
 

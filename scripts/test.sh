@@ -12,7 +12,8 @@ echo "== formatting"
 bash scripts/check-format.sh
 
 echo "== build: linux"
-cmake --preset linux -DTALEWICK_WERROR=ON -DTALEWICK_BUILD_SEARCHD=ON -DTALEWICK_BUILD_TESTS=ON
+cmake --preset linux -DTALEWICK_WERROR=ON -DTALEWICK_BUILD_SEARCHD=ON -DTALEWICK_BUILD_TESTS=ON \
+  -DTALEWICK_BUILD_BENCH=ON
 cmake --build --preset linux -j"$(nproc)"
 
 echo "== build: windows"

@@ -1,15 +1,13 @@
-// In-memory phrase index over a folder of plain-text files, one sub-folder per site.
-// Text is cut into sentences. Each word, and each pair of words that stand side by
-// side, maps to the sorted ids of the sentences that hold it; a phrase query
-// intersects the lists of its word pairs, rarest first, before checking the phrase.
+// The phrase index the search service asks, whichever kind keeps it (in memory or
+// in an SQLite file), and the text rules every kind shares: how text is cut into
+// sentences, where a phrase stands in a sentence, and which of many matching
+// sentences make up one result page.
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
-#include <map>
+#include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace talewick::search {
@@ -29,64 +27,49 @@ struct PhraseMatch {
   std::size_t length;
 };
 
-// Every place where `phrase` (lower-case words joined by single blanks) stands in
-// `lower_text` with word boundaries on both sides, left to right, not overlapping.
-std::vector<PhraseMatch> FindPhrase(std::string_view lower_text, std::string_view phrase);
+// Every place where `words` (lower-case) stand in `lower_text` as whole words one
+// blank apart, left to right, not overlapping.
+std::vector<PhraseMatch> FindPhrase(std::string_view lower_text,
+                                    const std::vector<std::string>& words);
 
 struct SearchHit {
-  std::string_view title;
-  std::string_view sentence;         // original case and punctuation
+  std::uint64_t id;  // the sentence's place in the index; ids grow in corpus order
+  std::string title;
+  std::string sentence;              // original case and punctuation
   std::vector<PhraseMatch> matches;  // where the phrase stands in `sentence`
+};
+
+struct IdRange {
+  std::uint64_t first;
+  std::uint64_t last;  // inclusive
 };
 
 class CorpusIndex {
  public:
-  // Adds one document of `site` (lower-case domain); `title` names it in results.
-  void AddDocument(const std::string& site, const std::string& title, std::string_view text);
+  CorpusIndex() = default;
+  CorpusIndex(const CorpusIndex&) = delete;
+  CorpusIndex& operator=(const CorpusIndex&) = delete;
+  virtual ~CorpusIndex() = default;
 
-  // Sentences of `site` that hold `words` as one phrase, in corpus order, at most
-  // `limit` of them. Views into the index stay valid while the index lives.
+  // Sentences of `site` that hold `words` (lower-case) as one phrase, in id order:
+  // at most `limit` of them, and no more than fit on one result page. When more
+  // match, they are drawn from evenly spaced stretches of the site's ids, so that a
+  // page of a common phrase samples the whole corpus and not its first files; the
+  // same query gives the same hits.
   std::vector<SearchHit> Search(const std::string& site, const std::vector<std::string>& words,
                                 std::size_t limit) const;
 
-  std::size_t SentenceCount() const;
-  std::vector<std::string> Sites() const;
+ protected:
+  // The ids of the site's sentences, or nothing for a site without any.
+  virtual std::optional<IdRange> SiteIds(const std::string& site) const = 0;
+  // The first `count` sentences of `site` with ids in `range` that hold the phrase.
+  virtual std::vector<SearchHit> Matches(const std::string& site,
+                                         const std::vector<std::string>& words, IdRange range,
+                                         std::size_t count) const = 0;
 
  private:
-  struct Sentence {
-    std::string text;
-    std::string lower;
-    std::uint32_t title;
-  };
-  using Postings = std::vector<std::uint32_t>;  // sentence ids, ascending
-  // Pair lists keep queries of common words fast: "of the in" would otherwise check
-  // every sentence that holds all three words, only to find the phrase nowhere.
-  struct SiteIndex {
-    std::vector<std::string> titles;
-    std::vector<Sentence> sentences;
-    std::unordered_map<std::string, std::uint32_t> word_ids;
-    std::vector<Postings> word_postings;                        // by word id
-    std::unordered_map<std::uint64_t, Postings> pair_postings;  // by PairKey
-  };
-
-  static std::uint64_t PairKey(std::uint32_t first, std::uint32_t second) {
-    return (std::uint64_t{first} << 32) | second;
-  }
-  static void AddPosting(Postings& list, std::uint32_t id) {
-    if (list.empty() || list.back() != id) list.push_back(id);
-  }
-
-  std::map<std::string, SiteIndex> sites_;
+  std::vector<SearchHit> Spread(const std::string& site, const std::vector<std::string>& words,
+                                IdRange ids, std::size_t count) const;
 };
-
-struct CorpusLoadReport {
-  std::size_t files = 0;
-  std::size_t bytes = 0;
-  std::vector<std::string> errors;  // files or folders that could not be read
-};
-
-// Loads ROOT/<domain>/*.txt into `index`, sites and files in name order. A site's
-// domain is its folder name lower-cased; a document's title comes from its file name.
-CorpusLoadReport LoadCorpusFolder(const std::filesystem::path& root, CorpusIndex& index);
 
 }  // namespace talewick::search

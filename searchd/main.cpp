@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,6 +14,7 @@
 
 #include "corpus_index.h"
 #include "http_server.h"
+#include "open_index.h"
 #include "options.h"
 #include "query_decode.h"
 #include "result_page.h"
@@ -36,24 +38,6 @@ std::optional<fs::path> FindShippedCorpus(const fs::path& program_folder) {
     if (fs::is_directory(candidate, error)) return candidate.lexically_normal();
   }
   return std::nullopt;
-}
-
-// Loads the corpus into the index and reports how it went on standard error.
-// False when there is nothing to serve.
-bool LoadIndex(const fs::path& corpus, CorpusIndex& index) {
-  const auto started = std::chrono::steady_clock::now();
-  const auto report = talewick::search::LoadCorpusFolder(corpus, index);
-  for (const std::string& error : report.errors)
-    std::fprintf(stderr, "corpus: %s\n", error.c_str());
-  if (report.files == 0) {
-    std::fprintf(stderr, "corpus: no .txt files under %s/<site>/\n", corpus.string().c_str());
-    return false;
-  }
-  std::fprintf(stderr, "corpus: %zu files, %zu bytes, %zu sentences, %zu sites, %.0f ms\n",
-               report.files, report.bytes, index.SentenceCount(), index.Sites().size(),
-               std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
-                   .count());
-  return true;
 }
 
 HttpReply AnswerRequest(const CorpusIndex& index, std::size_t max_results, std::string_view method,
@@ -107,10 +91,10 @@ int main(int argc, char** argv) {
   }
 
   talewick::search::IgnoreBrokenPipes();
-  CorpusIndex index;
+  std::unique_ptr<CorpusIndex> index;
   talewick::search::HttpServer server(
       [&index, &options](std::string_view method, std::string_view target) {
-        return AnswerRequest(index, options.results, method, target);
+        return AnswerRequest(*index, options.results, method, target);
       });
   // The port is taken before the corpus is loaded, so that a port in use is
   // reported at once; requests wait in the queue until the index is ready.
@@ -120,7 +104,8 @@ int main(int argc, char** argv) {
                  reason.c_str());
     return 1;
   }
-  if (!LoadIndex(corpus, index)) return 1;
+  index = talewick::search::OpenCorpusIndex(corpus.string(), options.index);
+  if (!index) return 1;
   std::cout << "listening on " << kHost << ":" << server.Port() << std::endl;
   server.Run();
   return 0;

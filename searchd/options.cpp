@@ -40,13 +40,16 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
   ServiceOptions& options = line.options;
   for (int i = 1; i < argc; ++i) {
     const std::string name = argv[i];
-    if (name != "--corpus" && name != "--port" && name != "--results")
+    if (name != "--corpus" && name != "--index" && name != "--port" && name != "--results")
       return Refuse("unknown option '" + name + "'");
     if (i + 1 >= argc) return Refuse(name + " needs a value");
     const std::string value = argv[++i];
     if (name == "--corpus") {
       if (value.empty()) return Refuse("--corpus needs a folder");
       options.corpus = value;
+    } else if (name == "--index") {
+      if (value.empty()) return Refuse("--index needs a file");
+      options.index = value;
     } else if (name == "--port") {
       const auto port = ParseNumber(value, 0, 65535);
       if (!port) return Refuse("--port takes a number from 0 to 65535, not '" + value + "'");
@@ -62,7 +65,7 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
 
 std::string HelpText() {
   const ServiceOptions defaults;
-  return "usage: talewick-search [--corpus DIR] [--port N] [--results N]\n"
+  return "usage: talewick-search [--corpus DIR] [--index FILE] [--port N] [--results N]\n"
          "\n"
          "A local search service for Talewick. It answers GET /search?q=WORDS+site:DOMAIN\n"
          "on 127.0.0.1 with an HTML result page whose snippets hold WORDS in <b></b>.\n"
@@ -70,6 +73,10 @@ std::string HelpText() {
          "  --corpus DIR   folder of plain-text files, one sub-folder per site (DOMAIN)\n"
          "                 (default: the shipped corpus, in the program's folder as\n"
          "                 corpus/, or in ../share/talewick/corpus beside it)\n"
+         "  --index FILE   the corpus's index file, built at the first start and brought\n"
+         "                 up to date at each one (Linux; default: a file named after the\n"
+         "                 corpus in $XDG_CACHE_HOME/talewick/, or ~/.cache/talewick/;\n"
+         "                 the Windows build keeps its index in memory)\n"
          "  --port N       port on 127.0.0.1; 0 takes a free one (default: " +
          std::to_string(defaults.port) +
          ")\n"

@@ -11,6 +11,7 @@ struct ServiceOptions {
   std::string corpus;  // empty: the shipped corpus beside the program
   int port = 8080;     // 0: a free port
   std::size_t results = 100;
+  std::string index;  // empty: the platform's default place (where there is a file)
 };
 
 struct CommandLine {

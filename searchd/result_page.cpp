@@ -6,6 +6,10 @@
 // markup around results carries no '.' in its tags.
 #include "result_page.h"
 
+#include <algorithm>
+
+#include "query_decode.h"
+
 namespace talewick::search {
 
 namespace {
@@ -41,17 +45,46 @@ std::string EscapeHtmlText(std::string_view text) { return Escape(text, false); 
 std::string EscapeHtmlAttribute(std::string_view text) { return Escape(text, true); }
 
 std::string HighlightSnippet(const SearchHit& hit) {
+  const std::string_view sentence = hit.sentence;
   std::string out;
   std::size_t pos = 0;
   for (const PhraseMatch& match : hit.matches) {
-    out += EscapeHtmlText(hit.sentence.substr(pos, match.offset - pos));
+    out += EscapeHtmlText(sentence.substr(pos, match.offset - pos));
     out += "<b>";
-    out += EscapeHtmlText(hit.sentence.substr(match.offset, match.length));
+    out += EscapeHtmlText(sentence.substr(match.offset, match.length));
     out += "</b>";
     pos = match.offset + match.length;
   }
-  out += EscapeHtmlText(hit.sentence.substr(pos));
+  out += EscapeHtmlText(sentence.substr(pos));
   return out;
+}
+
+std::string RenderResultBlock(const SearchHit& hit) {
+  return "<div class=\"g\">\n<h3 class=\"r\">" + EscapeHtmlText(hit.title) +
+         "</h3>\n<div class=\"s\">" + HighlightSnippet(hit) + "\n</div></div>\n";
+}
+
+std::vector<SearchHit> FitOnPage(std::vector<SearchHit> hits) {
+  std::vector<std::size_t> sizes;
+  std::size_t total = 0;
+  for (const SearchHit& hit : hits) {
+    sizes.push_back(RenderResultBlock(hit).size());
+    total += sizes.back();
+  }
+  if (total <= kMaxHitBytes) return hits;
+  const std::size_t n = hits.size();
+  auto keep = static_cast<std::size_t>(static_cast<double>(n) * kMaxHitBytes / total);
+  while (keep > 0) {
+    std::size_t bytes = 0;
+    for (std::size_t i = 0; i < keep; ++i) bytes += sizes[i * n / keep];
+    if (bytes <= kMaxHitBytes) {
+      std::vector<SearchHit> kept;
+      for (std::size_t i = 0; i < keep; ++i) kept.push_back(std::move(hits[i * n / keep]));
+      return kept;
+    }
+    keep -= std::max<std::size_t>(1, keep / 16);
+  }
+  return {};
 }
 
 std::string RenderResultPage(std::string_view q, const std::vector<SearchHit>& hits) {
@@ -68,13 +101,13 @@ std::string RenderResultPage(std::string_view q, const std::vector<SearchHit>& h
     page +=
         "<p id=\"stats\">Results 1 - " + std::to_string(hits.size()) + " for " + query + "</p>\n";
   }
-  for (const SearchHit& hit : hits) {
-    page += "<div class=\"g\">\n<h3 class=\"r\">" + EscapeHtmlText(hit.title) + "</h3>\n";
-    page += "<div class=\"s\">" + HighlightSnippet(hit) + "\n</div></div>\n";
-  }
+  for (const SearchHit& hit : hits) page += RenderResultBlock(hit);
   page += "</body></html>\n";
   return page;
 }
+
+static_assert(kMaxPageBytes - kMaxHitBytes > std::size_t{3} * 6 * kMaxQueryBytes + 1024,
+              "the frame of a page holds the query three times, each byte escaped in six");
 
 std::string RenderErrorPage(int status, std::string_view reason) {
   const std::string text = std::to_string(status) + " " + EscapeHtmlText(reason);

@@ -3,6 +3,7 @@
 // final stop, with every occurrence of the query phrase inside <b> and </b>.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,6 +11,12 @@
 #include "corpus_index.h"
 
 namespace talewick::search {
+
+// The program refuses a result page above this size.
+inline constexpr std::size_t kMaxPageBytes = std::size_t{8} * 1024 * 1024;
+// Room for the results on one page: the rest is the frame around them, which
+// holds the query text three times, escaped.
+inline constexpr std::size_t kMaxHitBytes = kMaxPageBytes - std::size_t{64} * 1024;
 
 // Escapes '&', '<' and '>' for HTML text. Quotes stay as they are: a reader that
 // collects the letters after a highlight would take "quot" for a word.
@@ -20,6 +27,13 @@ std::string EscapeHtmlAttribute(std::string_view text);
 
 // The snippet of one hit: the escaped sentence with its matches in <b></b>.
 std::string HighlightSnippet(const SearchHit& hit);
+
+// The markup of one result: its title line and its snippet line.
+std::string RenderResultBlock(const SearchHit& hit);
+
+// `hits` when their results fit in kMaxHitBytes; otherwise as many of them as fit,
+// taken evenly spaced from the list so that they still come from all of it.
+std::vector<SearchHit> FitOnPage(std::vector<SearchHit> hits);
 
 // The whole page for the decoded query text `q` and its hits (none for a query
 // without results, which still gives a normal page).

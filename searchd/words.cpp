@@ -1,24 +1,41 @@
-// Word rules shared by the corpus index and the query parser.
+// Word rules shared by the corpus indexes and the query parser.
 #include "words.h"
 
 namespace talewick::search {
 
-namespace {
+namespace detail {
 
-bool IsAlnumOrHigh(unsigned char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c >= 0x80;
+CharAt ReadChar(std::string_view text, std::size_t pos) {
+  const auto lead = static_cast<unsigned char>(text[pos]);
+  if (lead < 0x80) {
+    if (lead == '\'') return {CharKind::kApostrophe, 1};
+    return {IsWordBreak(lead) ? CharKind::kBreak : CharKind::kWord, 1};
+  }
+  std::size_t length = 0;
+  char32_t c = 0;
+  if (lead >= 0xc2 && lead <= 0xdf) {
+    length = 2;
+    c = lead & 0x1fU;
+  } else if (lead >= 0xe0 && lead <= 0xef) {
+    length = 3;
+    c = lead & 0x0fU;
+  } else if (lead >= 0xf0 && lead <= 0xf4) {
+    length = 4;
+    c = lead & 0x07U;
+  } else {
+    return {CharKind::kWord, 1};
+  }
+  if (pos + length > text.size()) return {CharKind::kWord, 1};
+  for (std::size_t k = 1; k < length; ++k) {
+    const auto follow = static_cast<unsigned char>(text[pos + k]);
+    if ((follow & 0xc0) != 0x80) return {CharKind::kWord, 1};
+    c = (c << 6) | (follow & 0x3fU);
+  }
+  if (c == 0x2019) return {CharKind::kApostrophe, length};
+  return {IsWordBreak(c) ? CharKind::kBreak : CharKind::kWord, length};
 }
 
-}  // namespace
-
-bool IsWordByte(std::string_view text, std::size_t pos) {
-  if (pos >= text.size()) return false;
-  const auto c = static_cast<unsigned char>(text[pos]);
-  if (IsAlnumOrHigh(c)) return true;
-  if (c != '\'' || pos == 0 || pos + 1 >= text.size()) return false;
-  return IsAlnumOrHigh(static_cast<unsigned char>(text[pos - 1])) &&
-         IsAlnumOrHigh(static_cast<unsigned char>(text[pos + 1]));
-}
+}  // namespace detail
 
 std::string LowerAscii(std::string_view text) {
   std::string out(text);
@@ -30,16 +47,9 @@ std::string LowerAscii(std::string_view text) {
 
 std::vector<WordSpan> SplitWords(std::string_view text) {
   std::vector<WordSpan> words;
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    if (!IsWordByte(text, pos)) {
-      ++pos;
-      continue;
-    }
-    const std::size_t start = pos;
-    while (pos < text.size() && IsWordByte(text, pos)) ++pos;
-    words.push_back({start, pos - start});
-  }
+  ForEachWord(text, [&](std::size_t offset, std::size_t length) {
+    words.push_back({offset, length});
+  });
   return words;
 }
 

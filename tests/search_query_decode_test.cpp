@@ -33,6 +33,11 @@ TEST(ParseSearchTerms, SplitsWordsAndSite) {
   EXPECT_EQ(terms.words, (Strings{"old", "man", "said", "cat's"}));
   EXPECT_EQ(terms.site, "b.org");
 
+  // Curly quotes, dashes and ellipses end words as ASCII punctuation does.
+  terms =
+      ParseSearchTerms("\xe2\x80\x9cThe Cat\xe2\x80\x9d\xe2\x80\x94said\xe2\x80\xa6 site:a.org");
+  EXPECT_EQ(terms.words, (Strings{"the", "cat", "said"}));
+
   terms = ParseSearchTerms("the cat");
   EXPECT_EQ(terms.words, (Strings{"the", "cat"}));
   EXPECT_EQ(terms.site, "");

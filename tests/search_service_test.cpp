@@ -1,6 +1,7 @@
 // End-to-end test of talewick-search: starts the real program on a free port
-// against a small corpus written here and asks it over HTTP, natively and, in the
-// Windows build, talewick-search.exe under Wine.
+// against a small corpus written here and asks it over HTTP, with each index kind
+// the build has (on Linux the SQLite file and the in-memory one; in the Windows
+// build talewick-search.exe, in memory, under Wine).
 #include <gtest/gtest.h>
 
 #include <boost/asio/ip/tcp.hpp>
@@ -28,6 +29,14 @@ namespace asio = boost::asio;
 // Generous: a program under Wine can take seconds to start.
 constexpr int kProgramMs = 30'000;
 
+// The service programs to test, one per index kind ("a|b").
+std::vector<std::string> Services() {
+  std::vector<std::string> services;
+  std::istringstream list(TALEWICK_SEARCH_EXES);
+  for (std::string exe; std::getline(list, exe, '|');) services.push_back(exe);
+  return services;
+}
+
 fs::path WorkFolder() { return fs::path(ProgramFolder()) / "service_test"; }
 
 std::string ReadWholeFile(const fs::path& path) {
@@ -47,7 +56,7 @@ struct Finished {
 Finished RunToEnd(const std::vector<std::string>& arguments) {
   fs::create_directories(WorkFolder());
   const fs::path errors = WorkFolder() / "stderr.txt";
-  ChildProcess program(TALEWICK_SEARCH_EXE, arguments, errors.string());
+  ChildProcess program(Services().front(), arguments, errors.string());
   Finished finished;
   finished.out = program.ReadRest(kProgramMs);
   finished.status = program.Wait(kProgramMs);
@@ -55,9 +64,10 @@ Finished RunToEnd(const std::vector<std::string>& arguments) {
   return finished;
 }
 
-class SearchServiceTest : public ::testing::Test {
+// One service, of the kind the test's parameter names, for each test.
+class SearchServiceTest : public ::testing::TestWithParam<std::string> {
  protected:
-  static void SetUpTestSuite() {
+  void SetUp() override {
     const fs::path corpus = WorkFolder() / "corpus";
     fs::remove_all(WorkFolder());
     fs::create_directories(corpus / "talewick.org");
@@ -65,16 +75,17 @@ class SearchServiceTest : public ::testing::Test {
         << "The cat sat on the mat. A dog & a bird <watched>.\n"
            "Then the cat ran home, and the cat slept.\n";
     service_ = std::make_unique<ChildProcess>(
-        TALEWICK_SEARCH_EXE,
-        std::vector<std::string>{"--corpus", corpus.string(), "--port", "0", "--results", "5"},
+        GetParam(),
+        std::vector<std::string>{"--corpus", corpus.string(), "--port", "0", "--results", "5",
+                                 "--index", (WorkFolder() / "index.sqlite").string()},
         Log().string());
     const std::string line = service_->ReadLine(kProgramMs).value_or("(nothing)");
     const std::string prefix = "listening on 127.0.0.1:";
-    ASSERT_EQ(line.rfind(prefix, 0), 0u) << "first line: " << line;
+    ASSERT_EQ(line.rfind(prefix, 0), 0u) << "first line: " << line << "\n" << ReadWholeFile(Log());
     port_ = std::stoi(line.substr(prefix.size()));
   }
 
-  static void TearDownTestSuite() { service_.reset(); }
+  void TearDown() override { service_.reset(); }
 
   static fs::path Log() { return WorkFolder() / "service.log"; }
 
@@ -88,17 +99,20 @@ class SearchServiceTest : public ::testing::Test {
     return false;
   }
 
-  static std::string Body(const std::string& target) {
+  std::string Body(const std::string& target) const {
     const HttpResponse response = HttpGet(port_, target);
     EXPECT_EQ(response.status, 200) << target;
     return response.body;
   }
 
-  static inline std::unique_ptr<ChildProcess> service_;
-  static inline int port_ = 0;
+  std::unique_ptr<ChildProcess> service_;
+  int port_ = 0;
 };
 
-TEST_F(SearchServiceTest, AnswersWithHighlightedSnippetsOrAnEmptyPage) {
+INSTANTIATE_TEST_SUITE_P(Kinds, SearchServiceTest, ::testing::ValuesIn(Services()),
+                         [](const auto& info) { return "kind" + std::to_string(info.index); });
+
+TEST_P(SearchServiceTest, AnswersWithHighlightedSnippetsOrAnEmptyPage) {
   for (const char* q : {"the%20cat+site%3Atalewick.org", "The+Cat+site:talewick.org"}) {
     const std::string body =
         Body(std::string("/search?hl=en&q=") + q + "&btnG=Google+Search&meta=");
@@ -120,7 +134,7 @@ TEST_F(SearchServiceTest, AnswersWithHighlightedSnippetsOrAnEmptyPage) {
   EXPECT_TRUE(Logged("GET /search?q=a+dog+site%3Atalewick.org 200 results=1 "));
 }
 
-TEST_F(SearchServiceTest, RefusesOtherPathsMethodsAndMalformedQueries) {
+TEST_P(SearchServiceTest, RefusesOtherPathsMethodsAndMalformedQueries) {
   EXPECT_EQ(HttpGet(port_, "/").status, 404);
   EXPECT_EQ(HttpGet(port_, "/searchx?q=the").status, 404);
   EXPECT_EQ(HttpRequest(port_, "POST", "/search?q=the+cat+site%3Atalewick.org").status, 404);
@@ -139,7 +153,7 @@ TEST_F(SearchServiceTest, RefusesOtherPathsMethodsAndMalformedQueries) {
             std::string::npos);
 }
 
-TEST_F(SearchServiceTest, AStalledOrVanishedClientHoldsUpNoOne) {
+TEST_P(SearchServiceTest, AStalledOrVanishedClientHoldsUpNoOne) {
   asio::io_context io;
   const asio::ip::tcp::endpoint service(asio::ip::address_v4::loopback(),
                                         static_cast<unsigned short>(port_));
@@ -188,7 +202,7 @@ TEST(SearchServiceCommandTest, ShowsHelpAndVersionAndRefusesBadOptions) {
 
 // Without --corpus the service takes the corpus shipped beside it, then finds its
 // port taken.
-TEST_F(SearchServiceTest, ATakenPortIsReportedWithTheSystemsReason) {
+TEST_P(SearchServiceTest, ATakenPortIsReportedWithTheSystemsReason) {
   const Finished taken = RunToEnd({"--port", std::to_string(port_)});
   EXPECT_EQ(taken.status, 1);
   EXPECT_EQ(taken.out, "");
@@ -197,6 +211,37 @@ TEST_F(SearchServiceTest, ATakenPortIsReportedWithTheSystemsReason) {
   const size_t at = taken.err.find(expected);
   ASSERT_NE(at, std::string::npos) << taken.err;
   EXPECT_GT(taken.err.find_first_of("\r\n", at), at + expected.size()) << "no reason given";
+}
+
+// The index file: built at the first start, reused at the next, and a folder
+// that cannot be written is an error. Only where the service keeps one.
+TEST(SearchServiceIndexTest, StartsFromItsIndexAndStopsWhenItsFolderCannotBeWritten) {
+  const std::string exe = TALEWICK_SEARCH_FILE_INDEX_EXE;
+  if (exe.empty()) GTEST_SKIP() << "this build keeps its index in memory";
+  const fs::path dir = WorkFolder() / "index";
+  fs::remove_all(dir);
+  fs::create_directories(dir / "corpus" / "s.org");
+  std::ofstream(dir / "corpus" / "s.org" / "a.txt") << "The cat sat.";
+  std::ofstream(dir / "in-the-way") << "a file where the index folder should be";
+  const auto start = [&](const fs::path& index) {
+    return std::make_unique<ChildProcess>(
+        exe,
+        std::vector<std::string>{"--corpus", (dir / "corpus").string(), "--port", "0", "--index",
+                                 index.string()},
+        (dir / "errors").string());
+  };
+  for (const char* added : {"1 files added", "0 files added"}) {
+    const auto service = start(dir / "cache" / "index.sqlite");
+    EXPECT_EQ(service->ReadLine(kProgramMs).value_or("").rfind("listening on ", 0), 0u);
+    EXPECT_NE(ReadWholeFile(dir / "errors").find(added), std::string::npos)
+        << ReadWholeFile(dir / "errors");
+  }
+  const auto refused = start(dir / "in-the-way" / "index.sqlite");
+  EXPECT_EQ(refused->Wait(kProgramMs), 1);
+  EXPECT_NE(ReadWholeFile(dir / "errors")
+                .find("index: cannot write to the folder " + (dir / "in-the-way").string()),
+            std::string::npos)
+      << ReadWholeFile(dir / "errors");
 }
 
 }  // namespace

@@ -1,0 +1,107 @@
+// Listing and reading the files of a corpus folder, and the indexing progress line.
+#include "corpus_files.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+
+#include "words.h"
+
+namespace talewick::search {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The entries of `dir` that are folders (or else files ending in ".txt"), in
+// name order.
+std::vector<FolderEntry> SortedEntries(const fs::path& dir, bool folders, std::error_code& ec) {
+  std::vector<FolderEntry> entries = ReadFolder(dir, ".txt", ec);
+  entries.erase(std::remove_if(entries.begin(), entries.end(),
+                               [&](const FolderEntry& entry) { return entry.folder != folders; }),
+                entries.end());
+  std::sort(entries.begin(), entries.end(),
+            [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+  return entries;
+}
+
+}  // namespace
+
+std::string CorpusFile::Title() const {
+  std::string title = key.substr(key.rfind('/') + 1);
+  if (title.size() > 4 && title.compare(title.size() - 4, 4, ".txt") == 0)
+    title.resize(title.size() - 4);
+  std::replace_if(
+      title.begin(), title.end(), [](char c) { return c == '_' || c == '-'; }, ' ');
+  return title;
+}
+
+CorpusListing ListCorpusFiles(const fs::path& root) {
+  CorpusListing listing;
+  listing.root = root;
+  std::error_code ec;
+  const std::vector<FolderEntry> site_dirs = SortedEntries(root, true, ec);
+  if (ec) {
+    listing.errors.push_back(root.string() + ": " + ec.message());
+    return listing;
+  }
+  for (const FolderEntry& site_dir : site_dirs) {
+    const fs::path dir = root / site_dir.name;
+    const std::vector<FolderEntry> files = SortedEntries(dir, false, ec);
+    if (ec) {
+      listing.errors.push_back(dir.string() + ": " + ec.message());
+      continue;
+    }
+    const std::string site = LowerAscii(site_dir.name);
+    for (const FolderEntry& entry : files) {
+      listing.files.push_back({site_dir.name + "/" + entry.name, site, entry.size, entry.modified});
+    }
+  }
+  return listing;
+}
+
+std::optional<std::string> ReadWholeFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in.is_open()) return std::nullopt;
+  std::string content;
+  char block[1 << 16];
+  while (in.read(block, sizeof block) || in.gcount() > 0) {
+    content.append(block, static_cast<std::size_t>(in.gcount()));
+  }
+  if (in.bad()) return std::nullopt;
+  return content;
+}
+
+IndexProgress::IndexProgress(std::ostream& out, std::size_t files, std::uint64_t bytes)
+    : out_(out), files_total_(files), bytes_total_(bytes) {}
+
+void IndexProgress::FileDone(std::uint64_t bytes) {
+  ++files_done_;
+  bytes_done_ += bytes;
+  const auto now = std::chrono::steady_clock::now();
+  if (now - drawn_ < std::chrono::milliseconds(250)) return;
+  drawn_ = now;
+  Draw("\r");
+}
+
+void IndexProgress::Finish() { Draw("\n"); }
+
+void IndexProgress::Draw(const char* end) {
+  constexpr double kMB = 1024.0 * 1024.0;
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+  char line[160];
+  if (*end == '\n') {
+    std::snprintf(line, sizeof line, "index: %zu files, %.1f MB indexed in %.1f s (%.1f MB/s)",
+                  files_done_, static_cast<double>(bytes_done_) / kMB, seconds,
+                  seconds > 0 ? static_cast<double>(bytes_done_) / kMB / seconds : 0.0);
+  } else {
+    std::snprintf(line, sizeof line, "index: %zu of %zu files, %.1f of %.1f MB, %.0f s",
+                  files_done_, files_total_, static_cast<double>(bytes_done_) / kMB,
+                  static_cast<double>(bytes_total_) / kMB, seconds);
+  }
+  // Blanks wipe what is left of a longer line drawn before.
+  out_ << '\r' << line << "        " << end << std::flush;
+}
+
+}  // namespace talewick::search

@@ -1,0 +1,75 @@
+// The files of a corpus folder: ROOT/<site>/*.txt, one sub-folder per site, and
+// the progress line shown while they are indexed.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+namespace talewick::search {
+
+// A start lists every file of the corpus, so a listed file holds little.
+struct CorpusFile {
+  std::string key;   // "<site folder>/<file name>": its path under the corpus folder
+  std::string site;  // the site folder's name, lower-cased
+  std::uint64_t size = 0;
+  std::int64_t modified = 0;  // last write time, in the platform's ticks
+
+  // The file name without ".txt", with '_' and '-' made blanks.
+  std::string Title() const;
+};
+
+struct CorpusListing {
+  std::filesystem::path root;
+  std::vector<CorpusFile> files;    // sites, then files, in name order
+  std::vector<std::string> errors;  // folders or files that could not be read
+
+  std::filesystem::path PathOf(const CorpusFile& file) const { return root / file.key; }
+};
+
+CorpusListing ListCorpusFiles(const std::filesystem::path& root);
+
+struct FolderEntry {
+  std::string name;
+  bool folder = false;  // else a regular file
+  std::uint64_t size = 0;
+  std::int64_t modified = 0;  // last write time, in the platform's ticks
+};
+
+// The sub-folders of `dir` and its regular files whose names end with `suffix`,
+// unsorted; links are followed. One call per platform (corpus_files_<platform>.cpp):
+// a start reads the size and time of every file, 100,000 of them for a big shelf.
+std::vector<FolderEntry> ReadFolder(const std::filesystem::path& dir, std::string_view suffix,
+                                    std::error_code& ec);
+
+// The whole content of a file, or nothing when it cannot be read.
+std::optional<std::string> ReadWholeFile(const std::filesystem::path& path);
+
+// One line on standard error that shows files and megabytes done while a corpus
+// is indexed, redrawn in place a few times a second, and the time it took at the end.
+class IndexProgress {
+ public:
+  IndexProgress(std::ostream& out, std::size_t files, std::uint64_t bytes);
+  void FileDone(std::uint64_t bytes);
+  // Ends the line with the count, the time taken and the speed.
+  void Finish();
+
+ private:
+  void Draw(const char* end);
+
+  std::ostream& out_;
+  std::size_t files_total_;
+  std::uint64_t bytes_total_;
+  std::size_t files_done_ = 0;
+  std::uint64_t bytes_done_ = 0;
+  std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
+  std::chrono::steady_clock::time_point drawn_{};
+};
+
+}  // namespace talewick::search

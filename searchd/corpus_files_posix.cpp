@@ -1,0 +1,57 @@
+// Reading a folder on POSIX systems: one readdir pass and one fstatat per entry,
+// relative to the open folder, so that no full path is walked again.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <memory>
+
+#include "corpus_files.h"
+
+namespace talewick::search {
+
+namespace {
+
+struct DirCloser {
+  void operator()(DIR* dir) const { closedir(dir); }
+};
+
+bool EndsWith(std::string_view name, std::string_view suffix) {
+  return name.size() >= suffix.size() && name.substr(name.size() - suffix.size()) == suffix;
+}
+
+}  // namespace
+
+std::vector<FolderEntry> ReadFolder(const std::filesystem::path& dir, std::string_view suffix,
+                                    std::error_code& ec) {
+  std::vector<FolderEntry> entries;
+  const std::unique_ptr<DIR, DirCloser> folder(opendir(dir.c_str()));
+  if (!folder) {
+    ec.assign(errno, std::generic_category());
+    return entries;
+  }
+  ec.clear();
+  errno = 0;
+  while (const dirent* entry = readdir(folder.get())) {
+    const std::string_view name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    const bool maybe_folder =
+        entry->d_type == DT_DIR || entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN;
+    if (!maybe_folder && !EndsWith(name, suffix)) continue;
+    struct stat info {};
+    if (fstatat(dirfd(folder.get()), entry->d_name, &info, 0) != 0) continue;  // a broken link
+    if (S_ISDIR(info.st_mode)) {
+      entries.push_back({std::string(name), true, 0, 0});
+    } else if (S_ISREG(info.st_mode) && EndsWith(name, suffix)) {
+      entries.push_back(
+          {std::string(name), false, static_cast<std::uint64_t>(info.st_size),
+           static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec});
+    }
+    errno = 0;
+  }
+  if (errno != 0) ec.assign(errno, std::generic_category());
+  return entries;
+}
+
+}  // namespace talewick::search

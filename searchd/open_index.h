@@ -1,0 +1,18 @@
+// Opens the phrase index the service answers from, of the kind this platform
+// keeps: an SQLite file on Linux, memory on Windows (no SQLite there).
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "corpus_index.h"
+
+namespace talewick::search {
+
+// Indexes the corpus folder `corpus`, or opens and updates its index, saying on
+// standard error what it does. `index_file` names the index file; empty means the
+// platform's default place. Null, after saying why, when the service cannot start.
+std::unique_ptr<CorpusIndex> OpenCorpusIndex(const std::string& corpus,
+                                             const std::string& index_file);
+
+}  // namespace talewick::search

@@ -1,0 +1,247 @@
+// The SQLite phrase index: opening and checking the file, and phrase queries
+// through FTS5.
+#include "sqlite_index.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+#include <system_error>
+
+#include "corpus_files.h"
+#include "sqlite_update.h"
+#include "sqlite_words.h"
+#include "words.h"
+
+namespace talewick::search {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kApplicationId = 0x54574b31;  // "TWK1" in the file header
+constexpr int kSchemaVersion = 1;
+// Page cache while serving (the build uses a larger one for its merges).
+constexpr const char* kServingCache = "PRAGMA cache_size = -16384";
+
+constexpr const char* kSchema = R"(
+  BEGIN;
+  PRAGMA application_id = 1415007025;
+  PRAGMA user_version = 1;
+  CREATE TABLE sites(id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE, next_seq INTEGER NOT NULL);
+  CREATE TABLE files(key TEXT PRIMARY KEY, site INTEGER NOT NULL, size INTEGER NOT NULL,
+                     modified INTEGER NOT NULL, first INTEGER NOT NULL, count INTEGER NOT NULL,
+                     title TEXT NOT NULL) WITHOUT ROWID;
+  CREATE VIRTUAL TABLE sentences USING fts5(text, tokenize = 'talewick', columnsize = 0);
+  COMMIT;
+)";
+static_assert(kApplicationId == 1415007025 && kSchemaVersion == 1, "kSchema writes both");
+
+Failure OpenDatabase(const fs::path& file, SqliteDb& db) {
+  sqlite3* raw = nullptr;
+  const int rc = sqlite3_open_v2(file.string().c_str(), &raw,
+                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  db.reset(raw);
+  if (rc != SQLITE_OK) {
+    return {Outcome::kFailed, raw != nullptr ? sqlite3_errmsg(raw) : sqlite3_errstr(rc)};
+  }
+  if (sqlite3_db_readonly(raw, "main") == 1) return {Outcome::kFailed, "the file is read-only"};
+  sqlite3_busy_timeout(raw, 5000);
+  if (!RegisterTokenizer(raw)) return {Outcome::kFailed, "FTS5 is not available"};
+  return {};
+}
+
+// Checks that `db` is an index of this program, or makes an empty file one, and
+// reads what it holds.
+Failure ReadState(sqlite3* db, IndexState& state) {
+  const auto application = ReadNumber(db, "PRAGMA application_id");
+  const auto version = ReadNumber(db, "PRAGMA user_version");
+  const auto tables = ReadNumber(db, "SELECT count(*) FROM sqlite_master");
+  if (!application || !version || !tables) return Fail(db);
+  if (*application == 0 && *tables == 0) {
+    return Exec(db, kSchema) ? Failure{} : Fail(db);
+  }
+  if (*application != kApplicationId) return {Outcome::kDamaged, "made by another program"};
+  if (*version != kSchemaVersion) {
+    return {Outcome::kDamaged, "made by another version of talewick-search"};
+  }
+  const bool read =
+      ForEachRow(db, "SELECT id, name, next_seq FROM sites",
+                 [&](sqlite3_stmt* row) {
+                   state.sites[ColumnText(row, 1)] = {
+                       sqlite3_column_int64(row, 0),
+                       static_cast<std::uint64_t>(sqlite3_column_int64(row, 2))};
+                 }) &&
+      ForEachRow(db, "SELECT key, site, size, modified, first, count FROM files",
+                 [&](sqlite3_stmt* row) {
+                   state.files[ColumnText(row, 0)] = {
+                       sqlite3_column_int64(row, 1),
+                       static_cast<std::uint64_t>(sqlite3_column_int64(row, 2)),
+                       sqlite3_column_int64(row, 3),
+                       static_cast<std::uint64_t>(sqlite3_column_int64(row, 4)),
+                       static_cast<std::uint64_t>(sqlite3_column_int64(row, 5)),
+                       false};
+                 }) &&
+      // One phrase query reads the FTS5 structure, which a damaged file rarely survives.
+      ForEachRow(db, "SELECT rowid FROM sentences WHERE sentences MATCH '\"the\"' LIMIT 1",
+                 [](sqlite3_stmt*) {});
+  if (!read) return Fail(db);
+  return {};
+}
+
+void RemoveIndexFiles(const fs::path& file) {
+  std::error_code ec;
+  for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
+    fs::remove(fs::path(file.string() + suffix), ec);
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<SqliteIndex> SqliteIndex::Open(const fs::path& corpus, const fs::path& file,
+                                               std::ostream& log) {
+  const auto started = std::chrono::steady_clock::now();
+  const CorpusListing listing = ListCorpusFiles(corpus);
+  for (const std::string& error : listing.errors) log << "corpus: " << error << "\n";
+  if (listing.files.empty()) {
+    log << "corpus: no .txt files under " << corpus.string() << "/<site>/\n";
+    return nullptr;
+  }
+
+  std::unique_ptr<SqliteIndex> index(new SqliteIndex());
+  UpdateCounts counts;
+  for (int attempt = 0;; ++attempt) {
+    IndexState state;
+    counts = {};
+    Failure failure = OpenDatabase(file, index->db_);
+    if (failure.outcome == Outcome::kDone) failure = ReadState(index->db_.get(), state);
+    if (failure.outcome == Outcome::kDone) {
+      failure = UpdateIndex(index->db_.get(), state, listing, log, counts);
+    }
+    if (failure.outcome == Outcome::kDone) break;
+    if (failure.outcome == Outcome::kFailed || attempt > 0) {
+      log << "index: cannot use " << file.string() << ": " << failure.reason << "\n";
+      return nullptr;
+    }
+    if (failure.outcome == Outcome::kStale) {
+      log << "index: most of the corpus changed since " << file.string()
+          << " was made; building it anew\n";
+    } else {
+      log << "index: " << file.string() << " is not a sound talewick-search index ("
+          << failure.reason << "); building it anew\n";
+    }
+    index->search_.reset();
+    index->db_.reset();
+    RemoveIndexFiles(file);
+  }
+
+  sqlite3* db = index->db_.get();
+  Exec(db, kServingCache);
+  sqlite3_db_release_memory(db);
+  index->search_ = Prepare(
+      db, "SELECT rowid, text FROM sentences WHERE sentences MATCH ?1 AND rowid BETWEEN ?2 AND ?3");
+  if (!index->search_ || !index->LoadSitesAndTitles()) {
+    log << "index: cannot use " << file.string() << ": " << sqlite3_errmsg(db) << "\n";
+    return nullptr;
+  }
+  std::uint64_t bytes = 0;
+  for (const CorpusFile& listed : listing.files) bytes += listed.size;
+  std::error_code ec;
+  const auto index_bytes = fs::file_size(file, ec);
+  char line[400];
+  std::snprintf(
+      line, sizeof line,
+      "corpus: %zu files, %llu bytes, %zu sites; index %s (%.0f MB): %zu files added, "
+      "%zu changed, %zu removed, %.0f ms\n",
+      listing.files.size(), static_cast<unsigned long long>(bytes), index->sites_.size(),
+      file.string().c_str(), ec ? 0.0 : static_cast<double>(index_bytes) / 1048576.0, counts.added,
+      counts.changed, counts.removed,
+      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
+          .count());
+  log << line << std::flush;
+  return index;
+}
+
+bool SqliteIndex::LoadSitesAndTitles() {
+  const bool read =
+      ForEachRow(db_.get(),
+                 "SELECT sites.name, first, count, title FROM files "
+                 "JOIN sites ON sites.id = files.site WHERE count > 0",
+                 [this](sqlite3_stmt* row) {
+                   const auto first = static_cast<std::uint64_t>(sqlite3_column_int64(row, 1));
+                   const auto count = static_cast<std::uint64_t>(sqlite3_column_int64(row, 2));
+                   const IdRange ids{first, first + count - 1};
+                   const auto [site, added] = sites_.try_emplace(ColumnText(row, 0), ids);
+                   if (!added) {
+                     site->second.first = std::min(site->second.first, ids.first);
+                     site->second.last = std::max(site->second.last, ids.last);
+                   }
+                   titles_.emplace_back(first, ColumnText(row, 3));
+                 });
+  std::sort(titles_.begin(), titles_.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+  return read;
+}
+
+const std::string& SqliteIndex::TitleOf(std::uint64_t id) const {
+  // The last file that starts at or before `id`.
+  static const std::string kNone;
+  auto it =
+      std::upper_bound(titles_.begin(), titles_.end(), id,
+                       [](std::uint64_t value, const auto& entry) { return value < entry.first; });
+  return it == titles_.begin() ? kNone : std::prev(it)->second;
+}
+
+std::optional<IdRange> SqliteIndex::SiteIds(const std::string& site) const {
+  const auto it = sites_.find(site);
+  if (it == sites_.end()) return std::nullopt;
+  return it->second;
+}
+
+std::vector<SearchHit> SqliteIndex::Matches(const std::string& /*site: in the ids*/,
+                                            const std::vector<std::string>& words, IdRange range,
+                                            std::size_t count) const {
+  // One FTS5 phrase: the words inside double quotes, which no word can hold.
+  std::string phrase = "\"";
+  for (const std::string& word : words) {
+    if (phrase.size() > 1) phrase += ' ';
+    phrase += word;
+  }
+  phrase += '"';
+
+  std::vector<SearchHit> hits;
+  const std::lock_guard<std::mutex> lock(search_mutex_);
+  sqlite3_stmt* statement = search_.get();
+  BindText(statement, 1, phrase);
+  // A row whose first sentence comes before the range may hold sentences in it.
+  const std::uint64_t from = range.first - std::min<std::uint64_t>(range.first, kRowSentences - 1);
+  sqlite3_bind_int64(statement, 2, static_cast<sqlite3_int64>(from));
+  sqlite3_bind_int64(statement, 3, static_cast<sqlite3_int64>(range.last));
+  int rc = SQLITE_ROW;
+  while (hits.size() < count && (rc = sqlite3_step(statement)) == SQLITE_ROW) {
+    const std::string text = ColumnText(statement, 1);
+    auto id = static_cast<std::uint64_t>(sqlite3_column_int64(statement, 0));
+    for (std::size_t start = 0; start <= text.size() && hits.size() < count; ++id) {
+      const std::size_t end = std::min(text.find(kSentenceEnd, start), text.size());
+      const std::string_view sentence = std::string_view(text).substr(start, end - start);
+      start = end + 1;
+      if (id < range.first) continue;
+      if (id > range.last) break;
+      // FTS5 also matches words with punctuation, or a sentence end, between them;
+      // the page wants them one blank apart.
+      std::vector<PhraseMatch> matches = FindPhrase(LowerAscii(sentence), words);
+      if (!matches.empty()) {
+        hits.push_back({id, TitleOf(id), std::string(sentence), std::move(matches)});
+      }
+    }
+  }
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+    std::cerr << "index: query failed: " << sqlite3_errmsg(db_.get()) << std::endl;
+  }
+  sqlite3_reset(statement);
+  return hits;
+}
+
+}  // namespace talewick::search

@@ -1,0 +1,69 @@
+// Bringing the SQLite index up to date with the corpus folder: files added or
+// changed (by size and modification time) are indexed, files removed dropped.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <ostream>
+#include <string>
+#include <unordered_map>
+
+#include "corpus_files.h"
+#include "sqlite_db.h"
+
+namespace talewick::search {
+
+// A sentence's id is its site's number shifted by kSiteShift plus its place in
+// the site.
+inline constexpr int kSiteShift = 40;
+// An FTS5 row holds this many sentences of one file (its rowid is the first one's
+// id), joined by line ends, which no sentence holds: fewer rows make a much
+// quicker build, and a query reads a few sentences more.
+inline constexpr std::uint64_t kRowSentences = 32;
+inline constexpr char kSentenceEnd = '\n';
+
+struct FileRow {
+  std::int64_t site;
+  std::uint64_t size;
+  std::int64_t modified;
+  std::uint64_t first;
+  std::uint64_t count;
+  bool listed = false;  // still in the corpus
+};
+
+struct SiteRow {
+  std::int64_t id;
+  std::uint64_t next_seq;
+};
+
+// What the index knew at the start.
+struct IndexState {
+  std::unordered_map<std::string, FileRow> files;  // by key
+  std::map<std::string, SiteRow> sites;            // by name
+};
+
+// How opening or updating the index went. kDamaged: the file is not a sound
+// index of this program; kStale: most of what it holds is out of date; kFailed:
+// the machine said no (disk full, no permission, another process holding it).
+enum class Outcome { kDone, kDamaged, kStale, kFailed };
+
+struct Failure {
+  Outcome outcome = Outcome::kDone;
+  std::string reason;
+};
+
+// The outcome of the last error on `db`, with SQLite's words for it.
+Failure Fail(sqlite3* db);
+
+struct UpdateCounts {
+  std::size_t added = 0;
+  std::size_t changed = 0;
+  std::size_t removed = 0;
+};
+
+// Brings `db`, which holds `state`, up to date with `listing`, with a progress
+// line on `log` while files are indexed.
+Failure UpdateIndex(sqlite3* db, IndexState& state, const CorpusListing& listing, std::ostream& log,
+                    UpdateCounts& counts);
+
+}  // namespace talewick::search

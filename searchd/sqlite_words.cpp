@@ -1,0 +1,148 @@
+// The FTS5 tokenizer of the SQLite index.
+//
+// The commonest English words are indexed in pairs as well as alone, and a
+// phrase query asks for its pairs. So "of the in" reads only the sentences with
+// the rare pair "the in", where single words would have FTS5 walk every sentence
+// that holds "of", "the" and "in" (the in-memory index keeps pair lists for the
+// same reason); a phrase with a rarer word is found fast through that word.
+#include "sqlite_words.h"
+
+#include <sqlite3.h>
+
+#include <iterator>
+#include <unordered_set>
+
+#include "sqlite_db.h"
+#include "words.h"
+
+namespace talewick::search {
+
+namespace {
+
+// Changing the list changes what an index file holds: raise its schema version too.
+constexpr std::string_view kCommonWords[] = {
+    "a",     "about", "after", "again",  "against", "all",   "also",    "am",    "an",      "and",
+    "any",   "are",   "as",    "at",     "back",    "be",    "because", "been",  "before",  "being",
+    "both",  "but",   "by",    "came",   "can",     "come",  "could",   "did",   "do",      "does",
+    "down",  "each",  "even",  "every",  "for",     "from",  "had",     "has",   "have",    "he",
+    "her",   "here",  "him",   "his",    "how",     "i",     "if",      "in",    "into",    "is",
+    "it",    "its",   "just",  "like",   "made",    "may",   "me",      "more",  "most",    "much",
+    "must",  "my",    "never", "no",     "nor",     "not",   "now",     "of",    "off",     "on",
+    "once",  "one",   "only",  "or",     "other",   "our",   "out",     "over",  "said",    "same",
+    "saw",   "see",   "she",   "should", "so",      "some",  "such",    "than",  "that",    "the",
+    "their", "them",  "then",  "there",  "these",   "they",  "this",    "those", "through", "to",
+    "too",   "two",   "under", "until",  "up",      "upon",  "us",      "very",  "was",     "we",
+    "went",  "were",  "what",  "when",   "where",   "which", "while",   "who",   "whom",    "why",
+    "will",  "with",  "would", "you",    "your"};
+
+bool IsCommon(std::string_view word) {
+  static const std::unordered_set<std::string_view> common(std::begin(kCommonWords),
+                                                           std::end(kCommonWords));
+  return word.size() <= 7 && common.count(word) != 0;
+}
+
+struct Word {
+  WordSpan span;
+  bool paired;  // this word and the one before are common words one blank apart
+};
+
+std::vector<Word> PairedWords(const std::string& lower) {
+  std::vector<Word> words;
+  bool common_before = false;
+  std::size_t end_before = std::string::npos;
+  ForEachWord(lower, [&](std::size_t offset, std::size_t length) {
+    const bool common = IsCommon(std::string_view(lower).substr(offset, length));
+    const bool paired =
+        common && common_before && offset == end_before + 1 && lower[end_before] == ' ';
+    words.push_back({{offset, length}, paired});
+    common_before = common;
+    end_before = offset + length;
+  });
+  return words;
+}
+
+FtsToken Span(const WordSpan& first, const WordSpan& last, bool colocated) {
+  return {static_cast<std::uint32_t>(first.offset),
+          static_cast<std::uint32_t>(last.offset + last.length), colocated};
+}
+
+// The tokens made ahead for the text FTS5 is about to cut, if any.
+thread_local std::string_view prepared_text;
+thread_local const TokenizedText* prepared_tokens = nullptr;
+
+char tokenizer_instance;  // FTS5 wants a non-null tokenizer; this one has no state
+
+int CreateTokenizer(void*, const char**, int, Fts5Tokenizer** out) {
+  *out = reinterpret_cast<Fts5Tokenizer*>(&tokenizer_instance);
+  return SQLITE_OK;
+}
+
+void DeleteTokenizer(Fts5Tokenizer*) {}
+
+int Tokenize(Fts5Tokenizer*, void* context, int flags, const char* text, int length,
+             int (*token)(void*, int, const char*, int, int, int)) {
+  if (text == nullptr || length <= 0) return SQLITE_OK;
+  const std::string_view view(text, static_cast<std::size_t>(length));
+  TokenizedText made;
+  const TokenizedText* tokenized = &made;
+  // SQLite hands FTS5 a copy of the text bound, so the text is compared.
+  if (prepared_tokens != nullptr && view == prepared_text) {
+    tokenized = prepared_tokens;
+  } else {
+    made = (flags & FTS5_TOKENIZE_QUERY) != 0 ? TokenizeQuery(view) : TokenizeDocument(view);
+  }
+  for (const FtsToken& t : tokenized->tokens) {
+    const int rc = token(context, t.colocated ? FTS5_TOKEN_COLOCATED : 0,
+                         tokenized->lower.data() + t.start, static_cast<int>(t.end - t.start),
+                         static_cast<int>(t.start), static_cast<int>(t.end));
+    if (rc != SQLITE_OK) return rc;
+  }
+  return SQLITE_OK;
+}
+
+}  // namespace
+
+TokenizedText TokenizeDocument(std::string_view text) {
+  TokenizedText out{LowerAscii(text), {}};
+  const std::vector<Word> words = PairedWords(out.lower);
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    out.tokens.push_back(Span(words[i].span, words[i].span, false));
+    if (words[i].paired) out.tokens.push_back(Span(words[i - 1].span, words[i].span, true));
+  }
+  return out;
+}
+
+TokenizedText TokenizeQuery(std::string_view text) {
+  TokenizedText out{LowerAscii(text), {}};
+  const std::vector<Word> words = PairedWords(out.lower);
+  // A first word that starts a pair needs no place of its own.
+  const std::size_t first = words.size() >= 2 && words[1].paired ? 1 : 0;
+  for (std::size_t i = first; i < words.size(); ++i) {
+    out.tokens.push_back(Span(words[words[i].paired ? i - 1 : i].span, words[i].span, false));
+  }
+  return out;
+}
+
+bool RegisterTokenizer(sqlite3* db) {
+  fts5_api* api = nullptr;
+  sqlite3_stmt* raw = nullptr;
+  if (sqlite3_prepare_v2(db, "SELECT fts5(?1)", -1, &raw, nullptr) != SQLITE_OK) return false;
+  const SqliteStatement statement(raw);
+  sqlite3_bind_pointer(raw, 1, static_cast<void*>(&api), "fts5_api_ptr", nullptr);
+  sqlite3_step(raw);
+  if (api == nullptr) return false;
+  fts5_tokenizer tokenizer{CreateTokenizer, DeleteTokenizer, Tokenize};
+  return api->xCreateTokenizer(api, "talewick", nullptr, &tokenizer, nullptr) == SQLITE_OK;
+}
+
+PreparedTokens::PreparedTokens(std::string_view text, const TokenizedText& tokenized) {
+  prepared_text = text;
+  prepared_tokens = &tokenized;
+}
+
+PreparedTokens::~PreparedTokens() {
+  prepared_text = {};
+  prepared_tokens = nullptr;
+}
+
+}  // namespace talewick::search

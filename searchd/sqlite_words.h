@@ -1,0 +1,46 @@
+// How the SQLite index cuts text into FTS5 tokens: the service's own words,
+// lower-cased, and pairs of common words, through an FTS5 tokenizer named
+// "talewick".
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct sqlite3;
+
+namespace talewick::search {
+
+struct FtsToken {
+  std::uint32_t start;  // byte range in the text
+  std::uint32_t end;
+  bool colocated;  // at the place of the token before
+};
+
+struct TokenizedText {
+  std::string lower;  // the text lower-cased; tokens are ranges of it
+  std::vector<FtsToken> tokens;
+};
+
+// The tokens of a document: each word, and each pair of common words one blank
+// apart ("of the") as one more token at the second word's place.
+TokenizedText TokenizeDocument(std::string_view text);
+
+// The tokens of a phrase query: one per place, the pair where there is one.
+TokenizedText TokenizeQuery(std::string_view text);
+
+// Makes the tokenizer known to the FTS5 of `db`; every connection needs it.
+bool RegisterTokenizer(sqlite3* db);
+
+// While one lives, FTS5 takes the tokens of `text` from `tokenized`, made ahead
+// on another thread, instead of cutting the text again.
+class PreparedTokens {
+ public:
+  PreparedTokens(std::string_view text, const TokenizedText& tokenized);
+  PreparedTokens(const PreparedTokens&) = delete;
+  PreparedTokens& operator=(const PreparedTokens&) = delete;
+  ~PreparedTokens();
+};
+
+}  // namespace talewick::search
