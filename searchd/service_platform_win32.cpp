@@ -26,7 +26,7 @@ void IgnoreBrokenPipes() {}
 // Wine 8 has no message text for Winsock's codes, where Windows has; the ones a
 // listen fails with most often then get the POSIX wording.
 std::string ErrorText(const boost::system::error_code& error) {
-  const std::string text = error.message();
+  std::string text = error.message();
   if (text.rfind("Unknown error", 0) != 0) return text;
   switch (error.value()) {
     case WSAEADDRINUSE:
