@@ -20,6 +20,7 @@ import argparse
 import json
 import os
 import re
+import signal
 import subprocess
 import sys
 import time
@@ -120,6 +121,27 @@ MUTANTS = [
     ("startup-notify", "SetNotifySwitches(kInputBox, 0, 1);", "SetNotifySwitches(kInputBox, 1, 1);"),
     ("startup-status", 'CreateControl(kStatusKind, "Status...", 0, 0, 0, 0, 0, kStatusBar);',
      'CreateControl(kStatusKind, "", 0, 0, 0, 0, 0, kStatusBar);'),
+    # the search service
+    ("search-page-cap", "if (bytes <= kMaxHitBytes) ++fitting;", "++fitting;"),
+    ("search-spread", "return FitOnPage(Spread(site, words, *ids, std::clamp<std::size_t>(fitting, "
+     "1, limit)));", "hits.resize(limit);\n  return FitOnPage(std::move(hits));"),
+    ("search-unicode-break", "return kBreakRanges[low].first <= c && c <= kBreakRanges[low].last;",
+     "return false;"),
+    ("search-one-blank", "lower_text[before.offset + before.length] == ' ';", "true;"),
+    ("search-decode-plus", "      out.push_back(' ');", "      out.push_back('+');"),
+    ("search-escape-amp", 'out += "&amp;";', "out.push_back(c);"),
+    ("search-404", 'if ((method != "GET" && method != "HEAD") || target.substr(0, question) != '
+     '"/search")', "if (false)"),
+    ("search-incremental", "} else if (known->second.size != file.size || known->second.modified "
+     "!= file.modified) {", "} else if (false) {"),
+    # the launcher and the story folder
+    ("launcher-site", 'if (!IsSet("TALEWICK_SEARCH_SITE")) SetChildEnvironment('
+     '"TALEWICK_SEARCH_SITE", kShippedSite);', ""),
+    ("launcher-stop-service", "  service.Stop();\n", "\n"),
+    ("story-folder-writable", "if (programFolder.empty() || ::access(programFolder.c_str(), W_OK) "
+     "== 0) return programFolder;", "return programFolder;"),
+    ("story-folder-seed", 'CopyWhole(programFolder + "../share/talewick/dictionary.txt", '
+     "wordList);", ""),
     # window layers
     ("gtk-enter-on-button", "return focus != nullptr && GTK_IS_BUTTON(focus) ? TRUE : FALSE;",
      "return FALSE;"),
@@ -154,8 +176,9 @@ def run(command, cwd=REPO, timeout=None):
     return subprocess.run(command, cwd=cwd, capture_output=True, text=True, timeout=timeout)
 
 
-def failed_tests(build, skip):
-    command = ["ctest", "--test-dir", build, "-LE", skip, "--timeout", "900"]
+def failed_tests(build, skip, timeout):
+    # A mutant may make a test loop for ever: the time-out counts as a failure.
+    command = ["ctest", "--test-dir", build, "-LE", skip, "--timeout", str(timeout)]
     result = run(command, timeout=7200)
     return sorted(set(re.findall(r"^\s*\d+ - (\S+) \(", result.stdout, flags=re.M)))
 
@@ -165,8 +188,11 @@ def main():
     parser.add_argument("--preset", default="linux", choices=("linux", "windows"))
     parser.add_argument("--skip", default="long", help="leave out tests with these labels")
     parser.add_argument("--only", nargs="*", default=None, help="mutant ids")
+    parser.add_argument("--timeout", type=int, default=300, help="seconds a test may take")
     parser.add_argument("--json", default=None, help="write the results here too")
     args = parser.parse_args()
+    # A stop request still puts the mutated file back (the `finally` below).
+    signal.signal(signal.SIGTERM, lambda *_: (_ for _ in ()).throw(KeyboardInterrupt()))
 
     build = os.path.join(REPO, "build", args.preset)
     windows = args.preset == "windows"
@@ -174,7 +200,7 @@ def main():
     chosen = [m for m in MUTANTS if args.only is None or m[0] in args.only]
     if run(["cmake", "--build", build]).returncode != 0:
         sys.exit("the unmutated build fails")
-    baseline = failed_tests(build, args.skip)
+    baseline = failed_tests(build, args.skip, args.timeout)
     if baseline:
         sys.exit("tests fail before any mutant: %s" % ", ".join(baseline))
 
@@ -197,7 +223,7 @@ def main():
             if run(["cmake", "--build", build]).returncode != 0:
                 outcome, caught_by = "build fails", []
             else:
-                caught_by = failed_tests(build, args.skip)
+                caught_by = failed_tests(build, args.skip, args.timeout)
                 outcome = "caught" if caught_by else "missed"
         finally:
             with open(path, "w", encoding="utf-8") as out:
