@@ -183,6 +183,10 @@ def failed_tests(build, skip, timeout):
     return sorted(set(re.findall(r"^\s*\d+ - (\S+) \(", result.stdout, flags=re.M)))
 
 
+def stop(*_):
+    raise KeyboardInterrupt
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--preset", default="linux", choices=("linux", "windows"))
@@ -192,7 +196,7 @@ def main():
     parser.add_argument("--json", default=None, help="write the results here too")
     args = parser.parse_args()
     # A stop request still puts the mutated file back (the `finally` below).
-    signal.signal(signal.SIGTERM, lambda *_: (_ for _ in ()).throw(KeyboardInterrupt()))
+    signal.signal(signal.SIGTERM, stop)
 
     build = os.path.join(REPO, "build", args.preset)
     windows = args.preset == "windows"
