@@ -35,6 +35,10 @@ class Scenarios(DesktopCase):
         x, y, width, height = self.desktop.geometry(self.window)
         self.assertEqual((width, height), platform.CLIENT_SIZE)
         self.assertLess(max(x, y), 60, "not at the top-left corner")
+        shot = self.desktop.screenshot(self.path("window.png"), self.window)
+        for text, area in (("GO", (580, 312, 20, 8)), ("STOP", (575, 335, 30, 8)),
+                           ("Status...", (2, height - 18, 60, 14))):
+            self.assertLess(self.desktop.darkest(shot, *area), 0.5, text + " not shown")
         self.assertEqual(self.desktop.run(["xdotool", "getwindowname", str(self.window)]).stdout,
                          TITLE + "\n")
         self.assertIn("Icon (32 x 32)",
