@@ -13,10 +13,6 @@ TOOLS = ("Xvfb", "openbox", "xdotool", "wmctrl", "setxkbmap", "xprop", "import",
 TOOL_TIMEOUT = 10.0
 
 
-class DesktopError(RuntimeError):
-    pass
-
-
 def missing_tools():
     return [tool for tool in TOOLS if shutil.which(tool) is None]
 
@@ -44,14 +40,14 @@ class Desktop:
         self._processes.append(xvfb)
         if not select.select([xvfb.stdout], [], [], 20)[0]:
             self.__exit__()
-            raise DesktopError("Xvfb reported no display")
+            raise RuntimeError("Xvfb reported no display")
         self.display = ":" + xvfb.stdout.readline().decode().strip()
         self._processes.append(subprocess.Popen(["openbox", "--sm-disable"], env=self.env(),
                                                 stdout=subprocess.DEVNULL,
                                                 stderr=subprocess.DEVNULL))
         if not wait_until(lambda: self.run(["wmctrl", "-m"], check=False).returncode == 0, 20):
             self.__exit__()
-            raise DesktopError("openbox did not start")
+            raise RuntimeError("openbox did not start")
         self.run(["setxkbmap", "us"], check=False)
         return self
 
@@ -78,9 +74,9 @@ class Desktop:
             result = subprocess.run(argv, env=self.env(), capture_output=True, text=True,
                                     timeout=timeout)
         except subprocess.TimeoutExpired:
-            raise DesktopError("%s took longer than %.0f s" % (argv[0], timeout))
+            raise RuntimeError("%s took longer than %.0f s" % (argv[0], timeout))
         if check and result.returncode != 0:
-            raise DesktopError("%s failed: %s" % (" ".join(argv), result.stderr.strip()))
+            raise RuntimeError("%s failed: %s" % (" ".join(argv), result.stderr.strip()))
         return result
 
     # --- windows -----------------------------------------------------------

@@ -8,6 +8,7 @@ closing the window must end the launcher and its service.
 """
 
 import os
+import re
 import subprocess
 import time
 import unittest
@@ -18,25 +19,16 @@ from harness import INPUT_BOX, PREFIX, TITLE, platform, run_main, toolkit_faults
 CYCLES = 10
 
 
-def running_commands(fragment):
-    """Command lines of the live processes that mention `fragment`."""
-    found = []
-    for pid in filter(str.isdigit, os.listdir("/proc")):
-        try:
-            with open("/proc/%s/cmdline" % pid, "rb") as source:
-                command = source.read().replace(b"\0", b" ").decode(errors="replace")
-        except OSError:
-            continue
-        if fragment in command:
-            found.append(command)
-    return found
+def running(command):
+    """The live processes whose command line holds `command`."""
+    return subprocess.run(["pgrep", "-af", re.escape(command)], capture_output=True,
+                          text=True).stdout
 
 
 def tree(root):
     """Every path under `root` with its size and modification time."""
-    return {path: (os.lstat(path).st_size, os.lstat(path).st_mtime_ns)
-            for folder, folders, files in os.walk(root)
-            for path in (os.path.join(folder, name) for name in folders + files)}
+    return subprocess.run(["find", root, "-printf", r"%p %s %T@\n"], capture_output=True,
+                          text=True, check=True).stdout
 
 
 def read(path):
@@ -73,7 +65,7 @@ class PackageTest(unittest.TestCase):
         desktop.close(TITLE)
         _, stderr = launcher.communicate(timeout=30)
         self.assertEqual((launcher.returncode, stderr), (0, ""))
-        self.assertEqual(running_commands(package.service), [])
+        self.assertEqual(running(package.service), "")
         if before is not None:
             self.assertEqual(tree(package.untouched), before, "written under the package")
         package.check(self)
