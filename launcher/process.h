@@ -1,10 +1,11 @@
 // Starting, watching and stopping the programs that the launcher runs, and
 // telling the user why it gave up. One implementation per platform:
-// process_posix.cpp and process_win32.cpp.
+// process_posix.cpp and process_win32.cpp. The tests run their programs with it.
 #pragma once
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,8 @@ class Child {
   Line ReadLine(std::chrono::milliseconds timeout, std::string& line);
   // Waits for the child to end; its exit status (128 + signal when killed).
   int Wait();
+  // The same, but nothing when the child still runs after `timeout`.
+  std::optional<int> Wait(std::chrono::milliseconds timeout);
   // Ends the child if it still runs (asking first where the platform can) and waits for it.
   void Stop();
 

@@ -108,6 +108,18 @@ struct ChildState {
   std::string pending;  // output read but not yet returned as a line
 };
 
+namespace {
+
+// The exit status of a child that waitpid is done with (`done` < 0: it failed).
+int Reaped(ChildState& state, pid_t done, int status) {
+  Forget(state.pid);
+  state.pid = 0;
+  if (done < 0) return 1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+}  // namespace
+
 Child::Child() : state_(std::make_unique<ChildState>()) {}
 
 Child::~Child() { Stop(); }
@@ -200,25 +212,26 @@ int Child::Wait() {
   do {
     done = ::waitpid(state_->pid, &status, 0);
   } while (done < 0 && errno == EINTR);
-  Forget(state_->pid);
-  state_->pid = 0;
-  if (done < 0) return 1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return Reaped(*state_, done, status);
+}
+
+std::optional<int> Child::Wait(std::chrono::milliseconds timeout) {
+  if (state_->pid <= 0) return 0;
+  const auto deadline = std::chrono::steady_clock::now() + timeout;
+  for (;;) {
+    int status = 0;
+    const pid_t done = ::waitpid(state_->pid, &status, WNOHANG);
+    if (done > 0 || (done < 0 && errno != EINTR)) return Reaped(*state_, done, status);
+    if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
+    ::usleep(20 * 1000);
+  }
 }
 
 void Child::Stop() {
   if (state_->pid <= 0) return;
   ::kill(state_->pid, SIGTERM);
   // A few seconds to finish what it is doing, then it is killed.
-  for (int waited = 0; waited < 100; ++waited) {
-    int status = 0;
-    if (::waitpid(state_->pid, &status, WNOHANG) != 0) {
-      Forget(state_->pid);
-      state_->pid = 0;
-      return;
-    }
-    ::usleep(50 * 1000);
-  }
+  if (Wait(std::chrono::seconds(5))) return;
   ::kill(state_->pid, SIGKILL);
   Wait();
 }

@@ -4,6 +4,7 @@
 // is a GUI-subsystem program, so a failure is shown in a message box.
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 
@@ -71,6 +72,17 @@ void AppendQuoted(std::string& line, const std::string& word) {
 }
 
 SECURITY_ATTRIBUTES Inheritable() { return {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE}; }
+
+// The exit code of the process once it has ended, waiting at most `ms` for
+// that; nothing while it runs.
+std::optional<int> AwaitEnd(Handle& process, DWORD ms) {
+  if (process.value == nullptr) return 0;
+  if (WaitForSingleObject(process.value, ms) == WAIT_TIMEOUT) return std::nullopt;
+  DWORD code = 1;
+  GetExitCodeProcess(process.value, &code);
+  process.Reset();
+  return static_cast<int>(code);
+}
 
 }  // namespace
 
@@ -175,14 +187,12 @@ Child::Line Child::ReadLine(std::chrono::milliseconds timeout, std::string& line
   }
 }
 
-int Child::Wait() {
-  ChildState& s = *state_;
-  if (s.process.value == nullptr) return 0;
-  WaitForSingleObject(s.process.value, INFINITE);
-  DWORD code = 1;
-  GetExitCodeProcess(s.process.value, &code);
-  s.process.Reset();
-  return static_cast<int>(code);
+int Child::Wait() { return AwaitEnd(state_->process, INFINITE).value_or(1); }
+
+std::optional<int> Child::Wait(std::chrono::milliseconds timeout) {
+  // INFINITE is the largest DWORD: no time-out may reach it.
+  return AwaitEnd(state_->process,
+                  static_cast<DWORD>(std::clamp<long long>(timeout.count(), 0, INFINITE - 1)));
 }
 
 void Child::Stop() {
@@ -191,7 +201,7 @@ void Child::Stop() {
   // The service keeps nothing that needs a clean end; Windows has no polite
   // way to ask a console program without a console.
   TerminateProcess(s.process.value, 1);
-  WaitForSingleObject(s.process.value, 5000);
+  AwaitEnd(s.process, 5000);
   s.process.Reset();
 }
 

@@ -17,7 +17,7 @@ import tempfile
 import time
 
 REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-sys.path.insert(0, os.path.join(REPO, "tests", "e2e_support"))
+sys.path.insert(0, os.path.join(REPO, "tests", "e2e"))
 
 from desktop import Desktop  # noqa: E402
 
@@ -57,7 +57,7 @@ def main(argv):
                 raise SystemExit("the window did not appear")
             desktop.activate(wid)
             desktop.click(wid, 100, 330)
-            desktop.type_text("the cat")
+            desktop.type("the cat")
             desktop.key("Return")
             story = os.path.join(folder, "OutPutTextFile.txt")
             deadline = time.monotonic() + 6 + 3 * args.cycles
@@ -69,7 +69,7 @@ def main(argv):
             time.sleep(1)
             os.makedirs(os.path.dirname(args.output), exist_ok=True)
             desktop.screenshot(args.output, wid)
-            desktop.close_window("Talewick 02")
+            desktop.close("Talewick 02")
             program.wait(timeout=20)
         with open(os.path.join(folder, "OutPutTextFile.txt"), "rb") as source:
             sys.stdout.write(source.read().decode("utf-8", "replace").replace("\r\n", "\n"))

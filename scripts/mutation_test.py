@@ -134,10 +134,22 @@ MUTANTS = [
      '"/search")', "if (false)"),
     ("search-incremental", "} else if (known->second.size != file.size || known->second.modified "
      "!= file.modified) {", "} else if (false) {"),
+    ("search-404-path", 'target.substr(0, question) != "/search")',
+     '!target.starts_with("/search"))'),
+    ("search-read-timeout", "constexpr auto kReadTimeout = std::chrono::seconds(5);",
+     "constexpr auto kReadTimeout = std::chrono::seconds(60);"),
+    ("search-port-range", "const auto port = ParseNumber(value, 0, 65535);",
+     "const auto port = ParseNumber(value, 0, 65536);"),
+    ("search-win32-reason", 'case WSAEADDRINUSE:\n      return "Address already in use";',
+     "case WSAEADDRINUSE:\n      return text;"),
     # the launcher and the story folder
     ("launcher-site", 'if (!IsSet("TALEWICK_SEARCH_SITE")) SetChildEnvironment('
      '"TALEWICK_SEARCH_SITE", kShippedSite);', ""),
     ("launcher-stop-service", "  service.Stop();\n", "\n"),
+    ("launcher-timed-wait", "if (done > 0 || (done < 0 && errno != EINTR)) return Reaped(*state_, "
+     "done, status);", "if (done < 0 && errno != EINTR) return Reaped(*state_, done, status);"),
+    ("launcher-win32-cr", "line = s.pending.substr(0, end);\n      if (!line.empty() && "
+     "line.back() == '\\r') line.pop_back();", "line = s.pending.substr(0, end);"),
     ("story-folder-writable", "if (programFolder.empty() || ::access(programFolder.c_str(), W_OK) "
      "== 0) return programFolder;", "return programFolder;"),
     ("story-folder-seed", 'CopyWhole(programFolder + "../share/talewick/dictionary.txt", '

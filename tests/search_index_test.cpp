@@ -72,18 +72,6 @@ TEST(SplitWords, EndsWordsAtUnicodePunctuationAndSpaceOnly) {
                      "cat\xe2\x80\x99s", "tis", "x\xff\xfey", "\xe2\x80"}));
 }
 
-TEST(FindPhrase, MatchesWholeWordsOneBlankApart) {
-  const std::string text = "the cat and the cats, the cat's tail, bathe cat, the  cat, the cat";
-  const auto matches = FindPhrase(text, {"the", "cat"});
-  ASSERT_EQ(matches.size(), 2u);
-  EXPECT_EQ(matches[0].offset, 0u);
-  EXPECT_EQ(matches[1].offset, text.size() - 7);
-  EXPECT_EQ(matches[1].length, 7u);
-  EXPECT_EQ(FindPhrase("the cat the cat", {"the", "cat"}).size(), 2u);
-  EXPECT_TRUE(FindPhrase("", {"the"}).empty());
-  EXPECT_TRUE(FindPhrase("the cat", {}).empty());
-}
-
 TEST(ResultPage, HighlightsEveryMatchKeepingCaseAndEscapesText) {
   const std::string sentence = "Ask <THE CAT> & the cat \"now\".";
   const SearchHit hit{0, "cat <tales>", sentence, FindPhrase(LowerAscii(sentence), {"the", "cat"})};
@@ -159,7 +147,8 @@ TEST_P(IndexKindTest, AnswersTheTableOfQueries) {
             "The cat sat on the mat. A dog barked. THE CAT ran, and the cat hid.\n"
             "Then the old man said the cat was his.\n\n"
             "He said \xe2\x80\x9cthe cat sat\xe2\x80\x9d and left. It was late\xe2\x80\x94the cat "
-            "slept. Look: the cat\xe2\x80\xa6 and the, cat. The caf\xc3\xa9 cat's bowl.");
+            "slept. Look: the cat\xe2\x80\xa6 and the, cat. The caf\xc3\xa9 cat's bowl.\n"
+            "Bathe cat, the cats, the cat's tail and the-cat were not found.");
   WriteFile(corpus / "Talewick.org" / "b_more.txt", "Once the cat slept. The catalogue was old.");
   WriteFile(corpus / "Talewick.org" / "notes.md", "The cat is not indexed.");
   WriteFile(corpus / "Talewick.org" / "empty.txt", "");

@@ -1,37 +1,38 @@
 // End-to-end test of talewick-search: starts the real program on a free port
-// against a small corpus written here and asks it over HTTP, with each index kind
-// the build has (on Linux the SQLite file and the in-memory one; in the Windows
-// build talewick-search.exe, in memory, under Wine).
+// against a small corpus written here and asks it over HTTP, with each index
+// kind the build has (on Linux the SQLite file and the in-memory one; in the
+// Windows build talewick-search.exe, in memory, under Wine).
 #include <gtest/gtest.h>
 
 #include <boost/asio/ip/tcp.hpp>
-#include <boost/asio/write.hpp>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
-#include "support/child_process.h"
-#include "support/http_client.h"
+#include "launcher/process.h"
 #include "support/program_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 namespace asio = boost::asio;
+using namespace std::chrono_literals;
+using Strings = std::vector<std::string>;
 
 // Generous: a program under Wine can take seconds to start.
-constexpr int kProgramMs = 30'000;
+constexpr auto kProgramTime = 30s;
 
 // The service programs to test, one per index kind ("a|b").
-std::vector<std::string> Services() {
-  std::vector<std::string> services;
+Strings Services() {
+  Strings services;
   std::istringstream list(TALEWICK_SEARCH_EXES);
   for (std::string exe; std::getline(list, exe, '|');) services.push_back(exe);
   return services;
@@ -46,6 +47,27 @@ std::string ReadWholeFile(const fs::path& path) {
   return text.str();
 }
 
+// Standard output comes back for ReadLine, standard error goes to `errors`.
+bool Start(Child& program, const std::string& exe, Strings arguments, const fs::path& errors) {
+  arguments.insert(arguments.begin(), exe);
+  std::string why;
+  const bool started =
+      program.Start({.command = arguments, .logPath = errors.string(), .readOutput = true}, why);
+  EXPECT_TRUE(started) << exe << ": " << why;
+  return started;
+}
+
+// Starts a service; the port it says it listens on, or 0.
+int Listen(Child& service, const std::string& exe, const Strings& arguments, const fs::path& log) {
+  const std::string prefix = "listening on 127.0.0.1:";
+  std::string line;
+  if (!Start(service, exe, arguments, log) ||
+      service.ReadLine(kProgramTime, line) != Child::Line::kRead || !line.starts_with(prefix)) {
+    return 0;
+  }
+  return std::stoi(line.substr(prefix.size()));
+}
+
 struct Finished {
   std::optional<int> status;
   std::string out;
@@ -53,15 +75,37 @@ struct Finished {
 };
 
 // Runs the service with options that end it at once.
-Finished RunToEnd(const std::vector<std::string>& arguments) {
+Finished RunToEnd(const std::string& exe, const Strings& arguments) {
   fs::create_directories(WorkFolder());
   const fs::path errors = WorkFolder() / "stderr.txt";
-  ChildProcess program(Services().front(), arguments, errors.string());
+  Child program;
   Finished finished;
-  finished.out = program.ReadRest(kProgramMs);
-  finished.status = program.Wait(kProgramMs);
+  if (!Start(program, exe, arguments, errors)) return finished;
+  for (std::string line; program.ReadLine(kProgramTime, line) == Child::Line::kRead;) {
+    finished.out += line + "\n";
+  }
+  finished.status = program.Wait(kProgramTime);
   finished.err = ReadWholeFile(errors);
   return finished;
+}
+
+// One request on a connection of its own, the method and target sent exactly as
+// given (malformed ones too): the status (0 when no answer came) and the whole
+// answer, head and body.
+std::pair<int, std::string> Request(int port, const std::string& target,
+                                    const std::string& method = "GET",
+                                    std::chrono::seconds timeout = 10s) {
+  asio::ip::tcp::iostream server;
+  server.expires_after(timeout);
+  server.connect("127.0.0.1", std::to_string(port));
+  server << method << " " << target << " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n"
+         << std::flush;
+  std::string version;
+  int status = 0;
+  server >> version >> status;
+  std::ostringstream answer;
+  answer << server.rdbuf();
+  return {status, answer.str()};
 }
 
 // One service, of the kind the test's parameter names, for each test.
@@ -72,20 +116,14 @@ class SearchServiceTest : public ::testing::TestWithParam<std::string> {
     fs::remove_all(WorkFolder());
     fs::create_directories(corpus / "talewick.org");
     std::ofstream(corpus / "talewick.org" / "cats.txt")
-        << "The cat sat on the mat. A dog & a bird <watched>.\n"
+        << "The cat sat on the mat & a bird <watched>.\n"
            "Then the cat ran home, and the cat slept.\n";
-    service_ = std::make_unique<ChildProcess>(
-        GetParam(),
-        std::vector<std::string>{"--corpus", corpus.string(), "--port", "0", "--results", "5",
-                                 "--index", (WorkFolder() / "index.sqlite").string()},
-        Log().string());
-    const std::string line = service_->ReadLine(kProgramMs).value_or("(nothing)");
-    const std::string prefix = "listening on 127.0.0.1:";
-    ASSERT_EQ(line.rfind(prefix, 0), 0u) << "first line: " << line << "\n" << ReadWholeFile(Log());
-    port_ = std::stoi(line.substr(prefix.size()));
+    port_ = Listen(service_, GetParam(),
+                   {"--corpus", corpus.string(), "--port", "0", "--results", "5", "--index",
+                    (WorkFolder() / "index.sqlite").string()},
+                   Log());
+    ASSERT_NE(port_, 0) << ReadWholeFile(Log());
   }
-
-  void TearDown() override { service_.reset(); }
 
   static fs::path Log() { return WorkFolder() / "service.log"; }
 
@@ -94,123 +132,97 @@ class SearchServiceTest : public ::testing::TestWithParam<std::string> {
   static bool Logged(const std::string& line) {
     for (int tries = 0; tries < 100; ++tries) {
       if (ReadWholeFile(Log()).find("\n" + line) != std::string::npos) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      std::this_thread::sleep_for(50ms);
     }
     return false;
   }
 
-  std::string Body(const std::string& target) const {
-    const HttpResponse response = HttpGet(port_, target);
-    EXPECT_EQ(response.status, 200) << target;
-    return response.body;
-  }
-
-  std::unique_ptr<ChildProcess> service_;
+  Child service_;
   int port_ = 0;
 };
 
 INSTANTIATE_TEST_SUITE_P(Kinds, SearchServiceTest, ::testing::ValuesIn(Services()),
                          [](const auto& info) { return "kind" + std::to_string(info.index); });
 
-TEST_P(SearchServiceTest, AnswersWithHighlightedSnippetsOrAnEmptyPage) {
-  for (const char* q : {"the%20cat+site%3Atalewick.org", "The+Cat+site:talewick.org"}) {
-    const std::string body =
-        Body(std::string("/search?hl=en&q=") + q + "&btnG=Google+Search&meta=");
-    EXPECT_NE(body.find("<b>The cat</b> sat on the mat.\n"), std::string::npos) << body;
-    EXPECT_NE(body.find("Then <b>the cat</b> ran home, and <b>the cat</b> slept.\n"),
-              std::string::npos)
-        << body;
+// The program's request and the same words spelt otherwise are answered; an
+// empty page has no site or no match; other paths, methods and malformed
+// queries are refused, and the service goes on serving.
+TEST_P(SearchServiceTest, AnswersSearchesAndRefusesAllElse) {
+  const std::string program =
+      "/search?hl=en&q=the%20cat+site%3Atalewick.org&btnG=Google+Search&meta=";
+  for (const auto& [method, target, status, text] :
+       std::vector<std::tuple<std::string, std::string, int, std::string>>{
+           {"GET", program, 200, "<b>The cat</b> sat on the mat &amp; a bird &lt;watched&gt;.\n"},
+           {"GET", "/search?q=the+cat", 200, "No results"},
+           {"GET", "/search?q=the+unicorn+site%3Atalewick.org", 200, "No results"},
+           {"GET", "/", 404, "<h1>404 Not Found"},
+           {"GET", "/searchx?q=the", 404, "<h1>404 Not Found"},
+           {"POST", "/search?q=the+cat+site%3Atalewick.org", 404, "<h1>404 Not Found"},
+           {"GET", "/search?hl=en", 400, "<h1>400 Bad Request"},
+           {"GET", "/search?q=the%2", 400, "<h1>400 Bad Request"},
+           {"GET", "/search?q=" + std::string(10000, 'a') + "+site%3Atalewick.org", 400,
+            "<h1>400 Bad Request"},
+           {"GET",
+            "/search?q=the\x01\xfe\x80"
+            "cat",
+            400, "<h1>400 Bad Request"},
+           {"GET", "/search?q=The+Cat+site:talewick.org", 200,
+            "Then <b>the cat</b> ran home, and <b>the cat</b> slept.\n"}}) {
+    const auto [got, answer] = Request(port_, target, method);
+    EXPECT_EQ(got, status) << method << " " << target;
+    EXPECT_NE(answer.find(text), std::string::npos) << method << " " << target << ":\n" << answer;
   }
-  const std::string escaped = Body("/search?q=a+dog+site%3Atalewick.org");
-  EXPECT_NE(escaped.find("<b>A dog</b> &amp; a bird &lt;watched&gt;.\n"), std::string::npos)
-      << escaped;
-  // An unknown site, no site or no match: an empty page.
-  for (const char* target : {"/search?q=the+cat+site%3Aelsewhere.org", "/search?q=the+cat",
-                             "/search?q=the+unicorn+site%3Atalewick.org"}) {
-    const std::string body = Body(target);
-    EXPECT_NE(body.find("No results"), std::string::npos) << target;
-    EXPECT_EQ(body.find("<b>"), std::string::npos) << target;
-  }
-  EXPECT_TRUE(Logged("GET /search?q=a+dog+site%3Atalewick.org 200 results=1 "));
-}
-
-TEST_P(SearchServiceTest, RefusesOtherPathsMethodsAndMalformedQueries) {
-  EXPECT_EQ(HttpGet(port_, "/").status, 404);
-  EXPECT_EQ(HttpGet(port_, "/searchx?q=the").status, 404);
-  EXPECT_EQ(HttpRequest(port_, "POST", "/search?q=the+cat+site%3Atalewick.org").status, 404);
-  for (const std::string& bad : std::vector<std::string>{
-           "/search?hl=en", "/search?q=the%2", "/search?q=%zzcat+site%3Atalewick.org",
-           "/search?q=" + std::string(10000, 'a') + "+site%3Atalewick.org",
-           "/search?q=the%00%FF%01cat",
-           "/search?q=the\x01\xfe\x80"
-           "cat"}) {
-    EXPECT_EQ(HttpGet(port_, bad).status, 400) << bad;
-  }
+  EXPECT_TRUE(Logged("GET " + program + " 200 results=2 "));
   EXPECT_TRUE(Logged("POST /search?q=the+cat+site%3Atalewick.org 404 results=- "));
   EXPECT_TRUE(Logged("GET /search?q=the%2 400 results=- "));
-  // Still serving after all of that.
-  EXPECT_NE(Body("/search?q=the+cat+site%3Atalewick.org").find("<b>The cat</b>"),
-            std::string::npos);
 }
 
 TEST_P(SearchServiceTest, AStalledOrVanishedClientHoldsUpNoOne) {
-  asio::io_context io;
-  const asio::ip::tcp::endpoint service(asio::ip::address_v4::loopback(),
-                                        static_cast<unsigned short>(port_));
-  asio::ip::tcp::socket stalled(io);
-  stalled.connect(service);
-  asio::write(stalled, asio::buffer(std::string("GET /search?q=the+cat")));
+  const std::string port = std::to_string(port_);
+  asio::ip::tcp::iostream stalled("127.0.0.1", port);
+  stalled << "GET /search?q=the+cat" << std::flush;
   {
-    asio::ip::tcp::socket vanished(io);
-    vanished.connect(service);
-    asio::write(vanished, asio::buffer(std::string("GET /search?q=the HTTP/1.1\r\nHost: a\r\n")));
+    asio::ip::tcp::iostream vanished("127.0.0.1", port);
+    vanished << "GET /search?q=the HTTP/1.1\r\nHost: a\r\n" << std::flush;
   }
   // Served well within the stalled request's time-out.
-  EXPECT_EQ(HttpRequest(port_, "GET", "/search?q=the+cat+site%3Atalewick.org", 3'000).status, 200);
-  // The stalled client is dropped once its time is up.
-  char byte = 0;
-  boost::system::error_code ended;
-  stalled.async_read_some(asio::buffer(&byte, 1), [&](const boost::system::error_code& error,
-                                                      std::size_t) { ended = error; });
-  io.run_for(std::chrono::seconds(20));
-  EXPECT_TRUE(ended) << "the stalled connection is still open";
+  EXPECT_EQ(Request(port_, "/search?q=the+cat+site%3Atalewick.org", "GET", 3s).first, 200);
+  // The stalled client is dropped once its time is up, with no answer.
+  stalled.expires_after(20s);
+  EXPECT_EQ(stalled.get(), EOF);
+  EXPECT_NE(stalled.error(), asio::error::timed_out) << "the stalled connection is still open";
 }
 
-TEST(SearchServiceCommandTest, ShowsHelpAndVersionAndRefusesBadOptions) {
-  const Finished help = RunToEnd({"--help"});
+TEST(SearchServiceCommandTest, ShowsHelpAndVersionAndRefusesBadOptionsOrATakenPort) {
+  const std::string exe = Services().front();
+  const Finished help = RunToEnd(exe, {"--help"});
   EXPECT_EQ(help.status, 0);
   for (const char* text : {"--corpus DIR", "--port N", "(default: 8080)", "--results N",
                            "(default: 100)", "--version"}) {
     EXPECT_NE(help.out.find(text), std::string::npos) << text << " in\n" << help.out;
   }
-  const Finished version = RunToEnd({"--port", "1", "--version"});
+  const Finished version = RunToEnd(exe, {"--port", "1", "--version"});
   EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.out.substr(0, version.out.find_first_of("\r\n")),
-            "talewick-search " TALEWICK_VERSION);
+  EXPECT_EQ(version.out, "talewick-search " TALEWICK_VERSION "\n");
 
-  for (const auto& [arguments, named] :
-       std::vector<std::pair<std::vector<std::string>, std::string>>{
-           {{"--colour", "red"}, "'--colour'"},
-           {{"--port", "65536"}, "--port"},
-           {{"--port"}, "--port"}}) {
-    const Finished refused = RunToEnd(arguments);
-    EXPECT_EQ(refused.status, 2) << named;
-    EXPECT_NE(refused.err.find(named), std::string::npos) << refused.err;
-    EXPECT_NE(refused.err.find("try --help"), std::string::npos) << refused.err;
+  // Without --corpus the service takes the corpus shipped beside it, then finds
+  // the port taken.
+  asio::io_context io;
+  const asio::ip::tcp::acceptor holder(io, {asio::ip::address_v4::loopback(), 0}, false);
+  const std::string taken = std::to_string(holder.local_endpoint().port());
+  for (const auto& [arguments, status, message] :
+       std::vector<std::tuple<Strings, int, std::string>>{
+           {{"--colour", "red"}, 2, "unknown option '--colour'; try --help"},
+           {{"--port", "65536"},
+            2,
+            "--port takes a number from 0 to 65535, not '65536'; try --help"},
+           {{"--port"}, 2, "--port needs a value; try --help"},
+           {{"--port", taken}, 1, "cannot listen on 127.0.0.1:" + taken + ": Address already"}}) {
+    const Finished refused = RunToEnd(exe, arguments);
+    EXPECT_EQ(refused.status, status) << message;
+    EXPECT_EQ(refused.out, "");
+    EXPECT_NE(refused.err.find("talewick-search: " + message), std::string::npos) << refused.err;
   }
-}
-
-// Without --corpus the service takes the corpus shipped beside it, then finds its
-// port taken.
-TEST_P(SearchServiceTest, ATakenPortIsReportedWithTheSystemsReason) {
-  const Finished taken = RunToEnd({"--port", std::to_string(port_)});
-  EXPECT_EQ(taken.status, 1);
-  EXPECT_EQ(taken.out, "");
-  const std::string expected =
-      "talewick-search: cannot listen on 127.0.0.1:" + std::to_string(port_) + ": ";
-  const size_t at = taken.err.find(expected);
-  ASSERT_NE(at, std::string::npos) << taken.err;
-  EXPECT_GT(taken.err.find_first_of("\r\n", at), at + expected.size()) << "no reason given";
 }
 
 // The index file: built at the first start, reused at the next, and a folder
@@ -223,25 +235,20 @@ TEST(SearchServiceIndexTest, StartsFromItsIndexAndStopsWhenItsFolderCannotBeWrit
   fs::create_directories(dir / "corpus" / "s.org");
   std::ofstream(dir / "corpus" / "s.org" / "a.txt") << "The cat sat.";
   std::ofstream(dir / "in-the-way") << "a file where the index folder should be";
-  const auto start = [&](const fs::path& index) {
-    return std::make_unique<ChildProcess>(
-        exe,
-        std::vector<std::string>{"--corpus", (dir / "corpus").string(), "--port", "0", "--index",
-                                 index.string()},
-        (dir / "errors").string());
+  const auto options = [&](const fs::path& index) {
+    return Strings{"--corpus", (dir / "corpus").string(), "--port", "0", "--index", index.string()};
   };
   for (const char* added : {"1 files added", "0 files added"}) {
-    const auto service = start(dir / "cache" / "index.sqlite");
-    EXPECT_EQ(service->ReadLine(kProgramMs).value_or("").rfind("listening on ", 0), 0u);
+    Child service;
+    EXPECT_NE(Listen(service, exe, options(dir / "cache" / "index.sqlite"), dir / "errors"), 0);
     EXPECT_NE(ReadWholeFile(dir / "errors").find(added), std::string::npos)
         << ReadWholeFile(dir / "errors");
   }
-  const auto refused = start(dir / "in-the-way" / "index.sqlite");
-  EXPECT_EQ(refused->Wait(kProgramMs), 1);
-  EXPECT_NE(ReadWholeFile(dir / "errors")
-                .find("index: cannot write to the folder " + (dir / "in-the-way").string()),
+  const Finished refused = RunToEnd(exe, options(dir / "in-the-way" / "index.sqlite"));
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("index: cannot write to the folder " + (dir / "in-the-way").string()),
             std::string::npos)
-      << ReadWholeFile(dir / "errors");
+      << refused.err;
 }
 
 }  // namespace

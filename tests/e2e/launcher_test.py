@@ -54,32 +54,28 @@ class LauncherTest(unittest.TestCase):
             with open(self.path(name), "w") as script:
                 script.write(text)
             os.chmod(self.path(name), 0o755)
-        self.launcher = None
 
     def path(self, name):
         return os.path.join(self.folder, name)
 
-    def read(self, name):
-        with open(self.path(name)) as source:
-            return source.read()
-
-    def wait_for_file(self, name, timeout=10.0):
-        deadline = time.monotonic() + timeout
-        while not os.path.exists(self.path(name)) or not self.read(name).endswith("\n"):
+    def read(self, name, wait=0.0):
+        """The file's text once it holds a whole line (waiting up to `wait` s)."""
+        deadline = time.monotonic() + wait
+        while True:
+            if os.path.exists(self.path(name)):
+                with open(self.path(name)) as source:
+                    text = source.read()
+                if text.endswith("\n"):
+                    return text
             self.assertLess(time.monotonic(), deadline, "no %s" % name)
             time.sleep(0.05)
-        return self.read(name).strip()
 
-    def run_launcher(self, timeout=None, **variables):
+    def launch(self, **variables):
         env = {k: v for k, v in os.environ.items() if not k.startswith("TALEWICK_SEARCH_")}
-        env.update(variables)
-        self.launcher = subprocess.Popen([self.path("talewick-start")], env=env,
-                                         stderr=subprocess.PIPE, text=True)
-        self.addCleanup(self.launcher.kill)
-        if timeout is None:
-            return None
-        _, stderr = self.launcher.communicate(timeout=timeout)
-        return stderr
+        launcher = subprocess.Popen([self.path("talewick-start")], env=dict(env, **variables),
+                                    stderr=subprocess.PIPE, text=True)
+        self.addCleanup(launcher.kill)
+        return launcher
 
     def test_each_stop_signal_ends_the_program_and_the_service(self):
         for stop in (signal.SIGINT, signal.SIGHUP, signal.SIGTERM):
@@ -87,36 +83,37 @@ class LauncherTest(unittest.TestCase):
                 for name in ("program.pid", "service.pid", "program.env"):
                     if os.path.exists(self.path(name)):
                         os.remove(self.path(name))
-                self.run_launcher()
-                program = int(self.wait_for_file("program.pid"))
-                service = int(self.wait_for_file("service.pid"))
-                self.assertEqual(self.wait_for_file("program.env"),
-                                 "http://127.0.0.1:4321 talewick.org")
+                launcher = self.launch()
+                program = int(self.read("program.pid", 10))
+                service = int(self.read("service.pid", 10))
+                self.assertEqual(self.read("program.env", 10),
+                                 "http://127.0.0.1:4321 talewick.org\n")
                 self.assertEqual(self.read("service.args"), "--port 0\n")
-                self.launcher.send_signal(stop)
-                self.launcher.wait(10)
-                self.assertEqual(self.launcher.stderr.read(), "", "a stop is no failure")
+                launcher.send_signal(stop)
+                _, stderr = launcher.communicate(timeout=10)
+                self.assertEqual(stderr, "", "a stop is no failure")
                 self.assertFalse(alive(program) or alive(service))
                 self.assertEqual(self.read("talewick.log"), "[Talewick 02] starting...\n")
                 self.assertEqual(self.read("talewick-search.log"), "corpus: 1 files\n")
 
     def test_with_a_search_host_set_only_the_program_runs(self):
-        stderr = self.run_launcher(10, TALEWICK_SEARCH_HOST="http://example:80",
-                                   TALEWICK_SEARCH_SITE="mine.org", FAKE_PROGRAM_EXIT="0")
-        self.assertEqual((self.launcher.returncode, stderr), (0, ""))
+        launcher = self.launch(TALEWICK_SEARCH_HOST="http://example:80",
+                               TALEWICK_SEARCH_SITE="mine.org", FAKE_PROGRAM_EXIT="0")
+        self.assertEqual((launcher.communicate(timeout=10)[1], launcher.returncode), ("", 0))
         self.assertEqual(self.read("program.env"), "http://example:80 mine.org\n")
         self.assertFalse(os.path.exists(self.path("service.args")))
 
     def test_a_service_that_does_not_listen_is_reported_with_status_1(self):
-        stderr = self.run_launcher(10, FAKE_SERVICE="dies")
-        self.assertEqual(self.launcher.returncode, 1)
+        launcher = self.launch(FAKE_SERVICE="dies")
         self.assertIn("talewick-search ended before it was listening; see " +
-                      self.path("talewick-search.log"), stderr)
+                      self.path("talewick-search.log"), launcher.communicate(timeout=10)[1])
+        self.assertEqual(launcher.returncode, 1)
         started = time.monotonic()
-        stderr = self.run_launcher(60, FAKE_SERVICE="silent")
-        self.assertEqual(self.launcher.returncode, 1)
+        launcher = self.launch(FAKE_SERVICE="silent")
+        self.assertIn("talewick-search was not listening after 30 s",
+                      launcher.communicate(timeout=60)[1])
+        self.assertEqual(launcher.returncode, 1)
         self.assertGreaterEqual(time.monotonic() - started, 29)
-        self.assertIn("talewick-search was not listening after 30 s", stderr)
         self.assertFalse(alive(int(self.read("service.pid"))))
         self.assertFalse(os.path.exists(self.path("program.env")))
 

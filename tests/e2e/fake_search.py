@@ -1,0 +1,145 @@
+"""The search service of the end-to-end tests: canned result pages on 127.0.0.1
+over plain sockets, so that each fault is exactly what goes over the wire. It
+records every request and answers each with the current mode:
+
+    ok              200, the page set for the query words (set_page), else `default`'s
+    slow            the same after `delay` seconds
+    junk            NUL bytes, bad UTF-8 and a 2 MB line, then a page whose snippets
+                    continue with "goes on and on"
+    never           reads the request, then sends nothing
+    stall           the headers of a 100 kB answer, then nothing
+    huge            200 with Content-Length 100 MB, streamed until the client gives up
+    huge_unsized    the same without Content-Length, ended by closing
+    redirect_file   302 to a file:// URL
+    redirect_ftp    302 to an ftp:// URL
+    status_NNN      status NNN with the page as its body
+
+Silent answers end when the server closes, or after 120 s."""
+
+import collections
+import http.client
+import socketserver
+import threading
+import time
+import urllib.parse
+
+SITE = "talewick.test"
+HUGE_BYTES = 100 * 1024 * 1024
+HOSTILE_MODES = ("never", "stall", "huge", "huge_unsized", "redirect_file", "redirect_ftp",
+                 "status_429", "status_500", "status_503")
+
+
+def result_page(words, continuations):
+    """A page in the shape of the real service's: the query words highlighted as
+    <b>words</b> in one snippet per continuation."""
+    snippets = ['<div class="g"><a href="http://%d.%s/post.html">Post %d</a><div class=s>'
+                "... <b>%s</b> %s. More text ...</div></div>" % (n, SITE, n, words, text)
+                for n, text in enumerate(continuations, 1)]
+    return ("\r\n".join(["<html><head><title>Search results</title></head><body>"] + snippets +
+                        ["</body></html>", ""])).encode("utf-8")
+
+
+# The request target as sent, its search words decoded, time.monotonic() on arrival.
+Request = collections.namedtuple("Request", "path words time")
+
+
+def query_words(path):
+    """The words before "+site%3A" in the q parameter, spaces sent as %20 or "+"."""
+    for field in urllib.parse.urlsplit(path).query.split("&"):
+        if field.startswith("q="):
+            return urllib.parse.unquote_plus(field[2:].partition("+site%3A")[0])
+    return ""
+
+
+class FakeSearch(socketserver.ThreadingTCPServer):
+    daemon_threads = True
+
+    def __init__(self):
+        super().__init__(("127.0.0.1", 0), Answer)
+        self.stopped = threading.Event()
+        self.lock = threading.Condition()
+        self.pages, self.default = {}, []
+        self.mode, self.delay = "ok", 0.0
+        self.requests = []
+
+    def __enter__(self):
+        threading.Thread(target=self.serve_forever, daemon=True).start()
+        return self
+
+    def __exit__(self, *exc):
+        self.stopped.set()
+        self.shutdown()
+        self.server_close()
+
+    @property
+    def host_url(self):
+        """The value for TALEWICK_SEARCH_HOST."""
+        return "http://127.0.0.1:%d" % self.server_address[1]
+
+    def set_page(self, words, continuations):
+        self.pages[words] = continuations
+
+    def set_mode(self, mode, delay=0.0):
+        self.mode, self.delay = mode, delay
+
+    def wait_for_requests(self, count, timeout):
+        with self.lock:
+            return self.lock.wait_for(lambda: len(self.requests) >= count, timeout)
+
+
+class Answer(socketserver.BaseRequestHandler):
+    def handle(self):
+        try:
+            self.request.settimeout(10)
+            head = b""
+            while b"\r\n\r\n" not in head and len(head) < 65536:
+                chunk = self.request.recv(4096)
+                if not chunk:
+                    return
+                head += chunk
+            path = head.split(b" ", 2)[1].decode("latin-1")
+            words, server = query_words(path), self.server
+            with server.lock:
+                server.requests.append(Request(path, words, time.monotonic()))
+                server.lock.notify_all()
+            self.answer(server.mode, server.delay, words,
+                        result_page(words, server.pages.get(words, server.default)))
+        except (OSError, IndexError):
+            pass  # the client gave up (that is what the faults are for) or sent nonsense
+
+    def answer(self, mode, delay, words, page):
+        conn, stopped = self.request, self.server.stopped
+        if mode == "slow":
+            stopped.wait(delay)
+        if mode == "junk":
+            junk = b"<p>\x00\x00binary\x00zone\xff\xfe\xc3(</p>\n"
+            page = (junk + b"<p>" + b"0123456789,;:!?\x00" * (2 * 1024 * 1024 // 16) + b"</p>\n"
+                    + junk + result_page(words, ["goes on and on"]))
+        if mode in ("ok", "slow", "junk"):
+            conn.sendall(_head(200, len(page)) + page)
+        elif mode in ("never", "stall"):
+            if mode == "stall":
+                conn.sendall(_head(200, 100000))
+            stopped.wait(120)
+        elif mode.startswith("huge"):
+            conn.sendall(_head(200, HUGE_BYTES if mode == "huge" else None))
+            block = (page * (65536 // len(page) + 1))[:65536]
+            for _ in range(HUGE_BYTES // len(block)):
+                if stopped.is_set():
+                    break
+                conn.sendall(block)
+        elif mode.startswith("redirect_"):
+            target = {"redirect_file": "file:///etc/passwd",
+                      "redirect_ftp": "ftp://127.0.0.1:9/googleblog.htm"}[mode]
+            conn.sendall(_head(302, 0, [("Location", target)]))
+        else:
+            conn.sendall(_head(int(mode[7:]), len(page), [("Retry-After", "1")]) + page)
+
+
+def _head(status, length, extra=()):
+    lines = ["HTTP/1.1 %d %s" % (status, http.client.responses[status]),
+             "Content-Type: text/html; charset=utf-8", "Connection: close"]
+    if length is not None:
+        lines.append("Content-Length: %d" % length)
+    lines += ["%s: %s" % pair for pair in extra]
+    return ("\r\n".join(lines) + "\r\n\r\n").encode("ascii")
