@@ -103,11 +103,11 @@ MUTANTS = [
     ("choose-strict", "if (table.count[entry] <= choice.bestCount) continue;",
      "if (table.count[entry] < choice.bestCount) continue;"),
     ("choose-history", "if (UsedRecently(table.text[entry])) {", "if (false) {"),
-    ("choose-fallback-and", 'TextCopy(Story.NextInput, "and");', ""),
+    ("choose-fallback-and", 'if (Story.NextInput.empty()) TextCopy(Story.NextInput, "and");', ""),
     ("record-split", "constexpr int kSplitSearchStart = 80;", "constexpr int kSplitSearchStart = 81;"),
     ("record-ring", "if (Story.HistoryIndex > kLastHistorySlot || Story.HistoryIndex < 1) "
      "Story.HistoryIndex = 1;", "if (Story.HistoryIndex > kLastHistorySlot) Story.HistoryIndex = 0;"),
-    ("record-file", "FileWriteLine(Story.WorkFile, choice);", ""),
+    ("record-file", "FileWriteLine(Story.WorkFile, choice);", "(void)choice;"),
     # app: events and the cycle
     ("cycle-go-rearm", "constexpr int kGoRearmMs = 3000;", "constexpr int kGoRearmMs = 2000;"),
     ("cycle-timer-rearm", "constexpr int kTimerRearmMs = 2000;", "constexpr int kTimerRearmMs = 3000;"),

@@ -55,7 +55,8 @@ TEST_F(InputWordsTest, ListLinesAreComparedWholeAndEmptyWordsLookedUp) {
       {"cat\r\n", "cat ", {"cat"}},
       {"cat\r\n\r\n", "  ", {"", "", ""}},
       {"cat\r\n\r\n", " cat", {"", "cat"}},
-      {"", "cat  ", {"", ""}},  // an empty file is one empty line
+      {"", "cat  ", {"", ""}},                         // an empty file is one empty line
+      {std::string("cat\0x\r\n", 7), "cat", {"cat"}},  // a NUL ends the line
       // A cut line must not equal a word, and the line after it is intact.
       {std::string(kTextCapacity + 4, 'q') + "\r\nshort\r\n", std::string(kTextCapacity, 'q'), {}},
       {std::string(kTextCapacity + 4, 'q') + "\r\nshort\r\n", "short", {"short"}},

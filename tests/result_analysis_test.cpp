@@ -187,11 +187,11 @@ TEST_F(ResultAnalysisTest, LongChoicesTakeTwoListLinesThatJoinToTheChoice) {
   ShowChoiceInList(std::string(100, 'h'));
   // A space before index 80 does not count; the first one from 80 on does.
   std::string spaced(150, 's');
-  spaced[79] = spaced[85] = spaced[120] = ' ';
+  spaced[79] = spaced[80] = spaced[120] = ' ';
   ShowChoiceInList(spaced);
   const std::string solid(150, 'x');
   ShowChoiceInList(solid);
-  EXPECT_EQ(StoryLines(), (Lines{std::string(100, 'h'), spaced.substr(0, 85), spaced.substr(85),
+  EXPECT_EQ(StoryLines(), (Lines{std::string(100, 'h'), spaced.substr(0, 80), spaced.substr(80),
                                  solid.substr(0, 100), solid.substr(100)}));
 }
 

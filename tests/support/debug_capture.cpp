@@ -4,21 +4,32 @@
 #include <algorithm>
 
 #include "core/debug_log.h"
+#include "core/window_layer.h"
 
 namespace {
 std::vector<std::string>& Lines() {
   static std::vector<std::string> lines;
   return lines;
 }
-void Collect(const std::string& line) { Lines().push_back(line); }
+std::vector<std::string>& Statuses() {
+  static std::vector<std::string> statuses;
+  return statuses;
+}
+void Collect(const std::string& line) {
+  Lines().push_back(line);
+  Statuses().push_back(GetControlText(kStatusBar));
+}
 }  // namespace
 
 void StartDebugCapture() {
   Lines().clear();
+  Statuses().clear();
   SetDebugLogObserver(Collect);
 }
 
 const std::vector<std::string>& DebugLines() { return Lines(); }
+
+const std::vector<std::string>& DebugStatuses() { return Statuses(); }
 
 std::vector<std::string> DebugMessages() {
   std::vector<std::string> messages;

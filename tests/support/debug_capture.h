@@ -10,5 +10,7 @@ void StartDebugCapture();
 const std::vector<std::string>& DebugLines();
 // The messages of those lines, without the "[Title] " prefix.
 std::vector<std::string> DebugMessages();
+// The status bar's text as it stood when each of those lines was written.
+const std::vector<std::string>& DebugStatuses();
 // How many of those messages are exactly `message`.
 int DebugMessageCount(const std::string& message);
