@@ -25,8 +25,8 @@ constexpr int kCycles = 10'000;
 constexpr int kFirstMeasure = 1'000;
 constexpr long kMaxGrowthKib = 8 * 1024;
 constexpr int kHistorySize = 99;
-// The test server keeps a finished thread per connection until it stops, so it
-// is replaced every few hundred cycles: the growth measured is the program's.
+// The test server keeps every request target it saw, so it is replaced every
+// few hundred cycles: the growth measured is the program's.
 constexpr int kCyclesPerServer = 250;
 
 bool failed = false;
