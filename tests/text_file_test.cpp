@@ -88,27 +88,6 @@ TEST(TextFileRead, LineEndsBlockEdgesAndCutsAtTheBuffer) {
   EXPECT_EQ(big->view(), "kept");
 }
 
-TEST(TextFileOpen, MissingFilesUnknownModesAndFolders) {
-  RemoveProgramFile("missing.txt");
-  auto file = NewSlot();
-  for (const char* mode : {"r", "", "x", "rw", "a+"}) {
-    EXPECT_EQ(FileOpen(*file, ProgramFolder() + "missing.txt", mode), 1) << mode;
-  }
-  EXPECT_FALSE(ProgramFileExists("missing.txt"));
-  EXPECT_TRUE(FileAtEnd(*file));
-  FileClose(*file);
-  FileClose(*file);
-  // Opening a folder may work (POSIX) and every read then fails: the read-all
-  // pattern must still finish.
-  std::filesystem::create_directories(ProgramFolder() + "folder");
-  if (FileOpen(*file, ProgramFolder() + "folder", "r") == 0) {
-    BoundedText line{};
-    EXPECT_EQ(FileReadLine(*file, line), -1);
-    EXPECT_TRUE(FileAtEnd(*file));
-    FileClose(*file);
-  }
-}
-
 // Open descriptors of this process where the system lists them (0 elsewhere;
 // under Wine the list would be Wine's own).
 int OpenDescriptors() {
@@ -122,7 +101,21 @@ int OpenDescriptors() {
   return count;
 }
 
-TEST(TextFileOpen, ReopeningAnOpenSlotReleasesTheOldFile) {
+TEST(TextFileOpen, MissingFilesUnknownModesFoldersAndReopenedSlots) {
+  RemoveProgramFile("missing.txt");
+  auto file = NewSlot();
+  for (const char* mode : {"r", "", "x", "rw", "a+"}) {
+    EXPECT_EQ(FileOpen(*file, ProgramFolder() + "missing.txt", mode), 1) << mode;
+  }
+  EXPECT_FALSE(ProgramFileExists("missing.txt"));
+  EXPECT_TRUE(FileAtEnd(*file));
+  FileClose(*file);
+  FileClose(*file);
+  // A folder is not a text file.
+  std::filesystem::create_directories(ProgramFolder() + "folder");
+  EXPECT_EQ(FileOpen(*file, ProgramFolder() + "folder", "r"), 1);
+
+  // Reopening an open slot releases its old file.
   WriteProgramFile("first.txt", "first\r\n");
   WriteProgramFile("second.txt", "second\r\n");
   auto slot = NewSlot();

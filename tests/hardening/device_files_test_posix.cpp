@@ -55,6 +55,16 @@ class SpecialFilesTest : public ::testing::Test {
   static void LinkToZeroDevice(const std::string& name) {
     ASSERT_EQ(::symlink("/dev/zero", (ProgramFolder() + name).c_str()), 0);
   }
+  // The download's temporary page, and a page search to download.
+  static std::string Temporary() { return ProgramFolder() + "googleblog.htm.part"; }
+  void ServePage() {
+    server_.Serve("/search", PageResponse(kPage));
+    TextCopy(Story.SearchUrl, server_.BaseUrl() + "/search?q=the+cat");
+    TextCopy(Story.DownloadTarget, Story.ResultPagePath);
+  }
+
+  static constexpr const char* kPage = "<b>the cat</b> sat on the mat.\r\n";
+  LocalHttpServer server_;
 };
 
 // A child process: the statement must finish within the alarm, and then exit 0
@@ -107,30 +117,16 @@ TEST_F(SpecialFilesTest, AStoryFileThatIsAPipeIsReportedAndNotWrittenTo) {
 // The download writes the page to "googleblog.htm.part" first. Whatever stands
 // under that name is the program's own leftover: a link there must not lead the
 // page into another file, and a pipe there must not block the download.
-class TemporaryPageTest : public SpecialFilesTest {
- protected:
-  void SetUp() override {
-    SpecialFilesTest::SetUp();
-    server_.Serve("/search", PageResponse(kPage));
-    TextCopy(Story.SearchUrl, server_.BaseUrl() + "/search?q=the+cat");
-    TextCopy(Story.DownloadTarget, Story.ResultPagePath);
-  }
-  static std::string Temporary() { return ProgramFolder() + "googleblog.htm.part"; }
-
-  static constexpr const char* kPage = "<b>the cat</b> sat on the mat.\r\n";
-  LocalHttpServer server_;
-};
-
-TEST_F(TemporaryPageTest, ALinkInItsPlaceDoesNotLeadThePageIntoAnotherFile) {
+TEST_F(SpecialFilesTest, ALinkOrAPipeWhereTheTemporaryPageGoesIsNotFollowed) {
+  ServePage();
   WriteProgramFile("victim.txt", "not a page\n");
   ASSERT_EQ(::symlink((ProgramFolder() + "victim.txt").c_str(), Temporary().c_str()), 0);
   DownLoadFile();
   EXPECT_EQ(ReadProgramFile("victim.txt"), "not a page\n") << "the page went through the link";
   EXPECT_EQ(ReadProgramFile("googleblog.htm"), kPage);
   EXPECT_EQ(Story.KeepRunning, 1);
-}
 
-TEST_F(TemporaryPageTest, APipeInItsPlaceDoesNotBlockTheDownload) {
+  RemoveProgramFile("googleblog.htm");
   ASSERT_EQ(::mkfifo(Temporary().c_str(), 0600), 0);
   EXPECT_FINISHES(DownLoadFile(),
                   Story.KeepRunning == 1 && ReadProgramFile("googleblog.htm") == kPage);
