@@ -35,6 +35,8 @@ TEST(Win32StartUp, LoadsTheIconAndControlsTakeWhatTheCycleGivesThem) {
       << "icon 101 was not loaded";
   for (const char* line : {"b", "a", "c"}) AddListLine(kStoryList, line);
   HWND list = GetDlgItem(window, kStoryList);
+  // A list that sorts would put any line added with LB_ADDSTRING out of place.
+  EXPECT_EQ(GetWindowLongA(list, GWL_STYLE) & (LBS_SORT | LBS_HASSTRINGS), LBS_HASSTRINGS);
   ASSERT_EQ(SendMessageA(list, LB_GETCOUNT, 0, 0), 3);
   char text[8] = {};
   SendMessageA(list, LB_GETTEXT, 1, reinterpret_cast<LPARAM>(text));
