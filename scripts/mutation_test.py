@@ -166,6 +166,22 @@ MUTANTS = [
      "return DefWindowProcA(window, message, wordParam, longParam);"),
     ("win32-status-code", "if (result != S_OK || callback->refused() || status < 200 || "
      "status >= 300) return false;", "if (result != S_OK || callback->refused()) return false;"),
+    # window layers again, in forms that build with warnings as errors
+    ("gtk-enter-on-button-w", "return focus != nullptr && GTK_IS_BUTTON(focus) ? TRUE : FALSE;",
+     "return focus != nullptr && GTK_IS_BUTTON(focus) ? FALSE : FALSE;"),
+    ("gtk-timer-repeat-w", "armed->second == source ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;",
+     "armed->second == source ? G_SOURCE_REMOVE : G_SOURCE_REMOVE;"),
+    ("gtk-restore-event-w", "  handler();\n  WindowEvent = saved;\n}", "  handler();\n  (void)saved;\n}"),
+    ("gtk-list-utf8", "gtk_list_store_insert_with_values(control->lines, nullptr, -1, 0, "
+     "ValidUtf8(text).c_str(), -1);", "gtk_list_store_insert_with_values(control->lines, nullptr, "
+     "-1, 0, std::string(text).c_str(), -1);"),
+    ("win32-restore-event", "  win32.handler();\n  WindowEvent = outer;",
+     "  win32.handler();\n  (void)outer;"),
+    ("win32-list-sorted", "LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS,",
+     "LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS | LBS_SORT,"),
+    ("win32-icon", "windowClass.hIcon = LoadIconA(win32.instance, MAKEINTRESOURCEA(kIconResourceId));",
+     "windowClass.hIcon = LoadIconA(win32.instance, MAKEINTRESOURCEA(kIconResourceId + 1));"),
+    ("win32-never-opened-wake", "  PostThreadMessageA(GetCurrentThreadId(), WM_NULL, 0, 0);\n}", "}"),
 ]
 
 

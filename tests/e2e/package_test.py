@@ -11,10 +11,8 @@ import os
 import re
 import subprocess
 import time
-import unittest
 
-from desktop import Desktop
-from harness import INPUT_BOX, PREFIX, TITLE, platform, run_main, toolkit_faults
+from harness import PREFIX, TITLE, DesktopCase, platform, run_main, toolkit_faults
 
 CYCLES = 10
 
@@ -36,23 +34,20 @@ def read(path):
         return source.read()
 
 
-class PackageTest(unittest.TestCase):
+class PackageTest(DesktopCase):
     def test_the_unpacked_package_grows_a_story(self):
-        desktop = self.enterContext(Desktop(platform.SCREEN))
-        env = {k: v for k, v in desktop.env().items() if not k.startswith("TALEWICK_SEARCH_")}
-        package = platform.Package(self, os.environ["TALEWICK_PACKAGE"], env)
+        for name in [name for name in self.env if name.startswith("TALEWICK_SEARCH_")]:
+            del self.env[name]
+        package = platform.Package(self, os.environ["TALEWICK_PACKAGE"])
         before = tree(package.untouched) if package.untouched else None
         launcher = subprocess.Popen(package.command, env=package.env, stdin=subprocess.DEVNULL,
                                     stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
         self.addCleanup(launcher.wait, 20)
         self.addCleanup(launcher.kill)
-        window = desktop.wait_for_window(TITLE, 60)
-        self.assertIsNotNone(window, "no window")
-
+        self.window = self.desktop.wait_for_window(TITLE, 60)
+        self.assertIsNotNone(self.window, "no window")
         time.sleep(0.5)  # let the controls be painted and take clicks
-        desktop.click(window, *INPUT_BOX)
-        desktop.type("the cat")
-        desktop.key("Return")
+        self.type_input("the cat")
         story_file, story = os.path.join(package.story, "OutPutTextFile.txt"), b""
         deadline = time.monotonic() + 3 + 2 * CYCLES + 60  # 3 s after GO, 2 s after a tick
         while time.monotonic() < deadline and story.count(b"\r\n") < CYCLES:
@@ -62,7 +57,7 @@ class PackageTest(unittest.TestCase):
                     story = source.read()
         self.assertGreaterEqual(len(set(story.split(b"\r\n")[:-1])), CYCLES, story)
 
-        desktop.close(TITLE)
+        self.desktop.close(TITLE)
         _, stderr = launcher.communicate(timeout=30)
         self.assertEqual((launcher.returncode, stderr), (0, ""))
         self.assertEqual(running(package.service), "")

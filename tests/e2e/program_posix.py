@@ -37,7 +37,7 @@ class Package:
     """The .deb unpacked into a temporary root and run by a normal user with a
     fresh HOME, whose stories go to ~/.local/share/talewick."""
 
-    def __init__(self, case, path, env):
+    def __init__(self, case, path):
         if os.geteuid() != 0:
             case.skipTest("needs root, to run the package as another user")
         try:
@@ -54,7 +54,7 @@ class Package:
         self.story = os.path.join(home, ".local", "share", "talewick")
         self.service = os.path.join(self.root, "usr", "bin", "talewick-search")
         self.untouched = self.root
-        user_env = {"DISPLAY": env["DISPLAY"], "HOME": home, "PATH": "/usr/bin:/bin",
+        user_env = {"DISPLAY": case.env["DISPLAY"], "HOME": home, "PATH": "/usr/bin:/bin",
                     "NO_AT_BRIDGE": "1", "GDK_BACKEND": "x11", "LANG": "C.UTF-8"}
         self.command = (["runuser", "-u", PACKAGE_USER, "--", "env", "-i"] +
                         ["%s=%s" % item for item in user_env.items()] +

@@ -86,7 +86,7 @@ class Package:
     """The zip unpacked into a fresh folder and started under Wine; the stories
     stay in that folder."""
 
-    def __init__(self, case, path, env):
+    def __init__(self, case, path):
         top = tempfile.mkdtemp(prefix="talewick-zip-")
         case.addCleanup(shutil.rmtree, top, ignore_errors=True)
         with zipfile.ZipFile(path) as archive:
@@ -95,11 +95,8 @@ class Package:
         self.story = os.path.join(top, folder)
         self.service = folder_seen(self.story) + "talewick-search.exe"
         self.untouched = None
-        wine = session(env)
-        self.env, command = wine.__enter__()
-        case.addCleanup(wine.__exit__, None, None, None)
-        self.env["WINEDEBUG"] = "-all"  # the launcher takes the debug lines itself
-        self.command = command(os.path.join(self.story, "talewick-start.exe"))
+        self.env = dict(case.env, WINEDEBUG="-all")  # the launcher takes the debug lines itself
+        self.command = case.command(os.path.join(self.story, "talewick-start.exe"))
 
     def check(self, case):
         pass

@@ -30,6 +30,14 @@ class Scenarios(DesktopCase):
         self.wait_for_quiet(QUIET_SECONDS)
         self.assertEqual(len(self.server.requests), requests, "the chain went on")
 
+    def assert_close_waits(self):
+        """A close request in the middle of a cycle leaves the program and its window be."""
+        self.desktop.close(TITLE)
+        time.sleep(1)
+        self.assertNotIn("closing...", self.lines())
+        self.assertIsNone(self.process.poll(), "the program ended in the middle of a cycle")
+        self.assertIn(self.window, self.desktop.find_windows(TITLE))
+
     def test_window_opens_as_laid_out_and_closes(self):
         self.start_program()
         x, y, width, height = self.desktop.geometry(self.window)
@@ -120,10 +128,7 @@ class Scenarios(DesktopCase):
         # which ends the program only once the cycle has run to its end.
         self.desktop.click(self.window, *STOP_BUTTON)
         self.wait_for("STOP button pressed")
-        self.desktop.close(TITLE)
-        time.sleep(1)
-        self.assertIsNone(self.process.poll(), "the program ended under the box")
-        self.assertIn(self.window, self.desktop.find_windows(TITLE))
+        self.assert_close_waits()
         self.assertEqual(self.lines().count(NO_WORD_LIST), 1)
 
         self.assertTrue(self.desktop.activate(first))
@@ -150,10 +155,7 @@ class Scenarios(DesktopCase):
         self.assertLess(self.desktop.darkest(shot, 10, 8, 300, 20), 0.5, "list line not shown")
         self.assertGreater(self.desktop.darkest(shot, 20, 318, 300, 24), 0.9, "box not empty")
 
-        self.desktop.close(TITLE)  # while the answer is held back
-        time.sleep(1)
-        self.assertNotIn("closing...", self.lines())
-        self.assertIn(self.window, self.desktop.find_windows(TITLE))
+        self.assert_close_waits()  # while the answer is held back
         self.assertEqual(self.wait_exit(30), 0)
         self.assertEqual(self.lines()[-3:], [
             "message...SecondPartDLF...output that occurs the most number: 1", "sat on the mat",
