@@ -142,6 +142,18 @@ MUTANTS = [
      "const auto port = ParseNumber(value, 0, 65536);"),
     ("search-win32-reason", 'case WSAEADDRINUSE:\n      return "Address already in use";',
      "case WSAEADDRINUSE:\n      return text;"),
+    ("search-title-escape", '<h3 class=\\"r\\">" + EscapeHtmlText(hit.title) +',
+     '<h3 class=\\"r\\">" + hit.title +'),
+    ("search-attr-quote", 'out += quotes ? "&quot;" : "\\"";', 'out += quotes ? "\\"" : "\\"";'),
+    ("search-first-q", 'if (*key == "q" && !have_q) {', 'if (*key == "q") {'),
+    ("search-query-length", "if (raw_query.size() > kMaxQueryBytes) {",
+     "if (raw_query.size() >= kMaxQueryBytes) {"),
+    ("search-last-site", "terms.site = term.substr(5);",
+     "if (terms.site.empty()) terms.site = term.substr(5);"),
+    ("search-foreign-file", "if (*application == 0 && *tables == 0) {", "if (*application == 0) {"),
+    ("search-index-folder", "fs::create_directories(folder, ec);", ""),
+    ("search-sentence-closer", "bool IsCloser(char c) { return c == '\"' || c == '\\'' || c == ')' "
+     "|| c == ']'; }", "bool IsCloser(char c) { return c == '\\'' || c == ')' || c == ']'; }"),
     # the launcher and the story folder
     ("launcher-site", 'if (!IsSet("TALEWICK_SEARCH_SITE")) SetChildEnvironment('
      '"TALEWICK_SEARCH_SITE", kShippedSite);', ""),
