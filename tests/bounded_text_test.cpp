@@ -1,5 +1,5 @@
-// Text operations: search, substrings, in-place overwrite, trimming, case, numbers,
-// and stores that reach the capacity of a text.
+// Text operations: search, substrings, in-place overwrite, trimming, case, and
+// stores that reach the capacity of a text.
 #include "text/bounded_text.h"
 
 #include <gtest/gtest.h>
@@ -78,17 +78,6 @@ TEST(TextTrimAndLower, BlanksAreSpacesAndTabsCaseKeepsLength) {
               "\xC3"
               "a");  // not a continuation byte
   }
-}
-
-TEST(TextValues, CodesEqualityAndNumbers) {
-  EXPECT_EQ(CharCode(""), 0);
-  EXPECT_EQ(CharCode("\xE9x"), 233);
-  EXPECT_FALSE(TextEquals("the", "The"));
-  EXPECT_TRUE(TextEquals("", ""));
-  EXPECT_EQ(NumberText(5), " 5");
-  EXPECT_EQ(NumberText(-3), " -3");
-  EXPECT_EQ(NumberText(0), " 0");
-  EXPECT_EQ(NumberText(2.5), " 2.50");
 }
 
 TEST(TextStore, CutAtCapacityOnWholeCharacters) {

@@ -81,7 +81,7 @@ TEST_F(InputWordsTest, ListLinesAreComparedWholeAndEmptyWordsLookedUp) {
   EXPECT_EQ(std::string(Story.InputWords[31]), "stale");
 }
 
-TEST_F(InputWordsTest, MissingListIsReportedForEveryWordAndOpenedAnewEachTime) {
+TEST_F(InputWordsTest, MissingListIsReportedForEveryWord) {
   Run("a b ");
   ASSERT_EQ(Scripted().messageBoxes.size(), 3u);  // a, b and the empty word
   for (const ScriptedMessageBox& box : Scripted().messageBoxes) {
@@ -93,20 +93,6 @@ TEST_F(InputWordsTest, MissingListIsReportedForEveryWordAndOpenedAnewEachTime) {
             (Lines{"DownloadString", "DisectInput", kListError, kListError, kListError}));
   EXPECT_EQ(Story.WordCount, 1);
   EXPECT_EQ(GetControlText(kStatusBar), "bad word");
-
-  // The list appears while the box for the first word is open: the next word is
-  // looked up in it.
-  Scripted().messageBoxes.clear();
-  Scripted().onPump = [] { WriteProgramFile("dictionary.txt", "two\r\n"); };
-  Run("one two");
-  EXPECT_EQ(Scripted().messageBoxes.size(), 1u);
-  EXPECT_EQ(Accepted(), Lines{"two"});
-  Scripted().onPump = nullptr;
-  // And it is noticed when it goes away again.
-  RemoveProgramFile("dictionary.txt");
-  Run("two");
-  EXPECT_EQ(Scripted().messageBoxes.size(), 2u);
-  EXPECT_EQ(Story.WordCount, 1);
 }
 
 TEST_F(InputWordsTest, EditOfTheListTakesEffectOnTheNextLookup) {

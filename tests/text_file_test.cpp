@@ -1,5 +1,5 @@
 // Text files: line ends and block boundaries, lines longer than the buffer, the
-// open modes, appending with CR LF, and the start folder.
+// open modes, appending with CR LF.
 #include "text/text_file.h"
 
 #include <gtest/gtest.h>
@@ -183,13 +183,6 @@ TEST(TextFileHasLine, LinesAcrossTheSearchBlockEdge) {
   const std::string filler(kBlock - 1, 'x');
   EXPECT_FALSE(has(filler + "\r\ny", ""));
   EXPECT_TRUE(has(filler + "\r\ry", ""));
-}
-
-TEST(StartFolder, IsTheFolderOfThisExecutable) {
-  const std::string folder = StartFolder();
-  ASSERT_FALSE(folder.empty());
-  EXPECT_EQ(folder.back(), OsPathSeparator());
-  EXPECT_EQ(std::filesystem::path(folder).parent_path().filename(), "text_file_test");
 }
 
 }  // namespace

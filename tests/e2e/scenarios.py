@@ -11,7 +11,7 @@ import os
 import subprocess
 import time
 
-from fake_search import HOSTILE_MODES, SITE, result_page
+from fake_search import SITE
 from harness import (GO_BUTTON, STOP_BUTTON, TITLE, DesktopCase, cycle_lines, platform,
                      run_main)
 
@@ -163,67 +163,6 @@ class Scenarios(DesktopCase):
         self.assertNotIn("timer...", self.lines())
         self.assertEqual(self.read("OutPutTextFile.txt"), b"sat on the mat\r\n")
         self.assertEqual(len(self.server.requests), 1)
-
-    def test_long_input_and_a_page_of_junk(self):
-        words = ["w%03d" % n for n in range(1, 61)]  # 300 characters typed
-        self.server.set_mode("junk")
-        self.start_program(files={"dictionary.txt": "\r\n".join(words + ["goes", "on", "and"])})
-        self.type_input(" ".join(words) + " ")
-        self.wait_for("all OK", timeout=30)
-        # Cut where it no longer fits: three typed words in a row, well into the
-        # text and short of its end.
-        searched = next(line for line in self.lines() if line.startswith("SearchWords: "))
-        searched = searched[len("SearchWords: "):].split(" ")
-        last = words.index(searched[-1])
-        self.assertEqual(searched, words[last - 2:last + 1])
-        self.assertTrue(10 < last < len(words) - 1, searched)
-        # The choice comes from the ordinary snippets after the junk, and the
-        # chain goes on.
-        self.wait_for("goes on and on", timeout=30, count=2)  # the candidate, then the choice
-        self.wait_for("timer...")
-        self.wait_for("all OK", timeout=30, count=2)
-        story = self.read("OutPutTextFile.txt")
-        self.assertTrue(story.startswith(b"goes on and on\r\n"), story[:200])
-        self.assertNotIn(b"\x00", story)
-        self.close_and_expect_exit()
-
-    def test_hostile_servers(self):
-        """Every hostile answer must give "error downloading", end the chain and
-        leave the last good page in googleblog.htm; the program stays usable."""
-        self.env["TALEWICK_DOWNLOAD_TIMEOUT_MS"] = "3000"  # silent servers cost seconds
-        self.server.set_page("the cat", ["sat on the mat"])
-        self.start_program()
-        self.type_input("the cat")
-        self.wait_for("all OK")
-        good = result_page("the cat", ["sat on the mat"])
-        self.assertEqual(self.read("googleblog.htm"), good)
-
-        # From now on every answer would give another choice.
-        self.server.set_page("the cat", ["ran off"])
-        self.server.default = ["ran off"]
-        for number, mode in enumerate(HOSTILE_MODES, 1):
-            with self.subTest(mode=mode):
-                self.server.set_mode(mode)
-                if number > 1:  # the first hostile answer meets the timer's cycle
-                    self.go("the cat")
-                self.wait_for("error downloading", timeout=40, count=number)
-                self.wait_for("SecondPartDLF", count=number + 1)  # the later stage still runs
-                ticks = self.lines().count("timer...")
-                self.wait_for_quiet(QUIET_SECONDS)
-                self.assertEqual(self.lines().count("timer..."), ticks, "the chain went on")
-                self.assertEqual(self.read("googleblog.htm"), good)
-                self.assertNotIn("ran off", self.lines())
-                self.assertIsNone(self.process.poll())
-
-        # STOP while the timer waits ends the chain too.
-        self.server.set_mode("ok")
-        self.go("the cat")
-        self.wait_for("all OK", count=2)
-        self.desktop.click(self.window, *STOP_BUTTON)
-        self.wait_for("STOP button pressed")
-        requests = len(self.server.requests)
-        self.assert_chain_ended(requests)
-        self.close_and_expect_exit()
 
 
 if __name__ == "__main__":
