@@ -22,11 +22,11 @@ cmake --preset asan >/dev/null
 cmake --build --preset asan -j2
 ctest --preset asan -j2
 # The asan test preset leaves the desktop tests out (their screenshot checks are
-# timing-bound, and the sanitizers slow painting down); the hostile-server one
-# runs the real GTK program under the sanitizers, with GTK's own leaks suppressed.
+# timing-bound, and the sanitizers slow painting down); the GO-and-timer one runs
+# the real GTK program under the sanitizers, with GTK's own leaks suppressed.
 ASAN_OPTIONS=detect_leaks=1:halt_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   LSAN_OPTIONS=suppressions=$PWD/scripts/lsan-suppressions.txt:print_suppressions=0 \
-  ctest --test-dir build/asan -R e2e_hostile_servers --output-on-failure
+  ctest --test-dir build/asan -R e2e_go_cycle_then_timer_cycles --output-on-failure
 
 step "fuzzing, ${fuzz_seconds} s per target"
 bash scripts/fuzz.sh "$fuzz_seconds"
