@@ -4,11 +4,13 @@
 // Windows build talewick-search.exe, in memory, under Wine).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <boost/asio/ip/tcp.hpp>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -38,13 +40,17 @@ Strings Services() {
   return services;
 }
 
-fs::path WorkFolder() { return fs::path(ProgramFolder()) / "service_test"; }
+// A folder per test: under Wine a service just stopped may hold its log open a
+// moment longer, so no test clears a folder that another one used.
+fs::path WorkFolder() {
+  std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+  std::replace(name.begin(), name.end(), '/', '_');
+  return fs::path(ProgramFolder()) / "service_test" / name;
+}
 
 std::string ReadWholeFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 // Standard output comes back for ReadLine, standard error goes to `errors`.

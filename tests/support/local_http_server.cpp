@@ -45,16 +45,11 @@ std::string ResponseHead(const CannedResponse& canned, bool withLength) {
 }  // namespace
 
 CannedResponse PageResponse(std::string body, int status) {
-  CannedResponse response;
-  response.status = status;
-  response.body = std::move(body);
-  return response;
+  return {status, std::move(body), {}, ServerFault::kNone};
 }
 
 CannedResponse FaultResponse(ServerFault fault, std::string body) {
-  CannedResponse response = PageResponse(std::move(body));
-  response.fault = fault;
-  return response;
+  return {200, std::move(body), {}, fault};
 }
 
 struct LocalHttpServer::State {
