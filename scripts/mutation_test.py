@@ -177,7 +177,8 @@ MUTANTS = [
     ("win32-close-code", "return DefWindowProcA(window, kCloseRequestCode, wordParam, longParam);",
      "return DefWindowProcA(window, message, wordParam, longParam);"),
     ("win32-status-code", "if (result != S_OK || callback->refused() || status < 200 || "
-     "status >= 300) return false;", "if (result != S_OK || callback->refused()) return false;"),
+     "status >= 300) return false;", "if (result != S_OK || callback->refused() || status < 200 || "
+     "status >= 600) return false;"),
     # window layers again, in forms that build with warnings as errors
     ("gtk-enter-on-button-w", "return focus != nullptr && GTK_IS_BUTTON(focus) ? TRUE : FALSE;",
      "return focus != nullptr && GTK_IS_BUTTON(focus) ? FALSE : FALSE;"),
