@@ -35,13 +35,13 @@ std::string ProgramFolder() {
 bool StartService(Child& service, const std::string& programFolder,
                   const std::string& storyFolder) {
   const std::string log = storyFolder + "talewick-search.log";
-  ChildSpec spec;
-  spec.command = {programFolder + "talewick-search" + kExecutableSuffix, "--port", "0"};
-  spec.logPath = log;
-  spec.readOutput = true;
+  ChildOptions options;
+  options.command = {programFolder + "talewick-search" + kExecutableSuffix, "--port", "0"};
+  options.logPath = log;
+  options.readOutput = true;
   std::string error;
-  if (!service.Start(spec, error)) {
-    ReportFailure("cannot start " + spec.command[0] + ": " + error);
+  if (!service.Start(options, error)) {
+    ReportFailure("cannot start " + options.command[0] + ": " + error);
     return false;
   }
   const auto deadline = std::chrono::steady_clock::now() + kListenTimeout;
@@ -78,20 +78,21 @@ int main() {
     return 1;
   }
   Child program;
-  ChildSpec spec;
-  spec.command = {programFolder + "talewick" + kExecutableSuffix};
-  spec.logPath = storyFolder + "talewick.log";
-  spec.debugChannel = true;
+  ChildOptions options;
+  options.command = {programFolder + "talewick" + kExecutableSuffix};
+  options.logPath = storyFolder + "talewick.log";
+  options.debugChannel = true;
   std::string error;
-  if (!program.Start(spec, error)) {
-    ReportFailure("cannot start " + spec.command[0] + ": " + error);
+  if (!program.Start(options, error)) {
+    ReportFailure("cannot start " + options.command[0] + ": " + error);
     return 1;
   }
   const int status = program.Wait();
   service.Stop();
   // A program stopped at the user's request has not failed.
   if (status != 0 && !StopRequested()) {
-    ReportFailure("talewick ended with status " + std::to_string(status) + "; see " + spec.logPath);
+    ReportFailure("talewick ended with status " + std::to_string(status) + "; see " +
+                  options.logPath);
   }
   return status;
 }

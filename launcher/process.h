@@ -12,7 +12,7 @@
 // ".exe" on Windows, empty elsewhere.
 extern const char* const kExecutableSuffix;
 
-struct ChildSpec {
+struct ChildOptions {
   std::vector<std::string> command;  // the program's full path, then its arguments
   // Takes the child's standard error, made afresh; with `debugChannel` also the
   // program's debug-output lines (which on Windows are not standard error).
@@ -33,7 +33,7 @@ class Child {
   Child& operator=(const Child&) = delete;
 
   // False, with the system's reason in `error`, when it could not be started.
-  bool Start(const ChildSpec& spec, std::string& error);
+  bool Start(const ChildOptions& options, std::string& error);
   // The next line of its standard output without the line end; kEnded when the
   // output closed first, kTimedOut when no whole line came within `timeout`.
   Line ReadLine(std::chrono::milliseconds timeout, std::string& line);

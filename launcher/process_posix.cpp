@@ -124,16 +124,16 @@ Child::Child() : state_(std::make_unique<ChildState>()) {}
 
 Child::~Child() { Stop(); }
 
-bool Child::Start(const ChildSpec& spec, std::string& error) {
-  Descriptor log(::open(spec.logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+bool Child::Start(const ChildOptions& options, std::string& error) {
+  Descriptor log(::open(options.logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
   if (log.fd < 0) {
-    error = "cannot write " + spec.logPath + ": " + std::strerror(errno);
+    error = "cannot write " + options.logPath + ": " + std::strerror(errno);
     return false;
   }
   Descriptor input(::open("/dev/null", O_RDONLY | O_CLOEXEC));
   int pipeEnds[2] = {-1, -1};
   int reportEnds[2] = {-1, -1};
-  if ((spec.readOutput && ::pipe2(pipeEnds, O_CLOEXEC) != 0) ||
+  if ((options.readOutput && ::pipe2(pipeEnds, O_CLOEXEC) != 0) ||
       ::pipe2(reportEnds, O_CLOEXEC) != 0) {
     error = std::strerror(errno);
     return false;
@@ -144,7 +144,7 @@ bool Child::Start(const ChildSpec& spec, std::string& error) {
   Descriptor reportWrite(reportEnds[1]);
 
   std::vector<char*> argv;
-  for (const std::string& word : spec.command) argv.push_back(const_cast<char*>(word.c_str()));
+  for (const std::string& word : options.command) argv.push_back(const_cast<char*>(word.c_str()));
   argv.push_back(nullptr);
 
   // The stop signals wait until the new child is remembered, so none is missed.

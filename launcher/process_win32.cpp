@@ -98,20 +98,21 @@ Child::Child() : state_(std::make_unique<ChildState>()) {}
 
 Child::~Child() { Stop(); }
 
-bool Child::Start(const ChildSpec& spec, std::string& error) {
+bool Child::Start(const ChildOptions& options, std::string& error) {
   ChildState& s = *state_;
   SECURITY_ATTRIBUTES inherit = Inheritable();
-  s.log.Reset(CreateFileA(spec.logPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                          &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  s.log.Reset(CreateFileA(options.logPath.c_str(), GENERIC_WRITE,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, CREATE_ALWAYS,
+                          FILE_ATTRIBUTE_NORMAL, nullptr));
   if (s.log.value == INVALID_HANDLE_VALUE) {
-    error = "cannot write " + spec.logPath + ": " + SystemMessage(GetLastError());
+    error = "cannot write " + options.logPath + ": " + SystemMessage(GetLastError());
     return false;
   }
   Handle input;
   input.Reset(CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                           OPEN_EXISTING, 0, nullptr));
   Handle outputWrite;
-  if (spec.readOutput) {
+  if (options.readOutput) {
     HANDLE readEnd = nullptr;
     HANDLE writeEnd = nullptr;
     if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) {
@@ -123,7 +124,7 @@ bool Child::Start(const ChildSpec& spec, std::string& error) {
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
   }
   // Strings sent before the capture started would be lost: it starts first.
-  if (spec.debugChannel && !s.capture.Start(s.log.value)) {
+  if (options.debugChannel && !s.capture.Start(s.log.value)) {
     const char note[] = "(another debug monitor is running: it has the debug lines)\r\n";
     DWORD written = 0;
     WriteFile(s.log.value, note, sizeof note - 1, &written, nullptr);
@@ -133,13 +134,13 @@ bool Child::Start(const ChildSpec& spec, std::string& error) {
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = input.value;
-  startup.hStdOutput = spec.readOutput ? outputWrite.value : GetStdHandle(STD_OUTPUT_HANDLE);
+  startup.hStdOutput = options.readOutput ? outputWrite.value : GetStdHandle(STD_OUTPUT_HANDLE);
   startup.hStdError = s.log.value;
   std::string line;
-  for (const std::string& word : spec.command) AppendQuoted(line, word);
+  for (const std::string& word : options.command) AppendQuoted(line, word);
   PROCESS_INFORMATION created{};
   // Suspended until it is in the job; no console window for the service.
-  if (!CreateProcessA(spec.command[0].c_str(), line.data(), nullptr, nullptr, TRUE,
+  if (!CreateProcessA(options.command[0].c_str(), line.data(), nullptr, nullptr, TRUE,
                       CREATE_SUSPENDED | CREATE_NO_WINDOW, nullptr, nullptr, &startup, &created)) {
     error = SystemMessage(GetLastError());
     return false;
