@@ -1,7 +1,8 @@
 // The story-folder rule, one table of cases run on each platform: a program
 // folder that can, cannot or may not be used, against a user's folder that is
 // set, missing, relative or too long. Whatever the outcome, only full paths are
-// used: the current folder stays empty.
+// used: nothing is read from or made in the current folder. (Where the user's
+// folder lies is seen by the end-to-end tests of the packages.)
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -10,65 +11,48 @@
 #include <string>
 
 #include "support/program_files.h"
+#include "support/test_environment.h"
 #include "text/story_folder.h"
-
-// The platform's part: story_folder_test_posix.cpp and story_folder_test_win32.cpp.
-// Points the user's folder at `base`, a full path, or at no folder when `base` is
-// empty or relative.
-void SetUserBase(const std::string& base);
-// The story folder that the program must choose with the user's folder at `base`.
-std::string StoryFolderUnder(const std::string& base);
-// Where the word list ships for a program in `programFolder`.
-std::string ShippedWordListFor(const std::string& programFolder);
-// An existing folder in which no file can be created, by root neither.
-std::string UnwritableFolder();
 
 namespace {
 
 namespace fs = std::filesystem;
 
-enum class Program { kWritable, kUnwritable, kTooLong, kUnknown };
-enum class User { kSet, kNone, kRelative, kTooLong };
-enum class Chosen { kProgram, kUser, kNone };
+enum Program { kWritable, kUnwritable, kDeep, kUnknown };
+enum Home { kHome, kNoHome, kRelativeHome, kDeepHome };
+enum Chosen { kProgramFolder, kUserFolder, kNoFolder };
 
+// A deep folder leaves one character too few for the longest data file name; a
+// writable one leaves just enough. The user's word list before and after.
 struct Case {
-  const char* name;
   Program program;
-  User user;
-  const char* userWordList;  // the user's word list beforehand; nullptr: none
+  Home home;
+  const char* before;
   Chosen chosen;
-  const char* wordList;  // the user's word list afterwards; nullptr: none
+  const char* after;
+};
+const Case kCases[] = {
+    {kWritable, kHome, nullptr, kProgramFolder, "(none)"},
+    {kWritable, kNoHome, nullptr, kProgramFolder, "(none)"},
+    {kUnwritable, kHome, nullptr, kUserFolder, "(none)"},
+    {kDeep, kHome, nullptr, kUserFolder, "shipped\n"},
+    {kDeep, kHome, "edited\n", kUserFolder, "edited\n"},
+    {kUnknown, kHome, nullptr, kUserFolder, "(none)"},
+    {kUnwritable, kNoHome, nullptr, kNoFolder, "(none)"},
+    {kUnwritable, kRelativeHome, nullptr, kNoFolder, "(none)"},
+    {kDeep, kDeepHome, nullptr, kNoFolder, "(none)"},
 };
 
-const Case kCases[] = {
-    {"a writable folder is used", Program::kWritable, User::kSet, nullptr, Chosen::kProgram,
-     nullptr},
-    {"no user folder is needed then", Program::kWritable, User::kNone, nullptr, Chosen::kProgram,
-     nullptr},
-    {"unwritable: the user's folder", Program::kUnwritable, User::kSet, nullptr, Chosen::kUser,
-     nullptr},
-    {"too long: the user's folder, seeded", Program::kTooLong, User::kSet, nullptr, Chosen::kUser,
-     "shipped\n"},
-    {"seeded once: the user's edits stay", Program::kTooLong, User::kSet, "edited\n", Chosen::kUser,
-     "edited\n"},
-    {"unknown program folder: the user's", Program::kUnknown, User::kSet, nullptr, Chosen::kUser,
-     nullptr},
-    {"unwritable, no user folder", Program::kUnwritable, User::kNone, nullptr, Chosen::kNone,
-     nullptr},
-    {"unwritable, a relative user folder", Program::kUnwritable, User::kRelative, nullptr,
-     Chosen::kNone, nullptr},
-    {"too long, and the user's too", Program::kTooLong, User::kTooLong, nullptr, Chosen::kNone,
-     nullptr},
-};
+// Points the user's folder at `base`: HOME on Linux (the XDG variable that
+// comes first left empty), APPDATA on Windows.
+void SetUserBase(const std::string& base) {
+  SetTestEnvironment("XDG_DATA_HOME", "");
+  for (const char* name : {"HOME", "APPDATA"}) SetTestEnvironment(name, base);
+}
 
 // A folder in `folder` whose path, with its separator, is `length` long.
 std::string Deeper(const std::string& folder, size_t length) {
   return folder + std::string(length - folder.size() - 1, 'd') + folder.back();
-}
-
-// The number of files and folders under `folder`.
-size_t CountUnder(const fs::path& folder) {
-  return static_cast<size_t>(std::distance(fs::recursive_directory_iterator(folder), {}));
 }
 
 void WriteFile(const fs::path& path, const std::string& text) {
@@ -87,44 +71,35 @@ TEST(StoryFolderTest, TheRuleForEachCase) {
   const std::string work = ProgramFolder() + "story_folder_work" + ProgramFolder().back();
   const fs::path before = fs::current_path();
   for (const Case& c : kCases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE("case " + std::to_string(&c - kCases));
     fs::current_path(before);
     fs::remove_all(work);
     // A relative path would find a word list here, and leave things behind.
     const fs::path cwd = fs::path(work) / "cwd" / "here";
     fs::create_directories(cwd);
-    WriteFile(cwd / ShippedWordListFor(""), "stray\n");
-    const size_t strayFiles = CountUnder(cwd.parent_path());
+    WriteFile(cwd / ShippedWordListPath(""), "stray\n");
+    const auto stray = std::distance(fs::recursive_directory_iterator(cwd.parent_path()), {});
     fs::current_path(cwd);
 
-    std::string program;
-    if (c.program == Program::kWritable) program = Deeper(work, 236);  // the longest that fits
-    if (c.program == Program::kUnwritable) program = UnwritableFolder();
-    if (c.program == Program::kTooLong) program = Deeper(work, 237);
+    const std::string programs[] = {Deeper(work, 236), UnwritableFolder(), Deeper(work, 237), ""};
+    const std::string& program = programs[c.program];
     if (!program.empty()) fs::create_directories(program);
-    if (c.program == Program::kTooLong) WriteFile(ShippedWordListFor(program), "shipped\n");
-
-    std::string base = work + "home";
-    if (c.user == User::kTooLong) base = Deeper(work, 230);
-    SetUserBase(c.user == User::kNone ? "" : c.user == User::kRelative ? "home" : base);
-    const std::string user = StoryFolderUnder(base);
-    if (c.userWordList != nullptr) WriteFile(user + "dictionary.txt", c.userWordList);
+    if (c.program == kDeep) WriteFile(ShippedWordListPath(program), "shipped\n");
+    SetUserBase(c.home == kDeepHome ? Deeper(work, 230) : work + "home");
+    const std::string user = UserStoryFolderPath();
+    if (c.home == kNoHome || c.home == kRelativeHome) SetUserBase(c.home == kNoHome ? "" : "home");
+    if (c.before != nullptr) WriteFile(user + "dictionary.txt", c.before);
 
     const StoryFolderChoice choice = ChooseStoryFolder(program);
-    const std::string expected = c.chosen == Chosen::kProgram ? program
-                                 : c.chosen == Chosen::kUser  ? user
-                                                              : "";
-    EXPECT_EQ(choice.folder, expected);
-    EXPECT_EQ(choice.problem.empty(), c.chosen != Chosen::kNone) << choice.problem;
-    if (c.chosen == Chosen::kNone) {
-      EXPECT_NE(choice.problem.find(program), std::string::npos) << choice.problem;
-    }
-    EXPECT_EQ(fs::exists(user), c.chosen == Chosen::kUser) << "the user's folder, made or not";
-    EXPECT_EQ(ReadFile(user + "dictionary.txt"), c.wordList != nullptr ? c.wordList : "(none)");
-    if (c.program == Program::kWritable) {
-      EXPECT_TRUE(fs::is_empty(program)) << "a file was left in the program's folder";
-    }
-    EXPECT_EQ(CountUnder(cwd.parent_path()), strayFiles) << "the current folder was used";
+    const std::string folders[] = {program, user, ""};
+    EXPECT_EQ(choice.folder, folders[c.chosen]);
+    EXPECT_EQ(choice.problem.empty(), c.chosen != kNoFolder) << choice.problem;
+    EXPECT_TRUE(c.chosen != kNoFolder || choice.problem.find(program) != std::string::npos);
+    EXPECT_EQ(fs::exists(user), c.chosen == kUserFolder) << "the user's folder, made or not";
+    EXPECT_EQ(ReadFile(user + "dictionary.txt"), c.after);
+    EXPECT_TRUE(c.program != kWritable || fs::is_empty(program)) << "a probe was left";
+    EXPECT_EQ(std::distance(fs::recursive_directory_iterator(cwd.parent_path()), {}), stray)
+        << "something was made in the current folder";
   }
   fs::current_path(before);
   fs::remove_all(work);

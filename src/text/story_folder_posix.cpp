@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "text/os_file.h"
@@ -13,26 +14,28 @@
 
 namespace {
 
-// The variable's value when it is a full path, else `fallback` + `below` when
-// that is one; empty otherwise.
-std::string BaseFolder(const char* variable, const char* fallback, const char* below) {
+// The variable's value when it is a full path, without its trailing slashes (so
+// that "/" reads as ""); nothing otherwise.
+std::optional<std::string> FullPathIn(const char* variable) {
   const char* value = std::getenv(variable);
-  if (value != nullptr && value[0] == '/') return value;
-  const char* home = std::getenv(fallback);
-  if (home == nullptr || home[0] != '/') return {};
-  return std::string(home) + below;
+  if (value == nullptr || value[0] != '/') return std::nullopt;
+  std::string path = value;
+  while (!path.empty() && path.back() == '/') path.pop_back();
+  return path;
 }
 
-std::string TalewickFolderIn(std::string base) {
-  if (base.empty()) return {};
-  while (base.size() > 1 && base.back() == '/') base.pop_back();
-  return base + "/talewick/";
+// talewick/ in the variable's folder, else in `fallback`'s folder + `below`;
+// empty when neither names a full path.
+std::string TalewickFolderIn(const char* variable, const char* fallback, const char* below) {
+  if (const auto folder = FullPathIn(variable)) return *folder + "/talewick/";
+  if (const auto home = FullPathIn(fallback)) return *home + below + "/talewick/";
+  return {};
 }
 
 }  // namespace
 
 std::string UserStoryFolderPath() {
-  return TalewickFolderIn(BaseFolder("XDG_DATA_HOME", "HOME", "/.local/share"));
+  return TalewickFolderIn("XDG_DATA_HOME", "HOME", "/.local/share");
 }
 
 std::string_view UserFolderVariables() { return "neither XDG_DATA_HOME nor HOME"; }
@@ -41,9 +44,7 @@ std::string ShippedWordListPath(const std::string& programFolder) {
   return programFolder + "../share/talewick/dictionary.txt";
 }
 
-std::string IndexCacheFolder() {
-  return TalewickFolderIn(BaseFolder("XDG_CACHE_HOME", "HOME", "/.cache"));
-}
+std::string IndexCacheFolder() { return TalewickFolderIn("XDG_CACHE_HOME", "HOME", "/.cache"); }
 
 // Private to the user, as the base directory rules ask of the folders they make.
 bool MakeFolder(const std::string& folder) {
