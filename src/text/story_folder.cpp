@@ -53,7 +53,7 @@ StoryFolderChoice ChooseStoryFolder(const std::string& programFolder) {
   const std::string user = UserStoryFolderPath();
   std::string userProblem;
   if (user.empty()) {
-    userProblem = "none is set: " + std::string(UserFolderVariables()) + " names no full path";
+    userProblem = "no full path is set in " + std::string(UserFolderVariables());
   } else if (!Fits(user)) {
     userProblem = Unusable(user);  // too long: not even made
   } else if (!MakeFolders(user)) {
@@ -75,7 +75,8 @@ StoryFolderChoice ChooseStoryFolder(const std::string& programFolder) {
           "Talewick has no folder to keep its story in.\n\nIts own folder " + programName +
               "cannot be used: " + programProblem + ".\nYour folder " + userName +
               "cannot be used: " + userProblem +
-              ".\n\nPut Talewick in a folder you can write to, with a shorter path."};
+              ".\n\nPut Talewick in a folder you can write to whose path is at most " +
+              std::to_string(kTextCapacity - kLongestDataFileName.size()) + " characters long."};
 }
 
 const StoryFolderChoice& StoryFolder() {

@@ -38,7 +38,7 @@ std::string UserStoryFolderPath() {
   return TalewickFolderIn("XDG_DATA_HOME", "HOME", "/.local/share");
 }
 
-std::string_view UserFolderVariables() { return "neither XDG_DATA_HOME nor HOME"; }
+std::string_view UserFolderVariables() { return "XDG_DATA_HOME or HOME"; }
 
 std::string ShippedWordListPath(const std::string& programFolder) {
   return programFolder + "../share/talewick/dictionary.txt";
