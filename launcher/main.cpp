@@ -9,8 +9,7 @@
 #include <string_view>
 
 #include "process.h"
-#include "text/os_file.h"
-#include "text/text_file.h"
+#include "text/story_folder.h"
 
 namespace {
 
@@ -21,12 +20,6 @@ constexpr const char* kShippedSite = "talewick.org";
 bool IsSet(const char* name) {
   const char* value = std::getenv(name);
   return value != nullptr && value[0] != '\0';
-}
-
-std::string ProgramFolder() {
-  std::string path = OsExecutablePath();
-  path.resize(path.rfind(OsPathSeparator()) + 1);
-  return path;
 }
 
 // Starts talewick-search on a free loopback port and points the program at it.
@@ -68,9 +61,14 @@ bool StartService(Child& service, const std::string& programFolder,
 }  // namespace
 
 int main() {
+  // The same folder the program keeps its files in, by the same rule.
+  const StoryFolderChoice& story = StoryFolder();
+  if (story.folder.empty()) {
+    ReportFailure(story.problem);
+    return 1;
+  }
   const std::string programFolder = ProgramFolder();
-  // The same folder the program picks for its files (see OsStoryFolder).
-  const std::string storyFolder = StartFolder();
+  const std::string& storyFolder = story.folder;
   StopChildrenWithLauncher();
 
   Child service;

@@ -1,10 +1,11 @@
 # What an install holds, and the packages CPack makes of it:
 #   Windows: talewick-VERSION-win64.zip, one portable folder with the three
-#            programs, the word list, the corpus and README.txt;
+#            programs, the word list, the corpus and README.txt, and
+#            talewick-VERSION-win64-setup.exe, which installs the same files;
 #   Linux:   talewick_VERSION_amd64.deb, installed under /usr (programs in bin/,
 #            word list and corpus in share/talewick/, the desktop entry, icons,
 #            man pages, copyright and changelog).
-# `cpack` in a build folder makes the platform's package. The install layout and
+# `cpack` in a build folder makes the platform's packages. The install layout and
 # the generator come from packaging_<platform>.cmake, included before this file.
 set(CPACK_PACKAGE_NAME talewick)
 set(CPACK_PACKAGE_VENDOR "The Talewick developers")

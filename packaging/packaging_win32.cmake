@@ -1,4 +1,5 @@
-# Windows: talewick-VERSION-win64.zip, one portable folder.
+# Windows: talewick-VERSION-win64.zip, one portable folder, and an installer of
+# the same files.
 set(_packaging ${CMAKE_CURRENT_LIST_DIR})
 # The zip takes only the component "portable": one flat folder, whatever
 # install rules of the Linux layout other folders have.
@@ -14,7 +15,37 @@ configure_file(${_packaging}/README-windows.txt ${CMAKE_BINARY_DIR}/README.txt @
                NEWLINE_STYLE CRLF)
 install(FILES ${CMAKE_BINARY_DIR}/README.txt DESTINATION . COMPONENT portable)
 
-set(CPACK_GENERATOR ZIP)
 set(CPACK_SYSTEM_NAME win64)
-set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 set(CPACK_INSTALL_CMAKE_PROJECTS "${CMAKE_BINARY_DIR};${PROJECT_NAME};portable;/")
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+
+# The installer, talewick-VERSION-win64-setup.exe, made by Debian's makensis with
+# its 64-bit stubs (the default x86 one would need 32-bit Windows to run). It
+# installs the same folder into Program Files, "Talewick" in the Start menu with
+# the launcher's icon, and an entry in the installed programs; its uninstaller
+# removes the files it installed, never the stories in the user's folder.
+find_program(TALEWICK_MAKENSIS makensis)
+if(TALEWICK_MAKENSIS)
+  set(CPACK_GENERATOR ZIP NSIS)
+else()
+  message(STATUS "makensis not found: no installer, only the zip")
+  set(CPACK_GENERATOR ZIP)
+endif()
+set(CPACK_NSIS_EXECUTABLE ${TALEWICK_MAKENSIS})
+# In the script, not on makensis's command line: CPack splits its arguments at
+# every blank, and "Target amd64-unicode" must stay one.
+set(CPACK_NSIS_DEFINES "Target amd64-unicode")
+set(CPACK_PROJECT_CONFIG_FILE ${_packaging}/cpack_per_generator.cmake)
+set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+set(CPACK_PACKAGE_INSTALL_DIRECTORY Talewick)
+set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY Talewick)
+set(CPACK_NSIS_DISPLAY_NAME Talewick)
+set(CPACK_NSIS_PACKAGE_NAME Talewick)
+set(CPACK_PACKAGE_EXECUTABLES talewick-start Talewick)
+set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
+set(CPACK_NSIS_INSTALLED_ICON_NAME talewick-start.exe)
+set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/assets/talewick.ico)
+set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/assets/talewick.ico)
+set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+configure_file(${_packaging}/copyright ${CMAKE_BINARY_DIR}/copyright.txt NEWLINE_STYLE CRLF)
+set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_BINARY_DIR}/copyright.txt)

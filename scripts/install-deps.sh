@@ -11,10 +11,10 @@
 set -euo pipefail
 
 # Boost.Beast (header-only) for the search service, on both platforms, and SQLite
-# (with FTS5) for its index file on Linux.
+# (with FTS5) for its index file on Linux. NSIS makes the Windows installer.
 build=(cmake ninja-build g++ pkg-config python3 libgtk-3-dev libcurl4-openssl-dev libboost-dev
   libsqlite3-dev)
-windows=(g++-mingw-w64-x86-64 wine wine64)
+windows=(g++-mingw-w64-x86-64 wine wine64 nsis)
 xvfb=(xvfb xauth)
 test=("${build[@]}" "${windows[@]}" "${xvfb[@]}"
   clang-format googletest libgtest-dev libbenchmark-dev

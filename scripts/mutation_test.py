@@ -162,10 +162,16 @@ MUTANTS = [
      "done, status);", "if (done < 0 && errno != EINTR) return Reaped(*state_, done, status);"),
     ("launcher-win32-cr", "line = s.pending.substr(0, end);\n      if (!line.empty() && "
      "line.back() == '\\r') line.pop_back();", "line = s.pending.substr(0, end);"),
-    ("story-folder-writable", "if (programFolder.empty() || ::access(programFolder.c_str(), W_OK) "
-     "== 0) return programFolder;", "return programFolder;"),
-    ("story-folder-seed", 'CopyWhole(programFolder + "../share/talewick/dictionary.txt", '
-     "wordList);", ""),
+    ("story-folder-usable", "if (programProblem.empty()) return {programFolder, {}};",
+     "return {programFolder, {}};"),
+    ("story-folder-fits", "return folder.size() + kLongestDataFileName.size() <= "
+     "static_cast<size_t>(kTextCapacity);", "return folder.size() + kLongestDataFileName.size() <= "
+     "static_cast<size_t>(kTextCapacity) + 1;"),
+    ("story-folder-seed", "CopyIntoPlace(ShippedWordListPath(programFolder), wordList);", ""),
+    ("story-folder-seed-once", "if (!programFolder.empty() && !FileExists(wordList)) {",
+     "if (!programFolder.empty()) {"),
+    ("story-folder-probe-left", "::unlink(probe.c_str());", ""),
+    ("story-folder-win32-probe", "if (file == INVALID_HANDLE_VALUE) return false;", ""),
     # window layers
     ("gtk-enter-on-button", "return focus != nullptr && GTK_IS_BUTTON(focus) ? TRUE : FALSE;",
      "return FALSE;"),

@@ -2,7 +2,7 @@
 # Installs what is missing, builds both programs (native Linux and the MinGW-w64
 # cross build) with warnings as errors, checks the formatting, and runs every
 # test: the native suite, then the Windows suite under Wine. Each suite makes its
-# package (the .deb, the Windows zip) and tests it as a user would use it.
+# packages (the .deb; the Windows installer and zip) and tests them as a user would.
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 
@@ -28,4 +28,4 @@ echo "== tests: windows (under Wine)"
 ctest --preset windows
 
 echo "== packages"
-ls -l build/linux/talewick_*.deb build/windows/talewick-*-win64.zip 2>/dev/null || true
+ls -l build/linux/talewick_*.deb build/windows/talewick-*-win64.zip build/windows/talewick-*-win64-setup.exe 2>/dev/null || true

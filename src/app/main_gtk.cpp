@@ -1,7 +1,8 @@
 // Entry point of the Linux program: start-up, the event loop until the window
 // is closed, shutdown. The program takes no command-line options. Without a
 // display no window could ever be shown, so it says so and ends with status 1,
-// as GTK programs do, before it starts at all.
+// as GTK programs do, before it starts at all; so does a program that has no
+// folder for its files, after a message box.
 #include <gtk/gtk.h>
 
 #include <cstdio>
@@ -27,7 +28,7 @@ bool DisplayOpens() {
 
 int main() {
   if (!DisplayOpens()) return 1;
-  StartUp();
+  if (!StartUp()) return 1;
   RunEventLoop();
   ShutDown();
   return 0;

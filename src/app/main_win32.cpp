@@ -1,12 +1,13 @@
 // The Windows entry point: start-up, the event loop until a close request, and
-// shutdown. The process always ends with exit code 0; the main window is never
-// destroyed before that and goes away with the process.
+// shutdown. The process ends with exit code 0 (1 when it has no folder for its
+// files); the main window is never destroyed before that and goes away with the
+// process.
 #include <windows.h>
 
 #include "app/startup.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  StartUp();
+  if (!StartUp()) ExitProcess(1);
   RunEventLoop();
   ShutDown();
   ExitProcess(0);

@@ -8,6 +8,7 @@
 #include "core/story_state.h"
 #include "core/window_layer.h"
 #include "query/search_service.h"
+#include "text/story_folder.h"
 
 namespace {
 constexpr uint32_t kMainWindowFlags = 0x70000;  // sizing border, minimize and maximize boxes
@@ -16,15 +17,19 @@ constexpr uint32_t kButtonStyle = 0x50000000;   // child, visible
 constexpr uint32_t kStoryListStyle = 0x50B00140;
 }  // namespace
 
-void StartUp() {
+bool StartUp() {
   ClearStoryState();
   TextCopy(Story.Title, "Talewick 02");
   DebugLog("starting...");
-  // A path cut to the text's capacity would name another file, possibly outside
-  // the folder: a folder too deep for the whole path leaves the page without one
-  // (every download then fails and is reported).
-  const std::string resultPage = TextJoin(StartFolder(), "googleblog.htm");
-  TextCopy(Story.ResultPagePath, TextLength(resultPage) <= kTextCapacity ? resultPage : "");
+  // Without a story folder every file would have to be found in whatever the
+  // current folder happens to be: the user is told instead, before any window.
+  const StoryFolderChoice& story = StoryFolder();
+  if (story.folder.empty()) {
+    ShowMessageBox(story.problem, Story.Title.view(), 0);
+    return false;
+  }
+  // The folder leaves room for the longest data file name, so the path is whole.
+  TextCopy(Story.ResultPagePath, TextJoin(story.folder, "googleblog.htm"));
   TextCopy(Story.SearchUrlPrefix, SearchUrlPrefixText());
   TextCopy(Story.SearchUrlSuffix, SearchUrlSuffixText());
   Story.WindowOpen = 1;
@@ -37,6 +42,7 @@ void StartUp() {
   CreateControl(kListKind, "", 5, 5, 825, 300, kStoryListStyle, kStoryList);
   CreateControl(kStatusKind, "Status...", 0, 0, 0, 0, 0, kStatusBar);
   SetNotifySwitches(kInputBox, 0, 1);
+  return true;
 }
 
 void RunEventLoop() {

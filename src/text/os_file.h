@@ -31,9 +31,3 @@ void OsClose(OsFileHandle handle);
 std::string OsExecutablePath();
 // The platform's path separator ('/' or '\\').
 char OsPathSeparator();
-// The folder that keeps the program's data files, given the folder of its
-// executable (with its trailing separator). Windows: that folder. POSIX: that
-// folder when the user may write to it, else ${XDG_DATA_HOME:-~/.local/share}/talewick/,
-// created when missing, with "dictionary.txt" copied from the installed word list
-// (<executable folder>/../share/talewick/) when it has none. Ends in the separator.
-std::string OsStoryFolder(const std::string& programFolder);

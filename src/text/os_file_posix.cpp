@@ -1,13 +1,11 @@
 // The POSIX file service behind text_file.cpp: plain descriptors, opened with
-// O_CLOEXEC, every call retried when a signal interrupts it; and the user's own
-// story folder for a program installed where the user cannot write.
+// O_CLOEXEC, every call retried when a signal interrupts it.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <string>
 
 #include "text/os_file.h"
@@ -128,64 +126,3 @@ std::string OsExecutablePath() {
 }
 
 char OsPathSeparator() { return '/'; }
-
-// Makes `folder` unless it exists; private to the user, as the base directory
-// rules of XDG ask for folders they create.
-static bool MakeFolder(const std::string& folder) {
-  return ::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST;
-}
-
-// ${XDG_DATA_HOME:-$HOME/.local/share}/talewick/, made when missing; empty when
-// neither variable gives an absolute path or a folder cannot be made.
-static std::string UserStoryFolder() {
-  const char* data = std::getenv("XDG_DATA_HOME");
-  std::string base;
-  if (data != nullptr && data[0] == '/') {
-    base = data;
-  } else {
-    const char* home = std::getenv("HOME");
-    if (home == nullptr || home[0] != '/') return {};
-    base = std::string(home) + "/.local";
-    if (!MakeFolder(base)) return {};
-    base += "/share";
-  }
-  if (!MakeFolder(base)) return {};
-  const std::string folder = base + "/talewick/";
-  return MakeFolder(folder) ? folder : std::string();
-}
-
-// Copies `source` to `target` through a temporary file renamed into place, so
-// that a copy cut short never stands as the word list.
-static void CopyWhole(const std::string& source, const std::string& target) {
-  OsFileHandle in{};
-  if (!OsOpen(source, OsOpenMode::kRead, in)) return;
-  std::string part = target + ".XXXXXX";
-  const int out = ::mkstemp(part.data());
-  bool copied = out >= 0;
-  if (copied) ::fchmod(out, 0644);
-  char buffer[64 * 1024];
-  while (copied) {
-    const int64_t got = OsRead(in, buffer, sizeof buffer);
-    if (got <= 0) {
-      copied = got == 0;
-      break;
-    }
-    copied = OsWrite(OsFileHandle{out}, buffer, got) == got;
-  }
-  OsClose(in);
-  if (out < 0) return;
-  ::close(out);
-  if (!copied || ::rename(part.c_str(), target.c_str()) != 0) ::unlink(part.c_str());
-}
-
-std::string OsStoryFolder(const std::string& programFolder) {
-  if (programFolder.empty() || ::access(programFolder.c_str(), W_OK) == 0) return programFolder;
-  std::string folder = UserStoryFolder();
-  if (folder.empty()) return programFolder;
-  const std::string wordList = folder + "dictionary.txt";
-  // Seeded once: later edits, and a list the user emptied, are the user's.
-  if (::access(wordList.c_str(), F_OK) != 0) {
-    CopyWhole(programFolder + "../share/talewick/dictionary.txt", wordList);
-  }
-  return folder;
-}

@@ -82,17 +82,18 @@ int64_t OsSize(OsFileHandle handle) {
 void OsClose(OsFileHandle handle) { CloseHandle(Win32Handle(handle)); }
 
 std::string OsExecutablePath() {
-  // The program's texts hold at most 254 characters, so the path is asked for
-  // with 255 bytes. A longer path comes back cut (the result then fills the
-  // whole buffer); a cut path names some other folder, so it counts as unknown.
-  char path[255];
-  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-  if (length == 0 || length >= sizeof path) return {};
-  return std::string(path, length);
+  // Asked again with more room while the answer fills the buffer (it is then cut).
+  std::string path(MAX_PATH, '\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return {};
+    if (length < path.size()) {
+      path.resize(length);
+      return path;
+    }
+    if (path.size() >= 32768) return {};  // longer than any path the system has
+    path.resize(path.size() * 2);
+  }
 }
 
 char OsPathSeparator() { return '\\'; }
-
-// The Windows program is a portable folder that the user unpacks where they can
-// write: its data files always stay beside it.
-std::string OsStoryFolder(const std::string& programFolder) { return programFolder; }

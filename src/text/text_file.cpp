@@ -44,13 +44,6 @@ static bool RefillBlock(TextFile& file) {
   return got > 0;
 }
 
-std::string StartFolder() {
-  std::string path = OsExecutablePath();
-  const size_t separator = path.rfind(OsPathSeparator());
-  if (separator != std::string::npos) path.resize(separator + 1);
-  return OsStoryFolder(path);
-}
-
 int FileOpen(TextFile& file, std::string_view path, std::string_view mode) {
   OsOpenMode parsed;
   if (!ParseMode(mode, parsed)) return 1;

@@ -11,6 +11,7 @@
 
 #include "text/bounded_text.h"
 #include "text/os_file.h"
+#include "text/story_folder.h"  // StartFolder(): where the data files are
 
 inline constexpr int kTextFileBlock = 64 * 1024;
 
@@ -25,11 +26,6 @@ struct TextFile {
   int32_t blockPos;     // next unconsumed byte in block
   char block[kTextFileBlock];
 };
-
-// The folder of the program's data files, ending in the platform's separator: the
-// folder of the running executable, or the user's own one when that folder is
-// not writable (see OsStoryFolder).
-std::string StartFolder();
 
 // Opens `path` with mode "r"/"R" (read existing), "w"/"W" (create or empty) or
 // "a"/"A" (append, created when missing). 0 when open, 1 when not (the slot is

@@ -9,7 +9,6 @@ talewick_e2e(e2e_gtk_window_layer COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/harness.py
 talewick_test(launcher_test COMMAND ${TALEWICK_PYTHON3} ${CMAKE_CURRENT_SOURCE_DIR}/launcher_test.py
   TIMEOUT 180 ENVIRONMENT TALEWICK_START=$<TARGET_FILE:talewick-start> PYTHONDONTWRITEBYTECODE=1)
 
-set(_package_generator DEB)
 execute_process(COMMAND dpkg --print-architecture OUTPUT_VARIABLE _arch
                 OUTPUT_STRIP_TRAILING_WHITESPACE)
 set(_package ${CMAKE_BINARY_DIR}/talewick_${PROJECT_VERSION}_${_arch}.deb)

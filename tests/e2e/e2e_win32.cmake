@@ -1,6 +1,6 @@
 # Windows: a Wine prefix booted once per build folder (a fixture; each test runs
 # in a copy of it), talewick.exe checked to run alone, the Win32 window layer's
-# own tests, and the zip.
+# own tests, the installer and the zip.
 talewick_test(e2e_win32_boot_prefix
   COMMAND ${TALEWICK_PYTHON3} ${CMAKE_CURRENT_SOURCE_DIR}/program_win32.py boot
           ${CMAKE_CURRENT_BINARY_DIR}
@@ -22,5 +22,27 @@ target_link_libraries(window_layer_win32_test PRIVATE talewick_app talewick_wind
 talewick_e2e(window_layer_win32_test COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/harness.py
              $<TARGET_FILE:window_layer_win32_test> --gtest_brief=1 TIMEOUT 300)
 
-set(_package_generator ZIP)
-set(_package ${CMAKE_BINARY_DIR}/talewick-${PROJECT_VERSION}-win64.zip)
+# The installer is the package used end to end (without makensis there is none,
+# and that test says it is skipped). The zip's programs are the ones the other
+# tests run from a folder the user can write to; of the zip itself its layout is
+# checked: one folder with the three programs, the word list, README.txt and
+# every text of the corpus.
+set(_package ${CMAKE_BINARY_DIR}/talewick-${PROJECT_VERSION}-win64-setup.exe)
+if(TARGET talewick-search)
+  set(_zip_folder talewick-${PROJECT_VERSION}-win64)
+  set(_zip_top "")
+  foreach(_name README.txt corpus/ corpus/talewick.org/ dictionary.txt talewick-search.exe
+          talewick-start.exe talewick.exe)
+    string(APPEND _zip_top "${_zip_folder}/${_name} ")
+  endforeach()
+  file(GLOB _corpus_texts ${PROJECT_SOURCE_DIR}/corpus/talewick.org/*.txt)
+  list(LENGTH _corpus_texts _corpus_count)
+  talewick_test(package_zip_layout
+    COMMAND bash -c "set -o pipefail; z=$(\"$0\" -E tar tf \"$1\" | LC_ALL=C sort) || exit 1; \
+top=$(grep -v '/corpus/talewick.org/.' <<<\"$z\" | tr '\\n' ' '); \
+[ \"$top\" = \"$2\" ] || { echo \"the zip holds: $top\"; exit 1; }; \
+n=$(grep -c '^[^/]*/corpus/talewick.org/[^/]*\\.txt$' <<<\"$z\"); \
+[ \"$n\" = \"$3\" ] || { echo \"$n of the $3 corpus texts\"; exit 1; }"
+            ${CMAKE_COMMAND} ${CMAKE_BINARY_DIR}/${_zip_folder}.zip "${_zip_top}" ${_corpus_count}
+    LABELS e2e PROPERTIES FIXTURES_REQUIRED talewick_package)
+endif()

@@ -144,11 +144,14 @@ class DesktopCase(unittest.TestCase):
 
 
 def run_main():
-    """unittest.main(), or exit code 77 (skipped) when a desktop tool is missing."""
+    """unittest.main(); exit code 77 (skipped) when a desktop tool is missing or
+    every test skipped itself."""
     if missing_tools():
         print("skipped: missing", " ".join(missing_tools()))
         sys.exit(77)
-    unittest.main(verbosity=2)
+    result = unittest.main(verbosity=2, exit=False).result
+    all_skipped = len(result.skipped) == result.testsRun
+    sys.exit(1 if not result.wasSuccessful() else 77 if all_skipped else 0)
 
 
 def run_on_desktop(argv):

@@ -39,7 +39,7 @@ class PackageTest(DesktopCase):
         for name in [name for name in self.env if name.startswith("TALEWICK_SEARCH_")]:
             del self.env[name]
         package = platform.Package(self, os.environ["TALEWICK_PACKAGE"])
-        before = tree(package.untouched) if package.untouched else None
+        before = tree(package.untouched)
         launcher = subprocess.Popen(package.command, env=package.env, stdin=subprocess.DEVNULL,
                                     stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
         self.addCleanup(launcher.wait, 20)
@@ -61,8 +61,7 @@ class PackageTest(DesktopCase):
         _, stderr = launcher.communicate(timeout=30)
         self.assertEqual((launcher.returncode, stderr), (0, ""))
         self.assertEqual(running(package.service), "")
-        if before is not None:
-            self.assertEqual(tree(package.untouched), before, "written under the package")
+        self.assertEqual(tree(package.untouched), before, "written into the installed folder")
         package.check(self)
         log = read(os.path.join(package.story, "talewick.log"))
         self.assertEqual(log.splitlines()[0], PREFIX + "starting...")

@@ -62,7 +62,4 @@ class Package:
         self.env = None
 
     def check(self, case):
-        """The word list seeded from the installed one on the first run."""
-        with open(os.path.join(self.story, "dictionary.txt"), "rb") as seeded, \
-                open(os.path.join(self.root, "usr/share/talewick/dictionary.txt"), "rb") as shipped:
-            case.assertEqual(seeded.read(), shipped.read())
+        """Nothing more: how the word list is seeded is the story-folder test's."""

@@ -1,20 +1,22 @@
 """How the end-to-end tests run the Windows programs: under Wine, in a copy of a
 prefix booted once per build folder (TALEWICK_E2E_DIR), with the program's
 OutputDebugStringA lines read from Wine's +debugstr channel on standard error,
-and the zip unpacked into a fresh folder.
+and the installer run as a user would.
 
     python3 program_win32.py boot FOLDER     # ctest's fixture: boot the prefix
 """
 
 import contextlib
 import fcntl
+import getpass
 import os
 import re
 import shutil
 import subprocess
 import sys
 import tempfile
-import zipfile
+
+from desktop import wait_until
 
 WINE = "/usr/lib/wine/wine64" if os.path.exists("/usr/lib/wine/wine64") else "wine64"
 # Big enough that a box centred on it leaves GO and STOP uncovered.
@@ -26,6 +28,10 @@ WITHOUT_DISPLAY = {}
 # One OutputDebugStringA line; a long one is cut after about 290 characters and
 # followed by "...", which stays so that it never equals a complete line.
 DEBUGSTR = re.compile(r'^[0-9a-f]+:warn:debugstr:OutputDebugStringA "(.*)"(\.\.\.)?\s*$')
+# Who installs the package when the test runs as root, and where it goes.
+INSTALL_USER = "talewick-wine"
+INSTALLED = "C:\\Program Files\\Talewick\\"
+UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Talewick"
 
 
 def wine_env(prefix, base, debug="-all"):
@@ -83,23 +89,57 @@ def folder_seen(folder):
 
 
 class Package:
-    """The zip unpacked into a fresh folder and started under Wine; the stories
-    stay in that folder."""
+    """The installer run silently in a fresh prefix by a normal user (a system user
+    made for it when the test runs as root); the installed folder then unwritable
+    for that user, whose stories go to %APPDATA%\\Talewick. check() uninstalls it."""
 
     def __init__(self, case, path):
-        top = tempfile.mkdtemp(prefix="talewick-zip-")
-        case.addCleanup(shutil.rmtree, top, ignore_errors=True)
-        with zipfile.ZipFile(path) as archive:
-            archive.extractall(top)
-        (folder,) = os.listdir(top)
-        self.story = os.path.join(top, folder)
-        self.service = folder_seen(self.story) + "talewick-search.exe"
-        self.untouched = None
-        self.env = dict(case.env, WINEDEBUG="-all")  # the launcher takes the debug lines itself
-        self.command = case.command(os.path.join(self.story, "talewick-start.exe"))
+        if not os.path.exists(path):
+            case.skipTest("no installer: makensis is missing")
+        self.user, as_user = getpass.getuser(), []
+        if os.geteuid() == 0:
+            self.user, as_user = INSTALL_USER, ["runuser", "-u", INSTALL_USER, "--"]
+            if subprocess.run(["id", self.user], capture_output=True).returncode != 0:
+                subprocess.run(["useradd", "--system", "--no-create-home", self.user], check=True)
+                case.addCleanup(subprocess.run, ["userdel", self.user], check=False)
+        home = tempfile.mkdtemp(prefix="talewick-setup-")
+        case.addCleanup(shutil.rmtree, home, ignore_errors=True)
+        shutil.chown(home, self.user)
+        env = wine_env(os.path.join(home, "prefix"), dict(
+            HOME=home, USER=self.user, LANG="C.UTF-8", PATH="/usr/bin:/bin",
+            DISPLAY=case.env["DISPLAY"]))
+        self.user_env = as_user + ["env", "-i"] + ["%s=%s" % item for item in env.items()]
+        case.addCleanup(self.run, "wineserver", "-k")
+        self.run(WINE, "wineboot", "--init")
+        self.run(WINE, path, "/S")
+        drive = os.path.join(home, "prefix", "drive_c")
+        self.untouched = os.path.join(drive, "Program Files", "Talewick")
+        self.menu = os.path.join(drive, "ProgramData", "Microsoft", "Windows", "Start Menu",
+                                 "Programs", "Talewick")
+        case.assertTrue(os.path.exists(os.path.join(self.menu, "Talewick.lnk")), "no menu entry")
+        case.assertEqual(self.run(WINE, "reg", "query", UNINSTALL_KEY).returncode, 0)
+        os.chmod(self.untouched, 0o555)
+        self.story = os.path.join(drive, "users", self.user, "AppData", "Roaming", "Talewick")
+        self.service = INSTALLED + "talewick-search.exe"
+        self.command = self.user_env + [WINE, INSTALLED + "talewick-start.exe"]
+        self.env = None
+
+    def run(self, *argv):
+        return subprocess.run(self.user_env + list(argv), capture_output=True, timeout=300)
 
     def check(self, case):
-        pass
+        """A silent uninstall (which runs a copy of itself and returns at once)
+        removes what was installed and leaves the stories."""
+        os.chmod(self.untouched, 0o755)
+        self.run(WINE, INSTALLED + "Uninstall.exe", "/S")
+        wait_until(lambda: not os.path.exists(self.untouched), 60, 0.5)
+        case.assertFalse(os.path.exists(self.untouched), "the installed folder stays")
+        case.assertFalse(os.path.exists(self.menu), "the menu entry stays")
+        case.assertNotEqual(self.run(WINE, "reg", "query", UNINSTALL_KEY).returncode, 0)
+        case.assertTrue(os.path.exists(os.path.join(self.story, "OutPutTextFile.txt")))
+        running = subprocess.run(["pgrep", "-u", self.user, "-af", r"talewick[^ ]*\.exe"],
+                                 capture_output=True, text=True).stdout
+        case.assertEqual(running, "")
 
 
 if __name__ == "__main__":

@@ -1,7 +1,6 @@
 // Data files that are not plain files (POSIX only): a named pipe with no writer,
 // a link to an endless device, a link left where the download's temporary file
-// goes; a program folder whose path is too long for the page's path; and a
-// story line that the disk cannot take whole. Opening a pipe blocks
+// goes; and a story line that the disk cannot take whole. Opening a pipe blocks
 // until someone writes, and a device never reaches its end, so either would freeze the program;
 // each must be refused like a file that cannot be opened. Every case runs in a child process with
 // an alarm, so a hang fails the test instead of stopping it.
@@ -11,12 +10,8 @@
 #include <unistd.h>
 
 #include <csignal>
-
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "analysis/result_analysis.h"
 #include "app/scripted_window.h"
@@ -27,7 +22,6 @@
 #include "query/page_download.h"
 #include "support/local_http_server.h"
 #include "support/program_files.h"
-#include "text/os_file.h"
 #include "text/text_file.h"
 
 namespace {
@@ -130,51 +124,6 @@ TEST_F(SpecialFilesTest, ALinkOrAPipeWhereTheTemporaryPageGoesIsNotFollowed) {
   ASSERT_EQ(::mkfifo(Temporary().c_str(), 0600), 0);
   EXPECT_FINISHES(DownLoadFile(),
                   Story.KeepRunning == 1 && ReadProgramFile("googleblog.htm") == kPage);
-}
-
-// A program folder whose path, with "googleblog.htm", passes the 254 characters
-// of a text: a cut path would name another file, even one outside the folder.
-// The test runs a copy of itself from such a folder (InnerCycle, below) and
-// then looks for files written anywhere but beside that copy. The page has no
-// path then: every download fails, and the page is never read.
-TEST(DeepFolderTest, APagePathThatDoesNotFitNamesNoOtherFile) {
-  namespace fs = std::filesystem;
-  const fs::path top = ProgramFolder() + "deep";
-  fs::remove_all(top);
-  const fs::path folder = top / std::string(120, 'd') / std::string(120, 'e');
-  fs::create_directories(folder);
-  const fs::path copy = folder / "device_files_test";
-  fs::copy_file(OsExecutablePath(), copy);
-  const std::string command = "TALEWICK_INNER_CYCLE=1 '" + copy.string() +
-                              "' --gtest_filter=DeepFolderTest.InnerCycle --gtest_brief=1"
-                              " >/dev/null 2>&1";
-  EXPECT_EQ(std::system(command.c_str()), 0) << "the cycle in the deep folder failed";
-  std::vector<std::string> written;
-  for (const auto& entry : fs::recursive_directory_iterator(top)) {
-    // Beside the copy is where its files belong; anywhere else is a stray.
-    if (entry.is_regular_file() && entry.path().parent_path() != folder)
-      written.push_back(entry.path().string());
-  }
-  EXPECT_EQ(written, std::vector<std::string>{}) << "a file was written under a cut path";
-  fs::remove_all(top);
-}
-
-TEST(DeepFolderTest, InnerCycle) {
-  if (std::getenv("TALEWICK_INNER_CYCLE") == nullptr) GTEST_SKIP() << "run by the test above";
-  LocalHttpServer server;
-  server.Serve("/search", PageResponse("<b>the cat</b> sat on the mat.\r\n"));
-  ResetScriptedWindow();
-  StartUp();
-  ASSERT_GT(TextLength(TextJoin(StartFolder(), "googleblog.htm")), kTextCapacity);
-  TextCopy(Story.SearchUrl, server.BaseUrl() + "/search?q=the+cat");
-  TextCopy(Story.DownloadTarget, Story.ResultPagePath);
-  TextCopy(Story.SearchWords, "the cat");
-  DownLoadFile();
-  EXPECT_EQ(Story.KeepRunning, 0) << "a page was stored under a cut path";
-  EXPECT_EQ(GetControlText(kStatusBar), "error downloading");
-  SecondPartDLF();
-  EXPECT_EQ(Story.NextInput.view(), "and");
-  ShutDown();
 }
 
 // Appends a line to `path` where the file may grow by only 5 more bytes, then

@@ -6,15 +6,6 @@
 #include <fstream>
 #include <iterator>
 
-#include "text/os_file.h"
-
-std::string ProgramFolder() {
-  const std::filesystem::path exe = std::filesystem::path(OsExecutablePath());
-  std::string folder = exe.parent_path().string();
-  folder += OsPathSeparator();
-  return folder;
-}
-
 void WriteProgramFile(const std::string& name, const std::string& bytes) {
   std::ofstream out(ProgramFolder() + name, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

@@ -4,8 +4,8 @@
 
 #include <string>
 
-// The folder of the running test executable, with its trailing separator.
-std::string ProgramFolder();
+#include "text/story_folder.h"  // ProgramFolder(): the test executable's folder
+
 // Writes the bytes exactly as given (no line-end conversion).
 void WriteProgramFile(const std::string& name, const std::string& bytes);
 // The file's bytes, or an empty string when it does not exist.

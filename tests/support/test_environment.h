@@ -6,3 +6,5 @@
 #include <string>
 
 void SetTestEnvironment(const std::string& name, const std::string& value);
+// An existing folder in which no file can be created, by root neither.
+std::string UnwritableFolder();

@@ -1,4 +1,5 @@
-// POSIX: setenv changes the environment that getenv reads.
+// POSIX: setenv changes the environment that getenv reads; /proc takes no new
+// files.
 #include <stdlib.h>
 
 #include "support/test_environment.h"
@@ -6,3 +7,5 @@
 void SetTestEnvironment(const std::string& name, const std::string& value) {
   setenv(name.c_str(), value.c_str(), 1);
 }
+
+std::string UnwritableFolder() { return "/proc/"; }
