@@ -7,9 +7,9 @@
 // statuses of 400 and more fail, and so does a redirect that was not followed;
 // only http and https, at most 5 redirects, bodies over 8 MiB are refused. A
 // download that receives nothing for the stall time-out gives up; one that keeps
-// receiving may run up to the total time-out. The
-// page goes to a temporary file beside `path` and replaces `path` only when
-// complete, so a failed download leaves the earlier file untouched.
+// receiving may run up to the total time-out. The page goes to a temporary file
+// beside `path` and replaces `path` only when complete, so a failed download
+// leaves the earlier file untouched.
 #pragma once
 
 #include <string>

@@ -6,9 +6,9 @@
 // answer counts as the page. A server that stalls never calls OnProgress, so the
 // download runs on a worker thread and the caller stops waiting at the deadline,
 // or once no data has been reported for the stall time-out (urlmon reports none
-// until it has the first few hundred bytes to tell the page's type from); an
-// abandoned worker cleans up its own temporary file when it finally ends. The page replaces the
-// target only when the whole transfer passed every check.
+// until it has enough of the page to tell its type); an abandoned worker cleans
+// up its own temporary file when it finally ends. The page replaces the target
+// only when the whole transfer passed every check.
 #include <urlmon.h>
 #include <windows.h>
 #include <wininet.h>
