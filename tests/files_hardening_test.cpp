@@ -1,8 +1,8 @@
 // Hostile files beside the program: a huge word list with a 1 MB line and
-// binary bytes, a story file that cannot be written, a full disk, data files that
-// are folders, and a result page with a line far longer than the line buffers. Whole cycles
-// run through the scripted window layer against a local server; none may crash,
-// hang, corrupt a file or lose the story's thread.
+// binary bytes, a story file that cannot be written, a full disk, data files
+// that are folders, and a result page with a line far longer than the line
+// buffers. Whole cycles run through the scripted window layer against a local
+// server; none may crash, hang, corrupt a file or lose the story's thread.
 #include <gtest/gtest.h>
 
 #include <algorithm>
