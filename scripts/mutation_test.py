@@ -60,7 +60,8 @@ MUTANTS = [
     ("file-empty-line", "if (got <= 0) return !anyByte;", "if (got <= 0) return false;"),
     ("file-device", "if (!IsRegularFile(fd)) {", "if (false) {"),
     ("file-undo-partial", "if (done > 0) UndoPartialWrite(fd, start, done);", ""),
-    ("file-undo-partial-win32", "if (atEnd) UndoPartialWrite(file, start);", "(void)atEnd;"),
+    ("file-undo-partial-win32", "if (atEnd) UndoPartialWrite(file, start);",
+     "if (atEnd && done < 0) UndoPartialWrite(file, start);"),
     # core: state record, debug log
     ("log-prefix", 'line += "] ";', 'line += "]";'),
     ("log-escape-lf", 'out += "\\\\n";', "out += c;"),
@@ -118,7 +119,7 @@ MUTANTS = [
     ("record-file", "FileWriteLine(Story.WorkFile, choice) == static_cast<int>(choice.size()) + 2;",
      "choice.size() + 2 > 1;"),
     ("record-write-failure", "  if (!written) {\n    DebugLog(kStoryFileError);",
-     "  if (false) {\n    DebugLog(kStoryFileError);"),
+     "  if (!written && false) {\n    DebugLog(kStoryFileError);"),
     # app: events and the cycle
     ("cycle-go-rearm", "constexpr int kGoRearmMs = 3000;", "constexpr int kGoRearmMs = 2000;"),
     ("cycle-timer-rearm", "constexpr int kTimerRearmMs = 2000;", "constexpr int kTimerRearmMs = 3000;"),
