@@ -33,14 +33,17 @@ TEST_F(SearchQueryTest, SendsTheLastThreeAcceptedWordsOrTheWholeTrimmedInput) {
       {{"the"}, "the  zqx", "the  zqx"},
       {{"dog"}, "  dog  ", "dog"},
       {{}, "   ", ""},
+      {{}, "fish & chips + 100%41 #1", "fish & chips + 100%41 #1"},
   };
   for (const auto& c : cases) {
     Accept(c.accepted, c.lowered);
     DLFControl();
     EXPECT_EQ(Words(), c.sent) << c.lowered;
   }
-  EXPECT_EQ(std::string(Story.SearchUrl),
-            std::string(Story.SearchUrlPrefix) + std::string(Story.SearchUrlSuffix));
+  // Characters with a meaning in a URL are search words there, not query syntax.
+  EXPECT_EQ(std::string(Story.SearchUrl), std::string(Story.SearchUrlPrefix) +
+                                              "fish %26 chips %2B 100%2541 %231" +
+                                              std::string(Story.SearchUrlSuffix));
 
   // A full word table uses its last slots.
   Story.WordCount = kWordTableSlots;
@@ -52,26 +55,31 @@ TEST_F(SearchQueryTest, SendsTheLastThreeAcceptedWordsOrTheWholeTrimmedInput) {
 }
 
 // Too long search words lose their oldest words, so that the URL keeps its site:
-// the longest run of newest whole words that fits is sent, never a cut word.
+// the longest run of newest whole words that fits is sent, never a cut word. The
+// room is counted in URL characters: an encoded '%' takes three.
 TEST_F(SearchQueryTest, LongQueriesKeepTheNewestWholeWordsThatFit) {
-  const int room = kTextCapacity - Story.SearchUrlPrefix.length() - Story.SearchUrlSuffix.length();
+  const size_t room = static_cast<size_t>(kTextCapacity - Story.SearchUrlPrefix.length() -
+                                          Story.SearchUrlSuffix.length());
   const std::string oldest(5, 'a'), newest(10, 'c');
   const std::string suffix(Story.SearchUrlSuffix);
+  // A middle word that takes exactly the rest of the room.
+  const size_t percents = (room - 11) / 3;
+  const std::string letters(room - 11 - 3 * percents, 'b');
+  const std::string middle = letters + std::string(percents, '%');
+  std::string inUrl = letters;
+  for (size_t i = 0; i < percents; ++i) inUrl += "%25";
   const struct {
     std::string middle;
-    std::string sent;
+    std::string inUrl;
   } cases[] = {
-      // The two newest words exactly fill the room.
-      {std::string(static_cast<size_t>(room) - 11, 'b'),
-       std::string(static_cast<size_t>(room) - 11, 'b') + " " + newest},
-      // One character more: only the newest fits.
-      {std::string(static_cast<size_t>(room) - 10, 'b'), newest},
+      {middle, inUrl + " " + newest},
+      {"b" + middle, newest},  // one character more: only the newest fits
   };
   for (const auto& c : cases) {
     Accept({oldest.c_str(), c.middle.c_str(), newest.c_str()}, "");
     DLFControl();
-    EXPECT_EQ(Words(), c.sent) << c.middle.size();
-    EXPECT_EQ(std::string(Story.SearchUrl), std::string(Story.SearchUrlPrefix) + c.sent + suffix);
+    EXPECT_EQ(std::string(Story.SearchUrl), std::string(Story.SearchUrlPrefix) + c.inUrl + suffix)
+        << c.middle.size();
   }
 
   // Not even the newest word fits: nothing is sent rather than a cut word.

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -34,6 +35,8 @@ class UrlDownloadTest : public ::testing::Test {
     CurrentDownloadLimits().connectTimeoutMs = 2'000;
     CurrentDownloadLimits().totalTimeoutMs = 3'000;
     WriteProgramFile("page.htm", kEarlierPage);
+    server_.Serve("/silent", FaultResponse(ServerFault::kNeverAnswer));
+    server_.Serve("/stall", FaultResponse(ServerFault::kStallAfterHeaders, std::string(5000, 'x')));
   }
   void TearDown() override {
     CurrentDownloadLimits() = savedLimits_;
@@ -94,8 +97,6 @@ TEST_F(UrlDownloadTest, EveryFailureKeepsTheEarlierPageAndLeavesNoTemporaryFile)
   const size_t limit = static_cast<size_t>(CurrentDownloadLimits().maxBodyBytes);
   ASSERT_EQ(limit, 8u * 1024 * 1024);
   const std::string overLimit(limit + 1, 'o');
-  server_.Serve("/silent", FaultResponse(ServerFault::kNeverAnswer));
-  server_.Serve("/stall", FaultResponse(ServerFault::kStallAfterHeaders, std::string(5000, 'x')));
   server_.Serve("/cut", FaultResponse(ServerFault::kCutHalfWay, std::string(200'000, 'c')));
   server_.Serve("/big", PageResponse(overLimit));
   server_.Serve("/big-chunked", FaultResponse(ServerFault::kNoContentLength, overLimit));
@@ -129,6 +130,22 @@ TEST_F(UrlDownloadTest, EveryFailureKeepsTheEarlierPageAndLeavesNoTemporaryFile)
     }
   }
   RemoveProgramFile("secret.txt");
+}
+
+// A server that goes quiet, before or after its headers, is given up once nothing
+// has come for the stall time-out, long before the total one; a page that keeps
+// coming, however slowly, is waited for.
+TEST_F(UrlDownloadTest, AQuietServerIsGivenUpWhileASlowPageIsWaitedFor) {
+  CurrentDownloadLimits().totalTimeoutMs = 30'000;
+  CurrentDownloadLimits().stallTimeoutMs = 1'000;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_NE(Fetch("/silent"), 0);
+  EXPECT_NE(Fetch("/stall"), 0);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  const std::string slow(12 * 1024, 's');  // twelve pieces a quarter of a second apart
+  server_.Serve("/slow", FaultResponse(ServerFault::kTrickle, slow));
+  EXPECT_EQ(Fetch("/slow"), 0);
+  EXPECT_EQ(ReadProgramFile("page.htm"), slow);
 }
 
 }  // namespace

@@ -35,13 +35,17 @@ void ShowChoiceInList(std::string_view choice) {
 }
 
 void AppendToStoryFile(std::string_view choice) {
-  if (FileOpen(Story.WorkFile, TextJoin(StartFolder(), kStoryFileName), "a") != 0) {
+  // A line the file layer could not write whole (a full disk) is not in the file
+  // at all; it is reported as a file that cannot be opened is.
+  bool written = false;
+  if (FileOpen(Story.WorkFile, TextJoin(StartFolder(), kStoryFileName), "a") == 0) {
+    written = FileWriteLine(Story.WorkFile, choice) == static_cast<int>(choice.size()) + 2;
+    FileClose(Story.WorkFile);
+  }
+  if (!written) {
     DebugLog(kStoryFileError);
     SetControlText(kStatusBar, kStoryFileError);
-    return;
   }
-  FileWriteLine(Story.WorkFile, choice);
-  FileClose(Story.WorkFile);
 }
 
 void RememberChoice(std::string_view choice) {

@@ -13,7 +13,7 @@ void RecordChoice(std::string_view choice);
 void ShowChoiceInList(std::string_view choice);
 
 // Appends the choice and CR LF to the story file beside the executable; reports a
-// file that cannot be opened and goes on.
+// file that cannot be opened, or that cannot take the whole line, and goes on.
 void AppendToStoryFile(std::string_view choice);
 
 // Stores the choice in the history ring over slots 1..99.

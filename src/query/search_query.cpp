@@ -36,24 +36,44 @@ void UseWholeInput(BoundedText& scratch) {
   TextCopy(Story.SearchWords, TextTrimLeft(scratch));
 }
 
-// The search words that fit into the URL between its prefix and suffix. A URL cut
-// at the capacity of its text would lose the site restriction (and end in the
-// middle of a word), so too long search words lose their oldest words instead:
-// the continuation the story needs follows the last ones. The result is the
-// longest run of newest whole words that fits; it is empty when not even the
-// newest word fits, since a cut word would search for something else.
+// Characters of the query that the search service would read with their URL
+// meaning: '&' ends the query, '+' is a space, '%' starts an escape and '#' ends
+// the URL. Typed into the box they are search words, so they go percent-encoded.
+bool HasUrlMeaning(char c) { return c == '&' || c == '+' || c == '%' || c == '#'; }
+
+// The search words as they stand in the URL. Spaces stay literal: the download
+// layer encodes them on the wire.
+std::string UrlQueryWords(std::string_view words) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string url;
+  for (const char c : words) {
+    if (HasUrlMeaning(c)) {
+      const auto byte = static_cast<unsigned char>(c);
+      url += {'%', kHex[byte >> 4], kHex[byte & 0x0F]};
+    } else {
+      url += c;
+    }
+  }
+  return url;
+}
+
+// The search words that fit into the URL between its prefix and suffix, counted
+// in URL characters (an encoded character takes three). A URL cut at the capacity
+// of its text would lose the site restriction (and end in the middle of a word),
+// so too long search words lose their oldest words instead: the continuation the
+// story needs follows the last ones. The result is the longest run of newest whole
+// words that fits; it is empty when not even the newest word fits, since a cut
+// word would search for something else.
 std::string WordsThatFitTheUrl(std::string_view words) {
   const int room =
       kTextCapacity - TextLength(Story.SearchUrlPrefix) - TextLength(Story.SearchUrlSuffix);
-  if (TextLength(words) <= room) return std::string(words);
-  if (room <= 0) return {};
-  // The tail of `room` characters is whole when it starts at the start of a word;
-  // otherwise its first, cut word goes.
-  size_t start = words.size() - static_cast<size_t>(room);
-  if (words[start - 1] != ' ') {
-    const size_t space = words.find(' ', start);
-    if (space == std::string_view::npos) return {};
-    start = space + 1;
+  // Walks back from the end while the tail fits, noting where its first whole word starts.
+  size_t start = words.size();
+  int used = 0;
+  for (size_t at = words.size(); at > 0; --at) {
+    used += HasUrlMeaning(words[at - 1]) ? 3 : 1;
+    if (used > room) break;
+    if (at == 1 || words[at - 2] == ' ') start = at - 1;
   }
   return TextTrimLeft(words.substr(start));
 }
@@ -71,9 +91,9 @@ void DLFControl() {
   }
   TextCopy(Story.SearchWords, WordsThatFitTheUrl(Story.SearchWords));
   DebugLog(TextJoin("SearchWords: ", Story.SearchWords));
-  // Nothing is escaped: the download layer takes the literal spaces.
   TextCopy(Story.SearchUrl,
-           TextJoin(TextJoin(Story.SearchUrlPrefix, Story.SearchWords), Story.SearchUrlSuffix));
+           TextJoin(TextJoin(Story.SearchUrlPrefix, UrlQueryWords(Story.SearchWords)),
+                    Story.SearchUrlSuffix));
   TextCopy(Story.DownloadTarget, Story.ResultPagePath);
   DebugLog(TextJoin("SearchString: ", Story.SearchUrl));
   DebugLog(TextJoin("DownloadFile: ", Story.DownloadTarget));

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-// TALEWICK_DOWNLOAD_TIMEOUT_MS, a number of milliseconds, can only shorten both
+// TALEWICK_DOWNLOAD_TIMEOUT_MS, a number of milliseconds, can only shorten the
 // time-outs: end-to-end tests of servers that never answer set it. Read once, at
 // the first download.
 static DownloadLimits StartLimits() {
@@ -15,6 +15,7 @@ static DownloadLimits StartLimits() {
   if (ms > 0 && ms < limits.totalTimeoutMs) {
     limits.totalTimeoutMs = static_cast<int>(ms);
     limits.connectTimeoutMs = std::min(limits.connectTimeoutMs, limits.totalTimeoutMs);
+    limits.stallTimeoutMs = std::min(limits.stallTimeoutMs, limits.totalTimeoutMs);
   }
   return limits;
 }

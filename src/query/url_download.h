@@ -5,9 +5,11 @@
 // On the wire every byte that cannot stand in a URL is percent-encoded (the
 // caller's URL may hold literal spaces). Only a 2xx answer is the page: HTTP
 // statuses of 400 and more fail, and so does a redirect that was not followed;
-// only http and https, at most 5 redirects, bodies over 8 MiB are refused. The
-// page goes to a temporary file beside `path` and replaces `path` only when
-// complete, so a failed download leaves the earlier file untouched.
+// only http and https, at most 5 redirects, bodies over 8 MiB are refused. A
+// download that receives nothing for the stall time-out gives up; one that keeps
+// receiving may run up to the total time-out. The page goes to a temporary file
+// beside `path` and replaces `path` only when complete, so a failed download
+// leaves the earlier file untouched.
 #pragma once
 
 #include <string>
@@ -16,12 +18,13 @@
 struct DownloadLimits {
   int connectTimeoutMs = 15'000;
   int totalTimeoutMs = 60'000;
+  int stallTimeoutMs = 15'000;  // the longest wait for the next byte of the page
   long long maxBodyBytes = 8LL * 1024 * 1024;
   int maxRedirects = 5;
 };
 
 // The limits in force; tests shorten the time-outs. The environment variable
-// TALEWICK_DOWNLOAD_TIMEOUT_MS (milliseconds) shortens both for a whole run.
+// TALEWICK_DOWNLOAD_TIMEOUT_MS (milliseconds) shortens all three for a whole run.
 DownloadLimits& CurrentDownloadLimits();
 
 int UrlDownloadToFile(std::string_view url, std::string_view path);

@@ -3,6 +3,7 @@
 // every check, so a failed or cut download leaves the earlier page in place.
 #include <curl/curl.h>
 
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -66,13 +67,33 @@ size_t WriteBody(char* data, size_t size, size_t count, void* user) {
   return bytes;
 }
 
+// The stall time-out: libcurl has only a time-out for the whole transfer and a
+// speed limit averaged over seconds, so the progress callback, called about once
+// a second while nothing arrives, watches for the next byte itself.
+struct StallWatch {
+  using Clock = std::chrono::steady_clock;
+  std::chrono::milliseconds limit;
+  curl_off_t received = 0;
+  Clock::time_point lastReceived = Clock::now();
+};
+
+int WatchForStall(void* user, curl_off_t, curl_off_t received, curl_off_t, curl_off_t) {
+  auto* watch = static_cast<StallWatch*>(user);
+  const auto now = StallWatch::Clock::now();
+  if (received != watch->received) {
+    watch->received = received;
+    watch->lastReceived = now;
+  }
+  return now - watch->lastReceived >= watch->limit ? 1 : 0;  // 1 ends the transfer
+}
+
 bool CurlReady() {
   static const bool ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
   return ready;
 }
 
 void ApplyOptions(CURL* curl, const std::string& wireUrl, const DownloadLimits& limits,
-                  BodySink& sink) {
+                  BodySink& sink, StallWatch& stall) {
   curl_easy_setopt(curl, CURLOPT_URL, wireUrl.c_str());
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteBody);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
@@ -85,6 +106,9 @@ void ApplyOptions(CURL* curl, const std::string& wireUrl, const DownloadLimits& 
   curl_easy_setopt(curl, CURLOPT_MAXREDIRS, static_cast<long>(limits.maxRedirects));
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.connectTimeoutMs));
   curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.totalTimeoutMs));
+  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, WatchForStall);
+  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &stall);
+  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits.maxBodyBytes));
   // A proxy from the environment is used for the search service, never for this machine.
   curl_easy_setopt(curl, CURLOPT_NOPROXY, "localhost,127.0.0.1,::1");
@@ -109,7 +133,8 @@ int UrlDownloadToFile(std::string_view url, std::string_view path) {
   const DownloadLimits limits = CurrentDownloadLimits();
   const std::string wireUrl = EscapeUrlForWire(url);
   BodySink sink{file.get(), 0, limits.maxBodyBytes, false};
-  ApplyOptions(curl.get(), wireUrl, limits, sink);
+  StallWatch stall{std::chrono::milliseconds(limits.stallTimeoutMs)};
+  ApplyOptions(curl.get(), wireUrl, limits, sink, stall);
 
   const CURLcode result = curl_easy_perform(curl.get());
   long status = 0;

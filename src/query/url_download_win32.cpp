@@ -3,15 +3,17 @@
 // urlmon reports success for 404 and 500 and writes the error page, so a bind
 // status callback reads the HTTP status (IHttpNegotiate::OnResponse) and
 // enforces the redirect, size and time limits from OnProgress; only a 2xx
-// answer counts as the page. A server that
-// stalls never calls OnProgress, so the download runs on a worker thread and
-// the caller stops waiting at the deadline; an abandoned worker cleans up its
-// own temporary file when it finally ends. The page replaces the target only
-// when the whole transfer passed every check.
+// answer counts as the page. A server that stalls never calls OnProgress, so the
+// download runs on a worker thread and the caller stops waiting at the deadline,
+// or once no data has been reported for the stall time-out (urlmon reports none
+// until it has enough of the page to tell its type); an abandoned worker cleans
+// up its own temporary file when it finally ends. The page replaces the target
+// only when the whole transfer passed every check.
 #include <urlmon.h>
 #include <windows.h>
 #include <wininet.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -71,9 +73,11 @@ bool IsHttpUrlWide(LPCWSTR url) {
 // Watches one transfer: the final HTTP status, redirects, bytes and time.
 class DownloadCallback final : public IBindStatusCallback, public IHttpNegotiate {
  public:
-  DownloadCallback(const DownloadLimits& limits, const std::atomic<bool>& abandoned)
+  DownloadCallback(const DownloadLimits& limits, const std::atomic<bool>& abandoned,
+                   std::atomic<ULONGLONG>& lastReceived)
       : limits_(limits),
         abandoned_(abandoned),
+        lastReceived_(lastReceived),
         deadline_(GetTickCount64() + static_cast<ULONGLONG>(limits.totalTimeoutMs)) {}
 
   DWORD status() const { return status_; }
@@ -117,6 +121,7 @@ class DownloadCallback final : public IBindStatusCallback, public IHttpNegotiate
     }
     if (statusCode == BINDSTATUS_BEGINDOWNLOADDATA || statusCode == BINDSTATUS_DOWNLOADINGDATA ||
         statusCode == BINDSTATUS_ENDDOWNLOADDATA) {
+      lastReceived_ = GetTickCount64();
       expectedBytes_ = progressMax;
       const auto limit = static_cast<unsigned long long>(limits_.maxBodyBytes);
       if (progress > limit || progressMax > limit) return Refuse();
@@ -157,6 +162,7 @@ class DownloadCallback final : public IBindStatusCallback, public IHttpNegotiate
   std::atomic<ULONG> references_{1};
   const DownloadLimits limits_;
   const std::atomic<bool>& abandoned_;
+  std::atomic<ULONGLONG>& lastReceived_;  // when data last came, for the caller's stall watch
   const ULONGLONG deadline_;
   DWORD status_ = 0;
   int redirects_ = 0;
@@ -177,6 +183,7 @@ struct Attempt {
   std::string temporaryPath;
   DownloadLimits limits;
   std::atomic<bool> abandoned{false};
+  std::atomic<ULONGLONG> lastReceived{GetTickCount64()};
   std::mutex mutex;
   std::condition_variable finished;
   bool done = false;
@@ -188,7 +195,8 @@ bool FetchIntoTemporaryFile(Attempt& attempt) {
   ComApartment apartment;
   // urlmon would otherwise answer from its cache instead of asking the server.
   DeleteUrlCacheEntryA(attempt.wireUrl.c_str());
-  ComRef<DownloadCallback> callback(new DownloadCallback(attempt.limits, attempt.abandoned));
+  ComRef<DownloadCallback> callback(
+      new DownloadCallback(attempt.limits, attempt.abandoned, attempt.lastReceived));
   const HRESULT result = URLDownloadToFileA(nullptr, attempt.wireUrl.c_str(),
                                             attempt.temporaryPath.c_str(), 0, callback.get());
   // Only a 2xx answer is the page: urlmon also "succeeds" with an error page, and
@@ -216,6 +224,22 @@ void ApplyConnectTimeout(int timeoutMs) {
   InternetSetOptionA(nullptr, INTERNET_OPTION_CONNECT_TIMEOUT, &value, sizeof(value));
 }
 
+// Waits until the worker is done: false once the total time-out (and the
+// worker's grace) has passed, or no data has come for the stall time-out.
+bool WaitForWorker(Attempt& attempt) {
+  const ULONGLONG deadline =
+      GetTickCount64() + static_cast<ULONGLONG>(attempt.limits.totalTimeoutMs + kWorkerGraceMs);
+  const auto stall = static_cast<ULONGLONG>(attempt.limits.stallTimeoutMs);
+  std::unique_lock lock(attempt.mutex);
+  while (!attempt.done) {
+    const ULONGLONG now = GetTickCount64();
+    const ULONGLONG until = std::min(deadline, attempt.lastReceived + stall);
+    if (now >= until) return false;
+    attempt.finished.wait_for(lock, std::chrono::milliseconds(until - now));
+  }
+  return true;
+}
+
 }  // namespace
 
 int UrlDownloadToFile(std::string_view url, std::string_view path) {
@@ -233,9 +257,7 @@ int UrlDownloadToFile(std::string_view url, std::string_view path) {
   } catch (const std::system_error&) {
     return kDownloadFailed;  // no thread to be had: a failed download, not a crash
   }
-  std::unique_lock lock(attempt->mutex);
-  const auto wait = std::chrono::milliseconds(attempt->limits.totalTimeoutMs + kWorkerGraceMs);
-  if (!attempt->finished.wait_for(lock, wait, [&] { return attempt->done; })) {
+  if (!WaitForWorker(*attempt)) {
     attempt->abandoned = true;  // the worker removes its file when it ends
     return kDownloadFailed;
   }

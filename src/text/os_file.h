@@ -20,7 +20,8 @@ bool OsOpen(std::string_view path, OsOpenMode mode, OsFileHandle& handle);
 // Reads up to `count` bytes at the current position; the bytes read, 0 at the
 // end of the file, -1 when the read failed.
 int64_t OsRead(OsFileHandle handle, char* buffer, int64_t count);
-// Writes all `count` bytes with one call; the bytes written or -1.
+// Writes all `count` bytes with one call, or none: a write cut short at the end
+// of the file is taken back. The bytes written or -1.
 int64_t OsWrite(OsFileHandle handle, const char* buffer, int64_t count);
 // Moves the position to `offset` from the start; false on failure.
 bool OsSeek(OsFileHandle handle, int64_t offset);

@@ -53,14 +53,30 @@ int64_t OsRead(OsFileHandle handle, char* buffer, int64_t count) {
   return static_cast<int64_t>(got);
 }
 
+// Cuts the file back to `start`, where a write that failed began, so that a
+// write cut short (a full disk) leaves no half line behind.
+static void UndoPartialWrite(HANDLE file, LARGE_INTEGER start) {
+  if (SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) SetEndOfFile(file);
+}
+
 int64_t OsWrite(OsFileHandle handle, const char* buffer, int64_t count) {
+  // WriteFile may take only part of the bytes (a nearly full disk): carry on with
+  // the rest, so the caller's one call writes all or nothing. A failed write is
+  // taken back only when it began at the end of the file: then every byte after
+  // its start is its own (no other program may write while the file is open).
+  const HANDLE file = Win32Handle(handle);
+  LARGE_INTEGER start{};
+  const LARGE_INTEGER here{};
+  const bool atEnd =
+      SetFilePointerEx(file, here, &start, FILE_CURRENT) && OsSize(handle) == start.QuadPart;
   int64_t done = 0;
   while (done < count) {
     const int64_t left = count - done;
     const DWORD chunk = left > 0x40000000 ? 0x40000000 : static_cast<DWORD>(left);
     DWORD put = 0;
-    if (!WriteFile(Win32Handle(handle), buffer + done, chunk, &put, nullptr) || put == 0) {
-      return done > 0 ? done : -1;
+    if (!WriteFile(file, buffer + done, chunk, &put, nullptr) || put == 0) {
+      if (atEnd) UndoPartialWrite(file, start);
+      return -1;
     }
     done += put;
   }

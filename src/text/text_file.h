@@ -44,7 +44,8 @@ int FileReadLine(TextFile& file, FixedText<N>& destination) {
 }
 
 // Writes the text and CR LF with one platform write (a crash never leaves half a
-// line); returns the bytes written (length + 2), 0 when the slot holds no file.
+// line, a full disk takes none of it); returns the bytes written (length + 2), 0
+// when the line could not be written or the slot holds no file.
 int FileWriteLine(TextFile& file, std::string_view text);
 
 // True when nothing is left to read (or no file is open, or a read failed).

@@ -1,16 +1,13 @@
 // Data files that are not plain files (POSIX only): a named pipe with no writer,
 // a link to an endless device, a link left where the download's temporary file
-// goes; and a story line that the disk cannot take whole. Opening a pipe blocks
-// until someone writes, and a device never reaches its end, so either would freeze the program;
-// each must be refused like a file that cannot be opened. Every case runs in a child process with
-// an alarm, so a hang fails the test instead of stopping it.
+// goes. Opening a pipe blocks until someone writes, and a device never reaches
+// its end, so either would freeze the program; each must be refused like a file
+// that cannot be opened. Every case runs in a child process with an alarm, so a
+// hang fails the test instead of stopping it.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
-#include <memory>
 #include <string>
 
 #include "analysis/result_analysis.h"
@@ -124,32 +121,6 @@ TEST_F(SpecialFilesTest, ALinkOrAPipeWhereTheTemporaryPageGoesIsNotFollowed) {
   ASSERT_EQ(::mkfifo(Temporary().c_str(), 0600), 0);
   EXPECT_FINISHES(DownLoadFile(),
                   Story.KeepRunning == 1 && ReadProgramFile("googleblog.htm") == kPage);
-}
-
-// Appends a line to `path` where the file may grow by only 5 more bytes, then
-// another one without a limit.
-void AppendPastASizeLimitThenAgain(const std::string& path, int64_t size) {
-  std::signal(SIGXFSZ, SIG_IGN);
-  const rlimit limit{static_cast<rlim_t>(size + 5), RLIM_INFINITY};
-  ::setrlimit(RLIMIT_FSIZE, &limit);
-  auto file = std::make_unique<TextFile>();
-  if (FileOpen(*file, path, "a") == 0) FileWriteLine(*file, "second choice");
-  FileClose(*file);
-  const rlimit none{RLIM_INFINITY, RLIM_INFINITY};
-  ::setrlimit(RLIMIT_FSIZE, &none);
-  if (FileOpen(*file, path, "a") == 0) FileWriteLine(*file, "third");
-  FileClose(*file);
-}
-
-// A story line that does not fit (a full disk, here a file size limit) must not
-// stay half written: the next line would be glued to it.
-TEST(FullDiskTest, AStoryLineThatDoesNotFitLeavesNoHalfLine) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  const std::string path = ProgramFolder() + "story_limit.txt";
-  WriteProgramFile("story_limit.txt", "first line\r\n");
-  EXPECT_FINISHES(AppendPastASizeLimitThenAgain(path, 12),
-                  ReadProgramFile("story_limit.txt") == "first line\r\nthird\r\n");
-  RemoveProgramFile("story_limit.txt");
 }
 
 }  // namespace

@@ -112,7 +112,23 @@ struct LocalHttpServer::State {
         case ServerFault::kNoContentLength:
           Write(ResponseHead(canned, false) + body, &Session::Close);
           break;
+        case ServerFault::kTrickle:
+          trickle_ = body;
+          Write(ResponseHead(canned, true), &Session::TrickleNext);
+          break;
       }
+    }
+
+    // Sends the next piece of the body after a pause; closes after the last.
+    void TrickleNext() {
+      if (trickle_.empty()) return Close();
+      stall_.expires_after(std::chrono::milliseconds(250));
+      stall_.async_wait([self = shared_from_this()](const beast::error_code& error) {
+        if (error) return;
+        std::string piece = self->trickle_.substr(0, 1024);
+        self->trickle_.erase(0, piece.size());
+        self->Write(std::move(piece), &Session::TrickleNext);
+      });
     }
 
     void Write(std::string bytes, void (Session::*then)()) {
@@ -144,6 +160,7 @@ struct LocalHttpServer::State {
     beast::flat_buffer buffer_;
     http::request_parser<http::string_body> parser_;
     std::string out_;
+    std::string trickle_;  // the part of a trickled body not sent yet
     asio::steady_timer stall_{stream_.get_executor()};
   };
 };

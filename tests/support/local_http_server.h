@@ -2,8 +2,9 @@
 // executable (natively and under Wine). It serves canned responses by path,
 // logs the raw request target of every request, and can misbehave on demand:
 // never answer, stall after the headers, cut the body, send a body without
-// Content-Length. Beast reads the requests; the answers go out as raw bytes, so
-// that every fault is exactly what goes over the wire; one connection per request.
+// Content-Length, send the body slowly in small pieces. Beast reads the
+// requests; the answers go out as raw bytes, so that every fault is exactly what
+// goes over the wire; one connection per request.
 #pragma once
 
 #include <memory>
@@ -17,6 +18,7 @@ enum class ServerFault {
   kStallAfterHeaders,  // send the headers (with Content-Length), then nothing
   kCutHalfWay,         // declare the whole length, send half the body, close
   kNoContentLength,    // send the body without a Content-Length, ended by closing
+  kTrickle,            // send the headers, then the body 1 KiB at a time, 250 ms apart
 };
 
 struct CannedResponse {
