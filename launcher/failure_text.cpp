@@ -33,11 +33,14 @@ bool IsFullPath(std::string_view text) {
 
 // One line of the log as the user may act on it; empty when it says nothing.
 std::string Plain(std::string line) {
-  // A progress line redrawn in place: only its last state counts.
+  // A Windows line end, then a progress line redrawn in place: only its last
+  // state counts.
+  while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) {
+    line.pop_back();
+  }
   if (const size_t redrawn = line.rfind('\r'); redrawn != std::string::npos) {
     line.erase(0, redrawn + 1);
   }
-  while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.pop_back();
   if (line.starts_with("[Talewick")) return {};  // the window program's debug lines
   for (const std::string_view name :
        {std::string_view("talewick-search: "), std::string_view("talewick: "), kIndexPrefix}) {
@@ -55,14 +58,8 @@ std::string Plain(std::string line) {
   }
   // Advice such as ", or give --index FILE" is for the service's own users.
   if (const size_t option = line.find(" --"); option != std::string::npos) {
-    const size_t comma = line.rfind(", ", option);
-    const size_t semicolon = line.rfind("; ", option);
-    size_t cut = option;
-    if (comma != std::string::npos) cut = comma;
-    if (semicolon != std::string::npos && (comma == std::string::npos || semicolon > comma)) {
-      cut = semicolon;
-    }
-    line.resize(cut);
+    const size_t clause = line.find_last_of(",;", option);
+    line.resize(clause == std::string::npos ? option : clause);
   }
   return line;
 }

@@ -49,7 +49,7 @@ class CommandsTest(DesktopCase):
                                          stdin=subprocess.DEVNULL, capture_output=True,
                                          timeout=60)
                     self.assertEqual(run.returncode, 0, run.stderr)
-                    answers[option] = run.stdout.decode()
+                    answers[option] = run.stdout.decode().replace("\r\n", "\n")
                 self.assertEqual(answers["--version"],
                                  "%s %s\n" % (command, os.environ["TALEWICK_VERSION"]))
                 self.assertTrue(answers["--help"].startswith("usage: " + command))

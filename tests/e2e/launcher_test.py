@@ -1,7 +1,7 @@
 """talewick-start with stand-ins for its two programs (shell scripts that say
 what they were given), so that each rule of the launcher is seen alone: the
 service and the site each way of starting it chooses, the logs, the stop
-signals, and a service that fails or stays silent. No display: a failure is
+signals, and a service that fails, or falls silent before it is ready. No display: a failure is
 only written on standard error.
 
 Environment: TALEWICK_START (the built launcher).
@@ -20,8 +20,10 @@ here=$(dirname "$0")
 echo "$@" > "$here/service.args"
 echo $$ > "$here/service.pid"
 case "$FAKE_SERVICE" in
-  silent) exec sleep 120 ;;
-  dies) echo "corpus: no .txt files" >&2; exit 1 ;;
+  busy) for n in $(seq 35); do printf '\rindex: %d of 35 files' $n >&2; sleep 1; done
+        exec sleep 120 ;;
+  dies) printf 'corpus: /shelf: Permission denied\nindex: no place: set HOME, or give --index F\n' >&2
+        exit 1 ;;
 esac
 echo "corpus: 1 files" >&2
 echo "listening on 127.0.0.1:4321"
@@ -140,17 +142,19 @@ class LauncherTest(unittest.TestCase):
                 self.assertEqual(launcher.returncode, status)
                 self.assertFalse(os.path.exists(self.path("program.env")))
 
-    def test_a_service_that_does_not_listen_is_reported_with_status_1(self):
+    def test_a_service_that_does_not_get_ready_is_reported_with_status_1(self):
         launcher = self.launch(FAKE_SERVICE="dies")
-        self.assertIn("It ended before it was ready:\nno .txt files\n",
+        self.assertIn("It ended before it was ready:\ncannot read /shelf: Permission denied\n"
+                      "no place: set HOME\n\nTalewick keeps an index of the texts in ",
                       launcher.communicate(timeout=10)[1])
         self.assertEqual(launcher.returncode, 1)
+        # Busy indexing a shelf for longer than the limit, then silent.
         started = time.monotonic()
-        launcher = self.launch(FAKE_SERVICE="silent")
-        self.assertIn("It was not ready, and did nothing more for 30 s.",
-                      launcher.communicate(timeout=60)[1])
+        launcher = self.launch(FAKE_SERVICE="busy")
+        self.assertIn("It was not ready, and did nothing more for 30 s:\n35 of 35 files\n",
+                      launcher.communicate(timeout=90)[1])
         self.assertEqual(launcher.returncode, 1)
-        self.assertGreaterEqual(time.monotonic() - started, 29)
+        self.assertGreaterEqual(time.monotonic() - started, 64)
         self.assertFalse(alive(int(self.read("service.pid"))))
         self.assertFalse(os.path.exists(self.path("program.env")))
 
