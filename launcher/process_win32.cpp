@@ -207,7 +207,9 @@ void Child::Stop() {
   s.process.Reset();
 }
 
-long Child::Id() const { return state_->process.value != nullptr ? state_->id : 0; }
+long Child::Id() const {
+  return state_->process.value != nullptr ? static_cast<long>(state_->id) : 0;
+}
 
 void StopChildrenWithLauncher() {
   job = CreateJobObjectA(nullptr, nullptr);
