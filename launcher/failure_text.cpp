@@ -118,7 +118,7 @@ std::string ServiceFailureText(const std::string& what, const std::string& logPa
   } else {
     advice =
         "The stories that come with Talewick are missing or cannot be read: install Talewick "
-        "again, or grow stories from your own texts with talewick-start --corpus DIR.";
+        "again, or grow stories from your own texts with\n    talewick-start --corpus DIR";
   }
   return "Talewick could not start its search service.\n\n" +
          Paragraph(what, ReasonsInLog(logPath)) + "\n\n" + advice + "\n(Its log: " + logPath + ")";
