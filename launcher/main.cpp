@@ -1,66 +1,129 @@
-// talewick-start: runs Talewick against the local search service on the corpus
-// shipped with it, so that a story grows without the internet. The service's
-// port is the free one it reports; both programs' logs go to the story folder.
-// With TALEWICK_SEARCH_HOST set, the user has a service already: only the
-// program is run.
+// talewick-start: runs Talewick against a local search service of its own, on
+// the corpus shipped with it or on the user's own texts (--corpus), so that a
+// story grows without the internet. The service's port is the free one it
+// reports; both programs' logs go to the story folder, where a lock keeps one
+// Talewick at a time. With TALEWICK_SEARCH_HOST set and no --corpus, the user
+// has a service already: only the program is run.
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <string_view>
+#include <system_error>
 
+#include "desktop.h"
+#include "failure_text.h"
+#include "launch_options.h"
 #include "process.h"
+#include "story_lock.h"
+#include "text/standard_output.h"
 #include "text/story_folder.h"
 
 namespace {
 
+using namespace std::chrono_literals;
+
 constexpr std::string_view kListening = "listening on ";
-constexpr auto kListenTimeout = std::chrono::seconds(30);
+// A large shelf is indexed before the service listens, which may take minutes:
+// it is given up on only after this long without a line on its standard output
+// or anything new in its log.
+constexpr auto kSilenceLimit = 30s;
 constexpr const char* kShippedSite = "talewick.org";
 
-bool IsSet(const char* name) {
+std::string Variable(const char* name) {
   const char* value = std::getenv(name);
-  return value != nullptr && value[0] != '\0';
+  return value != nullptr ? value : "";
 }
 
-// Starts talewick-search on a free loopback port and points the program at it.
-// Without --corpus the service takes the corpus shipped with it: corpus/ beside
-// it (the Windows folder, the build tree) or ../share/talewick/corpus (Linux).
-bool StartService(Child& service, const std::string& programFolder,
-                  const std::string& storyFolder) {
+std::uintmax_t SizeOf(const std::string& path) {
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  return ec ? 0 : size;
+}
+
+// Starts talewick-search on a free loopback port, on `corpus` (empty: the one
+// shipped with it, corpus/ beside it or ../share/talewick/corpus), and points
+// the program at it.
+bool StartService(Child& service, const std::string& programFolder, const std::string& storyFolder,
+                  const std::string& corpus) {
   const std::string log = storyFolder + "talewick-search.log";
   ChildOptions options;
-  options.command = {programFolder + "talewick-search" + kExecutableSuffix, "--port", "0"};
+  options.command = {programFolder + "talewick-search" + kExecutableSuffix};
+  if (!corpus.empty()) options.command.insert(options.command.end(), {"--corpus", corpus});
+  options.command.insert(options.command.end(), {"--port", "0"});
   options.logPath = log;
   options.readOutput = true;
   std::string error;
   if (!service.Start(options, error)) {
-    ReportFailure("cannot start " + options.command[0] + ": " + error);
+    ReportFailure("Talewick could not start its search service.\n\ncannot start " +
+                  options.command[0] + ": " + error + "\n\nInstall Talewick again.");
     return false;
   }
-  const auto deadline = std::chrono::steady_clock::now() + kListenTimeout;
+  std::uintmax_t logSize = 0;
+  auto lastSign = std::chrono::steady_clock::now();
   std::string line;
   for (;;) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    const Child::Line got = service.ReadLine(left, line);
+    const Child::Line got = service.ReadLine(1s, line);
     if (got == Child::Line::kEnded) {
-      ReportFailure("talewick-search ended before it was listening; see " + log);
+      service.Wait(5s);  // its last words are in the log once it has ended
+      ReportFailure(ServiceFailureText("ended before it was ready", log, corpus));
       return false;
     }
-    if (got == Child::Line::kTimedOut) {
-      ReportFailure("talewick-search was not listening after 30 s; see " + log);
+    const auto now = std::chrono::steady_clock::now();
+    if (got == Child::Line::kRead) {
+      if (line.starts_with(kListening)) break;
+      lastSign = now;
+    } else if (const std::uintmax_t size = SizeOf(log); size != logSize) {
+      logSize = size;
+      lastSign = now;
+    } else if (now - lastSign >= kSilenceLimit) {
+      ReportFailure(
+          ServiceFailureText("was not ready, and did nothing more for 30 s", log, corpus));
       return false;
     }
-    if (line.starts_with(kListening)) break;
   }
   SetChildEnvironment("TALEWICK_SEARCH_HOST", "http://" + line.substr(kListening.size()));
-  if (!IsSet("TALEWICK_SEARCH_SITE")) SetChildEnvironment("TALEWICK_SEARCH_SITE", kShippedSite);
   return true;
+}
+
+// The site the program searches, for every way of starting; empty: the user's
+// TALEWICK_SEARCH_SITE stays as it is.
+std::string SiteToSearch(const LaunchLine& line, const SiteChoice& chosen, bool ownService) {
+  if (!line.corpus.empty()) return chosen.site;
+  if (!line.site.empty()) return line.site;
+  return ownService && Variable("TALEWICK_SEARCH_SITE").empty() ? kShippedSite : "";
 }
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  const LaunchLine line = ParseLaunchLine(argc, argv);
+  switch (line.action) {
+    case LaunchLine::Action::kHelp:
+      WriteStandardOutput(LaunchHelpText());
+      return 0;
+    case LaunchLine::Action::kVersion:
+      WriteStandardOutput("talewick-start " TALEWICK_VERSION "\n");
+      return 0;
+    case LaunchLine::Action::kRefuse:
+      ReportFailure(line.error +
+                    "\n\nStart Talewick as talewick-start [--corpus DIR] [--site NAME]; "
+                    "talewick-start --help tells more.");
+      return 2;
+    case LaunchLine::Action::kStart:
+      break;
+  }
+  SiteChoice chosen;
+  if (!line.corpus.empty()) {
+    chosen = ChooseSite(line.corpus, line.site);
+    if (chosen.site.empty()) {
+      ReportFailure("Talewick cannot grow stories from " + chosen.corpus + ".\n\n" +
+                    chosen.problem + ".");
+      return 1;
+    }
+  }
+
   // The same folder the program keeps its files in, by the same rule.
   const StoryFolderChoice& story = StoryFolder();
   if (story.folder.empty()) {
@@ -69,28 +132,50 @@ int main() {
   }
   const std::string programFolder = ProgramFolder();
   const std::string& storyFolder = story.folder;
+  StoryLock lock;
+  long holder = 0;
+  std::string error;
+  switch (lock.Take(storyFolder, holder, error)) {
+    case StoryLock::Outcome::kTaken:
+      break;
+    case StoryLock::Outcome::kHeld:
+      BringToFront(holder);
+      ReportFailure("Talewick is already running.\n\nIt grows its story in " + storyFolder +
+                    ", where one Talewick at a time may write. Use its window, or close it "
+                    "before you start Talewick again.");
+      return 1;
+    case StoryLock::Outcome::kFailed:
+      ReportFailure("Talewick cannot start.\n\n" + error);
+      return 1;
+  }
   StopChildrenWithLauncher();
 
-  Child service;
-  if (!IsSet("TALEWICK_SEARCH_HOST") && !StartService(service, programFolder, storyFolder)) {
-    return 1;
+  // --corpus names the service to search, whatever TALEWICK_SEARCH_HOST says.
+  const bool ownService = !line.corpus.empty() || Variable("TALEWICK_SEARCH_HOST").empty();
+  if (!line.corpus.empty() && !Variable("TALEWICK_SEARCH_HOST").empty()) {
+    std::fprintf(stderr, "talewick-start: searching %s, not TALEWICK_SEARCH_HOST (%s)\n",
+                 chosen.corpus.c_str(), Variable("TALEWICK_SEARCH_HOST").c_str());
   }
+  Child service;
+  if (ownService && !StartService(service, programFolder, storyFolder, chosen.corpus)) return 1;
+  if (const std::string site = SiteToSearch(line, chosen, ownService); !site.empty()) {
+    SetChildEnvironment("TALEWICK_SEARCH_SITE", site);
+  }
+
   Child program;
   ChildOptions options;
   options.command = {programFolder + "talewick" + kExecutableSuffix};
   options.logPath = storyFolder + "talewick.log";
   options.debugChannel = true;
-  std::string error;
   if (!program.Start(options, error)) {
-    ReportFailure("cannot start " + options.command[0] + ": " + error);
+    ReportFailure("Talewick could not start.\n\ncannot start " + options.command[0] + ": " + error +
+                  "\n\nInstall Talewick again.");
     return 1;
   }
+  lock.Record(program.Id());
   const int status = program.Wait();
   service.Stop();
   // A program stopped at the user's request has not failed.
-  if (status != 0 && !StopRequested()) {
-    ReportFailure("talewick ended with status " + std::to_string(status) + "; see " +
-                  options.logPath);
-  }
+  if (status != 0 && !StopRequested()) ReportFailure(ProgramFailureText(status, options.logPath));
   return status;
 }

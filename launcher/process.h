@@ -1,6 +1,6 @@
-// Starting, watching and stopping the programs that the launcher runs, and
-// telling the user why it gave up. One implementation per platform:
-// process_posix.cpp and process_win32.cpp. The tests run their programs with it.
+// Starting, watching and stopping the programs that the launcher runs. One
+// implementation per platform: process_posix.cpp and process_win32.cpp. The
+// tests run their programs with it.
 #pragma once
 
 #include <chrono>
@@ -43,6 +43,8 @@ class Child {
   std::optional<int> Wait(std::chrono::milliseconds timeout);
   // Ends the child if it still runs (asking first where the platform can) and waits for it.
   void Stop();
+  // The system's process id of the running child; 0 when none runs.
+  long Id() const;
 
  private:
   std::unique_ptr<ChildState> state_;
@@ -56,7 +58,3 @@ bool StopRequested();
 
 // Sets a variable of the environment that the children inherit.
 void SetChildEnvironment(const char* name, const std::string& value);
-
-// Tells the user why the launcher gave up (the terminal; a message box where a
-// program started from the desktop has none).
-void ReportFailure(const std::string& message);

@@ -10,7 +10,6 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
@@ -236,6 +235,8 @@ void Child::Stop() {
   Wait();
 }
 
+long Child::Id() const { return state_->pid; }
+
 void StopChildrenWithLauncher() {
   for (const int signal : kStopSignals) {
     struct sigaction action {};
@@ -252,8 +253,4 @@ bool StopRequested() { return stopRequested != 0; }
 
 void SetChildEnvironment(const char* name, const std::string& value) {
   ::setenv(name, value.c_str(), 1);
-}
-
-void ReportFailure(const std::string& message) {
-  std::fprintf(stderr, "talewick-start: %s\n", message.c_str());
 }

@@ -1,15 +1,14 @@
 // Win32 children: CreateProcessA into a job object that ends every child when
 // the launcher ends, however it ends; Ctrl-C or a closed console ends the job
-// too. talewick.exe's debug lines are taken from the DBWIN buffer. The launcher
-// is a GUI-subsystem program, so a failure is shown in a message box.
+// too. talewick.exe's debug lines are taken from the DBWIN buffer.
 #include <windows.h>
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
 
 #include "dbwin_capture_win32.h"
 #include "process.h"
+#include "system_message_win32.h"
 
 const char* const kExecutableSuffix = ".exe";
 
@@ -40,17 +39,6 @@ struct Handle {
     return held;
   }
 };
-
-std::string SystemMessage(DWORD code) {
-  char text[512];
-  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                code, 0, text, sizeof text, nullptr);
-  while (length > 0 &&
-         (text[length - 1] == '\n' || text[length - 1] == '\r' || text[length - 1] == '.')) {
-    --length;
-  }
-  return length > 0 ? std::string(text, length) : "error " + std::to_string(code);
-}
 
 // One argument as CommandLineToArgvW reads it back: quoted, with the
 // backslashes before a quote doubled.
@@ -86,8 +74,20 @@ std::optional<int> AwaitEnd(Handle& process, DWORD ms) {
 
 }  // namespace
 
+std::string SystemMessage(unsigned long code) {
+  char text[512];
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                code, 0, text, sizeof text, nullptr);
+  while (length > 0 &&
+         (text[length - 1] == '\n' || text[length - 1] == '\r' || text[length - 1] == '.')) {
+    --length;
+  }
+  return length > 0 ? std::string(text, length) : "error " + std::to_string(code);
+}
+
 struct ChildState {
   Handle process;
+  DWORD id = 0;
   Handle output;
   Handle log;
   std::string pending;  // output read but not yet returned as a line
@@ -146,6 +146,7 @@ bool Child::Start(const ChildOptions& options, std::string& error) {
     return false;
   }
   s.process.Reset(created.hProcess);
+  s.id = created.dwProcessId;
   if (job != nullptr) AssignProcessToJobObject(job, created.hProcess);
   s.capture.Follow(created.dwProcessId);
   ResumeThread(created.hThread);
@@ -206,6 +207,10 @@ void Child::Stop() {
   s.process.Reset();
 }
 
+long Child::Id() const {
+  return state_->process.value != nullptr ? static_cast<long>(state_->id) : 0;
+}
+
 void StopChildrenWithLauncher() {
   job = CreateJobObjectA(nullptr, nullptr);
   if (job != nullptr) {
@@ -220,9 +225,4 @@ bool StopRequested() { return stopRequested; }
 
 void SetChildEnvironment(const char* name, const std::string& value) {
   SetEnvironmentVariableA(name, value.c_str());
-}
-
-void ReportFailure(const std::string& message) {
-  std::fprintf(stderr, "talewick-start: %s\n", message.c_str());
-  MessageBoxA(nullptr, message.c_str(), "Talewick", MB_OK | MB_ICONERROR);
 }

@@ -167,8 +167,20 @@ MUTANTS = [
     ("search-sentence-closer", "bool IsCloser(char c) { return c == '\"' || c == '\\'' || c == ')' "
      "|| c == ']'; }", "bool IsCloser(char c) { return c == '\\'' || c == ')' || c == ']'; }"),
     # the launcher and the story folder
-    ("launcher-site", 'if (!IsSet("TALEWICK_SEARCH_SITE")) SetChildEnvironment('
-     '"TALEWICK_SEARCH_SITE", kShippedSite);', ""),
+    ("launcher-site", 'return ownService && Variable("TALEWICK_SEARCH_SITE").empty() ? '
+     'kShippedSite : "";', 'return ownService && false ? kShippedSite : "";'),
+    ("launcher-corpus-wins", "const bool ownService = !line.corpus.empty() || "
+     'Variable("TALEWICK_SEARCH_HOST").empty();',
+     'const bool ownService = Variable("TALEWICK_SEARCH_HOST").empty();'),
+    ("launcher-only-site", "} else if (sites.size() == 1) {", "} else if (!sites.empty()) {"),
+    ("launcher-busy-service", "logSize = size;\n      lastSign = now;", "logSize = size;"),
+    ("launcher-lock", "locked = ::flock(fd, LOCK_EX | LOCK_NB);", "locked = 0;"),
+    ("launcher-win32-lock", "if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | "
+     "LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &lockAt)) {", "if (lockAt.Offset != 0) {"),
+    ("launcher-raise", "if (IsProgramWindow(x, window, programId)) {",
+     "if (programId < 0 && IsProgramWindow(x, window, programId)) {"),
+    ("program-help-window", "if (AnswerCommandLine(argc, argv)) return 0;",
+     "AnswerCommandLine(argc, argv);"),
     ("launcher-stop-service", "  service.Stop();\n", "\n"),
     ("launcher-timed-wait", "if (done > 0 || (done < 0 && errno != EINTR)) return Reaped(*state_, "
      "done, status);", "if (done < 0 && errno != EINTR) return Reaped(*state_, done, status);"),

@@ -45,6 +45,15 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY
 
+cat <<EOF
+
+Talewick is starting. When its window opens, type a few words (try "the cat")
+in the box at the bottom and press Enter: every few seconds the story grows by
+a piece, shown in the window and added to $folder/OutPutTextFile.txt.
+STOP pauses it; closing the window ends Talewick and its search service.
+
+EOF
+
 if [ "$windows" = 1 ]; then
   export WINEPREFIX=${WINEPREFIX:-$HOME/.local/share/talewick/wineprefix}
   export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"

@@ -191,18 +191,8 @@ TEST_P(SearchServiceTest, AStalledOrVanishedClientHoldsUpNoOne) {
   EXPECT_NE(stalled.error(), asio::error::timed_out) << "the stalled connection is still open";
 }
 
-TEST(SearchServiceCommandTest, ShowsHelpAndVersionAndRefusesBadOptionsOrATakenPort) {
+TEST(SearchServiceCommandTest, RefusesBadOptionsOrATakenPort) {
   const std::string exe = Services().front();
-  const Finished help = RunToEnd(exe, {"--help"});
-  EXPECT_EQ(help.status, 0);
-  for (const char* text : {"--corpus DIR", "--port N", "(default: 8080)", "--results N",
-                           "(default: 100)", "--version"}) {
-    EXPECT_NE(help.out.find(text), std::string::npos) << text << " in\n" << help.out;
-  }
-  const Finished version = RunToEnd(exe, {"--port", "1", "--version"});
-  EXPECT_EQ(version.status, 0);
-  EXPECT_EQ(version.out, "talewick-search " TALEWICK_VERSION "\n");
-
   // Without --corpus the service takes the corpus shipped beside it, then finds
   // the port taken or, where it keeps its index in a file, that file's folder
   // cannot be made.

@@ -1,13 +1,14 @@
 // Entry point of the Linux program: start-up, the event loop until the window
-// is closed, shutdown. The program takes no command-line options. Without a
-// display no window could ever be shown, so it says so and ends with status 1,
-// as GTK programs do, before it starts at all; so does a program that has no
-// folder for its files, after a message box.
+// is closed, shutdown. It answers --help and --version and ignores any other
+// argument. Without a display no window could ever be shown, so it says so and
+// ends with status 1, as GTK programs do, before it starts at all; so does a
+// program that has no folder for its files, after a message box.
 #include <gtk/gtk.h>
 
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/command_line.h"
 #include "app/startup.h"
 
 namespace {
@@ -26,7 +27,8 @@ bool DisplayOpens() {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  if (AnswerCommandLine(argc, argv)) return 0;
   if (!DisplayOpens()) return 1;
   if (!StartUp()) return 1;
   RunEventLoop();

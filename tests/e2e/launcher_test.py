@@ -1,7 +1,8 @@
 """talewick-start with stand-ins for its two programs (shell scripts that say
 what they were given), so that each rule of the launcher is seen alone: the
-environment it passes on, the logs, the stop signals, and a service that
-fails or stays silent.
+service and the site each way of starting it chooses, the logs, the stop
+signals, and a service that fails, or falls silent before it is ready. No display: a failure is
+only written on standard error.
 
 Environment: TALEWICK_START (the built launcher).
 """
@@ -19,8 +20,10 @@ here=$(dirname "$0")
 echo "$@" > "$here/service.args"
 echo $$ > "$here/service.pid"
 case "$FAKE_SERVICE" in
-  silent) exec sleep 120 ;;
-  dies) echo "corpus: no .txt files" >&2; exit 1 ;;
+  busy) for n in $(seq 35); do printf '\rindex: %d of 35 files' $n >&2; sleep 1; done
+        exec sleep 120 ;;
+  dies) printf 'corpus: /shelf: Permission denied\nindex: no place: set HOME, or give --index F\n' >&2
+        exit 1 ;;
 esac
 echo "corpus: 1 files" >&2
 echo "listening on 127.0.0.1:4321"
@@ -70,19 +73,24 @@ class LauncherTest(unittest.TestCase):
             self.assertLess(time.monotonic(), deadline, "no %s" % name)
             time.sleep(0.05)
 
-    def launch(self, **variables):
-        env = {k: v for k, v in os.environ.items() if not k.startswith("TALEWICK_SEARCH_")}
-        launcher = subprocess.Popen([self.path("talewick-start")], env=dict(env, **variables),
-                                    stderr=subprocess.PIPE, text=True)
+    def forget(self, *names):
+        for name in names:
+            if os.path.exists(self.path(name)):
+                os.remove(self.path(name))
+
+    def launch(self, *arguments, **variables):
+        env = {k: v for k, v in os.environ.items()
+               if not k.startswith("TALEWICK_SEARCH_") and k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+        launcher = subprocess.Popen([self.path("talewick-start")] + list(arguments),
+                                    env=dict(env, **variables), stderr=subprocess.PIPE, text=True,
+                                    cwd=self.folder)
         self.addCleanup(launcher.kill)
         return launcher
 
     def test_each_stop_signal_ends_the_program_and_the_service(self):
         for stop in (signal.SIGINT, signal.SIGHUP, signal.SIGTERM):
             with self.subTest(signal=stop.name):
-                for name in ("program.pid", "service.pid", "program.env"):
-                    if os.path.exists(self.path(name)):
-                        os.remove(self.path(name))
+                self.forget("program.pid", "service.pid", "program.env")
                 launcher = self.launch()
                 program = int(self.read("program.pid", 10))
                 service = int(self.read("service.pid", 10))
@@ -96,24 +104,57 @@ class LauncherTest(unittest.TestCase):
                 self.assertEqual(self.read("talewick.log"), "[Talewick 02] starting...\n")
                 self.assertEqual(self.read("talewick-search.log"), "corpus: 1 files\n")
 
-    def test_with_a_search_host_set_only_the_program_runs(self):
-        launcher = self.launch(TALEWICK_SEARCH_HOST="http://example:80",
-                               TALEWICK_SEARCH_SITE="mine.org", FAKE_PROGRAM_EXIT="0")
-        self.assertEqual((launcher.communicate(timeout=10)[1], launcher.returncode), ("", 0))
-        self.assertEqual(self.read("program.env"), "http://example:80 mine.org\n")
-        self.assertFalse(os.path.exists(self.path("service.args")))
+    def test_the_service_and_site_of_each_way_to_start(self):
+        for site in ("one.org", "a.org", "B.org"):
+            os.makedirs(self.path(os.path.join("shelf" if site == "one.org" else "two", site)))
+        os.makedirs(self.path("none"))
+        shelf, ours = "--corpus %s --port 0\n" % self.path("shelf"), "http://127.0.0.1:4321"
+        mine = dict(TALEWICK_SEARCH_HOST="http://example:80", TALEWICK_SEARCH_SITE="mine.org")
+        for arguments, variables, service, program in (
+                ((), mine, None, "http://example:80 mine.org"),
+                (("--site", "x.org"), mine, None, "http://example:80 x.org"),
+                (("--corpus", "shelf/"), mine, shelf, ours + " one.org"),
+                (("--site", "b.ORG", "--corpus", "two"), {}, "--corpus %s --port 0\n" %
+                 self.path("two"), ours + " B.org"),
+                ((), dict(TALEWICK_SEARCH_SITE="mine.org"), "--port 0\n", ours + " mine.org")):
+            with self.subTest(arguments=arguments, variables=variables):
+                self.forget("service.args", "program.env")
+                launcher = self.launch(*arguments, FAKE_PROGRAM_EXIT="0", **variables)
+                launcher.communicate(timeout=10)
+                self.assertEqual(launcher.returncode, 0)
+                self.assertEqual(self.read("program.env"), program + "\n")
+                if service is None:
+                    self.assertFalse(os.path.exists(self.path("service.args")))
+                else:
+                    self.assertEqual(self.read("service.args"), service)
+        for arguments, status, message in (
+                (("--corpus", "two"), 1, "two has 2 site folders: B.org, a.org; choose one with "
+                 "--site NAME"),
+                (("--corpus", "two", "--site", "c.org"), 1, "has no site folder c.org; its site "
+                 "folders: B.org, a.org"),
+                (("--corpus", "none"), 1, "none has no site folder: the texts go in a sub-folder"),
+                (("--corpus",), 2, "--corpus needs a folder"),
+                (("--colour", "red"), 2, "unknown option '--colour'")):
+            with self.subTest(arguments=arguments):
+                self.forget("program.env")
+                launcher = self.launch(*arguments)
+                self.assertIn(message, launcher.communicate(timeout=10)[1])
+                self.assertEqual(launcher.returncode, status)
+                self.assertFalse(os.path.exists(self.path("program.env")))
 
-    def test_a_service_that_does_not_listen_is_reported_with_status_1(self):
+    def test_a_service_that_does_not_get_ready_is_reported_with_status_1(self):
         launcher = self.launch(FAKE_SERVICE="dies")
-        self.assertIn("talewick-search ended before it was listening; see " +
-                      self.path("talewick-search.log"), launcher.communicate(timeout=10)[1])
+        self.assertIn("It ended before it was ready:\ncannot read /shelf: Permission denied\n"
+                      "no place: set HOME\n\nTalewick keeps an index of the texts in ",
+                      launcher.communicate(timeout=10)[1])
         self.assertEqual(launcher.returncode, 1)
+        # Busy indexing a shelf for longer than the limit, then silent.
         started = time.monotonic()
-        launcher = self.launch(FAKE_SERVICE="silent")
-        self.assertIn("talewick-search was not listening after 30 s",
-                      launcher.communicate(timeout=60)[1])
+        launcher = self.launch(FAKE_SERVICE="busy")
+        self.assertIn("It was not ready, and did nothing more for 30 s:\n35 of 35 files\n",
+                      launcher.communicate(timeout=90)[1])
         self.assertEqual(launcher.returncode, 1)
-        self.assertGreaterEqual(time.monotonic() - started, 29)
+        self.assertGreaterEqual(time.monotonic() - started, 64)
         self.assertFalse(alive(int(self.read("service.pid"))))
         self.assertFalse(os.path.exists(self.path("program.env")))
 

@@ -1,0 +1,50 @@
+// Windows: the launcher is a GUI-subsystem program, started from the Start menu
+// or a shortcut with no console, so a failure is shown in a message box. The
+// window of a running Talewick is found among the top-level windows by its
+// process id and title.
+#include <windows.h>
+
+#include <cstdio>
+
+#include "desktop.h"
+
+namespace {
+
+constexpr const char* kMainWindowTitle = "Talewick 02";
+
+struct WindowSearch {
+  DWORD programId;
+  HWND found;
+};
+
+BOOL CALLBACK TakeIfProgramWindow(HWND window, LPARAM searchAddress) {
+  auto& search = *reinterpret_cast<WindowSearch*>(searchAddress);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  char title[64] = {};
+  if (owner != search.programId || GetWindowTextA(window, title, sizeof title) == 0 ||
+      lstrcmpA(title, kMainWindowTitle) != 0) {
+    return TRUE;
+  }
+  search.found = window;
+  return FALSE;
+}
+
+}  // namespace
+
+void ReportFailure(const std::string& message) {
+  std::fprintf(stderr, "talewick-start: %s\n", message.c_str());
+  std::fflush(stderr);
+  MessageBoxA(nullptr, message.c_str(), "Talewick", MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+}
+
+bool BringToFront(long programId) {
+  if (programId <= 0) return false;
+  WindowSearch search{static_cast<DWORD>(programId), nullptr};
+  EnumWindows(TakeIfProgramWindow, reinterpret_cast<LPARAM>(&search));
+  if (search.found == nullptr) return false;
+  if (IsIconic(search.found)) ShowWindow(search.found, SW_RESTORE);
+  // Windows lets the process the user just started take the foreground.
+  SetForegroundWindow(search.found);
+  return true;
+}

@@ -1,0 +1,136 @@
+// Options come as "--name value" pairs, as talewick-search takes them.
+#include "launch_options.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+LaunchLine Refuse(std::string error) {
+  LaunchLine line;
+  line.action = LaunchLine::Action::kRefuse;
+  line.error = std::move(error);
+  return line;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    return lower(x) == lower(y);
+  });
+}
+
+std::string Listed(const std::vector<std::string>& names) {
+  std::string list;
+  for (const std::string& name : names) list += (list.empty() ? "" : ", ") + name;
+  return list;
+}
+
+// `folder` as a full path without a trailing separator, for the service and for
+// messages that name it.
+fs::path FullPath(const std::string& folder) {
+  std::error_code ec;
+  fs::path path = fs::absolute(fs::path(folder), ec);
+  if (ec) path = folder;
+  path = path.lexically_normal();
+  if (!path.has_filename() && path.has_relative_path()) path = path.parent_path();
+  return path;
+}
+
+}  // namespace
+
+LaunchLine ParseLaunchLine(int argc, const char* const* argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view name = argv[i];
+    if (name == "--help" || name == "--version") {
+      LaunchLine line;
+      line.action = name == "--help" ? LaunchLine::Action::kHelp : LaunchLine::Action::kVersion;
+      return line;
+    }
+  }
+  LaunchLine line;
+  for (int i = 1; i < argc; ++i) {
+    const std::string name = argv[i];
+    if (name != "--corpus" && name != "--site") return Refuse("unknown option '" + name + "'");
+    if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+      return Refuse(name + (name == "--corpus" ? " needs a folder" : " needs a site name"));
+    }
+    (name == "--corpus" ? line.corpus : line.site) = argv[++i];
+  }
+  return line;
+}
+
+std::string LaunchHelpText() {
+  return "usage: talewick-start [--corpus DIR] [--site NAME]\n"
+         "\n"
+         "Starts Talewick with a search service of its own: talewick-search on a free\n"
+         "port of 127.0.0.1, then the Talewick window pointed at it. Type a few words\n"
+         "and press Enter; closing the window stops both.\n"
+         "\n"
+         "  --corpus DIR   grow stories from your own texts: DIR holds one sub-folder\n"
+         "                 per site, with the texts in it as UTF-8 .txt files, such as\n"
+         "                 DIR/mysite.org/*.txt (default: the stories shipped with\n"
+         "                 Talewick)\n"
+         "  --site NAME    the site folder of DIR to search; needed only when DIR has\n"
+         "                 more than one (without --corpus: the site to search)\n"
+         "  --help         show this help and exit\n"
+         "  --version      show the version and exit\n"
+         "\n"
+         "With TALEWICK_SEARCH_HOST set (a service of your own, such as\n"
+         "http://127.0.0.1:8080) no service is started: Talewick searches that one, on\n"
+         "the site of --site or TALEWICK_SEARCH_SITE. --corpus wins over it: with\n"
+         "--corpus a service on DIR is always started, and Talewick searches that one.\n"
+         "\n"
+         "One Talewick runs per story folder: started again while it runs, it says\n"
+         "\"Talewick is already running\" and brings the window to the front. A failure\n"
+         "is shown in a message box when there is no terminal to print it on.\n";
+}
+
+SiteChoice ChooseSite(const std::string& corpus, const std::string& wanted) {
+  SiteChoice choice;
+  const fs::path folder = FullPath(corpus);
+  choice.corpus = folder.string();
+  std::error_code ec;
+  std::vector<std::string> sites;
+  for (fs::directory_iterator entry(folder, ec), end; !ec && entry != end; entry.increment(ec)) {
+    std::error_code kind;
+    if (entry->is_directory(kind)) sites.push_back(entry->path().filename().string());
+  }
+  if (ec) {
+    choice.problem = "cannot read " + choice.corpus + ": " + ec.message();
+    return choice;
+  }
+  std::sort(sites.begin(), sites.end());
+  const std::string example =
+      (folder / "mysite.org" / "").string() + " and put your .txt files in it";
+  if (!wanted.empty()) {
+    const auto found = std::find_if(sites.begin(), sites.end(), [&](const std::string& site) {
+      return SameName(site, wanted);
+    });
+    if (found != sites.end()) {
+      choice.site = *found;
+    } else if (sites.empty()) {
+      choice.problem = choice.corpus + " has no site folder " + wanted + "; make " +
+                       (folder / wanted / "").string() + " and put your .txt files in it";
+    } else {
+      choice.problem =
+          choice.corpus + " has no site folder " + wanted + "; its site folders: " + Listed(sites);
+    }
+  } else if (sites.size() == 1) {
+    choice.site = sites.front();
+  } else if (sites.empty()) {
+    choice.problem = choice.corpus +
+                     " has no site folder: the texts go in a sub-folder named after their "
+                     "site; make " +
+                     example;
+  } else {
+    choice.problem = choice.corpus + " has " + std::to_string(sites.size()) +
+                     " site folders: " + Listed(sites) + "; choose one with --site NAME";
+  }
+  return choice;
+}

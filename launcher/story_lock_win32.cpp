@@ -1,0 +1,71 @@
+// Windows: LockFileEx on one byte far beyond the file's end, so that the process
+// id at its start stays readable for a second launcher. The handle is not
+// inheritable, so the programs the launcher starts never hold the lock.
+#include <windows.h>
+
+#include <cstdlib>
+
+#include "story_lock.h"
+#include "system_message_win32.h"
+
+namespace {
+
+constexpr DWORD kLockedByte = 0x40000000;
+
+OVERLAPPED At(DWORD offset) {
+  OVERLAPPED at{};
+  at.Offset = offset;
+  return at;
+}
+
+}  // namespace
+
+struct StoryLockState {
+  HANDLE file = INVALID_HANDLE_VALUE;
+};
+
+StoryLock::StoryLock() : state_(std::make_unique<StoryLockState>()) {}
+
+StoryLock::~StoryLock() {
+  if (state_->file != INVALID_HANDLE_VALUE) CloseHandle(state_->file);
+}
+
+StoryLock::Outcome StoryLock::Take(const std::string& folder, long& holderProgram,
+                                   std::string& error) {
+  const std::string path = folder + kStoryLockName;
+  const HANDLE file =
+      CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    error = "cannot open " + path + ": " + SystemMessage(GetLastError());
+    return Outcome::kFailed;
+  }
+  OVERLAPPED lockAt = At(kLockedByte);
+  if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &lockAt)) {
+    state_->file = file;
+    return Outcome::kTaken;
+  }
+  const DWORD why = GetLastError();
+  if (why == ERROR_LOCK_VIOLATION) {
+    char text[32] = {};
+    DWORD got = 0;
+    OVERLAPPED start = At(0);
+    holderProgram = ReadFile(file, text, sizeof text - 1, &got, &start) && got > 0
+                        ? std::strtol(text, nullptr, 10)
+                        : 0;
+  } else {
+    error = "cannot lock " + path + ": " + SystemMessage(why);
+  }
+  CloseHandle(file);
+  return why == ERROR_LOCK_VIOLATION ? Outcome::kHeld : Outcome::kFailed;
+}
+
+void StoryLock::Record(long programId) {
+  if (state_->file == INVALID_HANDLE_VALUE) return;
+  const std::string text = std::to_string(programId) + "\r\n";
+  OVERLAPPED start = At(0);
+  DWORD written = 0;
+  if (SetFilePointer(state_->file, 0, nullptr, FILE_BEGIN) == 0 && SetEndOfFile(state_->file)) {
+    WriteFile(state_->file, text.data(), static_cast<DWORD>(text.size()), &written, &start);
+  }
+}

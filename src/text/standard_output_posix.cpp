@@ -1,0 +1,9 @@
+// POSIX: standard output is always the one the program was started with.
+#include <cstdio>
+
+#include "text/standard_output.h"
+
+void WriteStandardOutput(std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+}
