@@ -15,7 +15,7 @@ std::vector<FolderEntry> ReadFolder(const std::filesystem::path& dir, std::strin
     try {
       name = Utf8Of(it->path().filename());
     } catch (const std::exception&) {
-      skipped.push_back("(a name that is not valid Unicode)");
+      skipped.emplace_back("(a name that is not valid Unicode)");
       continue;
     }
     std::error_code entry_ec;

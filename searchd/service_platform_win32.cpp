@@ -42,6 +42,7 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv) {
   wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
   if (wide == nullptr) return std::vector<std::string>(argv, argv + argc);
   std::vector<std::string> arguments;
+  arguments.reserve(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i) arguments.push_back(Utf8FromWide(wide[i]));
   LocalFree(wide);
   return arguments;

@@ -353,7 +353,7 @@ TEST(SqliteIndex, LeavesOtherFilesAloneAndNeverAnswersFromADamagedOne) {
     bool own_place;  // the file lies in the program's own cache folder
     bool refused;
   };
-  const auto overwrite = [&](std::size_t offset, std::size_t bytes) {
+  const auto overwrite = [&](std::streamoff offset, std::size_t bytes) {
     return [=](const fs::path& path) {
       fs::copy_file(sound, path);
       std::fstream(path, std::ios::in | std::ios::out | std::ios::binary).seekp(offset)
@@ -382,7 +382,7 @@ TEST(SqliteIndex, LeavesOtherFilesAloneAndNeverAnswersFromADamagedOne) {
   };
   for (std::size_t page = 0; page < always_read.size(); ++page) {
     cases.push_back({"16 bytes of page " + std::to_string(page + 1),
-                     overwrite(page * 4096 + 1000, 16), false, false});
+                     overwrite(static_cast<std::streamoff>(page) * 4096 + 1000, 16), false, false});
   }
 
   for (std::size_t i = 0; i < cases.size(); ++i) {
