@@ -49,6 +49,7 @@ constexpr auto kAcceptRetry = std::chrono::milliseconds(100);
 // journal and lock and the corpus files, and is far above what the program needs
 // (one connection at a time). One more is answered 503 at once and closed.
 constexpr std::size_t kMaxConnections = 128;
+constexpr auto kRefusalReport = std::chrono::seconds(10);
 
 // Request text as it may go into a log line: bytes outside printable ASCII as %XX,
 // and no more than a few hundred of them, so that a hostile request cannot flood the log.
@@ -200,9 +201,10 @@ void Refuse(tcp::socket socket) {
 }  // namespace
 
 struct HttpServer::State {
-  // These three outlive the io_context and every session in it.
+  // These outlive the io_context and every session in it.
   std::size_t open = 0;     // sessions alive
-  std::size_t refused = 0;  // since the cap was last reached
+  std::size_t refused = 0;  // connections refused since the last line that said so
+  Clock::time_point reported{};
   HttpHandler handler;
   asio::io_context io{1};
   tcp::acceptor acceptor{io};
@@ -217,19 +219,20 @@ struct HttpServer::State {
         return;
       }
       if (open < kMaxConnections) {
-        if (refused > 0) {
-          std::fprintf(stderr, "connections: %zu refused while %zu were open\n", refused,
-                       kMaxConnections);
-          refused = 0;
-        }
         std::make_shared<Session>(std::move(socket), handler, open)->ReadRequest();
       } else {
-        // One line for a whole flood: when it starts, and the count once it is over.
-        if (refused++ == 0) {
-          std::fprintf(stderr, "connections: %zu open, the most there may be; refusing more\n",
-                       kMaxConnections);
-        }
         Refuse(std::move(socket));
+        // A line at most every few seconds, however long the flood.
+        ++refused;
+        const auto now = Clock::now();
+        if (now - reported >= kRefusalReport) {
+          std::fprintf(stderr,
+                       "connections: %zu open, the most there may be; %zu refused since the "
+                       "last such line\n",
+                       kMaxConnections, refused);
+          refused = 0;
+          reported = now;
+        }
       }
       Accept();
     });
