@@ -36,7 +36,9 @@ class IndexLock {
   bool TryExclusive();
   bool TryShared();
   // Waits until the lock is free of exclusive holders, then holds it shared.
-  void WaitShared();
+  // False when the system cannot lock the file at all (a file system without
+  // locks).
+  bool WaitShared();
   // From exclusive to shared, with no moment in which another can take it.
   void Downgrade();
   void Unlock();

@@ -54,7 +54,7 @@ IndexLock::Place IndexLock::Open(const std::filesystem::path& path, std::string&
 bool IndexLock::Made() const { return state_->made; }
 bool IndexLock::TryExclusive() { return state_->Set(F_WRLCK, false); }
 bool IndexLock::TryShared() { return state_->Set(F_RDLCK, false); }
-void IndexLock::WaitShared() { state_->Set(F_RDLCK, true); }
+bool IndexLock::WaitShared() { return state_->Set(F_RDLCK, true); }
 void IndexLock::Downgrade() { state_->Set(F_RDLCK, false); }
 void IndexLock::Unlock() { state_->Set(F_UNLCK, false); }
 

@@ -83,13 +83,13 @@ bool IndexLock::Made() const { return state_->made; }
 bool IndexLock::TryExclusive() { return state_->TakeState(true); }
 bool IndexLock::TryShared() { return state_->TakeState(false); }
 
-void IndexLock::WaitShared() {
+bool IndexLock::WaitShared() {
   State& s = *state_;
   // A builder holds the guard until it has come down to shared.
-  s.guard = s.Lock(kGuardByte, true, true);
+  if (s.locked || !s.Lock(kGuardByte, true, true)) return false;
   s.locked = s.Lock(kStateByte, false, false);
-  if (s.guard) s.Release(kGuardByte);
-  s.guard = false;
+  s.Release(kGuardByte);
+  return s.locked;
 }
 
 void IndexLock::Downgrade() {

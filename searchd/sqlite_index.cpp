@@ -130,7 +130,11 @@ bool TakeLock(IndexLock& lock, const fs::path& file, std::ostream& log, std::str
           << "; waiting for it to finish\n"
           << std::flush;
     }
-    lock.WaitShared();
+    if (!lock.WaitShared()) {
+      log << "index: cannot lock " << Utf8Of(LockFileOf(file))
+          << " (the file system has no locks?); going on without\n";
+      return place == IndexLock::Place::kWritable;
+    }
     lock.Unlock();
   }
 }
