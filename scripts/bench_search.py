@@ -4,18 +4,27 @@ build time and speed, start time once indexed, peak RSS while serving, and the
 time of common and rare phrase queries over HTTP (p50, p99), as one table.
 
     python3 scripts/bench_search.py [--build build/linux] [--sizes 10,100,1000]
-                                    [--queries 200] [--work build/bench-corpus]
+                                    [--kinds sqlite,memory] [--queries 200]
+                                    [--work build/bench-corpus]
+    python3 scripts/bench_search.py --big-file 200 [--build build/linux]
 
 Needs the talewick-search and talewick-search-memory targets of that build (a
 build with tests or benchmarks on). Corpora are made by make_bench_corpus.py
 under the work folder (about 1.1 GB for all sizes; never commit them), and the
 SQLite index files beside them. Query times are whole HTTP round trips on one
 kept-alive connection, measured by this script.
+
+--big-file MB indexes instead a corpus of one file of MB megabytes of words
+joined by dots, with no white space at all (the worst case for cutting text
+into sentences), with a fresh SQLite index, and reports the time and the peak
+memory (RSS) the indexing took, and the time of a query once it is done.
 """
 
 import argparse
 import http.client
 import os
+import random
+import re
 import shutil
 import socket
 import subprocess
@@ -137,23 +146,70 @@ def measure(exe, kind, corpus, index, rounds):
     return result
 
 
+def big_file_corpus(size_mb, work):
+    """A corpus of one file of `size_mb` MB: shipped-corpus words joined by dots."""
+    folder = os.path.join(work, "bigfile-%dMB" % size_mb)
+    path = os.path.join(folder, SITE, "one-big-file.txt")
+    if not os.path.exists(path):
+        words = []
+        for root, _, files in os.walk(os.path.join(REPO, "corpus")):
+            for name in files:
+                with open(os.path.join(root, name), encoding="utf-8", errors="replace") as f:
+                    words.extend(re.findall(r"[a-z]+", f.read().lower()))
+        rng = random.Random(1)
+        os.makedirs(os.path.dirname(path))
+        with open(path, "w") as out:
+            for _ in range(size_mb):
+                block = []
+                length = 0
+                while length < 1048576:
+                    word = rng.choice(words)
+                    block.append(word)
+                    length += len(word) + 1
+                out.write(".".join(block) + ".")
+    return folder
+
+
+def measure_big_file(exe, size_mb, work):
+    corpus = big_file_corpus(size_mb, work)
+    index = os.path.join(work, "bigfile-%dMB.sqlite" % size_mb)
+    for suffix in ("", "-journal"):
+        if os.path.exists(index + suffix):
+            os.remove(index + suffix)
+    service = Service(exe, corpus, index, index + ".build.log")
+    rss = service.peak_rss_mb()
+    started = time.perf_counter()
+    service.query("the")
+    query = time.perf_counter() - started
+    service.stop()
+    print("| file | indexing s | peak RSS MB while indexing | first query s |")
+    print("|---|---|---|---|")
+    print("| %d MB, no white space | %.1f | %.0f | %.2f |" % (size_mb, service.seconds, rss, query))
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--build", default=os.path.join(REPO, "build", "linux"))
     parser.add_argument("--sizes", default="10,100,1000")
     parser.add_argument("--queries", type=int, default=200,
                         help="rounds over each phrase list")
+    parser.add_argument("--kinds", default="sqlite,memory")
     parser.add_argument("--work", default=os.path.join(REPO, "build", "bench-corpus"))
+    parser.add_argument("--big-file", type=int, metavar="MB",
+                        help="index one file of MB megabytes with no white space")
     args = parser.parse_args()
     os.makedirs(args.work, exist_ok=True)
     if shutil.disk_usage(args.work).free < 8 * 1024 ** 3:
         sys.exit("less than 8 GB free under %s" % args.work)
+    if args.big_file:
+        measure_big_file(os.path.join(args.build, "talewick-search"), args.big_file, args.work)
+        return
 
     rows = []
     load_before = os.getloadavg()[0]
     for size in [int(s) for s in args.sizes.split(",")]:
         corpus, mb = corpus_for(size, args.work)
-        for kind, name in KINDS:
+        for kind, name in [k for k in KINDS if k[0] in args.kinds.split(",")]:
             exe = os.path.join(args.build, name)
             index = os.path.join(args.work, "%dMB-%s.sqlite" % (size, kind))
             print("measuring %s on %.0f MB ..." % (kind, mb), file=sys.stderr, flush=True)

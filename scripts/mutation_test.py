@@ -162,8 +162,18 @@ MUTANTS = [
      "if (raw_query.size() >= kMaxQueryBytes) {"),
     ("search-last-site", "terms.site = term.substr(5);",
      "if (terms.site.empty()) terms.site = term.substr(5);"),
-    ("search-foreign-file", "if (*application == 0 && *tables == 0) {", "if (*application == 0) {"),
-    ("search-index-folder", "fs::create_directories(folder, ec);", ""),
+    ("search-foreign-file", "if (header.kind == IndexHeader::Kind::kForeign ||", "if (false ||"),
+    ("search-index-folder", "if (!fs::create_directories(folder, ec) && !fs::is_directory(folder)) {",
+     "if (!fs::is_directory(folder)) {"),
+    ("search-page-checksum", "      checked->damaged = true;\n      return SQLITE_IOERR_DATA;",
+     "      checked->damaged = true;"),
+    ("search-index-lock", "if (place == IndexLock::Place::kWritable && lock.TryExclusive()) return true;",
+     "if (place == IndexLock::Place::kWritable) return true;"),
+    ("search-dangling-link", "errno = 0;  // readdir tells its own end from an error by errno alone",
+     ""),
+    ("search-sentence-cut", "const bool continues_character = (static_cast<unsigned char>(c) & 0xc0) "
+     "== 0x80;", "const bool continues_character = true;"),
+    ("search-connection-cap", "if (open < kMaxConnections) {", "if (true) {"),
     ("search-sentence-closer", "bool IsCloser(char c) { return c == '\"' || c == '\\'' || c == ')' "
      "|| c == ']'; }", "bool IsCloser(char c) { return c == '\\'' || c == ')' || c == ']'; }"),
     # the launcher and the story folder

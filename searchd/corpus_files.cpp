@@ -14,9 +14,13 @@ namespace fs = std::filesystem;
 namespace {
 
 // The entries of `dir` that are folders (or else files ending in ".txt"), in
-// name order.
-std::vector<FolderEntry> SortedEntries(const fs::path& dir, bool folders, std::error_code& ec) {
-  std::vector<FolderEntry> entries = ReadFolder(dir, ".txt", ec);
+// name order. Entries skipped are told in `errors`.
+std::vector<FolderEntry> SortedEntries(const fs::path& dir, bool folders, std::error_code& ec,
+                                       std::vector<std::string>& errors) {
+  std::vector<std::string> skipped;
+  std::vector<FolderEntry> entries = ReadFolder(dir, ".txt", ec, skipped);
+  for (const std::string& entry : skipped)
+    errors.push_back(Utf8Of(dir) + "/" + entry + "; skipped");
   entries.erase(std::remove_if(entries.begin(), entries.end(),
                                [&](const FolderEntry& entry) { return entry.folder != folders; }),
                 entries.end());
@@ -26,6 +30,15 @@ std::vector<FolderEntry> SortedEntries(const fs::path& dir, bool folders, std::e
 }
 
 }  // namespace
+
+fs::path PathFromUtf8(std::string_view text) {
+  return fs::path(std::u8string(text.begin(), text.end()));
+}
+
+std::string Utf8Of(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
 
 std::string CorpusFile::Title() const {
   std::string title = key.substr(key.rfind('/') + 1);
@@ -40,16 +53,16 @@ CorpusListing ListCorpusFiles(const fs::path& root) {
   CorpusListing listing;
   listing.root = root;
   std::error_code ec;
-  const std::vector<FolderEntry> site_dirs = SortedEntries(root, true, ec);
+  const std::vector<FolderEntry> site_dirs = SortedEntries(root, true, ec, listing.errors);
   if (ec) {
-    listing.errors.push_back(root.string() + ": " + ec.message());
+    listing.errors.push_back(Utf8Of(root) + ": " + ec.message());
     return listing;
   }
   for (const FolderEntry& site_dir : site_dirs) {
-    const fs::path dir = root / site_dir.name;
-    const std::vector<FolderEntry> files = SortedEntries(dir, false, ec);
+    const fs::path dir = root / PathFromUtf8(site_dir.name);
+    const std::vector<FolderEntry> files = SortedEntries(dir, false, ec, listing.errors);
     if (ec) {
-      listing.errors.push_back(dir.string() + ": " + ec.message());
+      listing.errors.push_back(Utf8Of(dir) + ": " + ec.message());
       continue;
     }
     const std::string site = LowerAscii(site_dir.name);
@@ -77,6 +90,10 @@ IndexProgress::IndexProgress(std::ostream& out, std::size_t files, std::uint64_t
 
 void IndexProgress::FileDone(std::uint64_t bytes) {
   ++files_done_;
+  BytesDone(bytes);
+}
+
+void IndexProgress::BytesDone(std::uint64_t bytes) {
   bytes_done_ += bytes;
   const auto now = std::chrono::steady_clock::now();
   if (now - drawn_ < std::chrono::milliseconds(250)) return;

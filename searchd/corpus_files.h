@@ -25,28 +25,38 @@ struct CorpusFile {
   std::string Title() const;
 };
 
+// Inside the service paths are UTF-8 text; they become the system's paths (wide
+// ones on Windows) only where a file or folder is opened.
+std::filesystem::path PathFromUtf8(std::string_view text);
+std::string Utf8Of(const std::filesystem::path& path);
+
 struct CorpusListing {
   std::filesystem::path root;
   std::vector<CorpusFile> files;    // sites, then files, in name order
-  std::vector<std::string> errors;  // folders or files that could not be read
+  std::vector<std::string> errors;  // folders or entries that could not be read, and why
 
-  std::filesystem::path PathOf(const CorpusFile& file) const { return root / file.key; }
+  std::filesystem::path PathOf(const CorpusFile& file) const {
+    return root / PathFromUtf8(file.key);
+  }
 };
 
 CorpusListing ListCorpusFiles(const std::filesystem::path& root);
 
 struct FolderEntry {
-  std::string name;
+  std::string name;     // UTF-8
   bool folder = false;  // else a regular file
   std::uint64_t size = 0;
   std::int64_t modified = 0;  // last write time, in the platform's ticks
 };
 
 // The sub-folders of `dir` and its regular files whose names end with `suffix`,
-// unsorted; links are followed. One call per platform (corpus_files_<platform>.cpp):
-// a start reads the size and time of every file, 100,000 of them for a big shelf.
+// unsorted; links are followed. An entry that cannot be looked at (a dangling
+// link, a name that is not valid Unicode) is left out, with "NAME: why" in
+// `skipped`; `ec` is set only when the folder itself cannot be read. One call per
+// platform (corpus_files_<platform>.cpp): a start reads the size and time of every
+// file, 100,000 of them for a big shelf.
 std::vector<FolderEntry> ReadFolder(const std::filesystem::path& dir, std::string_view suffix,
-                                    std::error_code& ec);
+                                    std::error_code& ec, std::vector<std::string>& skipped);
 
 // The whole content of a file, or nothing when it cannot be read.
 std::optional<std::string> ReadWholeFile(const std::filesystem::path& path);
@@ -56,6 +66,8 @@ std::optional<std::string> ReadWholeFile(const std::filesystem::path& path);
 class IndexProgress {
  public:
   IndexProgress(std::ostream& out, std::size_t files, std::uint64_t bytes);
+  // Part of a file is done; then the rest of it.
+  void BytesDone(std::uint64_t bytes);
   void FileDone(std::uint64_t bytes);
   // Ends the line with the count, the time taken and the speed.
   void Finish();

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstring>
 #include <memory>
 
 #include "corpus_files.h"
@@ -24,7 +25,7 @@ bool EndsWith(std::string_view name, std::string_view suffix) {
 }  // namespace
 
 std::vector<FolderEntry> ReadFolder(const std::filesystem::path& dir, std::string_view suffix,
-                                    std::error_code& ec) {
+                                    std::error_code& ec, std::vector<std::string>& skipped) {
   std::vector<FolderEntry> entries;
   const std::unique_ptr<DIR, DirCloser> folder(opendir(dir.c_str()));
   if (!folder) {
@@ -40,7 +41,11 @@ std::vector<FolderEntry> ReadFolder(const std::filesystem::path& dir, std::strin
         entry->d_type == DT_DIR || entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN;
     if (!maybe_folder && !EndsWith(name, suffix)) continue;
     struct stat info {};
-    if (fstatat(dirfd(folder.get()), entry->d_name, &info, 0) != 0) continue;  // a broken link
+    if (fstatat(dirfd(folder.get()), entry->d_name, &info, 0) != 0) {
+      skipped.push_back(std::string(name) + ": " + std::strerror(errno));  // a dangling link
+      errno = 0;  // readdir tells its own end from an error by errno alone
+      continue;
+    }
     if (S_ISDIR(info.st_mode)) {
       entries.push_back({std::string(name), true, 0, 0});
     } else if (S_ISREG(info.st_mode) && EndsWith(name, suffix)) {

@@ -1,16 +1,30 @@
-// Reading a folder on Windows, through std::filesystem.
+// Reading a folder on Windows, through std::filesystem, whose paths are wide
+// there: names become UTF-8 here.
+#include <exception>
+
 #include "corpus_files.h"
 
 namespace talewick::search {
 
 std::vector<FolderEntry> ReadFolder(const std::filesystem::path& dir, std::string_view suffix,
-                                    std::error_code& ec) {
+                                    std::error_code& ec, std::vector<std::string>& skipped) {
   namespace fs = std::filesystem;
   std::vector<FolderEntry> entries;
   for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+    std::string name;
+    try {
+      name = Utf8Of(it->path().filename());
+    } catch (const std::exception&) {
+      skipped.emplace_back("(a name that is not valid Unicode)");
+      continue;
+    }
     std::error_code entry_ec;
-    const std::string name = it->path().filename().string();
-    if (it->is_directory(entry_ec)) {
+    const bool folder = it->is_directory(entry_ec);
+    if (entry_ec) {
+      skipped.push_back(name + ": " + entry_ec.message());  // a dangling link
+      continue;
+    }
+    if (folder) {
       entries.push_back({name, true, 0, 0});
       continue;
     }
@@ -19,10 +33,13 @@ std::vector<FolderEntry> ReadFolder(const std::filesystem::path& dir, std::strin
       continue;
     }
     const std::uint64_t size = it->file_size(entry_ec);
-    if (entry_ec) continue;
-    const auto modified = it->last_write_time(entry_ec).time_since_epoch().count();
-    if (entry_ec) continue;
-    entries.push_back({name, false, size, static_cast<std::int64_t>(modified)});
+    const auto modified = entry_ec ? fs::file_time_type() : it->last_write_time(entry_ec);
+    if (entry_ec) {
+      skipped.push_back(name + ": " + entry_ec.message());
+      continue;
+    }
+    entries.push_back(
+        {name, false, size, static_cast<std::int64_t>(modified.time_since_epoch().count())});
   }
   return entries;
 }

@@ -26,42 +26,6 @@ bool HasWord(std::string_view text) {
   return false;
 }
 
-class SentenceBuilder {
- public:
-  explicit SentenceBuilder(std::vector<std::string>& out) : out_(out) {}
-
-  void Char(char c) {
-    if (IsSpace(c)) {
-      pending_space_ = !current_.empty();
-      return;
-    }
-    if (pending_space_) current_.push_back(' ');
-    pending_space_ = false;
-    current_.push_back(c);
-  }
-  bool Long() const { return current_.size() >= kMaxSentenceBytes; }
-
-  void Flush() {
-    pending_space_ = false;
-    if (HasWord(current_)) out_.push_back(current_);
-    current_.clear();
-  }
-
- private:
-  std::vector<std::string>& out_;
-  std::string current_;
-  bool pending_space_ = false;
-};
-
-// True when a blank line starts at `pos` (a line end, blanks, another line end).
-bool BlankLineAt(std::string_view text, std::size_t pos) {
-  if (text[pos] != '\n') return false;
-  for (std::size_t i = pos + 1; i < text.size() && IsSpace(text[i]); ++i) {
-    if (text[i] == '\n') return true;
-  }
-  return false;
-}
-
 // The first id of slice `j` when `width` ids are cut into `count` even slices,
 // without forming width * j, which could overflow.
 std::uint64_t SliceStart(std::uint64_t width, std::uint64_t count, std::uint64_t j) {
@@ -72,31 +36,65 @@ std::uint64_t SliceStart(std::uint64_t width, std::uint64_t count, std::uint64_t
 
 std::vector<std::string> SplitSentences(std::string_view text) {
   std::vector<std::string> sentences;
-  SentenceBuilder builder(sentences);
-  std::size_t pos = 0;
-  while (pos < text.size()) {
-    const char c = text[pos];
-    if (BlankLineAt(text, pos)) {
-      builder.Flush();
-      ++pos;
-      continue;
-    }
-    if (IsSpace(c) && builder.Long()) {
-      builder.Flush();
-      ++pos;
-      continue;
-    }
-    builder.Char(c);
-    ++pos;
-    if (!IsStop(c)) continue;
-    while (pos < text.size() && (IsStop(text[pos]) || IsCloser(text[pos]))) {
-      builder.Char(text[pos]);
-      ++pos;
-    }
-    if (pos == text.size() || IsSpace(text[pos])) builder.Flush();
-  }
-  builder.Flush();
+  SentenceSplitter splitter(sentences);
+  splitter.Feed(text);
+  splitter.Finish();
   return sentences;
+}
+
+void SentenceSplitter::Feed(std::string_view text) {
+  for (const char c : text) Take(c);
+}
+
+void SentenceSplitter::Finish() { Flush(); }
+
+void SentenceSplitter::Take(char c) {
+  if (in_stops_) {
+    if (IsStop(c) || IsCloser(c)) {
+      Append(c);
+      return;
+    }
+    in_stops_ = false;
+    if (IsSpace(c)) Flush();
+  }
+  if (IsSpace(c)) {
+    // A line end after a line of nothing but white space ends the sentence, and
+    // so does a blank once the sentence is long.
+    if (c == '\n' && line_blank_) Flush();
+    if (c == '\n') line_blank_ = true;
+    if (current_.size() >= kMaxSentenceBytes) Flush();
+    pending_space_ = !current_.empty();
+    return;
+  }
+  line_blank_ = false;
+  Append(c);
+  in_stops_ = IsStop(c);
+}
+
+void SentenceSplitter::Append(char c) {
+  const bool continues_character = (static_cast<unsigned char>(c) & 0xc0) == 0x80;
+  if (current_.size() >= kMaxSentenceBytes &&
+      (!continues_character || current_.size() >= kMaxSentenceBytes + 3)) {
+    // A long run with no blank: cut at its last blank, or else here, between
+    // characters (a broken character is at most four bytes long).
+    const std::size_t blank = current_.rfind(' ');
+    std::string rest;
+    if (blank != std::string::npos) {
+      rest = current_.substr(blank + 1);
+      current_.resize(blank);
+    }
+    Flush();
+    current_ = std::move(rest);
+  }
+  if (pending_space_) current_.push_back(' ');
+  pending_space_ = false;
+  current_.push_back(c);
+}
+
+void SentenceSplitter::Flush() {
+  pending_space_ = false;
+  if (HasWord(current_)) out_.push_back(current_);
+  current_.clear();
 }
 
 std::vector<PhraseMatch> FindPhrase(std::string_view lower_text,

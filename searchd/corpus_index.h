@@ -6,14 +6,17 @@
 
 #include <cstdint>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace talewick::search {
 
-// A sentence with no stop for this many bytes is cut at the next blank, so that one
-// snippet line stays small whatever the input file looks like.
+// A sentence with no stop for this many bytes is cut at its last blank, or where it
+// stands when it has none (between two UTF-8 characters), so that one snippet line
+// stays small whatever the input file looks like: no sentence passes this by more
+// than the bytes of one character.
 inline constexpr std::size_t kMaxSentenceBytes = 1000;
 
 // Cuts text into sentences with their white space folded to single blanks. A
@@ -21,6 +24,30 @@ inline constexpr std::size_t kMaxSentenceBytes = 1000;
 // followed by white space or the end, and at a blank line. Pieces with no word in
 // them are dropped.
 std::vector<std::string> SplitSentences(std::string_view text);
+
+// SplitSentences for text that comes a piece at a time (a file read in blocks):
+// the sentences are the same wherever the pieces are cut.
+class SentenceSplitter {
+ public:
+  // Complete sentences are appended to `out`; the caller may take them away
+  // between calls.
+  explicit SentenceSplitter(std::vector<std::string>& out) : out_(out) {}
+
+  void Feed(std::string_view text);
+  // The end of the text: the last sentence is complete.
+  void Finish();
+
+ private:
+  void Take(char c);
+  void Append(char c);
+  void Flush();
+
+  std::vector<std::string>& out_;
+  std::string current_;
+  bool pending_space_ = false;  // white space after the last character taken
+  bool in_stops_ = false;       // right after a stop and its closing marks
+  bool line_blank_ = false;     // only white space since the last line end
+};
 
 struct PhraseMatch {
   std::size_t offset;
@@ -42,6 +69,19 @@ struct SearchHit {
 struct IdRange {
   std::uint64_t first;
   std::uint64_t last;  // inclusive
+};
+
+// Thrown by Search when the index cannot read itself: damaged() when what it
+// holds is damaged (it must be built anew), else the machine failed it (a disk
+// error, memory).
+class IndexFault : public std::runtime_error {
+ public:
+  IndexFault(bool damaged, const std::string& reason)
+      : std::runtime_error(reason), damaged_(damaged) {}
+  bool damaged() const { return damaged_; }
+
+ private:
+  bool damaged_;
 };
 
 class CorpusIndex {

@@ -44,6 +44,12 @@ constexpr std::size_t kMaxDrainBytes = std::size_t{256} * 1024;
 // When a connection cannot be accepted (no descriptors left, say), the next try
 // waits this long instead of spinning.
 constexpr auto kAcceptRetry = std::chrono::milliseconds(100);
+// At most this many connections are open at once. Each takes a descriptor, and a
+// process is often given only 256: the cap leaves the rest to the index, its
+// journal and lock and the corpus files, and is far above what the program needs
+// (one connection at a time). One more is answered 503 at once and closed.
+constexpr std::size_t kMaxConnections = 128;
+constexpr auto kRefusalReport = std::chrono::seconds(10);
 
 // Request text as it may go into a log line: bytes outside printable ASCII as %XX,
 // and no more than a few hundred of them, so that a hostile request cannot flood the log.
@@ -71,8 +77,14 @@ bool IsMalformed(const beast::error_code& error) {
 
 class Session : public std::enable_shared_from_this<Session> {
  public:
-  Session(tcp::socket socket, const HttpHandler& handler)
-      : stream_(std::move(socket)), handler_(handler) {}
+  // `open` counts the sessions alive.
+  Session(tcp::socket socket, const HttpHandler& handler, std::size_t& open)
+      : stream_(std::move(socket)), handler_(handler), open_(open) {
+    ++open_;
+  }
+  ~Session() { --open_; }
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
 
   void ReadRequest() {
     parser_.emplace();
@@ -149,6 +161,7 @@ class Session : public std::enable_shared_from_this<Session> {
 
   beast::tcp_stream stream_;
   const HttpHandler& handler_;
+  std::size_t& open_;
   beast::flat_buffer buffer_;
   std::optional<http::request_parser<http::string_body>> parser_;
   http::response<http::string_body> response_;
@@ -160,10 +173,39 @@ class Session : public std::enable_shared_from_this<Session> {
   std::size_t drained_ = 0;
 };
 
+// The answer to a connection beyond the cap.
+const std::string& BusyAnswer() {
+  static const std::string answer = [] {
+    const std::string body = RenderErrorPage(503, "Service Unavailable: too many connections");
+    return "HTTP/1.1 503 Service Unavailable\r\nContent-Type: text/html; charset=utf-8\r\n"
+           "Content-Length: " +
+           std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+  }();
+  return answer;
+}
+
+// Answers 503 and closes, without waiting on the client: what it has sent is read
+// first (closing on unread bytes would reset the connection, and the client could
+// lose the answer), as far as it has come.
+void Refuse(tcp::socket socket) {
+  beast::error_code ignored;
+  socket.non_blocking(true, ignored);
+  std::array<char, 4096> unread;
+  while (socket.read_some(asio::buffer(unread), ignored) > 0) {
+  }
+  socket.write_some(asio::buffer(BusyAnswer()), ignored);
+  socket.shutdown(tcp::socket::shutdown_both, ignored);
+  socket.close(ignored);
+}
+
 }  // namespace
 
 struct HttpServer::State {
-  HttpHandler handler;  // outlives the io_context and every session in it
+  // These outlive the io_context and every session in it.
+  std::size_t open = 0;     // sessions alive
+  std::size_t refused = 0;  // connections refused since the last line that said so
+  Clock::time_point reported{};
+  HttpHandler handler;
   asio::io_context io{1};
   tcp::acceptor acceptor{io};
   asio::steady_timer accept_retry{io};
@@ -176,7 +218,22 @@ struct HttpServer::State {
         accept_retry.async_wait([this](const beast::error_code&) { Accept(); });
         return;
       }
-      std::make_shared<Session>(std::move(socket), handler)->ReadRequest();
+      if (open < kMaxConnections) {
+        std::make_shared<Session>(std::move(socket), handler, open)->ReadRequest();
+      } else {
+        Refuse(std::move(socket));
+        // A line at most every few seconds, however long the flood.
+        ++refused;
+        const auto now = Clock::now();
+        if (now - reported >= kRefusalReport) {
+          std::fprintf(stderr,
+                       "connections: %zu open, the most there may be; %zu refused since the "
+                       "last such line\n",
+                       kMaxConnections, refused);
+          refused = 0;
+          reported = now;
+        }
+      }
       Accept();
     });
   }
@@ -211,6 +268,8 @@ int HttpServer::Port() const {
   beast::error_code error;
   return state_->acceptor.local_endpoint(error).port();
 }
+
+void HttpServer::Stop() { state_->io.stop(); }
 
 void HttpServer::Run() {
   // A handler that throws (out of memory, say) loses its own connection only:

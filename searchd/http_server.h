@@ -1,7 +1,9 @@
 // The HTTP side of talewick-search: listens on one address, reads each request
 // under a time-out and size caps, hands the well-formed ones to a handler, writes
 // the answers and logs one line per request on standard error. One thread serves
-// every connection, waiting on none, so a client that stalls holds up only itself.
+// every connection, waiting on none, so a client that stalls holds up only itself;
+// connections beyond a cap are refused at once, so that a flood of them cannot
+// take every descriptor the process has.
 #pragma once
 
 #include <functional>
@@ -31,8 +33,10 @@ class HttpServer {
   // system's text for why.
   bool Listen(const std::string& host, int port, std::string& reason);
   int Port() const;
-  // Serves until the process ends.
+  // Serves until the process ends, or Stop is called.
   void Run();
+  // Makes Run return (from a handler, say): no more requests are answered.
+  void Stop();
 
  private:
   struct State;

@@ -12,6 +12,7 @@
 #include <system_error>
 #include <vector>
 
+#include "corpus_files.h"
 #include "corpus_index.h"
 #include "http_server.h"
 #include "open_index.h"
@@ -40,6 +41,7 @@ std::optional<fs::path> FindShippedCorpus(const fs::path& program_folder) {
   return std::nullopt;
 }
 
+// May throw IndexFault.
 HttpReply AnswerRequest(const CorpusIndex& index, std::size_t max_results, std::string_view method,
                         std::string_view target) {
   const std::size_t question = target.find('?');
@@ -56,11 +58,48 @@ HttpReply AnswerRequest(const CorpusIndex& index, std::size_t max_results, std::
   return {200, talewick::search::RenderResultPage(parsed.q, hits), std::to_string(hits.size())};
 }
 
+HttpReply Unavailable() {
+  return {503, talewick::search::RenderErrorPage(503, "Service Unavailable")};
+}
+
+struct Service {
+  std::string corpus;  // UTF-8
+  std::string index_file;
+  std::size_t max_results;
+  std::unique_ptr<CorpusIndex> index;
+  talewick::search::HttpServer* server = nullptr;
+  int status = 0;  // the process's, once the server stops
+};
+
+// Answers one request. When a query finds the index damaged, the index is built
+// anew, as at a start (requests wait meanwhile), and the request is answered from
+// the new one; when it cannot be built, the service stops.
+HttpReply Answer(Service& service, std::string_view method, std::string_view target) {
+  for (int attempt = 0;; ++attempt) {
+    try {
+      return AnswerRequest(*service.index, service.max_results, method, target);
+    } catch (const talewick::search::IndexFault& fault) {
+      std::fprintf(stderr, "index: a query failed: %s\n", fault.what());
+      if (!fault.damaged() || attempt > 0) return Unavailable();
+    }
+    service.index.reset();
+    service.index = talewick::search::OpenCorpusIndex(service.corpus, service.index_file, true);
+    if (!service.index) {
+      std::fprintf(stderr,
+                   "talewick-search: stopping: the index is damaged and could not be built anew\n");
+      service.status = 1;
+      service.server->Stop();
+      return Unavailable();
+    }
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   using talewick::search::CommandLine;
-  const CommandLine line = talewick::search::ParseCommandLine(argc, argv);
+  const CommandLine line =
+      talewick::search::ParseCommandLine(talewick::search::CommandLineArguments(argc, argv));
   switch (line.action) {
     case CommandLine::Action::kHelp:
       std::fputs(talewick::search::HelpText().c_str(), stdout);
@@ -76,26 +115,28 @@ int main(int argc, char** argv) {
   }
   const auto& options = line.options;
 
-  fs::path corpus = options.corpus;
-  if (corpus.empty()) {
+  Service service{.corpus = options.corpus,
+                  .index_file = options.index,
+                  .max_results = options.results,
+                  .index = nullptr};
+  if (service.corpus.empty()) {
     const fs::path program_folder = talewick::search::ExecutableFolder();
     const auto shipped = FindShippedCorpus(program_folder);
     if (!shipped) {
       std::fprintf(stderr,
                    "talewick-search: no corpus given and none shipped in %s (corpus/ or "
                    "../share/talewick/corpus/); name a folder of texts with --corpus DIR\n",
-                   program_folder.string().c_str());
+                   talewick::search::Utf8Of(program_folder).c_str());
       return 1;
     }
-    corpus = *shipped;
+    service.corpus = talewick::search::Utf8Of(*shipped);
   }
 
   talewick::search::IgnoreBrokenPipes();
-  std::unique_ptr<CorpusIndex> index;
-  talewick::search::HttpServer server(
-      [&index, &options](std::string_view method, std::string_view target) {
-        return AnswerRequest(*index, options.results, method, target);
-      });
+  talewick::search::HttpServer server([&service](std::string_view method, std::string_view target) {
+    return Answer(service, method, target);
+  });
+  service.server = &server;
   // The port is taken before the corpus is loaded, so that a port in use is
   // reported at once; requests wait in the queue until the index is ready.
   std::string reason;
@@ -104,9 +145,9 @@ int main(int argc, char** argv) {
                  reason.c_str());
     return 1;
   }
-  index = talewick::search::OpenCorpusIndex(corpus.string(), options.index);
-  if (!index) return 1;
+  service.index = talewick::search::OpenCorpusIndex(service.corpus, service.index_file);
+  if (!service.index) return 1;
   std::cout << "listening on " << kHost << ":" << server.Port() << std::endl;
   server.Run();
-  return 0;
+  return service.status;
 }

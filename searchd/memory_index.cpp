@@ -120,7 +120,7 @@ std::unique_ptr<MemoryIndex> OpenMemoryIndex(const std::filesystem::path& corpus
   for (const CorpusFile& file : listing.files) {
     const auto content = ReadWholeFile(listing.PathOf(file));
     if (!content) {
-      log << "corpus: " << listing.PathOf(file).string() << ": cannot read\n";
+      log << "corpus: " << Utf8Of(listing.PathOf(file)) << ": cannot read\n";
       continue;
     }
     index->AddDocument(file.site, file.Title(), *content);
@@ -130,7 +130,7 @@ std::unique_ptr<MemoryIndex> OpenMemoryIndex(const std::filesystem::path& corpus
   }
   progress.Finish();
   if (files == 0) {
-    log << "corpus: no .txt files under " << corpus.string() << "/<site>/\n";
+    log << "corpus: no .txt files under " << Utf8Of(corpus) << "/<site>/\n";
     return nullptr;
   }
   char line[200];

@@ -11,8 +11,10 @@ namespace talewick::search {
 
 // Indexes the corpus folder `corpus`, or opens and updates its index, saying on
 // standard error what it does. `index_file` names the index file; empty means the
-// platform's default place. Null, after saying why, when the service cannot start.
+// platform's default place. `rebuild`: the index was found damaged while it
+// answered, and is built anew. Paths are UTF-8. Null, after saying why, when the
+// service cannot start.
 std::unique_ptr<CorpusIndex> OpenCorpusIndex(const std::string& corpus,
-                                             const std::string& index_file);
+                                             const std::string& index_file, bool rebuild = false);
 
 }  // namespace talewick::search

@@ -27,9 +27,10 @@ CommandLine Refuse(std::string error) {
 
 }  // namespace
 
-CommandLine ParseCommandLine(int argc, const char* const* argv) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view name = argv[i];
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+  const std::size_t argc = arguments.size();
+  for (std::size_t i = 1; i < argc; ++i) {
+    const std::string_view name = arguments[i];
     if (name == "--help" || name == "--version") {
       CommandLine line;
       line.action = name == "--help" ? CommandLine::Action::kHelp : CommandLine::Action::kVersion;
@@ -38,12 +39,12 @@ CommandLine ParseCommandLine(int argc, const char* const* argv) {
   }
   CommandLine line;
   ServiceOptions& options = line.options;
-  for (int i = 1; i < argc; ++i) {
-    const std::string name = argv[i];
+  for (std::size_t i = 1; i < argc; ++i) {
+    const std::string& name = arguments[i];
     if (name != "--corpus" && name != "--index" && name != "--port" && name != "--results")
       return Refuse("unknown option '" + name + "'");
     if (i + 1 >= argc) return Refuse(name + " needs a value");
-    const std::string value = argv[++i];
+    const std::string& value = arguments[++i];
     if (name == "--corpus") {
       if (value.empty()) return Refuse("--corpus needs a folder");
       options.corpus = value;

@@ -4,11 +4,12 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace talewick::search {
 
 struct ServiceOptions {
-  std::string corpus;  // empty: the shipped corpus beside the program
+  std::string corpus;  // UTF-8; empty: the shipped corpus beside the program
   int port = 8080;     // 0: a free port
   std::size_t results = 100;
   std::string index;  // empty: the platform's default place (where there is a file)
@@ -21,7 +22,8 @@ struct CommandLine {
   std::string error;  // for kRefuse: the option at fault and what is wrong with it
 };
 
-CommandLine ParseCommandLine(int argc, const char* const* argv);
+// `arguments`: the program first, then its options, all UTF-8.
+CommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 
 // Every option with its default, for --help.
 std::string HelpText();

@@ -2,8 +2,8 @@
 # kind of the Windows build is built here too, as talewick-search-memory, so that
 # the tests and benchmarks run both kinds.
 find_package(SQLite3 REQUIRED)
-add_library(talewick_search_sqlite STATIC sqlite_db.cpp sqlite_index.cpp sqlite_update.cpp
-                                          sqlite_words.cpp)
+add_library(talewick_search_sqlite STATIC checked_vfs.cpp index_header.cpp sqlite_db.cpp
+                                          sqlite_index.cpp sqlite_update.cpp sqlite_words.cpp)
 target_link_libraries(talewick_search_sqlite PUBLIC talewick_search SQLite::SQLite3
                                                     ${TALEWICK_THREAD_LIBRARIES})
 target_sources(talewick-search PRIVATE open_sqlite_index.cpp)

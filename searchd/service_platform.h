@@ -5,11 +5,22 @@
 #include <boost/asio/ip/tcp.hpp>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace talewick::search {
 
 // The folder that holds the running executable; empty when it cannot be told.
 std::filesystem::path ExecutableFolder();
+
+// The command line as UTF-8 text, the program first. (Windows hands `argv` over
+// in the ANSI code page, which cannot spell every file name: there it comes from
+// the wide command line.)
+std::vector<std::string> CommandLineArguments(int argc, char** argv);
+
+// The user's folder for caches, where index files are kept; empty when it cannot
+// be told, and then UserCacheFolderHint says what to set.
+std::filesystem::path UserCacheFolder();
+const char* UserCacheFolderHint();
 
 // A client that hangs up while its answer is being written must not end the
 // service.

@@ -7,10 +7,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <iostream>
 #include <system_error>
 
+#include "checked_vfs.h"
 #include "corpus_files.h"
+#include "index_header.h"
 #include "sqlite_update.h"
 #include "sqlite_words.h"
 #include "words.h"
@@ -21,47 +22,53 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kApplicationId = 0x54574b31;  // "TWK1" in the file header
-constexpr int kSchemaVersion = 1;
 // Page cache while serving (the build uses a larger one for its merges).
 constexpr const char* kServingCache = "PRAGMA cache_size = -16384";
 
 constexpr const char* kSchema = R"(
   BEGIN;
   PRAGMA application_id = 1415007025;
-  PRAGMA user_version = 1;
+  PRAGMA user_version = 2;
   CREATE TABLE sites(id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE, next_seq INTEGER NOT NULL);
   CREATE TABLE files(key TEXT PRIMARY KEY, site INTEGER NOT NULL, size INTEGER NOT NULL,
                      modified INTEGER NOT NULL, first INTEGER NOT NULL, count INTEGER NOT NULL,
                      title TEXT NOT NULL) WITHOUT ROWID;
   CREATE VIRTUAL TABLE sentences USING fts5(text, tokenize = 'talewick', columnsize = 0);
+  INSERT INTO sentences(sentences, rank) VALUES('pgsz', 4040);
   COMMIT;
 )";
-static_assert(kApplicationId == 1415007025 && kSchemaVersion == 1, "kSchema writes both");
+static_assert(kApplicationId == 1415007025 && kSchemaVersion == 2, "kSchema writes both");
+// FTS5 keeps its posting lists in blobs of about 'pgsz' bytes (4050 by default),
+// each meant to fill one 4096-byte page; with the checksum's bytes a page holds
+// less, and a blob that does not fit spills into a page of its own. So 'pgsz' is
+// made smaller by them, and a little more for the record around the blob.
 
-Failure OpenDatabase(const fs::path& file, SqliteDb& db) {
+Failure OpenDatabase(const fs::path& file, bool write, SqliteDb& db) {
   sqlite3* raw = nullptr;
-  const int rc = sqlite3_open_v2(file.string().c_str(), &raw,
-                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  const int flags = write ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY;
+  const int rc = sqlite3_open_v2(Utf8Of(file).c_str(), &raw, flags, CheckedVfsName());
   db.reset(raw);
   if (rc != SQLITE_OK) {
     return {Outcome::kFailed, raw != nullptr ? sqlite3_errmsg(raw) : sqlite3_errstr(rc)};
   }
-  if (sqlite3_db_readonly(raw, "main") == 1) return {Outcome::kFailed, "the file is read-only"};
+  if (write && sqlite3_db_readonly(raw, "main") == 1) {
+    return {Outcome::kFailed, "the file is read-only"};
+  }
   sqlite3_busy_timeout(raw, 5000);
   if (!RegisterTokenizer(raw)) return {Outcome::kFailed, "FTS5 is not available"};
   return {};
 }
 
-// Checks that `db` is an index of this program, or makes an empty file one, and
-// reads what it holds.
-Failure ReadState(sqlite3* db, IndexState& state) {
+// Checks that `db` is an index of this program, or (when it may write) makes an
+// empty file one, and reads what it holds.
+Failure ReadState(sqlite3* db, bool write, IndexState& state) {
   const auto application = ReadNumber(db, "PRAGMA application_id");
   const auto version = ReadNumber(db, "PRAGMA user_version");
   const auto tables = ReadNumber(db, "SELECT count(*) FROM sqlite_master");
   if (!application || !version || !tables) return Fail(db);
   if (*application == 0 && *tables == 0) {
-    return Exec(db, kSchema) ? Failure{} : Fail(db);
+    if (!write) return {Outcome::kDamaged, "it is empty"};
+    return SetUpChecksums(db) && Exec(db, kSchema) ? Failure{} : Fail(db);
   }
   if (*application != kApplicationId) return {Outcome::kDamaged, "made by another program"};
   if (*version != kSchemaVersion) {
@@ -84,7 +91,8 @@ Failure ReadState(sqlite3* db, IndexState& state) {
                        static_cast<std::uint64_t>(sqlite3_column_int64(row, 5)),
                        false};
                  }) &&
-      // One phrase query reads the FTS5 structure, which a damaged file rarely survives.
+      // One phrase query reads the FTS5 structure. Every page read so far had its
+      // checksum checked: damage elsewhere shows when a query reads it.
       ForEachRow(db, "SELECT rowid FROM sentences WHERE sentences MATCH '\"the\"' LIMIT 1",
                  [](sqlite3_stmt*) {});
   if (!read) return Fail(db);
@@ -94,56 +102,160 @@ Failure ReadState(sqlite3* db, IndexState& state) {
 void RemoveIndexFiles(const fs::path& file) {
   std::error_code ec;
   for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
-    fs::remove(fs::path(file.string() + suffix), ec);
+    fs::remove(fs::path(file.native() + PathFromUtf8(suffix).native()), ec);
   }
+}
+
+fs::path LockFileOf(const fs::path& file) {
+  return fs::path(file.native() + PathFromUtf8(".lock").native());
+}
+
+// Takes the lock of the index `file`: exclusive, to write the index, when its place
+// can be written and no other service holds it; else shared, to answer from the
+// index as it stands, with `why` saying why it cannot be written. Waits while
+// another service builds the index. True for exclusive.
+bool TakeLock(IndexLock& lock, const fs::path& file, std::ostream& log, std::string& why) {
+  std::string system_says;
+  const IndexLock::Place place = lock.Open(LockFileOf(file), system_says);
+  if (place != IndexLock::Place::kWritable) why = "its folder cannot be written to: " + system_says;
+  if (place == IndexLock::Place::kUnlocked) return false;
+  for (bool said = false;; said = true) {
+    if (place == IndexLock::Place::kWritable && lock.TryExclusive()) return true;
+    if (lock.TryShared()) {
+      if (place == IndexLock::Place::kWritable) why = "another talewick-search answers from it";
+      return false;
+    }
+    if (!said) {
+      log << "index: another talewick-search is building " << Utf8Of(file)
+          << "; waiting for it to finish\n"
+          << std::flush;
+    }
+    if (!lock.WaitShared()) {
+      log << "index: cannot lock " << Utf8Of(LockFileOf(file))
+          << " (the file system has no locks?); going on without\n";
+      return place == IndexLock::Place::kWritable;
+    }
+    lock.Unlock();
+  }
+}
+
+// Opens the index `file` to write it, and builds it (anew when it is damaged) or
+// brings it up to date with `listing`. False, after saying why, when it cannot.
+bool OpenForWriting(const fs::path& file, const CorpusListing& listing, std::ostream& log,
+                    const IndexOpening& opening, SqliteDb& db, UpdateCounts& counts) {
+  const std::string name = Utf8Of(file);
+  const IndexHeader header = ReadIndexHeader(file);
+  std::string anew;  // the line that says why the index is built anew
+  const auto unsound = [&](const std::string& reason) {
+    return "index: " + name + " is not a sound talewick-search index (" + reason +
+           "); building it anew\n";
+  };
+  if (header.kind == IndexHeader::Kind::kForeign ||
+      (header.kind == IndexHeader::Kind::kUnknown && !opening.own_place)) {
+    log << "index: " << name << " is not a talewick-search index (" << header.reason
+        << "), so it is left as it is: give --index the name of a new file, or remove " << name
+        << " if it was an index that is damaged\n";
+    return false;
+  }
+  if (header.kind == IndexHeader::Kind::kUnknown || header.kind == IndexHeader::Kind::kDamaged) {
+    anew = unsound(header.reason);
+  }
+  if (opening.rebuild) anew = unsound("damaged pages found while answering");
+  for (int attempt = 0;; ++attempt) {
+    if (!anew.empty()) {
+      log << anew;
+      db.reset();
+      RemoveIndexFiles(file);
+    }
+    IndexState state;
+    counts = {};
+    Failure failure = OpenDatabase(file, true, db);
+    if (failure.outcome == Outcome::kDone) failure = ReadState(db.get(), true, state);
+    if (failure.outcome == Outcome::kDone)
+      failure = UpdateIndex(db.get(), state, listing, log, counts);
+    if (failure.outcome == Outcome::kDone) return true;
+    if (failure.outcome == Outcome::kFailed || attempt > 0) {
+      log << "index: cannot use " << name << ": " << failure.reason << "\n";
+      return false;
+    }
+    anew = failure.outcome == Outcome::kStale
+               ? "index: most of the corpus changed since " + name + " was made; building it anew\n"
+               : unsound(failure.reason);
+  }
+}
+
+// Opens the index `file` read-only, to answer from it as it stands: it cannot be
+// written, for the reason `why`. False, after saying why, when there is no sound
+// index there.
+bool OpenAsItStands(const fs::path& file, const CorpusListing& listing, std::ostream& log,
+                    const std::string& why, SqliteDb& db) {
+  const std::string name = Utf8Of(file);
+  const IndexHeader header = ReadIndexHeader(file);
+  Failure failure;
+  IndexState state;
+  if (header.kind == IndexHeader::Kind::kMissing) {
+    failure = {Outcome::kFailed, "there is no index there yet"};
+  } else if (header.kind != IndexHeader::Kind::kIndex) {
+    failure = {Outcome::kDamaged,
+               "it is not a sound talewick-search index (" + header.reason + ")"};
+  } else {
+    failure = OpenDatabase(file, false, db);
+    if (failure.outcome == Outcome::kDone) failure = ReadState(db.get(), false, state);
+  }
+  if (failure.outcome != Outcome::kDone) {
+    log << "index: cannot use " << name << ": " << why << ", and " << failure.reason << "\n";
+    return false;
+  }
+  const UpdateCounts missed = PendingChanges(state, listing);
+  if (missed.Any()) {
+    log << "index: " << name << " cannot be brought up to date (" << why
+        << "); answering from it as it stands, without the files changed since: " << missed.added
+        << " added, " << missed.changed << " changed, " << missed.removed << " removed\n";
+  }
+  return true;
 }
 
 }  // namespace
 
 std::unique_ptr<SqliteIndex> SqliteIndex::Open(const fs::path& corpus, const fs::path& file,
-                                               std::ostream& log) {
+                                               std::ostream& log, IndexOpening opening) {
   const auto started = std::chrono::steady_clock::now();
   const CorpusListing listing = ListCorpusFiles(corpus);
   for (const std::string& error : listing.errors) log << "corpus: " << error << "\n";
   if (listing.files.empty()) {
-    log << "corpus: no .txt files under " << corpus.string() << "/<site>/\n";
+    log << "corpus: no .txt files under " << Utf8Of(corpus) << "/<site>/\n";
     return nullptr;
   }
 
   std::unique_ptr<SqliteIndex> index(new SqliteIndex());
   UpdateCounts counts;
-  for (int attempt = 0;; ++attempt) {
-    IndexState state;
-    counts = {};
-    Failure failure = OpenDatabase(file, index->db_);
-    if (failure.outcome == Outcome::kDone) failure = ReadState(index->db_.get(), state);
-    if (failure.outcome == Outcome::kDone) {
-      failure = UpdateIndex(index->db_.get(), state, listing, log, counts);
-    }
-    if (failure.outcome == Outcome::kDone) break;
-    if (failure.outcome == Outcome::kFailed || attempt > 0) {
-      log << "index: cannot use " << file.string() << ": " << failure.reason << "\n";
+  std::string why;
+  if (TakeLock(index->lock_, file, log, why)) {
+    if (!OpenForWriting(file, listing, log, opening, index->db_, counts)) {
+      // A lock file made for a file that is not an index goes with the refusal.
+      std::error_code ec;
+      if (index->lock_.Made() && ReadIndexHeader(file).kind != IndexHeader::Kind::kIndex) {
+        fs::remove(LockFileOf(file), ec);
+      }
       return nullptr;
     }
-    if (failure.outcome == Outcome::kStale) {
-      log << "index: most of the corpus changed since " << file.string()
-          << " was made; building it anew\n";
-    } else {
-      log << "index: " << file.string() << " is not a sound talewick-search index ("
-          << failure.reason << "); building it anew\n";
-    }
-    index->search_.reset();
-    index->db_.reset();
-    RemoveIndexFiles(file);
+    index->lock_.Downgrade();
+  } else if (opening.rebuild) {
+    log << "index: " << Utf8Of(file) << " is damaged, and cannot be built anew now (" << why
+        << ")\n";
+    return nullptr;
+  } else if (!OpenAsItStands(file, listing, log, why, index->db_)) {
+    return nullptr;
   }
 
+  const std::string name = Utf8Of(file);
   sqlite3* db = index->db_.get();
   Exec(db, kServingCache);
   sqlite3_db_release_memory(db);
   index->search_ = Prepare(
       db, "SELECT rowid, text FROM sentences WHERE sentences MATCH ?1 AND rowid BETWEEN ?2 AND ?3");
   if (!index->search_ || !index->LoadSitesAndTitles()) {
-    log << "index: cannot use " << file.string() << ": " << sqlite3_errmsg(db) << "\n";
+    log << "index: cannot use " << name << ": " << sqlite3_errmsg(db) << "\n";
     return nullptr;
   }
   std::uint64_t bytes = 0;
@@ -156,7 +268,7 @@ std::unique_ptr<SqliteIndex> SqliteIndex::Open(const fs::path& corpus, const fs:
       "corpus: %zu files, %llu bytes, %zu sites; index %s (%.0f MB): %zu files added, "
       "%zu changed, %zu removed, %.0f ms\n",
       listing.files.size(), static_cast<unsigned long long>(bytes), index->sites_.size(),
-      file.string().c_str(), ec ? 0.0 : static_cast<double>(index_bytes) / 1048576.0, counts.added,
+      name.c_str(), ec ? 0.0 : static_cast<double>(index_bytes) / 1048576.0, counts.added,
       counts.changed, counts.removed,
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
           .count());
@@ -238,7 +350,10 @@ std::vector<SearchHit> SqliteIndex::Matches(const std::string& /*site: in the id
     }
   }
   if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
-    std::cerr << "index: query failed: " << sqlite3_errmsg(db_.get()) << std::endl;
+    // No part of the answer is given: a page of it may be what is damaged.
+    const Failure failure = Fail(db_.get());
+    sqlite3_reset(statement);
+    throw IndexFault(failure.outcome == Outcome::kDamaged, failure.reason);
   }
   sqlite3_reset(statement);
   return hits;

@@ -6,6 +6,9 @@
 // an id range picks one site; a fresh index numbers sentences in corpus order, and
 // files indexed later are numbered after the rest. FTS5 rows hold a few sentences
 // of one file each, under the id of the first.
+//
+// The file's pages carry checksums (checked_vfs.h): a query that reads a damaged
+// page throws IndexFault instead of answering from it.
 #pragma once
 
 #include <cstdint>
@@ -19,19 +22,35 @@
 #include <vector>
 
 #include "corpus_index.h"
+#include "index_lock.h"
 #include "sqlite_db.h"
 
 namespace talewick::search {
 
+struct IndexOpening {
+  // The file lies where this program puts its indexes (a name of its own in its
+  // cache folder), so whatever is there is an index of its, if a damaged one: it
+  // is built anew even when its header is past knowing. A file named by the user
+  // is only ever replaced when its header shows it is an index of this program.
+  bool own_place = false;
+  // A query found the index damaged: build it anew whatever its header says.
+  bool rebuild = false;
+};
+
 class SqliteIndex final : public CorpusIndex {
  public:
-  // Opens the index `file` (building it anew when it is not an index of this
-  // program, or is damaged, with a line saying so) and brings it up to date with
-  // the files under `corpus`, with a progress line while files are indexed and a
-  // summary line at the end, on `log`. Null, after saying why, when the file
-  // cannot be written or the corpus holds no file.
+  // Opens the index `file` and brings it up to date with the files under `corpus`,
+  // with a progress line while files are indexed and a summary line at the end,
+  // on `log`. A missing file, or this program's index when damaged or of another
+  // version, is built anew (with a line saying so); any other file is left as it
+  // is and refused. While another service builds the index, it waits for it (and
+  // says so). When the index cannot be written (its folder is read-only, or
+  // another service answers from it), it is served as it stands, with a line
+  // that says what it misses. Null, after saying why, when there is no index to
+  // serve or the corpus holds no file.
   static std::unique_ptr<SqliteIndex> Open(const std::filesystem::path& corpus,
-                                           const std::filesystem::path& file, std::ostream& log);
+                                           const std::filesystem::path& file, std::ostream& log,
+                                           IndexOpening opening = {});
 
  protected:
   std::optional<IdRange> SiteIds(const std::string& site) const override;
@@ -43,6 +62,7 @@ class SqliteIndex final : public CorpusIndex {
   bool LoadSitesAndTitles();
   const std::string& TitleOf(std::uint64_t id) const;
 
+  IndexLock lock_;  // held shared while the index answers; first member, so released last
   SqliteDb db_;
   SqliteStatement search_;
   mutable std::mutex search_mutex_;  // the service answers on several threads

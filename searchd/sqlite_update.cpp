@@ -4,11 +4,13 @@
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
+#include <fstream>
 #include <mutex>
 #include <stop_token>
 #include <thread>
 #include <vector>
 
+#include "checked_vfs.h"
 #include "corpus_index.h"
 #include "sqlite_words.h"
 
@@ -32,8 +34,10 @@ constexpr const char* kMergeAsItGrows =
 constexpr const char* kOptimize = "INSERT INTO sentences(sentences) VALUES('optimize')";
 
 // Errors that say the file is not a sound index of ours, as opposed to errors of
-// the machine (disk full, no permission, another process holding the lock).
+// the machine (disk full, no permission, another process holding the lock). A page
+// that does not match its checksum reads as an I/O error, but is damage.
 bool IsDamage(sqlite3* db) {
+  if (FoundDamagedPage(db)) return true;
   switch (sqlite3_errcode(db) & 0xff) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
@@ -49,15 +53,18 @@ bool IsDamage(sqlite3* db) {
   }
 }
 
-// Reads files and cuts them into sentences on a thread of its own, a few files
-// ahead of the inserts, which keep the other core busy.
+// Reads files and cuts them into sentences on a thread of its own, ahead of the
+// inserts, which keep the other core busy. A file comes in pieces of about
+// kPieceBytes, and no more than kAheadBytes of text wait in the queue, so the
+// memory this takes is bounded whatever the size of a file.
 class SentenceReader {
  public:
-  struct File {
-    bool read = false;
-    std::uint64_t bytes = 0;
-    std::size_t sentences = 0;
-    std::vector<std::string> rows;      // kRowSentences sentences each, the last fewer
+  struct Piece {
+    bool last = false;                  // the end of its file
+    bool failed = false;                // the file could not be read: drop what came of it
+    std::uint64_t bytes = 0;            // bytes of the file read into this piece
+    std::uint64_t sentences = 0;        // in `rows`
+    std::vector<std::string> rows;      // kRowSentences sentences each, the file's last fewer
     std::vector<TokenizedText> tokens;  // of each row
   };
 
@@ -66,48 +73,118 @@ class SentenceReader {
         files_(std::move(files)),
         thread_([this](const std::stop_token& stop) { Run(stop); }) {}
 
-  // The next file, in the order given.
-  File Next() {
+  // The next piece, files in the order given, each file's pieces in order.
+  Piece Next() {
     std::unique_lock<std::mutex> lock(mutex_);
     ready_.wait(lock, [this] { return !queue_.empty(); });
-    File file = std::move(queue_.front());
+    Piece piece = std::move(queue_.front());
     queue_.pop_front();
+    queued_bytes_ -= Weight(piece);
     ready_.notify_all();
-    return file;
+    return piece;
   }
 
  private:
-  static constexpr std::size_t kAhead = 8;
+  static constexpr std::size_t kReadBytes = std::size_t{1} << 20;
+  static constexpr std::uint64_t kPieceBytes = std::uint64_t{1} << 20;
+  static constexpr std::uint64_t kAheadBytes = std::uint64_t{8} << 20;
+
+  // What a piece counts for against kAheadBytes: an empty one counts a little,
+  // so that a folder of empty files cannot pile up.
+  static std::uint64_t Weight(const Piece& piece) { return piece.bytes + 4096; }
 
   void Run(const std::stop_token& stop) {
+    std::string block(kReadBytes, '\0');
     for (const CorpusFile* listed : files_) {
-      File file;
-      if (auto content = ReadWholeFile(listing_.PathOf(*listed))) {
-        file.read = true;
-        file.bytes = content->size();
-        const std::vector<std::string> sentences = SplitSentences(*content);
-        file.sentences = sentences.size();
-        for (std::size_t i = 0; i < sentences.size(); ++i) {
-          if (i % kRowSentences == 0) file.rows.emplace_back();
-          if (i % kRowSentences != 0) file.rows.back() += kSentenceEnd;
-          file.rows.back() += sentences[i];
+      std::ifstream in(listing_.PathOf(*listed), std::ios::binary);
+      std::vector<std::string> sentences;
+      SentenceSplitter splitter(sentences);
+      Piece piece;
+      std::string row;  // the row being filled, which goes into a piece once full
+      std::uint64_t in_row = 0;
+      bool more = in.is_open();
+      while (more) {
+        in.read(block.data(), static_cast<std::streamsize>(block.size()));
+        const auto got = static_cast<std::size_t>(in.gcount());
+        more = got == block.size();
+        piece.bytes += got;
+        splitter.Feed(std::string_view(block).substr(0, got));
+        if (!more && !in.bad()) splitter.Finish();
+        for (const std::string& sentence : sentences) {
+          if (in_row > 0) row += kSentenceEnd;
+          row += sentence;
+          if (++in_row == kRowSentences) {
+            piece.rows.push_back(std::move(row));
+            piece.sentences += in_row;
+            row.clear();
+            in_row = 0;
+          }
         }
-        for (const std::string& row : file.rows) file.tokens.push_back(TokenizeDocument(row));
+        sentences.clear();
+        if (more && piece.bytes >= kPieceBytes) {
+          if (!Push(std::move(piece), stop)) return;
+          piece = {};
+        }
       }
-      std::unique_lock<std::mutex> lock(mutex_);
-      if (!ready_.wait(lock, stop, [this] { return queue_.size() < kAhead; })) return;
-      queue_.push_back(std::move(file));
-      ready_.notify_all();
+      if (in_row > 0) {
+        piece.rows.push_back(std::move(row));
+        piece.sentences += in_row;
+      }
+      piece.last = true;
+      piece.failed = !in.is_open() || in.bad();
+      if (!Push(std::move(piece), stop)) return;
     }
+  }
+
+  bool Push(Piece piece, const std::stop_token& stop) {
+    for (const std::string& row : piece.rows) piece.tokens.push_back(TokenizeDocument(row));
+    std::unique_lock<std::mutex> lock(mutex_);
+    // One piece always goes in, however big, so that a big one cannot wait for ever.
+    if (!ready_.wait(lock, stop, [this] { return queue_.empty() || queued_bytes_ < kAheadBytes; }))
+      return false;
+    queued_bytes_ += Weight(piece);
+    queue_.push_back(std::move(piece));
+    ready_.notify_all();
+    return true;
   }
 
   const CorpusListing& listing_;
   std::vector<const CorpusFile*> files_;
   std::mutex mutex_;
   std::condition_variable_any ready_;
-  std::deque<File> queue_;
+  std::deque<Piece> queue_;
+  std::uint64_t queued_bytes_ = 0;
   std::jthread thread_;  // last: it starts once the rest is there, and stops first
 };
+
+// Which files of the listing are to be indexed (added or changed since) and which
+// dropped (removed), counted in `counts`; marks the files of `state` still listed.
+struct UpdatePlan {
+  std::vector<const CorpusFile*> to_index;
+  std::vector<std::string> to_remove;
+};
+
+UpdatePlan PlanUpdate(IndexState& state, const CorpusListing& listing, UpdateCounts& counts) {
+  UpdatePlan plan;
+  for (const CorpusFile& file : listing.files) {
+    const auto known = state.files.find(file.key);
+    if (known != state.files.end()) known->second.listed = true;
+    if (known == state.files.end()) {
+      ++counts.added;
+      plan.to_index.push_back(&file);
+    } else if (known->second.size != file.size || known->second.modified != file.modified) {
+      ++counts.changed;
+      plan.to_index.push_back(&file);
+    }
+  }
+  for (const auto& [key, row] : state.files) {
+    if (!row.listed) {
+      ++counts.removed;
+      plan.to_remove.push_back(key);
+    }
+  }
+  return plan;
+}
 
 // Brings the index up to date with the corpus listing.
 class Updater {
@@ -116,25 +193,8 @@ class Updater {
       : db_(db), state_(state), log_(log), counts_(counts) {}
 
   Failure Run(const CorpusListing& listing) {
-    std::vector<const CorpusFile*> to_index;
-    for (const CorpusFile& file : listing.files) {
-      const auto known = state_.files.find(file.key);
-      if (known != state_.files.end()) known->second.listed = true;
-      if (known == state_.files.end()) {
-        ++counts_.added;
-        to_index.push_back(&file);
-      } else if (known->second.size != file.size || known->second.modified != file.modified) {
-        ++counts_.changed;
-        to_index.push_back(&file);
-      }
-    }
-    std::vector<std::string> to_remove;
-    for (const auto& [key, row] : state_.files) {
-      if (!row.listed) {
-        ++counts_.removed;
-        to_remove.push_back(key);
-      }
-    }
+    const UpdatePlan plan = PlanUpdate(state_, listing, counts_);
+    const auto& [to_index, to_remove] = plan;
     if (to_index.empty() && to_remove.empty()) return {};
     // FTS5 deletes a sentence at about the cost of adding it, so when most of the
     // index is out of date, building it anew is quicker.
@@ -165,14 +225,26 @@ class Updater {
     std::uint64_t batch = 0;
     for (const CorpusFile* file : to_index) {
       if (state_.files.count(file->key) != 0 && !Remove(file->key)) return Fail(db_);
-      const SentenceReader::File content = reader.Next();
-      if (!content.read) {
-        log_ << "\ncorpus: " << listing.PathOf(*file).string() << ": cannot read\n";
-        continue;
+      SiteRow& site = SiteOf(file->site);
+      Adding adding{(static_cast<std::uint64_t>(site.id) << kSiteShift) + site.next_seq};
+      for (bool last = false; !last;) {
+        const SentenceReader::Piece piece = reader.Next();
+        last = piece.last;
+        if (piece.failed) {
+          if (!Discard(adding)) return Fail(db_);
+          log_ << "\ncorpus: " << Utf8Of(listing.PathOf(*file)) << ": cannot read\n";
+          break;
+        }
+        if (!AddRows(adding, piece)) return Fail(db_);
+        if (last && !Record(*file, site, adding)) return Fail(db_);
+        batch += piece.bytes;
+        if (last) {
+          progress.FileDone(piece.bytes);
+        } else {
+          progress.BytesDone(piece.bytes);
+        }
       }
-      if (!Add(*file, content)) return Fail(db_);
-      progress.FileDone(file->size);
-      batch += content.bytes;
+      // Commits fall between files, so that no file is ever half in the index.
       if (batch >= kBatchBytes) {
         batch = 0;
         if (!Exec(db_, "COMMIT") || !Exec(db_, "BEGIN IMMEDIATE")) return Fail(db_);
@@ -215,42 +287,67 @@ class Updater {
     return true;
   }
 
-  bool Add(const CorpusFile& file, const SentenceReader::File& content) {
-    auto site = state_.sites.find(file.site);
+  // A file on its way in: its first sentence's id, and how much of it is in.
+  struct Adding {
+    std::uint64_t first;
+    std::uint64_t sentences = 0;
+    std::uint64_t rows = 0;
+  };
+
+  SiteRow& SiteOf(const std::string& name) {
+    auto site = state_.sites.find(name);
     if (site == state_.sites.end()) {
       std::int64_t id = 1;
-      for (const auto& [name, row] : state_.sites) id = std::max(id, row.id + 1);
-      site = state_.sites.emplace(file.site, SiteRow{id, 0}).first;
+      for (const auto& [known, row] : state_.sites) id = std::max(id, row.id + 1);
+      site = state_.sites.emplace(name, SiteRow{id, 0}).first;
     }
-    SiteRow& row = site->second;
-    const std::uint64_t first = (static_cast<std::uint64_t>(row.id) << kSiteShift) + row.next_seq;
+    return site->second;
+  }
+
+  bool AddRows(Adding& adding, const SentenceReader::Piece& piece) {
     sqlite3_stmt* insert = insert_sentence_.get();
-    for (std::size_t i = 0; i < content.rows.size(); ++i) {
-      const std::uint64_t id = first + i * kRowSentences;
-      const std::string& text = content.rows[i];
+    for (std::size_t i = 0; i < piece.rows.size(); ++i) {
+      const std::uint64_t id = adding.first + (adding.rows + i) * kRowSentences;
+      const std::string& text = piece.rows[i];
       sqlite3_bind_int64(insert, 1, static_cast<sqlite3_int64>(id));
       sqlite3_bind_text64(insert, 2, text.data(), text.size(), SQLITE_STATIC, SQLITE_UTF8);
-      const PreparedTokens prepared(text, content.tokens[i]);
+      const PreparedTokens prepared(text, piece.tokens[i]);
       if (!StepDone(insert)) return false;
     }
-    row.next_seq += content.sentences;
+    adding.rows += piece.rows.size();
+    adding.sentences += piece.sentences;
+    return true;
+  }
 
+  // Takes out the sentences of a file that could not be read to its end.
+  bool Discard(const Adding& adding) {
+    if (adding.sentences == 0) return true;
+    sqlite3_bind_int64(delete_sentences_.get(), 1, static_cast<sqlite3_int64>(adding.first));
+    const std::uint64_t last = adding.first + adding.sentences - 1;
+    sqlite3_bind_int64(delete_sentences_.get(), 2, static_cast<sqlite3_int64>(last));
+    return StepDone(delete_sentences_.get());
+  }
+
+  // Records a file whose sentences are all in.
+  bool Record(const CorpusFile& file, SiteRow& site, const Adding& adding) {
+    site.next_seq += adding.sentences;
     sqlite3_stmt* save = save_site_.get();
-    sqlite3_bind_int64(save, 1, row.id);
+    sqlite3_bind_int64(save, 1, site.id);
     BindText(save, 2, file.site);
-    sqlite3_bind_int64(save, 3, static_cast<sqlite3_int64>(row.next_seq));
+    sqlite3_bind_int64(save, 3, static_cast<sqlite3_int64>(site.next_seq));
     if (!StepDone(save)) return false;
 
     sqlite3_stmt* record = insert_file_.get();
     BindText(record, 1, file.key);
-    sqlite3_bind_int64(record, 2, row.id);
+    sqlite3_bind_int64(record, 2, site.id);
     sqlite3_bind_int64(record, 3, static_cast<sqlite3_int64>(file.size));
     sqlite3_bind_int64(record, 4, file.modified);
-    sqlite3_bind_int64(record, 5, static_cast<sqlite3_int64>(first));
-    sqlite3_bind_int64(record, 6, static_cast<sqlite3_int64>(content.sentences));
+    sqlite3_bind_int64(record, 5, static_cast<sqlite3_int64>(adding.first));
+    sqlite3_bind_int64(record, 6, static_cast<sqlite3_int64>(adding.sentences));
     BindText(record, 7, file.Title());
     if (!StepDone(record)) return false;
-    state_.files[file.key] = {row.id, file.size, file.modified, first, content.sentences, true};
+    state_.files[file.key] = {site.id,      file.size,        file.modified,
+                              adding.first, adding.sentences, true};
     return true;
   }
 
@@ -268,7 +365,16 @@ class Updater {
 }  // namespace
 
 Failure Fail(sqlite3* db) {
+  if (FoundDamagedPage(db)) {
+    return {Outcome::kDamaged, "a page of it does not match its checksum"};
+  }
   return {IsDamage(db) ? Outcome::kDamaged : Outcome::kFailed, sqlite3_errmsg(db)};
+}
+
+UpdateCounts PendingChanges(IndexState& state, const CorpusListing& listing) {
+  UpdateCounts counts;
+  PlanUpdate(state, listing, counts);
+  return counts;
 }
 
 Failure UpdateIndex(sqlite3* db, IndexState& state, const CorpusListing& listing, std::ostream& log,

@@ -59,7 +59,12 @@ struct UpdateCounts {
   std::size_t added = 0;
   std::size_t changed = 0;
   std::size_t removed = 0;
+
+  bool Any() const { return added + changed + removed > 0; }
 };
+
+// What bringing an index that holds `state` up to date with `listing` would do.
+UpdateCounts PendingChanges(IndexState& state, const CorpusListing& listing);
 
 // Brings `db`, which holds `state`, up to date with `listing`, with a progress
 // line on `log` while files are indexed.

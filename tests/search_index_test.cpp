@@ -5,13 +5,19 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "index_lock.h"
 #include "memory_index.h"
 #include "query_decode.h"
 #include "result_page.h"
@@ -64,12 +70,29 @@ TEST(SplitSentences, EndsAtStopsBlankLinesAndTheLengthLimit) {
             (Strings{"The cat sat.", "The dog ran away!", "Did it?", "\"Come in,\" she said.",
                      "\"The door is open.\"", "It cost 3.50 at talewick.org...", "then more.",
                      "A Title", "The end."}));
-  // An overlong sentence is cut at a blank.
-  std::string text;
-  for (int i = 0; i < 600; ++i) text += "word ";
-  for (const std::string& s : SplitSentences(text)) {
-    EXPECT_TRUE(s.size() <= kMaxSentenceBytes + 5 && s.back() != ' ') << s;
+  // Text that comes in pieces is cut the same.
+  const std::string text = "It is \"late.\"\n \nSo? The end... of it.";
+  Strings pieces;
+  SentenceSplitter splitter(pieces);
+  for (std::size_t at = 0; at < text.size(); at += 3) splitter.Feed(text.substr(at, 3));
+  splitter.Finish();
+  EXPECT_EQ(pieces, SplitSentences(text));
+  // An overlong sentence is cut at its last blank, and one with no blank between
+  // characters: a file of words joined by dots, with two-byte letters, loses nothing.
+  std::string words;
+  for (int i = 0; i < 600; ++i) words += "word ";
+  for (const std::string& s : SplitSentences(words)) {
+    EXPECT_TRUE(s.size() <= kMaxSentenceBytes && s.back() != ' ') << s;
   }
+  std::string dots;
+  for (int i = 0; i < 20000; ++i) dots += "caf\xc3\xa9.";
+  std::string joined;
+  for (const std::string& s : SplitSentences(dots)) {
+    EXPECT_LE(s.size(), kMaxSentenceBytes + 1);
+    EXPECT_NE(static_cast<unsigned char>(s[0]) & 0xc0, 0x80) << "cut inside a character";
+    joined += s;
+  }
+  EXPECT_EQ(joined, dots);
 }
 
 fs::path FreshFolder(const std::string& name) {
@@ -88,10 +111,10 @@ void WriteFile(const fs::path& path, const std::string& text) {
 class IndexKindTest : public ::testing::TestWithParam<std::string> {
  protected:
   std::unique_ptr<CorpusIndex> Open(const fs::path& corpus) {
-    std::ostringstream log;
-    if (GetParam() == "memory") return OpenMemoryIndex(corpus, log);
-    return SqliteIndex::Open(corpus, corpus.string() + ".sqlite", log);
+    if (GetParam() == "memory") return OpenMemoryIndex(corpus, log_);
+    return SqliteIndex::Open(corpus, corpus.string() + ".sqlite", log_);
   }
+  std::ostringstream log_;
 };
 
 INSTANTIATE_TEST_SUITE_P(Kinds, IndexKindTest, ::testing::Values("memory", "sqlite"),
@@ -109,8 +132,24 @@ TEST_P(IndexKindTest, AnswersTheTableOfQueries) {
   WriteFile(corpus / "Talewick.org" / "notes.md", "The cat is not indexed.");
   WriteFile(corpus / "Talewick.org" / "empty.txt", "");
   WriteFile(corpus / "other.net" / "x.txt", "The cat of another site.");
+  // An editor's lock file, a dangling link, read last in the folder, is left out
+  // with a line: the rest of the site stays.
+  const auto last_entry = [](const fs::path& dir) {
+    fs::path last;
+    for (const fs::directory_entry& entry : fs::directory_iterator(dir)) last = entry.path();
+    return last;
+  };
+  fs::path link;
+  for (int i = 0; link.empty() || last_entry(link.parent_path()) != link; ++i) {
+    ASSERT_LT(i, 50) << "no name comes last";
+    link = corpus / "Talewick.org" / (".#lock" + std::to_string(i) + ".txt");
+    fs::create_symlink("nowhere", link);
+  }
   const auto index = Open(corpus);
   ASSERT_NE(index, nullptr);
+  EXPECT_NE(log_.str().find("corpus: " + link.string() + ": No such file or directory; skipped"),
+            std::string::npos)
+      << log_.str();
 
   const struct {
     const char* site;
@@ -150,14 +189,14 @@ TEST_P(IndexKindTest, AnswersTheTableOfQueries) {
   fs::remove_all(corpus);
 }
 
-// 41 files of 20 sentences, each holding "the cat" and the file's number and
-// taking about 15 KB on the page (every '&' becomes "&amp;"): more than a page.
+// 41 files of 45 sentences, each holding "the cat" and the file's number and
+// taking about 5 KB on the page (every '&' becomes "&amp;"): more than a page.
 TEST_P(IndexKindTest, SpreadsHitsOverTheCorpusAndKeepsThePageUnderItsLimit) {
   const fs::path corpus = FreshFolder("spread_" + GetParam());
   for (int file = 0; file <= 40; ++file) {
     std::string text;
-    for (int i = 0; i < 20; ++i) {
-      text += "Then the cat " + std::to_string(file) + " " + std::string(3000, '&') + ". ";
+    for (int i = 0; i < 45; ++i) {
+      text += "Then the cat " + std::to_string(file) + " " + std::string(980, '&') + ". ";
     }
     WriteFile(corpus / "s.org" / ((file < 10 ? "f0" : "f") + std::to_string(file) + ".txt"), text);
   }
@@ -189,8 +228,13 @@ void Rewrite(const fs::path& path, const std::string& text) {
   fs::last_write_time(path, fs::last_write_time(path) + std::chrono::seconds(5));
 }
 
-// The index file, kept between starts.
-TEST(SqliteIndex, FollowsTheCorpusAndRebuildsADamagedOrForeignFile) {
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// The index file, kept between starts, and shared by services.
+TEST(SqliteIndex, FollowsTheCorpusAndIsWrittenByOneServiceAtATime) {
   const fs::path dir = FreshFolder("index_file");
   const fs::path corpus = dir / "corpus";
   const fs::path file = dir / "index.sqlite";
@@ -221,23 +265,201 @@ TEST(SqliteIndex, FollowsTheCorpusAndRebuildsADamagedOrForeignFile) {
   Rewrite(corpus / "s.org" / "a.txt", "The cat sat in the new a.");
   const Strings now{"The cat sat in the new a.", "The cat sat in the new b.", "The cat ran."};
   EXPECT_EQ(reopen(file, "most of the corpus changed since"), now);
-  index.reset();
 
-  // So are a damaged file and an SQLite file of something else.
-  std::fstream(file, std::ios::in | std::ios::out | std::ios::binary)
-      << std::string(fs::file_size(file) / 2, 'x');
-  const fs::path foreign = dir / "foreign.sqlite";
+  // While one service answers from the index, a second one answers from it as it
+  // stands: it neither updates it nor builds it anew.
+  WriteFile(corpus / "s.org" / "e.txt", "The cat sat in e.");
+  const std::string before = ReadAll(file);
+  {
+    std::ostringstream log;
+    const auto second = SqliteIndex::Open(corpus, file, log);
+    ASSERT_NE(second, nullptr) << log.str();
+    EXPECT_NE(log.str().find(file.string() +
+                             " cannot be brought up to date (another talewick-search answers "
+                             "from it); answering from it as it stands, without the files "
+                             "changed since: 1 added, 0 changed, 0 removed"),
+              std::string::npos)
+        << log.str();
+    EXPECT_EQ(Sentences(second->Search("s.org", {"the", "cat"}, 100)), now);
+  }
+  index.reset();
+  EXPECT_EQ(ReadAll(file), before);
+
+  // While one builds it, another waits, then finds it up to date.
+  IndexLock builder;
+  std::string why;
+  ASSERT_EQ(builder.Open(file.string() + ".lock", why), IndexLock::Place::kWritable) << why;
+  ASSERT_TRUE(builder.TryExclusive());
+  const fs::path waiter_log = dir / "waiter.log";
+  std::unique_ptr<SqliteIndex> waited;
+  std::thread waiter([&] {
+    std::ofstream log(waiter_log);
+    waited = SqliteIndex::Open(corpus, file, log);
+  });
+  const std::string waiting =
+      "index: another talewick-search is building " + file.string() + "; waiting for it to finish";
+  for (int i = 0; i < 1000 && ReadAll(waiter_log).find(waiting) == std::string::npos; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  builder.Unlock();
+  waiter.join();
+  EXPECT_EQ(ReadAll(waiter_log).find(waiting), 0u) << ReadAll(waiter_log);
+  EXPECT_NE(ReadAll(waiter_log).find("1 files added, 0 changed, 0 removed"), std::string::npos);
+  ASSERT_NE(waited, nullptr);
+  waited.reset();
+  fs::remove_all(dir);
+}
+
+// The files an index is opened on: another program's are left as they are, and an
+// index of this program's that is damaged never answers: the damage is found at
+// the start, or by the query that reads it, and the index is built anew.
+TEST(SqliteIndex, LeavesOtherFilesAloneAndNeverAnswersFromADamagedOne) {
+  const fs::path dir = FreshFolder("damage");
+  const fs::path corpus = dir / "corpus";
+  std::string text;
+  for (int i = 0; i < 300; ++i) {
+    text += "The cat " + std::to_string(i) + " sat on the mat. A dog barked at the cat.\n";
+  }
+  WriteFile(corpus / "s.org" / "a.txt", text);
+  WriteFile(corpus / "s.org" / "b.txt", "Then the old dog slept. The end.");
+  const auto answers = [](const CorpusIndex& index) {
+    Strings found;
+    for (const Strings& words : {Strings{"the", "cat"}, Strings{"dog", "slept"}, Strings{"end"}}) {
+      for (const SearchHit& hit : index.Search("s.org", words, 1000)) found.push_back(hit.sentence);
+    }
+    return found;
+  };
+  const fs::path sound = dir / "sound.sqlite";
+  std::ostringstream log;
+  Strings expected = answers(*SqliteIndex::Open(corpus, sound, log));
+  ASSERT_EQ(expected.size(), 602u);
+  // The pages that every start reads, and those of the sentences, all of which the
+  // queries read (each row holds "the cat").
+  std::vector<bool> always_read(fs::file_size(sound) / 4096);
   {
     SqliteDb db;
     sqlite3* raw = nullptr;
-    ASSERT_EQ(sqlite3_open(foreign.c_str(), &raw), SQLITE_OK);
+    ASSERT_EQ(sqlite3_open(sound.c_str(), &raw), SQLITE_OK);
     db.reset(raw);
-    ASSERT_EQ(sqlite3_exec(raw, "CREATE TABLE t(x)", nullptr, nullptr, nullptr), SQLITE_OK);
+    ForEachRow(raw,
+               "SELECT pageno FROM dbstat WHERE name IN ('sqlite_schema', 'sites', 'files', "
+               "'sentences_content')",
+               [&](sqlite3_stmt* row) { always_read.at(sqlite3_column_int(row, 0) - 1) = true; });
   }
-  for (const fs::path& path : {file, foreign}) {
-    EXPECT_EQ(reopen(path, "index: " + path.string() + " is not a sound talewick-search index ("),
-              now);
+
+  struct Case {
+    std::string name;
+    std::function<void(const fs::path&)> make;
+    bool own_place;  // the file lies in the program's own cache folder
+    bool refused;
+  };
+  const auto overwrite = [&](std::streamoff offset, std::size_t bytes) {
+    return [=](const fs::path& path) {
+      fs::copy_file(sound, path);
+      std::fstream(path, std::ios::in | std::ios::out | std::ios::binary).seekp(offset)
+          << std::string(bytes, 'Z');
+    };
+  };
+  const auto notes = [](const fs::path& path) { WriteFile(path, "my notes\n"); };
+  std::vector<Case> cases{
+      {"a text file", notes, false, true},
+      {"a text file in the program's own place", notes, true, false},
+      {"another program's database, even in the program's own place",
+       [](const fs::path& path) {
+         SqliteDb db;
+         sqlite3* raw = nullptr;
+         ASSERT_EQ(sqlite3_open(path.c_str(), &raw), SQLITE_OK);
+         db.reset(raw);
+         ASSERT_TRUE(Exec(raw, "CREATE TABLE t(x); INSERT INTO t VALUES(1)"));
+       },
+       true, true},
+      {"an index cut short",
+       [&](const fs::path& path) {
+         fs::copy_file(sound, path);
+         fs::resize_file(path, fs::file_size(sound) / 2);
+       },
+       false, false},
+  };
+  for (std::size_t page = 0; page < always_read.size(); ++page) {
+    cases.push_back({"16 bytes of page " + std::to_string(page + 1),
+                     overwrite(static_cast<std::streamoff>(page) * 4096 + 1000, 16), false, false});
   }
+
+  for (std::size_t i = 0; i < cases.size(); ++i) {
+    const Case& c = cases[i];
+    SCOPED_TRACE(c.name);
+    const fs::path file = dir / ("case" + std::to_string(i));
+    c.make(file);
+    const std::string before = ReadAll(file);
+    std::ostringstream opened;
+    auto index = SqliteIndex::Open(corpus, file, opened, {.own_place = c.own_place});
+    if (c.refused) {
+      EXPECT_EQ(index, nullptr);
+      EXPECT_NE(opened.str().find("index: " + file.string() + " is not a talewick-search index ("),
+                std::string::npos)
+          << opened.str();
+      EXPECT_EQ(ReadAll(file), before);
+      EXPECT_FALSE(fs::exists(file.string() + ".lock"));
+      continue;
+    }
+    ASSERT_NE(index, nullptr) << opened.str();
+    bool found = opened.str().find("building it anew") != std::string::npos;
+    Strings got;
+    try {
+      got = answers(*index);
+    } catch (const IndexFault& fault) {
+      EXPECT_TRUE(fault.damaged()) << fault.what();
+      found = true;
+      index.reset();
+      index = SqliteIndex::Open(corpus, file, opened, {.rebuild = true});
+      ASSERT_NE(index, nullptr) << opened.str();
+      got = answers(*index);
+    }
+    EXPECT_EQ(got, expected) << opened.str();
+    if (i >= 4 && always_read[i - 4]) {
+      EXPECT_TRUE(found) << "damage not found";
+    }
+  }
+  fs::remove_all(dir);
+}
+
+// Makes `dir` unwritable for this process, even as root (with chattr +i, where the
+// file system has it); false when it cannot.
+bool MakeReadOnly(const fs::path& dir) {
+  fs::permissions(dir, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                  fs::perm_options::remove);
+  return access(dir.c_str(), W_OK) != 0 ||
+         std::system(("chattr +i '" + dir.string() + "' 2>/dev/null").c_str()) == 0;
+}
+
+// A complete index in a folder that cannot be written is answered from as it
+// stands; with no index there, the start is refused.
+TEST(SqliteIndex, AnswersFromAReadOnlyFolderAsItStands) {
+  const fs::path dir = FreshFolder("read_only");
+  const fs::path corpus = dir / "corpus";
+  const fs::path file = dir / "cache" / "index.sqlite";
+  WriteFile(corpus / "s.org" / "a.txt", "The cat sat in a.");
+  fs::create_directories(file.parent_path());
+  std::ostringstream log;
+  ASSERT_NE(SqliteIndex::Open(corpus, file, log), nullptr) << log.str();
+  if (!MakeReadOnly(file.parent_path())) GTEST_SKIP() << "cannot make a folder read-only here";
+  WriteFile(corpus / "s.org" / "b.txt", "The cat sat in b.");
+  const auto index = SqliteIndex::Open(corpus, file, log);
+  ASSERT_NE(index, nullptr) << log.str();
+  EXPECT_EQ(Sentences(index->Search("s.org", {"the", "cat"}, 100)), (Strings{"The cat sat in a."}));
+  EXPECT_NE(log.str().find(" cannot be brought up to date (its folder cannot be written to: "),
+            std::string::npos)
+      << log.str();
+  const fs::path empty = dir / "cache" / "other.sqlite";
+  EXPECT_EQ(SqliteIndex::Open(corpus, empty, log), nullptr);
+  EXPECT_NE(
+      log.str().find("index: cannot use " + empty.string() + ": its folder cannot be written to: "),
+      std::string::npos)
+      << log.str();
+  EXPECT_EQ(
+      std::system(("chattr -i '" + file.parent_path().string() + "' 2>/dev/null || true").c_str()),
+      0);
+  fs::permissions(file.parent_path(), fs::perms::owner_all);
   fs::remove_all(dir);
 }
 

@@ -14,6 +14,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -61,6 +62,21 @@ bool Start(Child& program, const std::string& exe, Strings arguments, const fs::
       program.Start({.command = arguments, .logPath = errors.string(), .readOutput = true}, why);
   EXPECT_TRUE(started) << exe << ": " << why;
   return started;
+}
+
+// The port a service started with "--port 0" listens on, or 0 when it did not
+// say.
+int ListeningPort(Child& service, const fs::path& log) {
+  const std::string prefix = "listening on 127.0.0.1:";
+  std::string line;
+  EXPECT_EQ(service.ReadLine(kProgramTime, line), Child::Line::kRead) << ReadWholeFile(log);
+  if (!line.starts_with(prefix)) return 0;
+  return std::stoi(line.substr(prefix.size()));
+}
+
+int StartService(Child& service, const std::string& exe, const Strings& arguments,
+                 const fs::path& log) {
+  return Start(service, exe, arguments, log) ? ListeningPort(service, log) : 0;
 }
 
 struct Finished {
@@ -113,16 +129,16 @@ class SearchServiceTest : public ::testing::TestWithParam<std::string> {
     std::ofstream(corpus / "talewick.org" / "cats&dogs.txt")
         << "The cat sat on the mat & a \"bird\" <watched>.\n"
            "Then the cat ran home, and the cat slept.\n";
+    // Names that the ANSI code page of a Windows machine cannot spell.
+    fs::create_directories(corpus / u8"sit\u00e9.org");
+    std::ofstream(corpus / u8"sit\u00e9.org" / u8"\u03b3\u03ac\u03c4\u03b1.txt")
+        << "The cat purred.";
     // The index file's folder does not exist yet (the in-memory kind ignores it).
-    ASSERT_TRUE(Start(service_, GetParam(),
-                      {"--corpus", corpus.string(), "--port", "0", "--results", "5", "--index",
-                       (WorkFolder() / "cache" / "index.sqlite").string()},
-                      Log()));
-    const std::string prefix = "listening on 127.0.0.1:";
-    std::string line;
-    ASSERT_EQ(service_.ReadLine(kProgramTime, line), Child::Line::kRead) << ReadWholeFile(Log());
-    ASSERT_TRUE(line.starts_with(prefix)) << line;
-    port_ = std::stoi(line.substr(prefix.size()));
+    port_ = StartService(service_, GetParam(),
+                         {"--corpus", corpus.string(), "--port", "0", "--results", "5", "--index",
+                          (WorkFolder() / "cache" / "index.sqlite").string()},
+                         Log());
+    ASSERT_NE(port_, 0) << ReadWholeFile(Log());
   }
 
   static fs::path Log() { return WorkFolder() / "service.log"; }
@@ -150,6 +166,8 @@ TEST_P(SearchServiceTest, AnswersSearchesAndRefusesAllElse) {
            {"GET", program, 200, ">cats&amp;dogs<"},
            {"GET", "/search?q=+The+Cat++site:a.org+site:Talewick.ORG/&q=x", 200,
             "Then <b>the cat</b> ran home, and <b>the cat</b> slept.\n"},
+           {"GET", "/search?q=the+cat+site%3Asit%C3%A9.org", 200,
+            ">\xce\xb3\xce\xac\xcf\x84\xce\xb1</h3>\n<div class=\"s\"><b>The cat</b> purred."},
            {"GET", "/search?q=the+cat", 200, "No results"},
            {"GET", "/search?q=the+unicorn+site%3Atalewick.org", 200, "No results"},
            {"GET", "/search?q=%22x%22+%3Cy%3E&hl=", 200, "value=\"&quot;x&quot; &lt;y&gt;\""},
@@ -175,7 +193,9 @@ TEST_P(SearchServiceTest, AnswersSearchesAndRefusesAllElse) {
   }
 }
 
-TEST_P(SearchServiceTest, AStalledOrVanishedClientHoldsUpNoOne) {
+// And a flood of idle connections is refused at once beyond the service's cap
+// (128), while those it holds are answered.
+TEST_P(SearchServiceTest, AStalledVanishedOrFloodingClientHoldsUpNoOne) {
   const std::string port = std::to_string(port_);
   asio::ip::tcp::iostream stalled("127.0.0.1", port);
   stalled << "GET /search?q=the+cat" << std::flush;
@@ -189,6 +209,78 @@ TEST_P(SearchServiceTest, AStalledOrVanishedClientHoldsUpNoOne) {
   stalled.expires_after(20s);
   EXPECT_EQ(stalled.get(), EOF);
   EXPECT_NE(stalled.error(), asio::error::timed_out) << "the stalled connection is still open";
+
+  std::vector<asio::ip::tcp::iostream> flood(128);
+  for (asio::ip::tcp::iostream& idle : flood) idle.connect("127.0.0.1", port);
+  // Refused before it has asked anything.
+  asio::ip::tcp::iostream refused("127.0.0.1", port);
+  refused.expires_after(3s);
+  std::string version;
+  int status = 0;
+  refused >> version >> status;
+  EXPECT_EQ(status, 503);
+  flood.back() << "GET /search?q=the+cat+site%3Atalewick.org HTTP/1.0\r\n\r\n" << std::flush;
+  flood.back() >> version >> status;
+  EXPECT_EQ(status, 200);
+  flood.clear();
+  int answered = 0;
+  for (int i = 0; i < 50 && answered != 200; ++i) {
+    std::this_thread::sleep_for(100ms);
+    answered = Request(port_, "/search?q=the+cat+site%3Atalewick.org", "GET", 3s).first;
+  }
+  EXPECT_EQ(answered, 200);
+}
+
+// The kind with an index file: two services started at once on one index share
+// it, and a page of it found damaged while answering is not served, but the index
+// is built anew.
+TEST(SearchServiceIndexFileTest, TwoServicesShareAnIndexAndADamagedOneIsBuiltAnew) {
+  const std::string exe = TALEWICK_SEARCH_FILE_INDEX_EXE;
+  if (exe.empty()) GTEST_SKIP() << "this build keeps its index in memory";
+  const fs::path corpus = WorkFolder() / "corpus";
+  fs::remove_all(WorkFolder());
+  fs::create_directories(corpus / "s.org");
+  // About 4 MB, so that the first is still building it when the second starts.
+  for (int file = 0; file < 40; ++file) {
+    std::ofstream out(corpus / "s.org" / ("f" + std::to_string(file) + ".txt"));
+    for (int i = 0; i < 1500; ++i) out << "The cat " << file << " saw dog " << i << " at dawn. ";
+  }
+  std::ofstream(corpus / "s.org" / "z.txt") << "Then the unicorn slept.";
+  const fs::path index = WorkFolder() / "index.sqlite";
+  const Strings arguments{"--corpus", corpus.string(), "--port", "0", "--index", index.string()};
+  const std::string query = "/search?q=the+unicorn+site%3As.org";
+  const std::string answer = "Then <b>the unicorn</b> slept.";
+  {
+    Child first, second;
+    ASSERT_TRUE(Start(first, exe, arguments, WorkFolder() / "first.log"));
+    ASSERT_TRUE(Start(second, exe, arguments, WorkFolder() / "second.log"));
+    for (const int port : {ListeningPort(first, WorkFolder() / "first.log"),
+                           ListeningPort(second, WorkFolder() / "second.log")}) {
+      const auto [status, page] = Request(port, query);
+      EXPECT_EQ(status, 200);
+      EXPECT_NE(page.find(answer), std::string::npos) << page;
+    }
+    for (const char* log : {"first.log", "second.log"}) {
+      EXPECT_EQ(ReadWholeFile(WorkFolder() / log).find("anew"), std::string::npos)
+          << ReadWholeFile(WorkFolder() / log);
+    }
+  }
+  // The sentence's bytes in the index file, damaged where they lie.
+  std::string bytes = ReadWholeFile(index);
+  const std::size_t at = bytes.find("the unicorn");
+  ASSERT_NE(at, std::string::npos);
+  bytes.replace(at + 4, 7, "narwhal");
+  std::ofstream(index, std::ios::binary) << bytes;
+  Child service;
+  const int port = StartService(service, exe, arguments, WorkFolder() / "damaged.log");
+  const auto [status, page] = Request(port, query);
+  EXPECT_EQ(status, 200);
+  EXPECT_NE(page.find(answer), std::string::npos) << page;
+  EXPECT_NE(ReadWholeFile(WorkFolder() / "damaged.log")
+                .find(" is not a sound talewick-search index (damaged pages found while "
+                      "answering); building it anew"),
+            std::string::npos)
+      << ReadWholeFile(WorkFolder() / "damaged.log");
 }
 
 TEST(SearchServiceCommandTest, RefusesBadOptionsOrATakenPort) {
@@ -208,7 +300,8 @@ TEST(SearchServiceCommandTest, RefusesBadOptionsOrATakenPort) {
       {{"--port", taken},
        1,
        "talewick-search: cannot listen on 127.0.0.1:" + taken + ": Address already in use"}};
-  // Where the service keeps its index in a file, a folder for it that cannot be made.
+  // Where the service keeps its index in a file, a folder for it that cannot be
+  // made, and a file that is not its index.
   const fs::path in_the_way = WorkFolder() / "in-the-way";
   fs::create_directories(WorkFolder());
   std::ofstream(in_the_way) << "a file where the index folder should be";
@@ -216,6 +309,9 @@ TEST(SearchServiceCommandTest, RefusesBadOptionsOrATakenPort) {
     refusals.push_back({{"--port", "0", "--index", (in_the_way / "index.sqlite").string()},
                         1,
                         "index: cannot write to the folder " + in_the_way.string()});
+    refusals.push_back({{"--port", "0", "--index", in_the_way.string()},
+                        1,
+                        "index: " + in_the_way.string() + " is not a talewick-search index"});
   }
   for (const auto& [arguments, status, message] : refusals) {
     const Finished refused = RunToEnd(exe, arguments);
@@ -223,6 +319,7 @@ TEST(SearchServiceCommandTest, RefusesBadOptionsOrATakenPort) {
     EXPECT_EQ(refused.out, "");
     EXPECT_NE(refused.err.find(message), std::string::npos) << refused.err;
   }
+  EXPECT_EQ(ReadWholeFile(in_the_way), "a file where the index folder should be");
 }
 
 }  // namespace

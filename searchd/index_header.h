@@ -1,0 +1,30 @@
+// What a file named as the index holds, judged from its first 100 bytes (SQLite's
+// database header) and its size, without opening it as a database: a file that is
+// not this program's index is never written to, nor removed.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+namespace talewick::search {
+
+inline constexpr std::uint32_t kApplicationId = 0x54574b31;  // "TWK1"
+// Raised whenever what an index file holds changes (version 2: page checksums).
+inline constexpr std::uint32_t kSchemaVersion = 2;
+
+struct IndexHeader {
+  enum class Kind {
+    kMissing,  // no file, or an empty one: an index may be made there
+    kIndex,    // this program's index, of this version, whole as far as the header tells
+    kDamaged,  // this program's index, but of another version, or cut short or damaged
+    kForeign,  // an SQLite database of another program
+    kUnknown,  // not an SQLite database at all (a text file, or a header damaged past knowing)
+  };
+  Kind kind = Kind::kMissing;
+  std::string reason;  // for kDamaged, kForeign and kUnknown
+};
+
+IndexHeader ReadIndexHeader(const std::filesystem::path& file);
+
+}  // namespace talewick::search
