@@ -110,13 +110,15 @@ def percentile(values, fraction):
 def time_queries(service, phrases, rounds):
     for words in phrases:  # warm-up
         service.query(words)
-    times, hits = [], {}
+    times, hits, each = [], {}, {words: [] for words in phrases}
     for _ in range(rounds):
         for words in phrases:
             elapsed, count = service.query(words)
             times.append(elapsed * 1000.0)
+            each[words].append(elapsed * 1000.0)
             hits[words] = count
-    return percentile(times, 0.5), percentile(times, 0.99), hits
+    phrase_p50 = {words: percentile(values, 0.5) for words, values in each.items()}
+    return percentile(times, 0.5), percentile(times, 0.99), hits, phrase_p50
 
 
 def corpus_for(size_mb, work):
@@ -257,6 +259,12 @@ def main():
         print("| %d MB | %s | %.1f | %.1f | %.1f | %.2f | %.0f | %.0f | %.2f | %.2f | %.2f | %.2f |" % (
             size, name, r["build"], mb / r["build"], r["build_cpu"], r["start"], r["disk"],
             r["rss"], r["common"][0], r["common"][1], r["rare"][0], r["rare"][1]))
+    print()
+    print("| corpus | service | " + " | ".join('"%s" p50 ms' % w for w in COMMON) + " |")
+    print("|---|---|" + "---|" * len(COMMON))
+    for size, _, name, r in rows:
+        print("| %d MB | %s | %s |" % (size, name, " | ".join(
+            "%.2f" % r["common"][3][w] for w in COMMON)))
     print()
     for size, _, name, r in rows:
         print("%d MB %s hits: %s" % (size, name, dict(r["common"][2], **r["rare"][2])))
