@@ -1,7 +1,6 @@
-// Query time of the search service's core with both index kinds (in memory and
-// SQLite): decoding, index search and page rendering, on the shipped corpus and on
-// a ~10 MB corpus generated here. Build time, start time and memory at sizes up to
-// 1 GB: scripts/bench_search.py.
+// Query time of the search service's core: decoding, index search and page
+// rendering, on the shipped corpus and on a ~10 MB corpus generated here. Build time, start time
+// and memory at sizes up to 1 GB: scripts/bench_search.py.
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
@@ -12,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "memory_index.h"
 #include "query_decode.h"
 #include "result_page.h"
 #include "sqlite_index.h"
@@ -21,7 +19,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using talewick::search::CorpusIndex;
-using talewick::search::OpenMemoryIndex;
 using talewick::search::SqliteIndex;
 
 constexpr const char* kSite = "talewick.org";
@@ -61,18 +58,16 @@ void WriteGeneratedCorpus(const fs::path& dir, std::size_t bytes) {
 }
 
 struct Corpus {
-  std::unique_ptr<CorpusIndex> memory;
-  std::unique_ptr<CorpusIndex> sqlite;
+  std::unique_ptr<CorpusIndex> index;
   double megabytes = 0;
 };
 
-std::unique_ptr<Corpus> IndexBoth(const fs::path& dir) {
+std::unique_ptr<Corpus> IndexCorpus(const fs::path& dir, const std::string& name) {
   auto corpus = std::make_unique<Corpus>();
   std::ostringstream log;
-  corpus->memory = OpenMemoryIndex(dir, log);
-  const fs::path file = fs::temp_directory_path() / "talewick_bench_index.sqlite";
+  const fs::path file = fs::temp_directory_path() / ("talewick_bench_" + name + ".sqlite");
   fs::remove(file);
-  corpus->sqlite = SqliteIndex::Open(dir, file, log);
+  corpus->index = SqliteIndex::Open(dir, file, log);
   for (const auto& entry : fs::recursive_directory_iterator(dir)) {
     if (entry.is_regular_file()) corpus->megabytes += static_cast<double>(entry.file_size());
   }
@@ -81,7 +76,7 @@ std::unique_ptr<Corpus> IndexBoth(const fs::path& dir) {
 }
 
 const Corpus& ShippedCorpus() {
-  static const std::unique_ptr<Corpus> corpus = IndexBoth(TALEWICK_CORPUS_DIR);
+  static const std::unique_ptr<Corpus> corpus = IndexCorpus(TALEWICK_CORPUS_DIR, "shipped");
   return *corpus;
 }
 
@@ -90,7 +85,7 @@ const Corpus& GeneratedCorpus() {
     const fs::path dir = fs::temp_directory_path() / "talewick_bench_corpus";
     fs::remove_all(dir);
     WriteGeneratedCorpus(dir, 10 * 1024 * 1024);
-    auto c = IndexBoth(dir);
+    auto c = IndexCorpus(dir, "generated");
     fs::remove_all(dir);
     return c;
   }();
@@ -98,9 +93,8 @@ const Corpus& GeneratedCorpus() {
 }
 
 // One whole query as the service runs it: the raw query string in, the page out.
-// range(1) picks the index kind: 0 memory, 1 SQLite.
 void RunQuery(benchmark::State& state, const Corpus& corpus, const std::string& words) {
-  const CorpusIndex* index = state.range(1) == 0 ? corpus.memory.get() : corpus.sqlite.get();
+  const CorpusIndex* index = corpus.index.get();
   if (index == nullptr) {
     state.SkipWithError("the corpus could not be indexed");
     return;
@@ -118,7 +112,7 @@ void RunQuery(benchmark::State& state, const Corpus& corpus, const std::string& 
   }
   state.counters["results"] = static_cast<double>(results);
   state.counters["corpus_MB"] = corpus.megabytes;
-  state.SetLabel(words + (state.range(1) == 0 ? " (memory)" : " (sqlite)"));
+  state.SetLabel(words);
 }
 
 const std::vector<std::string> kQueries = {
@@ -134,12 +128,10 @@ void BM_GeneratedCorpus10MB(benchmark::State& state) {
 }
 
 BENCHMARK(BM_ShippedCorpus)
-    ->ArgsProduct({benchmark::CreateDenseRange(0, static_cast<int>(kQueries.size()) - 1, 1),
-                   {0, 1}})
+    ->DenseRange(0, static_cast<int>(kQueries.size()) - 1, 1)
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_GeneratedCorpus10MB)
-    ->ArgsProduct({benchmark::CreateDenseRange(0, static_cast<int>(kQueries.size()) - 1, 1),
-                   {0, 1}})
+    ->DenseRange(0, static_cast<int>(kQueries.size()) - 1, 1)
     ->Unit(benchmark::kMicrosecond);
 
 }  // namespace

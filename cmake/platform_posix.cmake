@@ -16,6 +16,11 @@ set(TALEWICK_WINDOW_LIBRARIES PkgConfig::GTK3)
 find_package(Threads REQUIRED)
 set(TALEWICK_THREAD_LIBRARIES Threads::Threads)
 
+# SQLite (with FTS5) for the search service's index, as Debian installs it.
+if(TALEWICK_BUILD_SEARCHD)
+  find_package(SQLite3 REQUIRED)
+endif()
+
 # Boost.Beast (header-only) for the search service and the tests' HTTP server.
 find_package(Boost 1.74 REQUIRED)
 add_library(talewick_beast INTERFACE)

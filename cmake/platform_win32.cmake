@@ -47,16 +47,24 @@ endmacro()
 # SQLite (with FTS5) for the search service's index, compiled here from the
 # amalgamation of the version Debian's libsqlite3-dev has, made from Debian's
 # source package by scripts/install-deps.sh. Its own warnings are not ours.
-enable_language(C)
-file(GLOB _sqlite_folders LIST_DIRECTORIES true /usr/local/src/talewick/sqlite3-*)
-find_path(TALEWICK_SQLITE_AMALGAMATION sqlite3.c PATHS ${_sqlite_folders}
-          DOC "SQLite amalgamation (scripts/install-deps.sh windows makes it)"
-          NO_CMAKE_FIND_ROOT_PATH NO_DEFAULT_PATH)
-if(TALEWICK_SQLITE_AMALGAMATION)
+if(TALEWICK_BUILD_SEARCHD)
+  enable_language(C)
+  file(GLOB _sqlite_folders LIST_DIRECTORIES true /usr/local/src/talewick/sqlite3-*)
+  find_path(TALEWICK_SQLITE_AMALGAMATION sqlite3.c PATHS ${_sqlite_folders}
+            DOC "SQLite amalgamation (scripts/install-deps.sh windows makes it)"
+            NO_CMAKE_FIND_ROOT_PATH NO_DEFAULT_PATH)
+  if(NOT TALEWICK_SQLITE_AMALGAMATION)
+    message(FATAL_ERROR
+      "The search service needs SQLite for MinGW-w64, made from Debian's source package, and "
+      "there is none in /usr/local/src/talewick/sqlite3-VERSION/. Make it (as root) with\n"
+      "  bash scripts/install-deps.sh windows\n"
+      "then configure again; or build without the service: -DTALEWICK_BUILD_SEARCHD=OFF")
+  endif()
   add_library(talewick_sqlite3 STATIC ${TALEWICK_SQLITE_AMALGAMATION}/sqlite3.c)
   target_include_directories(talewick_sqlite3 SYSTEM PUBLIC ${TALEWICK_SQLITE_AMALGAMATION})
   target_compile_definitions(talewick_sqlite3 PRIVATE SQLITE_ENABLE_FTS5 SQLITE_THREADSAFE=1
-                                                      SQLITE_OMIT_LOAD_EXTENSION SQLITE_DQS=0)
+                                                      SQLITE_OMIT_LOAD_EXTENSION SQLITE_DQS=0
+                                                      SQLITE_ENABLE_DBSTAT_VTAB)
   target_compile_options(talewick_sqlite3 PRIVATE -w -g0)
   add_library(SQLite::SQLite3 ALIAS talewick_sqlite3)
 endif()

@@ -1,18 +1,20 @@
 #!/usr/bin/env python3
-"""Measures talewick-search with both index kinds on generated corpora: index
-build time and speed, start time once indexed, peak RSS while serving, and the
-time of common and rare phrase queries over HTTP (p50, p99), as one table.
+"""Measures talewick-search on generated corpora: index build time and speed,
+start time once indexed, peak RSS while serving, and the time of common and rare
+phrase queries over HTTP (p50, p99), as one table; with --windows, the Windows
+build's talewick-search.exe under Wine too, in the same run on the same corpora.
 
-    python3 scripts/bench_search.py [--build build/linux] [--sizes 10,100,1000]
-                                    [--kinds sqlite,memory] [--queries 200]
+    python3 scripts/bench_search.py [--build build/linux] [--windows build/windows]
+                                    [--sizes 10,100,1000] [--queries 200]
                                     [--work build/bench-corpus]
     python3 scripts/bench_search.py --big-file 200 [--build build/linux]
 
-Needs the talewick-search and talewick-search-memory targets of that build (a
-build with tests or benchmarks on). Corpora are made by make_bench_corpus.py
-under the work folder (about 1.1 GB for all sizes; never commit them), and the
-SQLite index files beside them. Query times are whole HTTP round trips on one
-kept-alive connection, measured by this script.
+Corpora are made by make_bench_corpus.py under the work folder (about 1.1 GB for
+all sizes; never commit them), and the index files beside them. Query times are
+whole HTTP round trips on one kept-alive connection, measured by this script.
+Under Wine (scripts/wine-run.sh, with the build's Wine prefix) a wineserver is
+kept running for the whole run, as Windows keeps its own services: a start is the
+start of the service, not of Wine; it is stopped at the end.
 
 --big-file MB indexes instead a corpus of one file of MB megabytes of words
 joined by dots, with no white space at all (the worst case for cutting text
@@ -39,14 +41,24 @@ COMMON = ["of the", "in the", "the cat", "and the", "said the"]
 # Planted phrases, a phrase of common words that hardly occurs, and no match.
 RARE = ["the copper kettle sang", "a lantern made of glass beads",
         "the clockmaker's nephew whistled", "was the of", "the purple unicorn"]
-KINDS = [("sqlite", "talewick-search"), ("memory", "talewick-search-memory")]
+WINE_RUN = os.path.join(HERE, "wine-run.sh")
+
+
+def windows_path(path):
+    """A path of this machine as a program under Wine names it (drive Z: is /)."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
 class Service:
-    """The service started on a free port; `seconds` is the time until it is ready."""
+    """The service started on a free port; `seconds` is the time until it is ready.
+    `wine`: the exe is a Windows one, run under Wine."""
 
-    def __init__(self, exe, corpus, index, log):
-        args = [exe, "--corpus", corpus, "--port", "0", "--index", index]
+    def __init__(self, exe, corpus, index, log, wine=False):
+        if wine:
+            args = ["bash", WINE_RUN, exe, "--corpus", windows_path(corpus), "--port", "0",
+                    "--index", windows_path(index)]
+        else:
+            args = [exe, "--corpus", corpus, "--port", "0", "--index", index]
         started = time.monotonic()
         with open(log, "w") as errors:
             self.process = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=errors,
@@ -98,13 +110,15 @@ def percentile(values, fraction):
 def time_queries(service, phrases, rounds):
     for words in phrases:  # warm-up
         service.query(words)
-    times, hits = [], {}
+    times, hits, each = [], {}, {words: [] for words in phrases}
     for _ in range(rounds):
         for words in phrases:
             elapsed, count = service.query(words)
             times.append(elapsed * 1000.0)
+            each[words].append(elapsed * 1000.0)
             hits[words] = count
-    return percentile(times, 0.5), percentile(times, 0.99), hits
+    phrase_p50 = {words: percentile(values, 0.5) for words, values in each.items()}
+    return percentile(times, 0.5), percentile(times, 0.99), hits, phrase_p50
 
 
 def corpus_for(size_mb, work):
@@ -118,17 +132,13 @@ def corpus_for(size_mb, work):
     return folder, total / 1048576.0
 
 
-def measure(exe, kind, corpus, index, rounds):
+def measure(exe, corpus, index, rounds, wine):
     for suffix in ("", "-journal"):
         if os.path.exists(index + suffix):
             os.remove(index + suffix)
-    first = Service(exe, corpus, index, index + ".build.log")
-    build_cpu = None
-    if kind == "sqlite":
-        build_cpu = first.stop()
-        service = Service(exe, corpus, index, index + ".serve.log")  # from the index just built
-    else:
-        service = first  # nothing is kept: every start builds the index
+    first = Service(exe, corpus, index, index + ".build.log", wine)
+    build_cpu = first.stop()
+    service = Service(exe, corpus, index, index + ".serve.log", wine)  # from the index just built
     common = time_queries(service, COMMON, rounds)
     rare = time_queries(service, RARE, rounds)
     result = {
@@ -140,10 +150,26 @@ def measure(exe, kind, corpus, index, rounds):
         "rare": rare,
         "disk": os.path.getsize(index) / 1048576.0 if os.path.exists(index) else 0.0,
     }
-    cpu = service.stop()
-    if result["build_cpu"] is None:
-        result["build_cpu"] = cpu  # the memory kind: building is most of it
+    service.stop()
     return result
+
+
+class Wineserver:
+    """A wineserver kept running (wineserver -p) in the Wine prefix that
+    wine-run.sh uses, for the time of the run."""
+
+    def __init__(self, build):
+        self.env = dict(os.environ, WINEPREFIX=os.environ.get(
+            "TALEWICK_WINEPREFIX", os.path.join(REPO, "build", "windows", "wineprefix")))
+        # The first run makes the prefix when it is missing; once its server has
+        # gone, one is started that stays.
+        subprocess.run(["bash", WINE_RUN, os.path.join(build, "talewick-search.exe"),
+                        "--version"], check=True, stdout=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "-w"], env=self.env, check=True)
+        subprocess.run(["wineserver", "-p"], env=self.env, check=True)
+
+    def stop(self):
+        subprocess.run(["wineserver", "-k"], env=self.env, check=False)
 
 
 def big_file_corpus(size_mb, work):
@@ -193,7 +219,8 @@ def main():
     parser.add_argument("--sizes", default="10,100,1000")
     parser.add_argument("--queries", type=int, default=200,
                         help="rounds over each phrase list")
-    parser.add_argument("--kinds", default="sqlite,memory")
+    parser.add_argument("--windows", metavar="BUILD",
+                        help="also measure BUILD/talewick-search.exe under Wine")
     parser.add_argument("--work", default=os.path.join(REPO, "build", "bench-corpus"))
     parser.add_argument("--big-file", type=int, metavar="MB",
                         help="index one file of MB megabytes with no white space")
@@ -205,29 +232,42 @@ def main():
         measure_big_file(os.path.join(args.build, "talewick-search"), args.big_file, args.work)
         return
 
+    services = [("linux", os.path.join(args.build, "talewick-search"), False)]
+    wineserver = None
+    if args.windows:
+        wineserver = Wineserver(args.windows)
+        services.append(("windows (Wine)", os.path.join(args.windows, "talewick-search.exe"),
+                         True))
     rows = []
     load_before = os.getloadavg()[0]
-    for size in [int(s) for s in args.sizes.split(",")]:
-        corpus, mb = corpus_for(size, args.work)
-        for kind, name in [k for k in KINDS if k[0] in args.kinds.split(",")]:
-            exe = os.path.join(args.build, name)
-            index = os.path.join(args.work, "%dMB-%s.sqlite" % (size, kind))
-            print("measuring %s on %.0f MB ..." % (kind, mb), file=sys.stderr, flush=True)
-            r = measure(exe, kind, corpus, index, args.queries)
-            rows.append((size, mb, kind, r))
+    try:
+        for size in [int(s) for s in args.sizes.split(",")]:
+            corpus, mb = corpus_for(size, args.work)
+            for name, exe, wine in services:
+                index = os.path.join(args.work, "%dMB-%s.sqlite" % (size, name.split()[0]))
+                print("measuring %s on %.0f MB ..." % (name, mb), file=sys.stderr, flush=True)
+                rows.append((size, mb, name, measure(exe, corpus, index, args.queries, wine)))
+    finally:
+        if wineserver:
+            wineserver.stop()
 
     print("load average before and after: %.1f, %.1f" % (load_before, os.getloadavg()[0]))
-    print("| corpus | index | build s | MB/s | build CPU s | start s | on disk MB | peak RSS MB "
+    print("| corpus | service | build s | MB/s | build CPU s | start s | on disk MB | peak RSS MB "
           "| common p50 ms | common p99 ms | rare p50 ms | rare p99 ms |")
     print("|---|---|---|---|---|---|---|---|---|---|---|---|")
-    for size, mb, kind, r in rows:
-        print("| %d MB | %s | %.1f | %.1f | %.1f | %.2f | %s | %.0f | %.2f | %.2f | %.2f | %.2f |" % (
-            size, kind, r["build"], mb / r["build"], r["build_cpu"], r["start"],
-            "%.0f" % r["disk"] if kind == "sqlite" else "-", r["rss"],
-            r["common"][0], r["common"][1], r["rare"][0], r["rare"][1]))
+    for size, mb, name, r in rows:
+        print("| %d MB | %s | %.1f | %.1f | %.1f | %.2f | %.0f | %.0f | %.2f | %.2f | %.2f | %.2f |" % (
+            size, name, r["build"], mb / r["build"], r["build_cpu"], r["start"], r["disk"],
+            r["rss"], r["common"][0], r["common"][1], r["rare"][0], r["rare"][1]))
     print()
-    for size, _, kind, r in rows:
-        print("%d MB %s hits: %s" % (size, kind, dict(r["common"][2], **r["rare"][2])))
+    print("| corpus | service | " + " | ".join('"%s" p50 ms' % w for w in COMMON) + " |")
+    print("|---|---|" + "---|" * len(COMMON))
+    for size, _, name, r in rows:
+        print("| %d MB | %s | %s |" % (size, name, " | ".join(
+            "%.2f" % r["common"][3][w] for w in COMMON)))
+    print()
+    for size, _, name, r in rows:
+        print("%d MB %s hits: %s" % (size, name, dict(r["common"][2], **r["rare"][2])))
 
 
 if __name__ == "__main__":

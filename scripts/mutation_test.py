@@ -176,6 +176,15 @@ MUTANTS = [
     ("search-connection-cap", "if (open < kMaxConnections) {", "if (true) {"),
     ("search-sentence-closer", "bool IsCloser(char c) { return c == '\"' || c == '\\'' || c == ')' "
      "|| c == ']'; }", "bool IsCloser(char c) { return c == '\\'' || c == ')' || c == ']'; }"),
+    ("search-1252-unassigned", "if (code == 0) return std::nullopt;", ""),
+    ("search-1252-high", "c < 0xa0 ? kWindows1252High[c - 0x80] : c;", "c;"),
+    ("search-utf8-first", "if (IsUtf8(out)) return out;",
+     "if (IsUtf8(out) && out.empty()) return out;"),
+    ("search-prune-held", "!= IndexLock::Place::kWritable || !lock.TryExclusive()) {",
+     "!= IndexLock::Place::kWritable) {"),
+    ("search-prune-existing", "if (!corpus || fs::exists(PathFromUtf8(*corpus), entry_ec) || "
+     "entry_ec) continue;", "if (!corpus) continue;"),
+    ("search-progress-terminal", ".terminal = StandardErrorIsTerminal()", ".terminal = true"),
     # the launcher and the story folder
     ("launcher-site", 'return ownService && Variable("TALEWICK_SEARCH_SITE").empty() ? '
      'kShippedSite : "";', 'return ownService && false ? kShippedSite : "";'),

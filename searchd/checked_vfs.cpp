@@ -9,6 +9,8 @@
 #include <cstring>
 #include <vector>
 
+#include "sqlite_memory.h"
+
 namespace talewick::search {
 
 namespace {
@@ -216,7 +218,8 @@ sqlite3_vfs* Register() {
 }  // namespace
 
 const char* CheckedVfsName() {
-  static const sqlite3_vfs* vfs = Register();
+  // The first use of SQLite: its memory is set up before it starts.
+  static const sqlite3_vfs* vfs = (UseSqliteMemoryCache(), Register());
   return vfs->zName;
 }
 

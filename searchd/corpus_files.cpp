@@ -1,9 +1,8 @@
-// Listing and reading the files of a corpus folder, and the indexing progress line.
+// Listing the files of a corpus folder, and the indexing progress.
 #include "corpus_files.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 
 #include "words.h"
 
@@ -73,20 +72,9 @@ CorpusListing ListCorpusFiles(const fs::path& root) {
   return listing;
 }
 
-std::optional<std::string> ReadWholeFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in.is_open()) return std::nullopt;
-  std::string content;
-  char block[1 << 16];
-  while (in.read(block, sizeof block) || in.gcount() > 0) {
-    content.append(block, static_cast<std::size_t>(in.gcount()));
-  }
-  if (in.bad()) return std::nullopt;
-  return content;
-}
-
-IndexProgress::IndexProgress(std::ostream& out, std::size_t files, std::uint64_t bytes)
-    : out_(out), files_total_(files), bytes_total_(bytes) {}
+IndexProgress::IndexProgress(std::ostream& out, bool terminal, std::size_t files,
+                             std::uint64_t bytes)
+    : out_(out), terminal_(terminal), files_total_(files), bytes_total_(bytes) {}
 
 void IndexProgress::FileDone(std::uint64_t bytes) {
   ++files_done_;
@@ -96,19 +84,28 @@ void IndexProgress::FileDone(std::uint64_t bytes) {
 void IndexProgress::BytesDone(std::uint64_t bytes) {
   bytes_done_ += bytes;
   const auto now = std::chrono::steady_clock::now();
-  if (now - drawn_ < std::chrono::milliseconds(250)) return;
+  if (now - drawn_ < (terminal_ ? std::chrono::milliseconds(250) : std::chrono::seconds(5))) {
+    return;
+  }
   drawn_ = now;
-  Draw("\r");
+  Draw(false);
 }
 
-void IndexProgress::Finish() { Draw("\n"); }
+void IndexProgress::Say(const std::string& line) { Show(line, false); }
 
-void IndexProgress::Draw(const char* end) {
+void IndexProgress::Merging() { Show("index: merging", true); }
+
+void IndexProgress::Finish() {
+  Draw(true);
+  line_open_ = false;
+}
+
+void IndexProgress::Draw(bool last) {
   constexpr double kMB = 1024.0 * 1024.0;
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
   char line[160];
-  if (*end == '\n') {
+  if (last) {
     std::snprintf(line, sizeof line, "index: %zu files, %.1f MB indexed in %.1f s (%.1f MB/s)",
                   files_done_, static_cast<double>(bytes_done_) / kMB, seconds,
                   seconds > 0 ? static_cast<double>(bytes_done_) / kMB / seconds : 0.0);
@@ -117,8 +114,20 @@ void IndexProgress::Draw(const char* end) {
                   files_done_, files_total_, static_cast<double>(bytes_done_) / kMB,
                   static_cast<double>(bytes_total_) / kMB, seconds);
   }
-  // Blanks wipe what is left of a longer line drawn before.
-  out_ << '\r' << line << "        " << end << std::flush;
+  Show(line, true);
+  if (last && terminal_) out_ << '\n' << std::flush;
+}
+
+void IndexProgress::Show(const std::string& text, bool in_place) {
+  if (!terminal_) {
+    out_ << text << '\n' << std::flush;
+  } else if (in_place) {
+    // Blanks wipe what is left of a longer line drawn before.
+    out_ << '\r' << text << "        " << std::flush;
+  } else {
+    out_ << (line_open_ ? "\n" : "") << text << '\n' << std::flush;
+  }
+  line_open_ = terminal_ && in_place;
 }
 
 }  // namespace talewick::search

@@ -1,11 +1,10 @@
 // The files of a corpus folder: ROOT/<site>/*.txt, one sub-folder per site, and
-// the progress line shown while they are indexed.
+// the progress shown while they are indexed.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
-#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -58,30 +57,36 @@ struct FolderEntry {
 std::vector<FolderEntry> ReadFolder(const std::filesystem::path& dir, std::string_view suffix,
                                     std::error_code& ec, std::vector<std::string>& skipped);
 
-// The whole content of a file, or nothing when it cannot be read.
-std::optional<std::string> ReadWholeFile(const std::filesystem::path& path);
-
-// One line on standard error that shows files and megabytes done while a corpus
-// is indexed, redrawn in place a few times a second, and the time it took at the end.
+// The progress of indexing a corpus, in files and megabytes done, on the log: on
+// a terminal one line redrawn in place a few times a second; in a log file a line
+// every few seconds, so that a log that is watched keeps growing while the work
+// goes on, and stays short. Ends with the time it took.
 class IndexProgress {
  public:
-  IndexProgress(std::ostream& out, std::size_t files, std::uint64_t bytes);
+  IndexProgress(std::ostream& out, bool terminal, std::size_t files, std::uint64_t bytes);
   // Part of a file is done; then the rest of it.
   void BytesDone(std::uint64_t bytes);
   void FileDone(std::uint64_t bytes);
-  // Ends the line with the count, the time taken and the speed.
+  // A line of its own between lines of progress.
+  void Say(const std::string& line);
+  // The last step: the index is merged.
+  void Merging();
+  // Ends with the count, the time taken and the speed.
   void Finish();
 
  private:
-  void Draw(const char* end);
+  void Draw(bool last);
+  void Show(const std::string& text, bool in_place);
 
   std::ostream& out_;
+  bool terminal_;
   std::size_t files_total_;
   std::uint64_t bytes_total_;
   std::size_t files_done_ = 0;
   std::uint64_t bytes_done_ = 0;
+  bool line_open_ = false;  // a line drawn in place, not ended yet
   std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
-  std::chrono::steady_clock::time_point drawn_{};
+  std::chrono::steady_clock::time_point drawn_ = started_;
 };
 
 }  // namespace talewick::search

@@ -1,46 +1,79 @@
-// Reading a folder on Windows, through std::filesystem, whose paths are wide
-// there: names become UTF-8 here.
-#include <exception>
+// Reading a folder on Windows: one FindFirstFileExW pass, which gives the kind,
+// size and time of each entry with its name, so that no entry is looked up again
+// (a start lists 100,000 files of a big shelf). Names become UTF-8 here.
+#include <windows.h>
+
+#include <memory>
 
 #include "corpus_files.h"
 
 namespace talewick::search {
 
+namespace {
+
+struct FindCloser {
+  void operator()(HANDLE find) const { FindClose(find); }
+};
+
+std::string Utf8OrEmpty(const wchar_t* name) {
+  const int size =
+      WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, name, -1, nullptr, 0, nullptr, nullptr);
+  if (size <= 1) return {};
+  std::string text(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, name, -1, text.data(), size, nullptr, nullptr);
+  text.pop_back();  // the terminator
+  return text;
+}
+
+std::int64_t Ticks(const FILETIME& time) {
+  return static_cast<std::int64_t>((std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime);
+}
+
+std::error_code LastError() {
+  return std::error_code(static_cast<int>(GetLastError()), std::system_category());
+}
+
+}  // namespace
+
 std::vector<FolderEntry> ReadFolder(const std::filesystem::path& dir, std::string_view suffix,
                                     std::error_code& ec, std::vector<std::string>& skipped) {
-  namespace fs = std::filesystem;
   std::vector<FolderEntry> entries;
-  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-    std::string name;
-    try {
-      name = Utf8Of(it->path().filename());
-    } catch (const std::exception&) {
+  WIN32_FIND_DATAW found{};
+  const HANDLE first = FindFirstFileExW((dir / L"*").c_str(), FindExInfoBasic, &found,
+                                        FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+  if (first == INVALID_HANDLE_VALUE) {
+    ec = LastError();
+    return entries;
+  }
+  const std::unique_ptr<void, FindCloser> find(first);
+  ec.clear();
+  do {
+    const std::wstring_view wide_name = found.cFileName;
+    if (wide_name == L"." || wide_name == L"..") continue;
+    const std::string name = Utf8OrEmpty(found.cFileName);
+    if (name.empty()) {
       skipped.emplace_back("(a name that is not valid Unicode)");
       continue;
     }
-    std::error_code entry_ec;
-    const bool folder = it->is_directory(entry_ec);
-    if (entry_ec) {
-      skipped.push_back(name + ": " + entry_ec.message());  // a dangling link
+    WIN32_FILE_ATTRIBUTE_DATA data{found.dwFileAttributes, found.ftCreationTime,
+                                   found.ftLastAccessTime, found.ftLastWriteTime,
+                                   found.nFileSizeHigh,    found.nFileSizeLow};
+    // A link is followed to what it names, which may be missing.
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+        !GetFileAttributesExW((dir / wide_name).c_str(), GetFileExInfoStandard, &data)) {
+      skipped.push_back(name + ": " + LastError().message());
       continue;
     }
-    if (folder) {
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
       entries.push_back({name, true, 0, 0});
-      continue;
+    } else if (name.size() >= suffix.size() &&
+               name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0 &&
+               (data.dwFileAttributes & FILE_ATTRIBUTE_DEVICE) == 0) {
+      entries.push_back({name, false, (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow,
+                         Ticks(data.ftLastWriteTime)});
     }
-    if (!it->is_regular_file(entry_ec) || name.size() < suffix.size() ||
-        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0) {
-      continue;
-    }
-    const std::uint64_t size = it->file_size(entry_ec);
-    const auto modified = entry_ec ? fs::file_time_type() : it->last_write_time(entry_ec);
-    if (entry_ec) {
-      skipped.push_back(name + ": " + entry_ec.message());
-      continue;
-    }
-    entries.push_back(
-        {name, false, size, static_cast<std::int64_t>(modified.time_since_epoch().count())});
-  }
+  } while (FindNextFileW(find.get(), &found));
+  if (GetLastError() != ERROR_NO_MORE_FILES) ec = LastError();
   return entries;
 }
 

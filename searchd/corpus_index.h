@@ -1,5 +1,5 @@
-// The phrase index the search service asks, whichever kind keeps it (in memory or
-// in an SQLite file), and the text rules every kind shares: how text is cut into
+// The phrase index the search service asks, apart from how it is stored (an
+// SQLite file: sqlite_index.h), and its text rules: how text is cut into
 // sentences, where a phrase stands in a sentence, and which of many matching
 // sentences make up one result page.
 #pragma once

@@ -71,7 +71,18 @@ IndexLock::Place IndexLock::Open(const std::filesystem::path& path, std::string&
                        FILE_ATTRIBUTE_NORMAL, nullptr);
   if (s.file != INVALID_HANDLE_VALUE) {
     s.made = GetLastError() != ERROR_ALREADY_EXISTS;
-    return Place::kWritable;
+    // The lock file may be writable in a folder that takes no new file (the
+    // index's journal): a file is made there to find out, gone when closed.
+    const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
+    const HANDLE probe =
+        CreateFileW((folder / L"~talewick-probe.tmp").c_str(), GENERIC_WRITE, kShare, nullptr,
+                    CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (probe != INVALID_HANDLE_VALUE) {
+      CloseHandle(probe);
+      return Place::kWritable;
+    }
+    why = SystemText(GetLastError());
+    return Place::kReadOnly;
   }
   why = SystemText(GetLastError());
   s.file = CreateFileW(path.c_str(), GENERIC_READ, kShare, nullptr, OPEN_EXISTING,

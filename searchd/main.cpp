@@ -20,6 +20,7 @@
 #include "query_decode.h"
 #include "result_page.h"
 #include "service_platform.h"
+#include "text/story_folder.h"
 
 namespace {
 
@@ -120,7 +121,7 @@ int main(int argc, char** argv) {
                   .max_results = options.results,
                   .index = nullptr};
   if (service.corpus.empty()) {
-    const fs::path program_folder = talewick::search::ExecutableFolder();
+    const fs::path program_folder = talewick::search::PathFromSystemText(ProgramFolder());
     const auto shipped = FindShippedCorpus(program_folder);
     if (!shipped) {
       std::fprintf(stderr,

@@ -1,5 +1,4 @@
-// Opens the phrase index the service answers from, of the kind this platform
-// keeps: an SQLite file on Linux, memory on Windows (no SQLite there).
+// Opens the phrase index the service answers from.
 #pragma once
 
 #include <memory>
@@ -11,9 +10,9 @@ namespace talewick::search {
 
 // Indexes the corpus folder `corpus`, or opens and updates its index, saying on
 // standard error what it does. `index_file` names the index file; empty means the
-// platform's default place. `rebuild`: the index was found damaged while it
-// answered, and is built anew. Paths are UTF-8. Null, after saying why, when the
-// service cannot start.
+// default one in the user's cache folder. `rebuild`: the index was found damaged
+// while it answered, and is built anew. Paths are UTF-8. Null, after saying why,
+// when the service cannot start.
 std::unique_ptr<CorpusIndex> OpenCorpusIndex(const std::string& corpus,
                                              const std::string& index_file, bool rebuild = false);
 

@@ -70,14 +70,15 @@ std::string HelpText() {
          "\n"
          "A local search service for Talewick. It answers GET /search?q=WORDS+site:DOMAIN\n"
          "on 127.0.0.1 with an HTML result page whose snippets hold WORDS in <b></b>.\n"
+         "WORDS are UTF-8, or Windows-1252 when they are not valid UTF-8.\n"
          "\n"
          "  --corpus DIR   folder of plain-text files, one sub-folder per site (DOMAIN)\n"
          "                 (default: the shipped corpus, in the program's folder as\n"
          "                 corpus/, or in ../share/talewick/corpus beside it)\n"
          "  --index FILE   the corpus's index file, built at the first start and brought\n"
-         "                 up to date at each one (Linux; default: a file named after the\n"
-         "                 corpus in $XDG_CACHE_HOME/talewick/, or ~/.cache/talewick/;\n"
-         "                 the Windows build keeps its index in memory)\n"
+         "                 up to date at each later one (default: a file named after\n"
+         "                 the corpus in the cache folder: $XDG_CACHE_HOME/talewick/ or\n"
+         "                 ~/.cache/talewick/; on Windows %LOCALAPPDATA%\\Talewick\\cache\\)\n"
          "  --port N       port on 127.0.0.1; 0 takes a free one (default: " +
          std::to_string(defaults.port) +
          ")\n"
@@ -87,8 +88,10 @@ std::string HelpText() {
          "  --help         show this help and exit\n"
          "  --version      show the version and exit\n"
          "\n"
-         "The first line on standard output is \"listening on 127.0.0.1:PORT\"; each request\n"
-         "is logged as one line on standard error.\n";
+         "Each start removes from the cache folder the indexes of corpus folders that no\n"
+         "longer exist. The first line on standard output is \"listening on\n"
+         "127.0.0.1:PORT\"; standard error tells the indexing's progress, then logs each\n"
+         "request as one line.\n";
 }
 
 }  // namespace talewick::search

@@ -12,7 +12,7 @@ struct ServiceOptions {
   std::string corpus;  // UTF-8; empty: the shipped corpus beside the program
   int port = 8080;     // 0: a free port
   std::size_t results = 100;
-  std::string index;  // empty: the platform's default place (where there is a file)
+  std::string index;  // UTF-8; empty: the default file in the user's cache folder
 };
 
 struct CommandLine {

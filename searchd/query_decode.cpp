@@ -17,15 +17,15 @@ int HexValue(char c) {
 // Printable ASCII other than space: what may stand unescaped in a request target.
 bool IsUrlByte(unsigned char c) { return c > 0x20 && c < 0x7f; }
 
+bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7f; }
+
 // Checks UTF-8 structure (no overlong or surrogate checks: the text is only
-// searched and echoed escaped, so only stray and cut sequences matter) and
-// refuses control bytes.
-bool IsCleanText(std::string_view text) {
+// searched and echoed escaped, so only stray and cut sequences matter).
+bool IsUtf8(std::string_view text) {
   std::size_t i = 0;
   while (i < text.size()) {
     const auto c = static_cast<unsigned char>(text[i]);
     if (c < 0x80) {
-      if (c < 0x20 || c == 0x7f) return false;
       ++i;
       continue;
     }
@@ -46,6 +46,36 @@ bool IsCleanText(std::string_view text) {
     i += follow + 1;
   }
   return true;
+}
+
+// The characters of Windows-1252 from 0x80 to 0x9f; 0 for the five bytes it leaves
+// unassigned. From 0xa0 on, a byte is the Latin-1 character of its value.
+constexpr char16_t kWindows1252High[32] = {
+    0x20ac, 0,      0x201a, 0x0192, 0x201e, 0x2026, 0x2020, 0x2021, 0x02c6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017d, 0,      0,      0x2018, 0x2019, 0x201c, 0x201d, 0x2022,
+    0x2013, 0x2014, 0x02dc, 0x2122, 0x0161, 0x203a, 0x0153, 0,      0x017e, 0x0178};
+
+// Text in Windows-1252, the ANSI code page the Windows program sends its words
+// in, as UTF-8; nothing when it holds an unassigned byte.
+std::optional<std::string> Utf8FromWindows1252(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() * 2);
+  for (const char byte : text) {
+    const auto c = static_cast<unsigned char>(byte);
+    const char16_t code = c < 0x80 ? c : c < 0xa0 ? kWindows1252High[c - 0x80] : c;
+    if (code == 0) return std::nullopt;
+    if (code < 0x80) {
+      out.push_back(static_cast<char>(code));
+    } else if (code < 0x800) {
+      out.push_back(static_cast<char>(0xc0 | (code >> 6)));
+      out.push_back(static_cast<char>(0x80 | (code & 0x3f)));
+    } else {
+      out.push_back(static_cast<char>(0xe0 | (code >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3f)));
+      out.push_back(static_cast<char>(0x80 | (code & 0x3f)));
+    }
+  }
+  return out;
 }
 
 }  // namespace
@@ -69,8 +99,11 @@ std::optional<std::string> DecodeFormValue(std::string_view raw) {
       out.push_back(c);
     }
   }
-  if (!IsCleanText(out)) return std::nullopt;
-  return out;
+  for (const char c : out) {
+    if (IsControl(static_cast<unsigned char>(c))) return std::nullopt;
+  }
+  if (IsUtf8(out)) return out;
+  return Utf8FromWindows1252(out);
 }
 
 SearchTerms ParseSearchTerms(std::string_view q) {

@@ -13,9 +13,11 @@ namespace talewick::search {
 // far longer is a broken or hostile client and is refused rather than searched.
 inline constexpr std::size_t kMaxQueryBytes = 2048;
 
-// Decodes one form field: "%XX" becomes that byte and '+' a space. Returns nothing
-// for a cut or non-hex escape, for raw bytes that a URL cannot carry, and for a
-// result holding control bytes or bytes that are not valid UTF-8.
+// Decodes one form field into UTF-8: "%XX" becomes that byte and '+' a space.
+// Bytes that are not valid UTF-8 are read as Windows-1252, the ANSI code page in
+// which the Windows program sends its words. Returns nothing for a cut or non-hex
+// escape, for raw bytes that a URL cannot carry, for control bytes, and for bytes
+// that Windows-1252 leaves unassigned.
 std::optional<std::string> DecodeFormValue(std::string_view raw);
 
 struct SearchTerms {

@@ -9,18 +9,21 @@
 
 namespace talewick::search {
 
-// The folder that holds the running executable; empty when it cannot be told.
-std::filesystem::path ExecutableFolder();
+// A path as the text layer spells it (ProgramFolder(), IndexCacheFolder()): in
+// the system's own narrow encoding, the ANSI code page on Windows.
+std::filesystem::path PathFromSystemText(const std::string& text);
 
 // The command line as UTF-8 text, the program first. (Windows hands `argv` over
 // in the ANSI code page, which cannot spell every file name: there it comes from
 // the wide command line.)
 std::vector<std::string> CommandLineArguments(int argc, char** argv);
 
-// The user's folder for caches, where index files are kept; empty when it cannot
-// be told, and then UserCacheFolderHint says what to set.
-std::filesystem::path UserCacheFolder();
-const char* UserCacheFolderHint();
+// What to set when IndexCacheFolder() is empty: the environment names no cache folder.
+const char* IndexCacheFolderHint();
+
+// True when standard error is a terminal, where a progress line may be redrawn in
+// place; a log file gets whole lines.
+bool StandardErrorIsTerminal();
 
 // A client that hangs up while its answer is being written must not end the
 // service.

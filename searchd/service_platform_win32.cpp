@@ -1,6 +1,6 @@
-// Windows: the executable from GetModuleFileNameW, the wide command line made
-// UTF-8, the local application data folder for caches, no SIGPIPE, and the port
-// held exclusively: Windows' SO_REUSEADDR would let a second service take it over.
+// Windows: ANSI paths made wide, the wide command line made UTF-8, a console
+// for a terminal, no SIGPIPE, and the port held exclusively: Windows'
+// SO_REUSEADDR would let a second service take it over.
 #include <windows.h>
 // windows.h first
 #include <shellapi.h>
@@ -24,17 +24,13 @@ std::string Utf8FromWide(const wchar_t* wide) {
 
 }  // namespace
 
-std::filesystem::path ExecutableFolder() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) return {};
-    if (length < path.size()) {
-      path.resize(length);
-      return std::filesystem::path(path).parent_path();
-    }
-    path.resize(path.size() * 2);
-  }
+std::filesystem::path PathFromSystemText(const std::string& text) {
+  if (text.empty()) return {};
+  const int size = static_cast<int>(text.size());
+  const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), length);
+  return wide;
 }
 
 std::vector<std::string> CommandLineArguments(int argc, char** argv) {
@@ -48,20 +44,12 @@ std::vector<std::string> CommandLineArguments(int argc, char** argv) {
   return arguments;
 }
 
-std::filesystem::path UserCacheFolder() {
-  std::wstring folder(MAX_PATH, L'\0');
-  DWORD length =
-      GetEnvironmentVariableW(L"LOCALAPPDATA", folder.data(), static_cast<DWORD>(folder.size()));
-  if (length >= folder.size()) {
-    folder.resize(length);
-    length = GetEnvironmentVariableW(L"LOCALAPPDATA", folder.data(), length);
-  }
-  if (length == 0 || length >= folder.size()) return {};
-  folder.resize(length);
-  return folder;
-}
+const char* IndexCacheFolderHint() { return "set LOCALAPPDATA to a full path"; }
 
-const char* UserCacheFolderHint() { return "set LOCALAPPDATA"; }
+bool StandardErrorIsTerminal() {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
 
 void IgnoreBrokenPipes() {}
 

@@ -11,6 +11,7 @@
 
 #include "checked_vfs.h"
 #include "corpus_files.h"
+#include "index_cache.h"
 #include "index_header.h"
 #include "sqlite_update.h"
 #include "sqlite_words.h"
@@ -22,8 +23,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Page cache while serving (the build uses a larger one for its merges).
-constexpr const char* kServingCache = "PRAGMA cache_size = -16384";
+// Page cache while serving (the build uses a larger one for its merges). Nothing
+// writes the index while it is served (the index lock sees to that), so its
+// file's shared lock is taken once and held, rather than taken and let go at each
+// step of a query, which costs a call to the system each time (one to the
+// wineserver under Wine): a page of a common phrase takes hundreds of steps.
+constexpr const char* kServing = "PRAGMA cache_size = -16384; PRAGMA locking_mode = EXCLUSIVE";
 
 constexpr const char* kSchema = R"(
   BEGIN;
@@ -99,15 +104,18 @@ Failure ReadState(sqlite3* db, bool write, IndexState& state) {
   return {};
 }
 
-void RemoveIndexFiles(const fs::path& file) {
-  std::error_code ec;
-  for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
-    fs::remove(fs::path(file.native() + PathFromUtf8(suffix).native()), ec);
-  }
-}
-
-fs::path LockFileOf(const fs::path& file) {
-  return fs::path(file.native() + PathFromUtf8(".lock").native());
+// Records the corpus folder in the index, for the tidying of the cache folder
+// (index_cache.h). An index made before this table was has it added.
+bool RecordCorpus(sqlite3* db, const std::string& corpus) {
+  if (!Exec(db, "CREATE TABLE IF NOT EXISTS corpus(id INTEGER PRIMARY KEY, path TEXT NOT NULL)"))
+    return false;
+  const SqliteStatement statement =
+      Prepare(db,
+              "INSERT INTO corpus VALUES(1, ?1) ON CONFLICT(id) DO UPDATE SET path = excluded.path "
+              "WHERE path <> excluded.path");
+  if (!statement) return false;
+  BindText(statement.get(), 1, corpus);
+  return StepDone(statement.get());
 }
 
 // Takes the lock of the index `file`: exclusive, to write the index, when its place
@@ -171,8 +179,10 @@ bool OpenForWriting(const fs::path& file, const CorpusListing& listing, std::ost
     counts = {};
     Failure failure = OpenDatabase(file, true, db);
     if (failure.outcome == Outcome::kDone) failure = ReadState(db.get(), true, state);
+    if (failure.outcome == Outcome::kDone && !RecordCorpus(db.get(), FullCorpusPath(listing.root)))
+      failure = Fail(db.get());
     if (failure.outcome == Outcome::kDone)
-      failure = UpdateIndex(db.get(), state, listing, log, counts);
+      failure = UpdateIndex(db.get(), state, listing, log, opening.terminal, counts);
     if (failure.outcome == Outcome::kDone) return true;
     if (failure.outcome == Outcome::kFailed || attempt > 0) {
       log << "index: cannot use " << name << ": " << failure.reason << "\n";
@@ -250,7 +260,7 @@ std::unique_ptr<SqliteIndex> SqliteIndex::Open(const fs::path& corpus, const fs:
 
   const std::string name = Utf8Of(file);
   sqlite3* db = index->db_.get();
-  Exec(db, kServingCache);
+  Exec(db, kServing);
   sqlite3_db_release_memory(db);
   index->search_ = Prepare(
       db, "SELECT rowid, text FROM sentences WHERE sentences MATCH ?1 AND rowid BETWEEN ?2 AND ?3");

@@ -35,19 +35,20 @@ struct IndexOpening {
   bool own_place = false;
   // A query found the index damaged: build it anew whatever its header says.
   bool rebuild = false;
+  // The log is a terminal: the progress line is redrawn in place.
+  bool terminal = false;
 };
 
 class SqliteIndex final : public CorpusIndex {
  public:
   // Opens the index `file` and brings it up to date with the files under `corpus`,
-  // with a progress line while files are indexed and a summary line at the end,
-  // on `log`. A missing file, or this program's index when damaged or of another
-  // version, is built anew (with a line saying so); any other file is left as it
-  // is and refused. While another service builds the index, it waits for it (and
-  // says so). When the index cannot be written (its folder is read-only, or
-  // another service answers from it), it is served as it stands, with a line
-  // that says what it misses. Null, after saying why, when there is no index to
-  // serve or the corpus holds no file.
+  // with progress while files are indexed and a summary line at the end, on `log`;
+  // records `corpus` in it (index_cache.h). A missing file, or this program's index when damaged or
+  // of another version, is built anew (with a line saying so); any other file is left as it is and
+  // refused. While another service builds the index, it waits for it (and says so). When the index
+  // cannot be written (its folder is read-only, or another service answers from it), it is served
+  // as it stands, with a line that says what it misses. Null, after saying why, when there is no
+  // index to serve or the corpus holds no file.
   static std::unique_ptr<SqliteIndex> Open(const std::filesystem::path& corpus,
                                            const std::filesystem::path& file, std::ostream& log,
                                            IndexOpening opening = {});

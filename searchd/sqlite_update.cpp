@@ -189,8 +189,8 @@ UpdatePlan PlanUpdate(IndexState& state, const CorpusListing& listing, UpdateCou
 // Brings the index up to date with the corpus listing.
 class Updater {
  public:
-  Updater(sqlite3* db, IndexState& state, std::ostream& log, UpdateCounts& counts)
-      : db_(db), state_(state), log_(log), counts_(counts) {}
+  Updater(sqlite3* db, IndexState& state, std::ostream& log, bool terminal, UpdateCounts& counts)
+      : db_(db), state_(state), log_(log), terminal_(terminal), counts_(counts) {}
 
   Failure Run(const CorpusListing& listing) {
     const UpdatePlan plan = PlanUpdate(state_, listing, counts_);
@@ -220,7 +220,7 @@ class Updater {
     // rather than again and again as it grows.
     const bool bulk = total * 4 >= corpus_bytes;
     if (bulk && !Exec(db_, kMergeAtTheEnd)) return Fail(db_);
-    IndexProgress progress(log_, to_index.size(), total);
+    IndexProgress progress(log_, terminal_, to_index.size(), total);
     SentenceReader reader(listing, to_index);
     std::uint64_t batch = 0;
     for (const CorpusFile* file : to_index) {
@@ -232,7 +232,7 @@ class Updater {
         last = piece.last;
         if (piece.failed) {
           if (!Discard(adding)) return Fail(db_);
-          log_ << "\ncorpus: " << Utf8Of(listing.PathOf(*file)) << ": cannot read\n";
+          progress.Say("corpus: " + Utf8Of(listing.PathOf(*file)) + ": cannot read");
           break;
         }
         if (!AddRows(adding, piece)) return Fail(db_);
@@ -251,7 +251,7 @@ class Updater {
       }
     }
     if (bulk) {
-      log_ << "\rindex: merging" << std::flush;
+      progress.Merging();
       if (!Exec(db_, kOptimize) || !Exec(db_, kMergeAsItGrows)) return Fail(db_);
     }
     if (!Exec(db_, "COMMIT")) return Fail(db_);
@@ -354,6 +354,7 @@ class Updater {
   sqlite3* db_;
   IndexState& state_;
   std::ostream& log_;
+  bool terminal_;
   UpdateCounts& counts_;
   SqliteStatement insert_sentence_;
   SqliteStatement delete_sentences_;
@@ -378,8 +379,8 @@ UpdateCounts PendingChanges(IndexState& state, const CorpusListing& listing) {
 }
 
 Failure UpdateIndex(sqlite3* db, IndexState& state, const CorpusListing& listing, std::ostream& log,
-                    UpdateCounts& counts) {
-  return Updater(db, state, log, counts).Run(listing);
+                    bool terminal, UpdateCounts& counts) {
+  return Updater(db, state, log, terminal, counts).Run(listing);
 }
 
 }  // namespace talewick::search

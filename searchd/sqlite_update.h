@@ -66,9 +66,9 @@ struct UpdateCounts {
 // What bringing an index that holds `state` up to date with `listing` would do.
 UpdateCounts PendingChanges(IndexState& state, const CorpusListing& listing);
 
-// Brings `db`, which holds `state`, up to date with `listing`, with a progress
-// line on `log` while files are indexed.
+// Brings `db`, which holds `state`, up to date with `listing`, with progress on
+// `log` while files are indexed (a line redrawn in place when it is a `terminal`).
 Failure UpdateIndex(sqlite3* db, IndexState& state, const CorpusListing& listing, std::ostream& log,
-                    UpdateCounts& counts);
+                    bool terminal, UpdateCounts& counts);
 
 }  // namespace talewick::search

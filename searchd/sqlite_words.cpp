@@ -3,8 +3,8 @@
 // The commonest English words are indexed in pairs as well as alone, and a
 // phrase query asks for its pairs. So "of the in" reads only the sentences with
 // the rare pair "the in", where single words would have FTS5 walk every sentence
-// that holds "of", "the" and "in" (the in-memory index keeps pair lists for the
-// same reason); a phrase with a rarer word is found fast through that word.
+// that holds "of", "the" and "in"; a phrase with a rarer word is found fast
+// through that word.
 #include "sqlite_words.h"
 
 #include <sqlite3.h>

@@ -1,7 +1,6 @@
 // End-to-end test of talewick-search: starts the real program on a free port
-// against a small corpus written here and asks it over HTTP, with each index
-// kind the build has (on Linux the SQLite file and the in-memory one; in the
-// Windows build talewick-search.exe, in memory, under Wine).
+// against a small corpus written here and asks it over HTTP (in the Windows build
+// talewick-search.exe under Wine).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -33,13 +32,7 @@ using Strings = std::vector<std::string>;
 // Generous: a program under Wine can take seconds to start.
 constexpr auto kProgramTime = 30s;
 
-// The service programs to test, one per index kind ("a|b").
-Strings Services() {
-  Strings services;
-  std::istringstream list(TALEWICK_SEARCH_EXES);
-  for (std::string exe; std::getline(list, exe, '|');) services.push_back(exe);
-  return services;
-}
+constexpr const char* kService = TALEWICK_SEARCH_EXE;
 
 // A folder per test: under Wine a service just stopped may hold its log open a
 // moment longer, so no test clears a folder that another one used.
@@ -54,13 +47,17 @@ std::string ReadWholeFile(const fs::path& path) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
-// Standard output comes back for ReadLine, standard error goes to `errors`.
-bool Start(Child& program, const std::string& exe, Strings arguments, const fs::path& errors) {
-  arguments.insert(arguments.begin(), exe);
+// Standard output comes back for ReadLine, standard error goes to `errors`. The
+// service's cache folder is one of the tests', which it tidies at each start.
+bool Start(Child& program, Strings arguments, const fs::path& errors) {
+  const std::string cache = (fs::path(ProgramFolder()) / "service_test" / "cache").string();
+  SetChildEnvironment("XDG_CACHE_HOME", cache);
+  SetChildEnvironment("LOCALAPPDATA", cache);
+  arguments.insert(arguments.begin(), kService);
   std::string why;
   const bool started =
       program.Start({.command = arguments, .logPath = errors.string(), .readOutput = true}, why);
-  EXPECT_TRUE(started) << exe << ": " << why;
+  EXPECT_TRUE(started) << kService << ": " << why;
   return started;
 }
 
@@ -74,9 +71,8 @@ int ListeningPort(Child& service, const fs::path& log) {
   return std::stoi(line.substr(prefix.size()));
 }
 
-int StartService(Child& service, const std::string& exe, const Strings& arguments,
-                 const fs::path& log) {
-  return Start(service, exe, arguments, log) ? ListeningPort(service, log) : 0;
+int StartService(Child& service, const Strings& arguments, const fs::path& log) {
+  return Start(service, arguments, log) ? ListeningPort(service, log) : 0;
 }
 
 struct Finished {
@@ -86,12 +82,12 @@ struct Finished {
 };
 
 // Runs the service with options that end it at once.
-Finished RunToEnd(const std::string& exe, const Strings& arguments) {
+Finished RunToEnd(const Strings& arguments) {
   fs::create_directories(WorkFolder());
   const fs::path errors = WorkFolder() / "stderr.txt";
   Child program;
   Finished finished;
-  if (!Start(program, exe, arguments, errors)) return finished;
+  if (!Start(program, arguments, errors)) return finished;
   for (std::string line; program.ReadLine(kProgramTime, line) == Child::Line::kRead;) {
     finished.out += line + "\n";
   }
@@ -119,8 +115,8 @@ std::pair<int, std::string> Request(int port, const std::string& target,
   return {status, answer.str()};
 }
 
-// One service, of the kind the test's parameter names, for each test.
-class SearchServiceTest : public ::testing::TestWithParam<std::string> {
+// One service for each test.
+class SearchServiceTest : public ::testing::Test {
  protected:
   void SetUp() override {
     const fs::path corpus = WorkFolder() / "corpus";
@@ -128,13 +124,13 @@ class SearchServiceTest : public ::testing::TestWithParam<std::string> {
     fs::create_directories(corpus / "talewick.org");
     std::ofstream(corpus / "talewick.org" / "cats&dogs.txt")
         << "The cat sat on the mat & a \"bird\" <watched>.\n"
-           "Then the cat ran home, and the cat slept.\n";
+           "Then the cat ran home, and the cat slept. A caf\xc3\xa9 au lait.\n";
     // Names that the ANSI code page of a Windows machine cannot spell.
     fs::create_directories(corpus / u8"sit\u00e9.org");
     std::ofstream(corpus / u8"sit\u00e9.org" / u8"\u03b3\u03ac\u03c4\u03b1.txt")
         << "The cat purred.";
-    // The index file's folder does not exist yet (the in-memory kind ignores it).
-    port_ = StartService(service_, GetParam(),
+    // The index file's folder does not exist yet.
+    port_ = StartService(service_,
                          {"--corpus", corpus.string(), "--port", "0", "--results", "5", "--index",
                           (WorkFolder() / "cache" / "index.sqlite").string()},
                          Log());
@@ -147,14 +143,11 @@ class SearchServiceTest : public ::testing::TestWithParam<std::string> {
   int port_ = 0;
 };
 
-INSTANTIATE_TEST_SUITE_P(Kinds, SearchServiceTest, ::testing::ValuesIn(Services()),
-                         [](const auto& info) { return "kind" + std::to_string(info.index); });
-
-// The program's request and the same words spelt otherwise are answered, with
-// the text escaped and only the results highlighted; an empty page has no site
-// or no match; other paths, methods and malformed queries are refused, and the
-// service goes on serving.
-TEST_P(SearchServiceTest, AnswersSearchesAndRefusesAllElse) {
+// The program's request and the same words spelt otherwise (in Windows-1252, as
+// the Windows program sends them) are answered, with the text escaped and only
+// the results highlighted; an empty page has no site or no match; other paths,
+// methods and malformed queries are refused, and the service goes on serving.
+TEST_F(SearchServiceTest, AnswersSearchesAndRefusesAllElse) {
   const std::string program =
       "/search?hl=en&q=the%20cat+site%3Atalewick.org&btnG=Google+Search&meta=";
   const std::string longest = "/search?q=" + std::string(2046, 'a');  // 2048 bytes served
@@ -166,6 +159,8 @@ TEST_P(SearchServiceTest, AnswersSearchesAndRefusesAllElse) {
            {"GET", program, 200, ">cats&amp;dogs<"},
            {"GET", "/search?q=+The+Cat++site:a.org+site:Talewick.ORG/&q=x", 200,
             "Then <b>the cat</b> ran home, and <b>the cat</b> slept.\n"},
+           {"GET", "/search?q=caf%E9%20au%20lait+site%3Atalewick.org", 200,
+            "A <b>caf\xc3\xa9 au lait</b>."},
            {"GET", "/search?q=the+cat+site%3Asit%C3%A9.org", 200,
             ">\xce\xb3\xce\xac\xcf\x84\xce\xb1</h3>\n<div class=\"s\"><b>The cat</b> purred."},
            {"GET", "/search?q=the+cat", 200, "No results"},
@@ -184,8 +179,12 @@ TEST_P(SearchServiceTest, AnswersSearchesAndRefusesAllElse) {
     EXPECT_EQ(got, status) << method << " " << target;
     EXPECT_NE(answer.find(text), std::string::npos) << method << " " << target << ":\n" << answer;
   }
-  // One at a time, each request is logged before the next is answered.
+  // One at a time, each request is logged before the next is answered; the log
+  // has whole lines, with no progress drawn in place.
   const std::string log = ReadWholeFile(Log());
+  for (std::size_t cr = log.find('\r'); cr != std::string::npos; cr = log.find('\r', cr + 1)) {
+    EXPECT_EQ(log[cr + 1], '\n') << log;
+  }
   for (const std::string& line : {"GET " + program + " 200 results=2 ",
                                   "POST /search?q=the+cat+site%3Atalewick.org 404 results=- "s,
                                   "GET /search?q=the%2 400 results=- "s}) {
@@ -195,7 +194,7 @@ TEST_P(SearchServiceTest, AnswersSearchesAndRefusesAllElse) {
 
 // And a flood of idle connections is refused at once beyond the service's cap
 // (128), while those it holds are answered.
-TEST_P(SearchServiceTest, AStalledVanishedOrFloodingClientHoldsUpNoOne) {
+TEST_F(SearchServiceTest, AStalledVanishedOrFloodingClientHoldsUpNoOne) {
   const std::string port = std::to_string(port_);
   asio::ip::tcp::iostream stalled("127.0.0.1", port);
   stalled << "GET /search?q=the+cat" << std::flush;
@@ -231,12 +230,9 @@ TEST_P(SearchServiceTest, AStalledVanishedOrFloodingClientHoldsUpNoOne) {
   EXPECT_EQ(answered, 200);
 }
 
-// The kind with an index file: two services started at once on one index share
-// it, and a page of it found damaged while answering is not served, but the index
-// is built anew.
+// Two services started at once on one index share it, and a page of it found
+// damaged while answering is not served, but the index is built anew.
 TEST(SearchServiceIndexFileTest, TwoServicesShareAnIndexAndADamagedOneIsBuiltAnew) {
-  const std::string exe = TALEWICK_SEARCH_FILE_INDEX_EXE;
-  if (exe.empty()) GTEST_SKIP() << "this build keeps its index in memory";
   const fs::path corpus = WorkFolder() / "corpus";
   fs::remove_all(WorkFolder());
   fs::create_directories(corpus / "s.org");
@@ -252,8 +248,8 @@ TEST(SearchServiceIndexFileTest, TwoServicesShareAnIndexAndADamagedOneIsBuiltAne
   const std::string answer = "Then <b>the unicorn</b> slept.";
   {
     Child first, second;
-    ASSERT_TRUE(Start(first, exe, arguments, WorkFolder() / "first.log"));
-    ASSERT_TRUE(Start(second, exe, arguments, WorkFolder() / "second.log"));
+    ASSERT_TRUE(Start(first, arguments, WorkFolder() / "first.log"));
+    ASSERT_TRUE(Start(second, arguments, WorkFolder() / "second.log"));
     for (const int port : {ListeningPort(first, WorkFolder() / "first.log"),
                            ListeningPort(second, WorkFolder() / "second.log")}) {
       const auto [status, page] = Request(port, query);
@@ -272,7 +268,7 @@ TEST(SearchServiceIndexFileTest, TwoServicesShareAnIndexAndADamagedOneIsBuiltAne
   bytes.replace(at + 4, 7, "narwhal");
   std::ofstream(index, std::ios::binary) << bytes;
   Child service;
-  const int port = StartService(service, exe, arguments, WorkFolder() / "damaged.log");
+  const int port = StartService(service, arguments, WorkFolder() / "damaged.log");
   const auto [status, page] = Request(port, query);
   EXPECT_EQ(status, 200);
   EXPECT_NE(page.find(answer), std::string::npos) << page;
@@ -284,10 +280,9 @@ TEST(SearchServiceIndexFileTest, TwoServicesShareAnIndexAndADamagedOneIsBuiltAne
 }
 
 TEST(SearchServiceCommandTest, RefusesBadOptionsOrATakenPort) {
-  const std::string exe = Services().front();
   // Without --corpus the service takes the corpus shipped beside it, then finds
-  // the port taken or, where it keeps its index in a file, that file's folder
-  // cannot be made.
+  // the port taken, the index file's folder cannot be made, or the index file is
+  // not its own.
   asio::io_context io;
   const asio::ip::tcp::acceptor holder(io, {asio::ip::address_v4::loopback(), 0}, false);
   const std::string taken = std::to_string(holder.local_endpoint().port());
@@ -300,21 +295,17 @@ TEST(SearchServiceCommandTest, RefusesBadOptionsOrATakenPort) {
       {{"--port", taken},
        1,
        "talewick-search: cannot listen on 127.0.0.1:" + taken + ": Address already in use"}};
-  // Where the service keeps its index in a file, a folder for it that cannot be
-  // made, and a file that is not its index.
   const fs::path in_the_way = WorkFolder() / "in-the-way";
   fs::create_directories(WorkFolder());
   std::ofstream(in_the_way) << "a file where the index folder should be";
-  if (exe == TALEWICK_SEARCH_FILE_INDEX_EXE) {
-    refusals.push_back({{"--port", "0", "--index", (in_the_way / "index.sqlite").string()},
-                        1,
-                        "index: cannot write to the folder " + in_the_way.string()});
-    refusals.push_back({{"--port", "0", "--index", in_the_way.string()},
-                        1,
-                        "index: " + in_the_way.string() + " is not a talewick-search index"});
-  }
+  refusals.push_back({{"--port", "0", "--index", (in_the_way / "index.sqlite").string()},
+                      1,
+                      "index: cannot write to the folder " + in_the_way.string()});
+  refusals.push_back({{"--port", "0", "--index", in_the_way.string()},
+                      1,
+                      "index: " + in_the_way.string() + " is not a talewick-search index"});
   for (const auto& [arguments, status, message] : refusals) {
-    const Finished refused = RunToEnd(exe, arguments);
+    const Finished refused = RunToEnd(arguments);
     EXPECT_EQ(refused.status, status) << message;
     EXPECT_EQ(refused.out, "");
     EXPECT_NE(refused.err.find(message), std::string::npos) << refused.err;

@@ -22,7 +22,7 @@ COMMANDS = {  # each command's options, and whether its man page is held to them
     "talewick": ({"--help", "--version"}, True),
     "talewick-start": ({"--corpus", "--site", "--help", "--version"}, True),
     "talewick-search": ({"--corpus", "--index", "--port", "--results", "--help", "--version"},
-                        False),
+                        True),
 }
 OPTION = re.compile(r"--[a-z]+")
 

@@ -1,0 +1,120 @@
+// The block cache: size classes eight to each doubling (a block is at most an
+// eighth larger than asked for), a list of free blocks for each, under one spin
+// lock, which is held for a few instructions only: a lock that waits through the
+// system would cost more than the heap it stands in for.
+#include "block_cache.h"
+
+#include <array>
+#include <atomic>
+#include <bit>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+namespace talewick::search {
+
+namespace {
+
+constexpr std::size_t kSmallest = 256;  // smaller blocks, and larger ones, are not kept
+constexpr std::size_t kLargest = 256 * 1024;
+constexpr std::size_t kClassesPerDoubling = 8;
+constexpr std::size_t kClasses =
+    (std::bit_width(kLargest) - std::bit_width(kSmallest)) * kClassesPerDoubling + 1;
+// At most this much memory waits in the lists; what is given back beyond it goes
+// back to the C library.
+constexpr std::size_t kMostKept = std::size_t{32} << 20;
+// Each block starts with its size; the header keeps what follows aligned.
+constexpr std::size_t kHeader = alignof(std::max_align_t);
+
+struct FreeBlock {
+  FreeBlock* next;
+};
+
+struct Lists {
+  std::atomic_flag busy;
+  std::array<FreeBlock*, kClasses> free{};
+  std::size_t kept = 0;
+
+  void Lock() {
+    while (busy.test_and_set(std::memory_order_acquire)) std::this_thread::yield();
+  }
+  void Unlock() { busy.clear(std::memory_order_release); }
+};
+
+Lists& TheLists() {
+  static Lists lists;
+  return lists;
+}
+
+// The size of the block for a request, header included, and its class.
+struct SizeClass {
+  std::size_t size;
+  std::size_t index;  // kClasses when the block is not kept
+};
+
+SizeClass ClassOf(std::size_t bytes) {
+  const std::size_t size = bytes + kHeader;
+  if (size <= kSmallest || size > kLargest) return {size, kClasses};
+  // The doubling [2^k, 2^(k+1)) that holds size - 1 is cut into eight steps.
+  const std::size_t doubling = std::bit_floor(size - 1);
+  const std::size_t step = doubling / kClassesPerDoubling;
+  const std::size_t steps = (size - 1 - doubling) / step + 1;  // 1 to 8
+  const std::size_t index =
+      (std::bit_width(doubling) - std::bit_width(kSmallest)) * kClassesPerDoubling + steps - 1;
+  return {doubling + steps * step, index};
+}
+
+std::size_t StoredSize(const void* block) {
+  std::size_t size = 0;
+  std::memcpy(&size, static_cast<const char*>(block) - kHeader, sizeof size);
+  return size;
+}
+
+}  // namespace
+
+void* TakeBlock(std::size_t bytes) {
+  const SizeClass chosen = ClassOf(bytes);
+  void* start = nullptr;
+  if (chosen.index < kClasses) {
+    Lists& lists = TheLists();
+    lists.Lock();
+    FreeBlock*& head = lists.free[chosen.index];
+    if (head != nullptr) {
+      start = head;
+      head = head->next;
+      lists.kept -= chosen.size;
+    }
+    lists.Unlock();
+  }
+  if (start == nullptr) start = std::malloc(chosen.size);
+  if (start == nullptr) return nullptr;
+  std::memcpy(start, &chosen.size, sizeof chosen.size);
+  return static_cast<char*>(start) + kHeader;
+}
+
+void GiveBackBlock(void* block) {
+  if (block == nullptr) return;
+  void* start = static_cast<char*>(block) - kHeader;
+  const SizeClass chosen = ClassOf(StoredSize(block) - kHeader);
+  if (chosen.index < kClasses) {
+    Lists& lists = TheLists();
+    lists.Lock();
+    const bool keep = lists.kept + chosen.size <= kMostKept;
+    if (keep) {
+      auto* free_block = static_cast<FreeBlock*>(start);
+      free_block->next = lists.free[chosen.index];
+      lists.free[chosen.index] = free_block;
+      lists.kept += chosen.size;
+    }
+    lists.Unlock();
+    if (keep) return;
+  }
+  std::free(start);
+}
+
+std::size_t BlockBytes(const void* block) { return StoredSize(block) - kHeader; }
+
+std::size_t RoundedBlockBytes(std::size_t bytes) { return ClassOf(bytes).size - kHeader; }
+
+}  // namespace talewick::search
