@@ -1,7 +1,7 @@
 # Linux: the GTK window layer's own tests on a desktop, the launcher against
 # stand-ins for its two programs, and the .deb, which lintian must find nothing in.
 add_executable(window_layer_gtk_test ../e2e_gtk/window_layer_gtk_test.cpp)
-target_link_libraries(window_layer_gtk_test PRIVATE talewick_window ${TALEWICK_GTEST_MAIN})
+target_link_libraries(window_layer_gtk_test PRIVATE talewick_window_native ${TALEWICK_GTEST_MAIN})
 talewick_e2e(e2e_gtk_window_layer COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/harness.py
              $<TARGET_FILE:window_layer_gtk_test> --gtest_brief=1 TIMEOUT 180
              ENVIRONMENT G_DEBUG=fatal-warnings)

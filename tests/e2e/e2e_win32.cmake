@@ -17,7 +17,7 @@ grep -q 'Windows GUI' <<<\"$h\" || { echo 'not a GUI-subsystem program'; exit 1;
 endif()
 
 add_executable(window_layer_win32_test ../e2e_win32/window_layer_win32_test.cpp)
-target_link_libraries(window_layer_win32_test PRIVATE talewick_app talewick_window talewick_icon
+target_link_libraries(window_layer_win32_test PRIVATE talewick_app talewick_window_native
   ${TALEWICK_GTEST_MAIN})
 talewick_e2e(window_layer_win32_test COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/harness.py
              $<TARGET_FILE:window_layer_win32_test> --gtest_brief=1 TIMEOUT 300)

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "app/scripted_window.h"
+#include "window/scripted/scripted_window.h"
 #include "app/startup.h"
 #include "core/story_state.h"
-#include "core/window_layer.h"
+#include "window/window_layer.h"
 #include "support/debug_capture.h"
 #include "support/program_files.h"
 
