@@ -15,7 +15,6 @@ set(_package ${CMAKE_BINARY_DIR}/talewick_${PROJECT_VERSION}_${_arch}.deb)
 find_program(TALEWICK_LINTIAN lintian)
 if(TALEWICK_LINTIAN AND TARGET talewick-search)
   # Every tag lintian knows, down to the pedantic ones, fails the package.
-  talewick_test(package_lintian COMMAND ${TALEWICK_LINTIAN} --info --pedantic
-    --fail-on error,warning,info,pedantic ${_package}
-    TIMEOUT 300 LABELS e2e PROPERTIES FIXTURES_REQUIRED talewick_package)
+  talewick_test(package_lintian COMMAND ${TALEWICK_WITH_PACKAGES} ${TALEWICK_LINTIAN} --info
+    --pedantic --fail-on error,warning,info,pedantic ${_package} TIMEOUT 600 LABELS e2e)
 endif()
