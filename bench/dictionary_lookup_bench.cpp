@@ -7,10 +7,10 @@
 #include <fstream>
 #include <string>
 
-#include "app/scripted_window.h"
 #include "app/startup.h"
 #include "core/story_state.h"
 #include "query/input_words.h"
+#include "window/scripted/scripted_window.h"
 
 namespace {
 

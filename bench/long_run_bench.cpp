@@ -15,12 +15,12 @@
 #include <string>
 #include <vector>
 
-#include "app/scripted_window.h"
 #include "app/startup.h"
 #include "core/story_state.h"
-#include "core/window_layer.h"
 #include "support/local_http_server.h"
 #include "support/program_files.h"
+#include "window/scripted/scripted_window.h"
+#include "window/window_layer.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <string>
 
 #include "analysis/result_analysis.h"
-#include "app/scripted_window.h"
 #include "app/startup.h"
 #include "core/story_state.h"
+#include "window/scripted/scripted_window.h"
 
 namespace {
 

@@ -13,10 +13,10 @@
 #include <iostream>
 #include <string>
 
-#include "app/scripted_window.h"
 #include "app/startup.h"
 #include "core/story_state.h"
-#include "core/window_layer.h"
+#include "window/scripted/scripted_window.h"
+#include "window/window_layer.h"
 
 int main(int argc, char** argv) {
   if (argc != 6) {

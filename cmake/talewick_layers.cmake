@@ -1,10 +1,14 @@
 # How the build is put together: one static library per folder of src/ (a
 # layer), and the one way platform code is chosen.
 #
-# Layers point one way: text <- core <- query, analysis <- app. A layer's headers
-# are reached as "folder/name.h" through an include folder of its own that holds
-# only that folder, and a library sees only the include folders of the layers it
-# links; so an include that points up does not compile.
+# Layers point one way: text <- core <- query, analysis <- app, with window (the
+# window layer's interface, which needs no other layer) below query, analysis and
+# app; window/native and window/scripted implement it, and each program links one
+# of the two. A layer's headers are reached as "folder/name.h"
+# ("window/native/name.h" for a folder inside a folder) through an include folder
+# of its own that holds only that folder's headers, and a library sees only the
+# include folders of the layers it links; so an include that points up does not
+# compile.
 #
 # Platform code: a source named STEM_SUFFIX.cpp is built when SUFFIX is one of
 # TALEWICK_PLATFORM_SUFFIXES (set by cmake/platform_<platform>.cmake).
@@ -42,10 +46,23 @@ function(talewick_layer name)
   cmake_parse_arguments(PARSE_ARGV 1 LAYER "" "" "SOURCES;PLATFORM;LINK")
   add_library(${name} STATIC ${LAYER_SOURCES})
   talewick_platform_sources(${name} ${LAYER_PLATFORM})
-  get_filename_component(folder ${CMAKE_CURRENT_SOURCE_DIR} NAME)
+  # The folder's path below src/ (its name, for a folder elsewhere).
+  file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR}/src ${CMAKE_CURRENT_SOURCE_DIR})
+  if(folder MATCHES "^\\.\\.")
+    get_filename_component(folder ${CMAKE_CURRENT_SOURCE_DIR} NAME)
+  endif()
+  # The view links the folder's own headers, one by one: a folder inside it is
+  # a layer of its own, seen only by those that link that layer.
   set(view ${CMAKE_BINARY_DIR}/include/${name})
-  file(MAKE_DIRECTORY ${view})
-  file(CREATE_LINK ${CMAKE_CURRENT_SOURCE_DIR} ${view}/${folder} SYMBOLIC)
+  if(IS_SYMLINK ${view}/${folder})
+    file(REMOVE ${view}/${folder})  # a whole-folder link left by an older build
+  endif()
+  file(MAKE_DIRECTORY ${view}/${folder})
+  file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  foreach(header IN LISTS headers)
+    get_filename_component(header_name ${header} NAME)
+    file(CREATE_LINK ${header} ${view}/${folder}/${header_name} SYMBOLIC)
+  endforeach()
   target_include_directories(${name} PUBLIC ${view})
   target_link_libraries(${name} PUBLIC ${LAYER_LINK})
 endfunction()

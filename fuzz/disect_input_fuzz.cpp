@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "app/scripted_window.h"
 #include "core/story_state.h"
-#include "core/window_layer.h"
 #include "fuzz_support.h"
 #include "query/input_words.h"
+#include "window/scripted/scripted_window.h"
+#include "window/window_layer.h"
 
 using fuzz::Require;
 

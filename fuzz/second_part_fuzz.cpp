@@ -16,10 +16,10 @@
 #include "analysis/candidate_table.h"
 #include "analysis/result_analysis.h"
 #include "analysis/snippet_scan.h"
-#include "app/scripted_window.h"
 #include "core/story_state.h"
-#include "core/window_layer.h"
 #include "fuzz_support.h"
+#include "window/scripted/scripted_window.h"
+#include "window/window_layer.h"
 
 using fuzz::Require;
 

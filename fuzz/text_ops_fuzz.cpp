@@ -1,7 +1,7 @@
 // Random operations with random arguments on random texts, each checked against
 // the rules of the text operations: a store never passes the capacity nor
 // touches the bytes around the text, TextFind reports real first occurrences,
-// and TextLeft / TextMid / TextOverwrite give what their clamping rules say.
+// and TextLeft / TextMid give what their clamping rules say.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -50,18 +50,6 @@ void CheckStoreOf(const Guarded& g, const std::string& source) {
   }
 }
 
-// The overwrite rules, on an unlimited string.
-std::string OverwriteModel(std::string d, int start, int count, std::string_view r) {
-  const int length = static_cast<int>(d.size());
-  if (start < 1 || start > length + 1 || count < 1) return d;
-  const int m = static_cast<int>(r.size());
-  const int written = std::min(count, m);
-  if (static_cast<int>(d.size()) < start - 1 + written) d.resize(start - 1 + written);
-  d.replace(start - 1, written, r.substr(0, written));
-  if (m < count) d.resize(start - 1 + m);
-  return d;
-}
-
 void CheckFind(const std::string& text, const std::string& pattern, int start) {
   const int found = TextFind(text, pattern, start);
   const int from = std::max(start, 1);
@@ -103,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   g.text.bytes[0] = '\0';
 
   while (in.remaining_bytes() > 0) {
-    const int op = in.ConsumeIntegralInRange(0, 8);
+    const int op = in.ConsumeIntegralInRange(0, 7);
     const std::string current(g.text.view());
     switch (op) {
       case 0: {
@@ -121,33 +109,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         break;
       }
       case 2: {
-        const int start = in.ConsumeIntegralInRange(-3, 300);
-        const int count = in.ConsumeIntegralInRange(-3, 300);
-        // The source is a terminated text, as every stage passes it.
-        std::string source = in.ConsumeRandomLengthString(300);
-        source.resize(std::min(source.size(), source.find('\0')));
-        TextOverwrite(g.text, start, count, source);
-        CheckStored(g);
-        // Where the model's result fits, the stored text must equal it.
-        const std::string model = OverwriteModel(current, start, count, source);
-        if (model.size() <= static_cast<size_t>(kTextCapacity)) {
-          Require(g.text.view() == model, "TextOverwrite differs from its rules");
-        } else {
-          Require(model.compare(0, g.text.view().size(), g.text.view()) == 0,
-                  "a cut TextOverwrite is not a start of the full result");
-        }
-        break;
-      }
-      case 3: {
         const std::string pattern = in.ConsumeRandomLengthString(8);
         CheckFind(current, pattern, in.ConsumeIntegralInRange(-2, 260));
         break;
       }
-      case 4:
+      case 3:
         CheckLeftMid(current, in.ConsumeIntegralInRange(-3, 300),
                      in.ConsumeIntegralInRange(-3, 300));
         break;
-      case 5: {
+      case 4: {
         // Joining, trimming and lower-casing make temporaries; storing one is a store.
         const std::string other = in.ConsumeRandomLengthString(300);
         const std::string joined = TextJoin(current, other);
@@ -156,7 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CheckStoreOf(g, joined);
         break;
       }
-      case 6: {
+      case 5: {
         const std::string left = TextTrimLeft(current);
         const std::string right = TextTrimRight(current);
         Require(left.empty() || (left[0] != ' ' && left[0] != '\t'), "TextTrimLeft left a blank");
@@ -173,14 +143,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         CheckStoreOf(g, lower);
         break;
       }
-      case 7: {
+      case 6: {
         const int position = in.ConsumeIntegralInRange(-3, 300);
         const unsigned char c = CharAt(current, position);
         Require(position >= 0 && position < static_cast<int>(current.size())
                     ? c == static_cast<unsigned char>(current[static_cast<size_t>(position)])
                     : c == 0,
                 "CharAt outside the text is not the terminator");
-        Require(CharCode(current) == (current.empty() ? 0 : CharAt(current, 0)), "CharCode");
         Require(TextEquals(current, g.text.view()), "TextEquals of a text with itself");
         break;
       }

@@ -220,7 +220,7 @@ MUTANTS = [
      "return FALSE;"),
     ("gtk-timer-repeat", "return armed != timers.end() && armed->second == source ? "
      "G_SOURCE_CONTINUE : G_SOURCE_REMOVE;", "return G_SOURCE_REMOVE;"),
-    ("gtk-restore-event", "  handler();\n  WindowEvent = saved;\n}", "  handler();\n}"),
+    ("event-restore", "  handler();\n  WindowEvent = outer;\n}", "  handler();\n}"),
     ("win32-enter-watch", "} else if (wordParam == '\\r' && (switches & kNotifyEnterBit) != 0) {",
      "} else if (false) {"),
     ("win32-close-code", "return DefWindowProcA(window, kCloseRequestCode, wordParam, longParam);",
@@ -233,12 +233,10 @@ MUTANTS = [
      "return focus != nullptr && GTK_IS_BUTTON(focus) ? FALSE : FALSE;"),
     ("gtk-timer-repeat-w", "armed->second == source ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;",
      "armed->second == source ? G_SOURCE_REMOVE : G_SOURCE_REMOVE;"),
-    ("gtk-restore-event-w", "  handler();\n  WindowEvent = saved;\n}", "  handler();\n  (void)saved;\n}"),
+    ("event-restore-w", "  handler();\n  WindowEvent = outer;\n}", "  handler();\n  (void)outer;\n}"),
     ("gtk-list-utf8", "gtk_list_store_insert_with_values(control->lines, nullptr, -1, 0, "
-     "ValidUtf8(text).c_str(), -1);", "gtk_list_store_insert_with_values(control->lines, nullptr, "
+     "GtkValidUtf8(text).c_str(), -1);", "gtk_list_store_insert_with_values(control->lines, nullptr, "
      "-1, 0, std::string(text).c_str(), -1);"),
-    ("win32-restore-event", "  win32.handler();\n  WindowEvent = outer;",
-     "  win32.handler();\n  (void)outer;"),
     ("win32-list-sorted", "LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS,",
      "LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS | LBS_SORT,"),
     ("win32-icon", "windowClass.hIcon = LoadIconA(win32.instance, MAKEINTRESOURCEA(kIconResourceId));",

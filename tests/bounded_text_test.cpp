@@ -1,4 +1,4 @@
-// Text operations: search, substrings, in-place overwrite, trimming, case, and
+// Text operations: search, substrings, trimming, case, and
 // stores that reach the capacity of a text.
 #include "text/bounded_text.h"
 
@@ -30,37 +30,6 @@ TEST(TextSearchAndCut, FindLeftMidClampTheirArguments) {
   EXPECT_EQ(TextMid("abcdef", 5, 10), "ef");
   EXPECT_EQ(TextMid("abcdef", 9, 2), "");
   EXPECT_EQ(TextMid("abcdef", 2, 2147483647), "bcdef");
-}
-
-std::string Overwritten(const std::string& text, int start, int count, const char* source) {
-  BoundedText destination{};
-  TextCopy(destination, text);
-  TextOverwrite(destination, start, count, source);
-  return std::string(destination.view());
-}
-
-TEST(TextOverwrite, KeepsCutsOrGrowsTheText) {
-  EXPECT_EQ(Overwritten("abcdef", 2, 3, "XYZW"), "aXYZef");
-  EXPECT_EQ(Overwritten("abcdef", 2, 5, "XY"), "aXY");
-  EXPECT_EQ(Overwritten("abc", 2, 2, "XY"), "aXY");
-  EXPECT_EQ(Overwritten("abc", 3, 2, "XY"), "abXY");
-  EXPECT_EQ(Overwritten("abc", 3, 3, "XYZ"), "abXYZ");
-  EXPECT_EQ(Overwritten("abc", 4, 1, "X"), "abcX");
-  EXPECT_EQ(Overwritten("abc", 6, 2, "XY"), "abc");
-  EXPECT_EQ(Overwritten("abc", 1, 0, "XY"), "abc");
-  EXPECT_EQ(Overwritten("one two three", 5, 9, "three"), "one three");
-}
-
-TEST(TextOverwrite, GrowingPastCapacityStopsThere) {
-  const std::string text(kTextCapacity - 4, 'a');
-  EXPECT_EQ(Overwritten(text, kTextCapacity - 5, 20, "0123456789ABCDEFGHIJ"),
-            text.substr(0, kTextCapacity - 6) + "012345");
-  // A character that would end past the capacity is not half-kept, and no old
-  // byte is left behind what was written.
-  const std::string full(kTextCapacity, 'a');
-  const std::string kept = full.substr(0, kTextCapacity - 2) + "b";
-  EXPECT_EQ(Overwritten(full, kTextCapacity - 1, 3, "b\xC3\xA9"),
-            UsesUtf8() ? kept : kept + "\xC3");
 }
 
 TEST(TextTrimAndLower, BlanksAreSpacesAndTabsCaseKeepsLength) {

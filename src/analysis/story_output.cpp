@@ -5,7 +5,7 @@
 
 #include "core/debug_log.h"
 #include "core/story_state.h"
-#include "core/window_layer.h"
+#include "window/window_layer.h"
 
 namespace {
 

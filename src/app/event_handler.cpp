@@ -11,10 +11,10 @@
 #include "analysis/result_analysis.h"
 #include "core/debug_log.h"
 #include "core/story_state.h"
-#include "core/window_layer.h"
 #include "query/input_words.h"
 #include "query/page_download.h"
 #include "query/search_query.h"
+#include "window/window_layer.h"
 
 namespace {
 

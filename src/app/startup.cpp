@@ -6,16 +6,10 @@
 #include "app/event_handler.h"
 #include "core/debug_log.h"
 #include "core/story_state.h"
-#include "core/window_layer.h"
 #include "query/search_service.h"
 #include "text/story_folder.h"
-
-namespace {
-constexpr uint32_t kMainWindowFlags = 0x70000;  // sizing border, minimize and maximize boxes
-constexpr uint32_t kInputBoxStyle = 0x4;        // multi-line edit box
-constexpr uint32_t kButtonStyle = 0x50000000;   // child, visible
-constexpr uint32_t kStoryListStyle = 0x50B00140;
-}  // namespace
+#include "window/window_layer.h"
+#include "window/window_layout.h"
 
 bool StartUp() {
   ClearStoryState();
@@ -35,11 +29,13 @@ bool StartUp() {
   Story.WindowOpen = 1;
   Story.KeepRunning = 1;
 
-  OpenWindow(0, 0, 840, 400, kMainWindowFlags, nullptr, Story.Title, HandleWindowEvent);
-  CreateControl(kEditKind, "", 10, 310, 540, 40, kInputBoxStyle, kInputBox);
-  CreateControl(kButtonKind, "GO", 560, 307, 60, 20, kButtonStyle, kGoButton);
-  CreateControl(kButtonKind, "STOP", 560, 330, 60, 20, kButtonStyle, kStopButton);
-  CreateControl(kListKind, "", 5, 5, 825, 300, kStoryListStyle, kStoryList);
+  const WindowPlace& main = kMainWindowPlace;
+  OpenWindow(main.x, main.y, main.width, main.height, kMainWindowFlags, nullptr, Story.Title,
+             HandleWindowEvent);
+  CreateControlAt(kEditKind, "", kInputBoxPlace, kInputBoxStyle, kInputBox);
+  CreateControlAt(kButtonKind, "GO", kGoButtonPlace, kButtonStyle, kGoButton);
+  CreateControlAt(kButtonKind, "STOP", kStopButtonPlace, kButtonStyle, kStopButton);
+  CreateControlAt(kListKind, "", kStoryListPlace, kStoryListStyle, kStoryList);
   CreateControl(kStatusKind, "Status...", 0, 0, 0, 0, 0, kStatusBar);
   SetNotifySwitches(kInputBox, 0, 1);
   return true;

@@ -1,6 +1,6 @@
 // Diagnostic lines: "[" + Title + "] " + message, on the platform's debug channel.
 // Windows: OutputDebugStringA, no line end added. POSIX: one line on standard
-// error, which nothing else in the program writes to.
+// error.
 #pragma once
 
 #include <string>

@@ -7,8 +7,8 @@
 
 #include "core/debug_log.h"
 #include "core/story_state.h"
-#include "core/window_layer.h"
 #include "text/text_file.h"
+#include "window/window_layer.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 
 #include "core/debug_log.h"
 #include "core/story_state.h"
-#include "core/window_layer.h"
 #include "query/url_download.h"
 #include "text/text_file.h"
+#include "window/window_layer.h"
 
 void DownLoadFile() {
   DebugLog("DownLoadFile");

@@ -1,6 +1,6 @@
 // The portable text operations. Positions follow the house rules: 1-based for
-// TextFind, TextMid and TextOverwrite, 0-based for CharAt; a search that finds
-// nothing gives 0; out-of-range positions and counts are clamped, never errors.
+// TextFind and TextMid, 0-based for CharAt; a search that finds nothing gives 0;
+// out-of-range positions and counts are clamped, never errors.
 #include "text/bounded_text.h"
 
 #include <algorithm>
@@ -16,27 +16,6 @@ int StoreText(char* bytes, int capacity, std::string_view source) {
   return length;
 }
 
-void TextOverwriteBytes(char* bytes, int capacity, int start, int count, std::string_view source) {
-  const int length = static_cast<int>(std::strlen(bytes));
-  if (start < 1 || start > length + 1 || count < 1) return;
-  const int sourceLength = static_cast<int>(source.size());
-  const int written = std::min(count, sourceLength);
-  // The region may run past the capacity: keep what fits, at a character boundary.
-  const int room = capacity - (start - 1);
-  const int kept =
-      written <= room ? written : CharacterBoundaryCut(source.substr(0, written), room);
-  std::memmove(bytes + start - 1, source.data(), static_cast<size_t>(kept));
-  int newLength = length;
-  if (sourceLength < count || kept < written) {
-    // A shorter source cuts the text after it; so does a region cut at the
-    // capacity, which would otherwise leave old bytes behind the kept part.
-    newLength = start - 1 + kept;
-  } else if (start - 1 + kept > length) {
-    newLength = start - 1 + kept;  // the region runs past the end: the text grows
-  }
-  bytes[newLength] = '\0';
-}
-
 std::string TextJoin(std::string_view a, std::string_view b) {
   std::string joined;
   joined.reserve(a.size() + b.size());
@@ -50,10 +29,6 @@ int TextLength(std::string_view text) { return static_cast<int>(text.size()); }
 unsigned char CharAt(std::string_view text, int position) {
   if (position < 0 || position >= static_cast<int>(text.size())) return 0;
   return static_cast<unsigned char>(text[static_cast<size_t>(position)]);
-}
-
-int CharCode(std::string_view text) {
-  return text.empty() ? 0 : static_cast<unsigned char>(text[0]);
 }
 
 int TextFind(std::string_view text, std::string_view pattern, int start) {

@@ -19,7 +19,6 @@ template <int Capacity>
 struct FixedText {
   char bytes[Capacity + 1];
 
-  static constexpr int capacity() { return Capacity; }
   int length() const { return static_cast<int>(std::strlen(bytes)); }
   bool empty() const { return bytes[0] == '\0'; }
   const char* c_str() const { return bytes; }
@@ -54,21 +53,10 @@ void TextAppendChar(FixedText<N>& destination, char character) {
   destination.bytes[length + 1] = '\0';
 }
 
-// In-place overwrite of `count` characters from 1-based `start` with the first
-// characters of `source`; may grow the text (within capacity) or cut it when the
-// source is shorter than `count`.
-void TextOverwriteBytes(char* bytes, int capacity, int start, int count, std::string_view source);
-template <int N>
-void TextOverwrite(FixedText<N>& destination, int start, int count, std::string_view source) {
-  TextOverwriteBytes(destination.bytes, N, start, count, source);
-}
-
 std::string TextJoin(std::string_view a, std::string_view b);
 int TextLength(std::string_view text);
 // The byte at 0-based position; the terminator 0 at (or past) the end.
 unsigned char CharAt(std::string_view text, int position);
-// The first byte as 0..255; 0 for the empty text.
-int CharCode(std::string_view text);
 // 1-based position of the first occurrence of `pattern` at or after `start`, or 0.
 int TextFind(std::string_view text, std::string_view pattern, int start);
 std::string TextLeft(std::string_view text, int count);

@@ -1,7 +1,7 @@
 # Linux: the GTK window layer's own tests on a desktop, the launcher against
 # stand-ins for its two programs, and the .deb, which lintian must find nothing in.
 add_executable(window_layer_gtk_test ../e2e_gtk/window_layer_gtk_test.cpp)
-target_link_libraries(window_layer_gtk_test PRIVATE talewick_window ${TALEWICK_GTEST_MAIN})
+target_link_libraries(window_layer_gtk_test PRIVATE talewick_window_native ${TALEWICK_GTEST_MAIN})
 talewick_e2e(e2e_gtk_window_layer COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/harness.py
              $<TARGET_FILE:window_layer_gtk_test> --gtest_brief=1 TIMEOUT 180
              ENVIRONMENT G_DEBUG=fatal-warnings)
@@ -15,7 +15,6 @@ set(_package ${CMAKE_BINARY_DIR}/talewick_${PROJECT_VERSION}_${_arch}.deb)
 find_program(TALEWICK_LINTIAN lintian)
 if(TALEWICK_LINTIAN AND TARGET talewick-search)
   # Every tag lintian knows, down to the pedantic ones, fails the package.
-  talewick_test(package_lintian COMMAND ${TALEWICK_LINTIAN} --info --pedantic
-    --fail-on error,warning,info,pedantic ${_package}
-    TIMEOUT 300 LABELS e2e PROPERTIES FIXTURES_REQUIRED talewick_package)
+  talewick_test(package_lintian COMMAND ${TALEWICK_WITH_PACKAGES} ${TALEWICK_LINTIAN} --info
+    --pedantic --fail-on error,warning,info,pedantic ${_package} TIMEOUT 600 LABELS e2e)
 endif()

@@ -1,23 +1,19 @@
-# Windows: a Wine prefix booted once per build folder (a fixture; each test runs
-# in a copy of it), talewick.exe checked to run alone, the Win32 window layer's
-# own tests, the installer and the zip.
-talewick_test(e2e_win32_boot_prefix
-  COMMAND ${TALEWICK_PYTHON3} ${CMAKE_CURRENT_SOURCE_DIR}/program_win32.py boot
-          ${CMAKE_CURRENT_BINARY_DIR}
-  TIMEOUT 400 LABELS e2e PROPERTIES FIXTURES_SETUP e2e_platform RESOURCE_LOCK desktop)
+# Windows: talewick.exe checked to run alone, the Win32 window layer's own tests,
+# the installer and the zip. Each test runs in a copy of a Wine prefix that the
+# first one boots (program_win32.py).
 
 # A GUI-subsystem program that needs none of the MinGW runtime DLLs.
 find_program(TALEWICK_OBJDUMP x86_64-w64-mingw32-objdump)
 if(TALEWICK_OBJDUMP)
   talewick_test(talewick_exe_runs_alone
-    COMMAND bash -c "set -o pipefail; h=$(\"$0\" -p \"$1\") || exit 1; \
+    COMMAND ${TALEWICK_WITH_PACKAGES} bash -c "set -o pipefail; h=$(\"$0\" -p \"$1\") || exit 1; \
 grep -q 'Windows GUI' <<<\"$h\" || { echo 'not a GUI-subsystem program'; exit 1; }; \
 ! grep -iE 'DLL Name: (lib|mingw)' <<<\"$h\""
             ${TALEWICK_OBJDUMP} $<TARGET_FILE:talewick>)
 endif()
 
 add_executable(window_layer_win32_test ../e2e_win32/window_layer_win32_test.cpp)
-target_link_libraries(window_layer_win32_test PRIVATE talewick_app talewick_window talewick_icon
+target_link_libraries(window_layer_win32_test PRIVATE talewick_app talewick_window_native
   ${TALEWICK_GTEST_MAIN})
 talewick_e2e(window_layer_win32_test COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/harness.py
              $<TARGET_FILE:window_layer_win32_test> --gtest_brief=1 TIMEOUT 300)
@@ -38,11 +34,11 @@ if(TARGET talewick-search)
   file(GLOB _corpus_texts ${PROJECT_SOURCE_DIR}/corpus/talewick.org/*.txt)
   list(LENGTH _corpus_texts _corpus_count)
   talewick_test(package_zip_layout
-    COMMAND bash -c "set -o pipefail; z=$(\"$0\" -E tar tf \"$1\" | LC_ALL=C sort) || exit 1; \
+    COMMAND ${TALEWICK_WITH_PACKAGES} bash -c "set -o pipefail; z=$(\"$0\" -E tar tf \"$1\" | LC_ALL=C sort) || exit 1; \
 top=$(grep -v '/corpus/talewick.org/.' <<<\"$z\" | tr '\\n' ' '); \
 [ \"$top\" = \"$2\" ] || { echo \"the zip holds: $top\"; exit 1; }; \
 n=$(grep -c '^[^/]*/corpus/talewick.org/[^/]*\\.txt$' <<<\"$z\"); \
 [ \"$n\" = \"$3\" ] || { echo \"$n of the $3 corpus texts\"; exit 1; }"
             ${CMAKE_COMMAND} ${CMAKE_BINARY_DIR}/${_zip_folder}.zip "${_zip_top}" ${_corpus_count}
-    LABELS e2e PROPERTIES FIXTURES_REQUIRED talewick_package)
+    TIMEOUT 600 LABELS e2e)
 endif()

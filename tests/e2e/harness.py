@@ -22,12 +22,31 @@ platform = importlib.import_module("program_" + os.environ.get("TALEWICK_PLATFOR
 
 TITLE = "Talewick 02"
 PREFIX = "[%s] " % TITLE
-INPUT_BOX, GO_BUTTON, STOP_BUTTON = (100, 330), (590, 317), (590, 340)
 SMALL_WORD_LIST = "the\r\ncat\r\nsat\r\non\r\nmat\r\nwas\r\nand\r\n"
 # Any report of a wrong call or a fault by GTK, GDK or GLib fails a test.
 TOOLKIT_FAULT = re.compile(r"\b(Gtk|Gdk|GdkPixbuf|GLib(-[A-Za-z]+)?)-(CRITICAL|WARNING)\b")
-ONE_CYCLE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data",
-                         "one_cycle.log")
+HERE = os.path.dirname(os.path.abspath(__file__))
+ONE_CYCLE = os.path.join(HERE, "..", "data", "one_cycle.log")
+WINDOW_LAYOUT = os.path.join(HERE, "..", "..", "src", "window", "window_layout.h")
+
+
+def window_places():
+    """Where start-up puts the window and its controls, read from its header:
+    "GoButton" -> (x, y, width, height) for each kGoButtonPlace line."""
+    with open(WINDOW_LAYOUT, encoding="utf-8") as header:
+        found = re.findall(r"WindowPlace k(\w+)Place\{(\d+), (\d+), (\d+), (\d+)\};", header.read())
+    return {name: tuple(int(n) for n in numbers) for name, *numbers in found}
+
+
+def centre(x, y, width, height):
+    return x + width // 2, y + height // 2
+
+
+PLACES = window_places()
+INPUT_BOX, GO_BUTTON, STOP_BUTTON = (centre(*PLACES[name])
+                                     for name in ("InputBox", "GoButton", "StopButton"))
+# The client area: the window's own size where the platform draws no frame.
+CLIENT_SIZE = platform.CLIENT_SIZE or PLACES["MainWindow"][2:]
 
 
 def cycle_lines(candidates, **values):

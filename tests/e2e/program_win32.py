@@ -1,10 +1,7 @@
 """How the end-to-end tests run the Windows programs: under Wine, in a copy of a
 prefix booted once per build folder (TALEWICK_E2E_DIR), with the program's
 OutputDebugStringA lines read from Wine's +debugstr channel on standard error,
-and the installer run as a user would.
-
-    python3 program_win32.py boot FOLDER     # ctest's fixture: boot the prefix
-"""
+and the installer run as a user would."""
 
 import contextlib
 import fcntl
@@ -13,7 +10,6 @@ import os
 import re
 import shutil
 import subprocess
-import sys
 import tempfile
 
 from desktop import wait_until
@@ -141,8 +137,3 @@ class Package:
                                  capture_output=True, text=True).stdout
         case.assertEqual(running, "")
 
-
-if __name__ == "__main__":
-    if sys.argv[1:2] != ["boot"] or len(sys.argv) != 3:
-        sys.exit("usage: program_win32.py boot FOLDER")
-    print("booted Wine prefix:", booted_prefix(sys.argv[2]))

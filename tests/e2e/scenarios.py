@@ -12,8 +12,8 @@ import subprocess
 import time
 
 from fake_search import SITE
-from harness import (GO_BUTTON, STOP_BUTTON, TITLE, DesktopCase, cycle_lines, platform,
-                     run_main)
+from harness import (CLIENT_SIZE, GO_BUTTON, STOP_BUTTON, TITLE, DesktopCase, cycle_lines,
+                     platform, run_main)
 
 BOX = "sub DisectInput"
 NO_WORD_LIST = "error reading file: dictonary.txt"
@@ -41,7 +41,7 @@ class Scenarios(DesktopCase):
     def test_window_opens_as_laid_out_and_closes(self):
         self.start_program()
         x, y, width, height = self.desktop.geometry(self.window)
-        self.assertEqual((width, height), platform.CLIENT_SIZE)
+        self.assertEqual((width, height), CLIENT_SIZE)
         self.assertLess(max(x, y), 60, "not at the top-left corner")
         shot = self.desktop.screenshot(self.path("window.png"), self.window)
         for text, area in (("GO", (580, 312, 20, 8)), ("STOP", (575, 335, 30, 8)),

@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "core/window_layer.h"
+#include "window/window_layer.h"
+#include "window/window_layout.h"
 
 namespace {
 
@@ -59,9 +60,11 @@ class GtkWindowLayer : public ::testing::Test {
   void SetUp() override {
     seen.clear();
     onEvent = nullptr;
-    OpenWindow(0, 0, 840, 400, 0x70000, nullptr, "Talewick 02", RecordingHandler);
-    CreateControl(kButtonKind, "STOP", 560, 330, 60, 20, 0x50000000, kStopButton);
-    CreateControl(kListKind, "", 5, 5, 825, 300, 0x50B00140, kStoryList);
+    const WindowPlace& main = kMainWindowPlace;
+    OpenWindow(main.x, main.y, main.width, main.height, kMainWindowFlags, nullptr, "Talewick 02",
+               RecordingHandler);
+    CreateControlAt(kButtonKind, "STOP", kStopButtonPlace, kButtonStyle, kStopButton);
+    CreateControlAt(kListKind, "", kStoryListPlace, kStoryListStyle, kStoryList);
     CreateControl(kStatusKind, "Status...", 0, 0, 0, 0, 0, kStatusBar);
     ASSERT_NE(MainWindowWidget(GTK_TYPE_TREE_VIEW), nullptr) << "no display?";
   }

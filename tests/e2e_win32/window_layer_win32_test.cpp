@@ -12,7 +12,8 @@
 #include <vector>
 
 #include "app/startup.h"
-#include "core/window_layer.h"
+#include "window/window_layer.h"
+#include "window/window_layout.h"
 
 namespace {
 
@@ -55,8 +56,10 @@ TEST(Win32StartUp, LoadsTheIconAndControlsTakeWhatTheCycleGivesThem) {
 }
 
 TEST(Win32Layer, ANestedEventLeavesTheOuterOne) {
-  OpenWindow(0, 0, 840, 400, 0x70000, nullptr, "Layer test", RecordEvent);
-  CreateControl(kButtonKind, "GO", 560, 307, 60, 20, 0x50000000, kGoButton);
+  const WindowPlace& main = kMainWindowPlace;
+  OpenWindow(main.x, main.y, main.width, main.height, kMainWindowFlags, nullptr, "Layer test",
+             RecordEvent);
+  CreateControlAt(kButtonKind, "GO", kGoButtonPlace, kButtonStyle, kGoButton);
   HWND window = FindWindowA(kWindowClass, "Layer test");
   WindowEventRecord afterNested = {};
   insideNextHandler = [&] {
@@ -77,7 +80,9 @@ TEST(Win32Layer, ANestedEventLeavesTheOuterOne) {
 TEST(Win32WindowNeverOpened, IsReportedAsClosedAndTheFirstWaitReturns) {
   events.clear();
   const auto notAWindow = reinterpret_cast<const void*>(static_cast<uintptr_t>(0x1234));
-  OpenWindow(0, 0, 840, 400, 0x70000, notAWindow, "Never shown", RecordEvent);
+  const WindowPlace& main = kMainWindowPlace;
+  OpenWindow(main.x, main.y, main.width, main.height, kMainWindowFlags, notAWindow, "Never shown",
+             RecordEvent);
   EXPECT_EQ(FindWindowA(kWindowClass, "Never shown"), nullptr);
   ASSERT_EQ(events.size(), 1u);
   EXPECT_EQ(events[0].EventCode, kCloseEvent);

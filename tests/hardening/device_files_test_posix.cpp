@@ -11,15 +11,15 @@
 #include <string>
 
 #include "analysis/result_analysis.h"
-#include "app/scripted_window.h"
 #include "app/startup.h"
 #include "core/story_state.h"
-#include "core/window_layer.h"
 #include "query/input_words.h"
 #include "query/page_download.h"
 #include "support/local_http_server.h"
 #include "support/program_files.h"
 #include "text/text_file.h"
+#include "window/scripted/scripted_window.h"
+#include "window/window_layer.h"
 
 namespace {
 

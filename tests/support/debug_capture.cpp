@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "core/debug_log.h"
-#include "core/window_layer.h"
+#include "window/window_layer.h"
 
 namespace {
 std::vector<std::string>& Lines() {

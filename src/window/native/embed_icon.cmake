@@ -12,6 +12,6 @@ if(EXISTS "${INPUT}")
 endif()
 file(WRITE "${OUTPUT}"
   "// Generated from ${INPUT}; do not edit.\n"
-  "#include \"app/embedded_icon.h\"\n\n"
+  "#include \"window/native/embedded_icon.h\"\n\n"
   "const unsigned char kEmbeddedIconPng[] = {${_bytes}0};\n"
   "const std::size_t kEmbeddedIconPngSize = ${_size};\n")

@@ -9,10 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "app/embedded_icon.h"
-#include "core/window_layer.h"
-
-WindowEventRecord WindowEvent;
+#include "window/native/embedded_icon.h"
+#include "window/window_layer.h"
 
 namespace {
 
@@ -53,6 +51,7 @@ struct GtkControl {
   bool notifyEnter = false;
 };
 
+// The layer's private state.
 struct GtkLayer {
   OwnedWidget window;
   GtkWidget* fixed = nullptr;
@@ -63,20 +62,16 @@ struct GtkLayer {
   std::map<int, guint> timers;  // timer id -> GLib source id
 };
 
-GtkLayer& Layer() {
-  static GtkLayer layer;
-  return layer;
-}
+GtkLayer gtk;
 
-GtkControl* FindControl(int id) {
-  GtkLayer& layer = Layer();
-  if (!layer.window) return nullptr;
-  auto found = layer.controls.find(id);
-  return found == layer.controls.end() ? nullptr : &found->second;
+GtkControl* GtkFindControl(int id) {
+  if (!gtk.window) return nullptr;
+  auto found = gtk.controls.find(id);
+  return found == gtk.controls.end() ? nullptr : &found->second;
 }
 
 // GTK takes UTF-8 only; anything else is shown with replacement characters.
-std::string ValidUtf8(std::string_view text) {
+std::string GtkValidUtf8(std::string_view text) {
   if (text.empty()) return std::string();  // its data() may be null, which GLib refuses
   const OwnedText valid(g_utf8_make_valid(text.data(), static_cast<gssize>(text.size())));
   return std::string(valid.get());
@@ -84,7 +79,7 @@ std::string ValidUtf8(std::string_view text) {
 
 // The toolkit's own warnings stay on standard error beside the DebugLog lines:
 // a wrong call must show up somewhere.
-bool StartToolkit() {
+bool GtkStartToolkit() {
   static const bool ready = [] {
     g_set_prgname("talewick");
     g_set_application_name("Talewick");
@@ -93,14 +88,14 @@ bool StartToolkit() {
   return ready;
 }
 
-void InstallCompactButtonStyle() {
+void GtkInstallCompactButtonStyle() {
   const OwnedObject<GtkCssProvider> css(gtk_css_provider_new());
   gtk_css_provider_load_from_data(css.get(), kCompactButtonCss, -1, nullptr);
   gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(css.get()),
                                             GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
 }
 
-void ApplyEmbeddedIcon(GtkWindow* window) {
+void GtkApplyEmbeddedIcon(GtkWindow* window) {
   if (kEmbeddedIconPngSize == 0) return;
   const OwnedObject<GdkPixbufLoader> loader(gdk_pixbuf_loader_new());
   const bool written =
@@ -113,55 +108,44 @@ void ApplyEmbeddedIcon(GtkWindow* window) {
 
 // --- events to the handler ---------------------------------------------------
 
-// The outer event's record is kept across the call, so an event handled inside
-// another handler (a pump or a message box) leaves the outer one unchanged.
-void DeliverToHandler(const WindowEventRecord& event) {
-  const WindowHandler handler = Layer().handler;
-  if (handler == nullptr) return;
-  const WindowEventRecord saved = WindowEvent;
-  WindowEvent = event;
-  handler();
-  WindowEvent = saved;
-}
-
-void DeliverClose() {
+void GtkDeliverClose() {
   WindowEventRecord event = WindowEvent;
   event.EventCode = kCloseEvent;
-  DeliverToHandler(event);
+  DeliverWindowEvent(gtk.handler, event);
 }
 
-void DeliverCommand(int controlId, int32_t notifyCode) {
+void GtkDeliverCommand(int controlId, int32_t notifyCode) {
   WindowEventRecord event = WindowEvent;
   event.EventCode = kCommandEvent;
   event.ControlId = controlId;
   event.NotifyCode = notifyCode;
-  DeliverToHandler(event);
+  DeliverWindowEvent(gtk.handler, event);
 }
 
-gboolean OnWindowDeleteEvent(GtkWidget*, GdkEvent*, gpointer) {
-  DeliverClose();
+gboolean GtkOnWindowDeleteEvent(GtkWidget*, GdkEvent*, gpointer) {
+  GtkDeliverClose();
   return TRUE;  // a close request never destroys the window
 }
 
-bool IsTabKey(guint key) {
+bool GtkIsTabKey(guint key) {
   return key == GDK_KEY_Tab || key == GDK_KEY_KP_Tab || key == GDK_KEY_ISO_Left_Tab;
 }
-bool IsEnterKey(guint key) {
+bool GtkIsEnterKey(guint key) {
   return key == GDK_KEY_Return || key == GDK_KEY_KP_Enter || key == GDK_KEY_ISO_Enter;
 }
 
 // The character watch of edit boxes and lists: with its switch on, Tab or Enter
 // becomes a command to the handler and is not typed.
-gboolean OnControlKeyPress(GtkWidget*, GdkEventKey* key, gpointer data) {
+gboolean GtkOnControlKeyPress(GtkWidget*, GdkEventKey* key, gpointer data) {
   const int id = GPOINTER_TO_INT(data);
-  const GtkControl* control = FindControl(id);
+  const GtkControl* control = GtkFindControl(id);
   if (control == nullptr) return FALSE;
-  if (IsTabKey(key->keyval) && control->notifyTab) {
-    DeliverCommand(id, kTabNotify);
+  if (GtkIsTabKey(key->keyval) && control->notifyTab) {
+    GtkDeliverCommand(id, kTabNotify);
     return TRUE;
   }
-  if (IsEnterKey(key->keyval) && control->notifyEnter) {
-    DeliverCommand(id, kEnterNotify);
+  if (GtkIsEnterKey(key->keyval) && control->notifyEnter) {
+    GtkDeliverCommand(id, kEnterNotify);
     return TRUE;
   }
   return FALSE;
@@ -169,54 +153,54 @@ gboolean OnControlKeyPress(GtkWidget*, GdkEventKey* key, gpointer data) {
 
 // The window is not a dialog: no key moves the focus between its controls (Tab,
 // the arrows, and the toolkit's other focus keys) ...
-void OnWindowMoveFocus(GtkWindow* window, GtkDirectionType, gpointer) {
+void GtkOnWindowMoveFocus(GtkWindow* window, GtkDirectionType, gpointer) {
   g_signal_stop_emission_by_name(window, "move-focus");
 }
 
 // ... not even an arrow at the first or last line of the box or the list ...
-gboolean OnControlKeynavFailed(GtkWidget*, GtkDirectionType, gpointer) { return TRUE; }
+gboolean GtkOnControlKeynavFailed(GtkWidget*, GtkDirectionType, gpointer) { return TRUE; }
 
 // ... and a focused button has no default action for Enter: only Space clicks it.
-gboolean OnWindowKeyPress(GtkWidget* window, GdkEventKey* key, gpointer) {
-  if (!IsEnterKey(key->keyval)) return FALSE;
+gboolean GtkOnWindowKeyPress(GtkWidget* window, GdkEventKey* key, gpointer) {
+  if (!GtkIsEnterKey(key->keyval)) return FALSE;
   GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(window));
   return focus != nullptr && GTK_IS_BUTTON(focus) ? TRUE : FALSE;
 }
 
-void OnButtonClicked(GtkButton*, gpointer data) {
-  DeliverCommand(GPOINTER_TO_INT(data), kClickedNotify);
+void GtkOnButtonClicked(GtkButton*, gpointer data) {
+  GtkDeliverCommand(GPOINTER_TO_INT(data), kClickedNotify);
 }
 
-gboolean OnTimerTick(gpointer data) {
+gboolean GtkOnTimerTick(gpointer data) {
   const int timerId = GPOINTER_TO_INT(data);
   const guint source = g_source_get_id(g_main_current_source());
   WindowEventRecord event = WindowEvent;
   event.EventCode = kTimerEvent;
-  DeliverToHandler(event);
+  DeliverWindowEvent(gtk.handler, event);
   // The handler may have stopped or re-armed this timer meanwhile.
-  const auto& timers = Layer().timers;
+  const auto& timers = gtk.timers;
   const auto armed = timers.find(timerId);
   return armed != timers.end() && armed->second == source ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;
 }
 
-void OnMessageBoxResponse(GtkDialog*, gint, gpointer dismissed) {
+void GtkOnMessageBoxResponse(GtkDialog*, gint, gpointer dismissed) {
   *static_cast<bool*>(dismissed) = true;
 }
 
 // --- the controls ---------------------------------------------------------------
 
-GtkControl MakeButton(std::string_view text, int width, int height, int id) {
+GtkControl GtkMakeButton(std::string_view text, int width, int height, int id) {
   GtkControl control;
-  control.outer = control.inner = gtk_button_new_with_label(ValidUtf8(text).c_str());
+  control.outer = control.inner = gtk_button_new_with_label(GtkValidUtf8(text).c_str());
   gtk_style_context_add_class(gtk_widget_get_style_context(control.outer), "talewick-button");
   gtk_widget_set_size_request(control.outer, width, height);
-  g_signal_connect(control.outer, "clicked", G_CALLBACK(OnButtonClicked), GINT_TO_POINTER(id));
+  g_signal_connect(control.outer, "clicked", G_CALLBACK(GtkOnButtonClicked), GINT_TO_POINTER(id));
   return control;
 }
 
 // A multi-line box that wraps at its right edge and takes Tab as a character;
 // no scroll bars, the text scrolls only to keep the cursor in view.
-GtkControl MakeEditBox(std::string_view text, int width, int height) {
+GtkControl GtkMakeEditBox(std::string_view text, int width, int height) {
   GtkControl control;
   control.outer = gtk_scrolled_window_new(nullptr, nullptr);
   gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(control.outer), GTK_POLICY_NEVER,
@@ -229,14 +213,14 @@ GtkControl MakeEditBox(std::string_view text, int width, int height) {
   gtk_text_view_set_left_margin(GTK_TEXT_VIEW(control.inner), 2);
   gtk_text_view_set_right_margin(GTK_TEXT_VIEW(control.inner), 2);
   gtk_text_buffer_set_text(gtk_text_view_get_buffer(GTK_TEXT_VIEW(control.inner)),
-                           ValidUtf8(text).c_str(), -1);
+                           GtkValidUtf8(text).c_str(), -1);
   gtk_container_add(GTK_CONTAINER(control.outer), control.inner);
   return control;
 }
 
 // An unsorted list of lines with a vertical scroll bar when needed and never a
 // horizontal one: long lines are cut at the right edge.
-GtkControl MakeList(int width, int height) {
+GtkControl GtkMakeList(int width, int height) {
   GtkControl control;
   control.outer = gtk_scrolled_window_new(nullptr, nullptr);
   gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(control.outer), GTK_POLICY_EXTERNAL,
@@ -264,17 +248,17 @@ GtkControl MakeList(int width, int height) {
   return control;
 }
 
-GtkControl MakeStatusBar(std::string_view text) {
+GtkControl GtkMakeStatusBar(std::string_view text) {
   GtkControl control;
   control.outer = control.inner = gtk_statusbar_new();
-  control.statusText = ValidUtf8(text);
+  control.statusText = GtkValidUtf8(text);
   gtk_statusbar_push(GTK_STATUSBAR(control.outer), 0, control.statusText.c_str());
   return control;
 }
 
 // The status bar lies along the bottom of the client area, across its whole
 // width; the theme's outer margins would push it past the window's edges.
-void PlaceStatusBar(GtkLayer& layer, GtkWidget* bar) {
+void GtkPlaceStatusBar(GtkWidget* bar) {
   gtk_widget_set_margin_start(bar, 0);
   gtk_widget_set_margin_end(bar, 0);
   gtk_widget_set_margin_top(bar, 0);
@@ -283,15 +267,15 @@ void PlaceStatusBar(GtkLayer& layer, GtkWidget* bar) {
   int minimum = 0;
   int natural = 0;
   gtk_widget_get_preferred_height(bar, &minimum, &natural);
-  gtk_widget_set_size_request(bar, layer.clientWidth, natural);
-  gtk_fixed_put(GTK_FIXED(layer.fixed), bar, 0, std::max(0, layer.clientHeight - natural));
+  gtk_widget_set_size_request(bar, gtk.clientWidth, natural);
+  gtk_fixed_put(GTK_FIXED(gtk.fixed), bar, 0, std::max(0, gtk.clientHeight - natural));
 }
 
 // GTK paints at the next frame, which may be due only after PumpEvents(0) has
 // returned; the cycle then blocks in its download and the window would go on
 // showing the old texts. What is invalid is painted now instead.
-void PaintNow(GtkLayer& layer) {
-  GdkWindow* window = gtk_widget_get_window(layer.window.get());
+void GtkPaintNow() {
+  GdkWindow* window = gtk_widget_get_window(gtk.window.get());
   if (window == nullptr) return;
   G_GNUC_BEGIN_IGNORE_DEPRECATIONS
   gdk_window_process_updates(window, TRUE);
@@ -305,88 +289,85 @@ void PaintNow(GtkLayer& layer) {
 
 void OpenWindow(int x, int y, int width, int height, uint32_t flags, const void*,
                 std::string_view caption, WindowHandler handler) {
-  GtkLayer& layer = Layer();
-  if (layer.window) return;
-  layer.handler = handler;
-  if (!StartToolkit()) return;
-  InstallCompactButtonStyle();
+  if (gtk.window) return;
+  gtk.handler = handler;
+  if (!GtkStartToolkit()) return;
+  GtkInstallCompactButtonStyle();
 
-  layer.window.reset(gtk_window_new(GTK_WINDOW_TOPLEVEL));
-  GtkWindow* window = GTK_WINDOW(layer.window.get());
-  gtk_window_set_title(window, ValidUtf8(caption).c_str());
+  gtk.window.reset(gtk_window_new(GTK_WINDOW_TOPLEVEL));
+  GtkWindow* window = GTK_WINDOW(gtk.window.get());
+  gtk_window_set_title(window, GtkValidUtf8(caption).c_str());
   gtk_window_set_default_size(window, width, height);
   gtk_window_set_resizable(window, (flags & kSizingBorderFlag) != 0);
   gtk_window_move(window, x, y);
-  ApplyEmbeddedIcon(window);
-  layer.clientWidth = width;
-  layer.clientHeight = height;
-  layer.fixed = gtk_fixed_new();
-  gtk_container_add(GTK_CONTAINER(window), layer.fixed);
-  g_signal_connect(window, "delete-event", G_CALLBACK(OnWindowDeleteEvent), nullptr);
-  g_signal_connect(window, "key-press-event", G_CALLBACK(OnWindowKeyPress), nullptr);
-  g_signal_connect(window, "move-focus", G_CALLBACK(OnWindowMoveFocus), nullptr);
-  gtk_widget_show_all(layer.window.get());
+  GtkApplyEmbeddedIcon(window);
+  gtk.clientWidth = width;
+  gtk.clientHeight = height;
+  gtk.fixed = gtk_fixed_new();
+  gtk_container_add(GTK_CONTAINER(window), gtk.fixed);
+  g_signal_connect(window, "delete-event", G_CALLBACK(GtkOnWindowDeleteEvent), nullptr);
+  g_signal_connect(window, "key-press-event", G_CALLBACK(GtkOnWindowKeyPress), nullptr);
+  g_signal_connect(window, "move-focus", G_CALLBACK(GtkOnWindowMoveFocus), nullptr);
+  gtk_widget_show_all(gtk.window.get());
 }
 
 void CreateControl(int kind, std::string_view text, int x, int y, int width, int height, uint32_t,
                    int id) {
-  GtkLayer& layer = Layer();
-  if (!layer.window || layer.controls.count(id) != 0) return;
+  if (!gtk.window || gtk.controls.count(id) != 0) return;
   GtkControl control;
   switch (kind) {
     case kButtonKind:
-      control = MakeButton(text, width, height, id);
+      control = GtkMakeButton(text, width, height, id);
       break;
     case kEditKind:
-      control = MakeEditBox(text, width, height);
+      control = GtkMakeEditBox(text, width, height);
       break;
     case kListKind:
-      control = MakeList(width, height);
+      control = GtkMakeList(width, height);
       break;
     case kStatusKind:
-      control = MakeStatusBar(text);
+      control = GtkMakeStatusBar(text);
       break;
     default:
       return;
   }
   control.kind = kind;
   if (kind == kEditKind || kind == kListKind) {
-    g_signal_connect(control.inner, "key-press-event", G_CALLBACK(OnControlKeyPress),
+    g_signal_connect(control.inner, "key-press-event", G_CALLBACK(GtkOnControlKeyPress),
                      GINT_TO_POINTER(id));
-    g_signal_connect(control.inner, "keynav-failed", G_CALLBACK(OnControlKeynavFailed), nullptr);
+    g_signal_connect(control.inner, "keynav-failed", G_CALLBACK(GtkOnControlKeynavFailed), nullptr);
   }
   if (kind == kStatusKind) {
-    PlaceStatusBar(layer, control.outer);
+    GtkPlaceStatusBar(control.outer);
   } else {
-    gtk_fixed_put(GTK_FIXED(layer.fixed), control.outer, x, y);
+    gtk_fixed_put(GTK_FIXED(gtk.fixed), control.outer, x, y);
   }
   gtk_widget_show_all(control.outer);
-  layer.controls.emplace(id, std::move(control));
+  gtk.controls.emplace(id, std::move(control));
 }
 
 void SetNotifySwitches(int controlId, int tabFlag, int enterFlag) {
-  if (GtkControl* control = FindControl(controlId)) {
+  if (GtkControl* control = GtkFindControl(controlId)) {
     control->notifyTab = tabFlag != 0;
     control->notifyEnter = enterFlag != 0;
   }
 }
 
 void CloseWindowLayer() {
-  GtkLayer& layer = Layer();
-  for (const auto& [id, source] : layer.timers) g_source_remove(source);
-  layer.timers.clear();
-  layer.controls.clear();
-  layer.fixed = nullptr;
-  layer.window.reset();
-  layer.handler = nullptr;
+  for (const auto& [id, source] : gtk.timers) g_source_remove(source);
+  gtk.timers.clear();
+  gtk.controls.clear();
+  gtk.fixed = nullptr;
+  gtk.window.reset();
+  gtk.handler = nullptr;
 }
 
 // --- operations of the cycle ---------------------------------------------------
 
 void SetControlText(int controlId, std::string_view text) {
-  GtkControl* control = FindControl(controlId);
+  GtkControl* control = GtkFindControl(controlId);
   if (control == nullptr) return;
-  const std::string valid = ValidUtf8(text);
+  const std::string valid = GtkValidUtf8(text);
   switch (control->kind) {
     case kButtonKind:
       gtk_button_set_label(GTK_BUTTON(control->inner), valid.c_str());
@@ -406,7 +387,7 @@ void SetControlText(int controlId, std::string_view text) {
 }
 
 std::string GetControlText(int controlId) {
-  const GtkControl* control = FindControl(controlId);
+  const GtkControl* control = GtkFindControl(controlId);
   if (control == nullptr) return std::string();
   switch (control->kind) {
     case kButtonKind: {
@@ -429,59 +410,56 @@ std::string GetControlText(int controlId) {
 }
 
 void EnableControl(int controlId, int flag) {
-  if (GtkControl* control = FindControl(controlId)) {
+  if (GtkControl* control = GtkFindControl(controlId)) {
     gtk_widget_set_sensitive(control->outer, flag != 0);
   }
 }
 
 void AddListLine(int controlId, std::string_view text) {
-  const GtkControl* control = FindControl(controlId);
+  const GtkControl* control = GtkFindControl(controlId);
   if (control == nullptr || control->kind != kListKind) return;
-  gtk_list_store_insert_with_values(control->lines, nullptr, -1, 0, ValidUtf8(text).c_str(), -1);
+  gtk_list_store_insert_with_values(control->lines, nullptr, -1, 0, GtkValidUtf8(text).c_str(), -1);
 }
 
 void StartWindowTimer(int intervalMs, int timerId) {
-  GtkLayer& layer = Layer();
-  if (!layer.window) return;
+  if (!gtk.window) return;
   StopWindowTimer(timerId);
   const guint interval = static_cast<guint>(std::max(intervalMs, kMinimumTimerMs));
-  layer.timers[timerId] = g_timeout_add(interval, OnTimerTick, GINT_TO_POINTER(timerId));
+  gtk.timers[timerId] = g_timeout_add(interval, GtkOnTimerTick, GINT_TO_POINTER(timerId));
 }
 
 void StopWindowTimer(int timerId) {
-  GtkLayer& layer = Layer();
-  const auto armed = layer.timers.find(timerId);
-  if (armed == layer.timers.end()) return;
+  const auto armed = gtk.timers.find(timerId);
+  if (armed == gtk.timers.end()) return;
   g_source_remove(armed->second);
-  layer.timers.erase(armed);
+  gtk.timers.erase(armed);
 }
 
 void PumpEvents(int wait) {
-  GtkLayer& layer = Layer();
-  if (!layer.window) {
+  if (!gtk.window) {
     // Without a display there is no window and never an event: a wait would
     // last for ever, so it ends the way closing the window would.
-    if (wait != 0) DeliverClose();
+    if (wait != 0) GtkDeliverClose();
     return;
   }
   if (wait != 0) g_main_context_iteration(nullptr, TRUE);
   for (int round = 0; round < kMaxPendingRounds && g_main_context_pending(nullptr); ++round) {
     g_main_context_iteration(nullptr, FALSE);
   }
-  PaintNow(layer);
+  GtkPaintNow();
 }
 
 // A warning box with its own loop: not modal and without a parent, so the main
 // window keeps handling its events (a close request included) while it is open.
 void ShowMessageBox(std::string_view text, std::string_view caption, int) {
-  if (!StartToolkit()) return;  // no display: nobody could dismiss it
-  const std::string message = ValidUtf8(text);
+  if (!GtkStartToolkit()) return;  // no display: nobody could dismiss it
+  const std::string message = GtkValidUtf8(text);
   const OwnedWidget dialog(gtk_message_dialog_new(nullptr, GtkDialogFlags(0), GTK_MESSAGE_WARNING,
                                                   GTK_BUTTONS_OK, "%s", message.c_str()));
-  gtk_window_set_title(GTK_WINDOW(dialog.get()), ValidUtf8(caption).c_str());
+  gtk_window_set_title(GTK_WINDOW(dialog.get()), GtkValidUtf8(caption).c_str());
   gtk_window_set_position(GTK_WINDOW(dialog.get()), GTK_WIN_POS_CENTER);
   bool dismissed = false;
-  g_signal_connect(dialog.get(), "response", G_CALLBACK(OnMessageBoxResponse), &dismissed);
+  g_signal_connect(dialog.get(), "response", G_CALLBACK(GtkOnMessageBoxResponse), &dismissed);
   // Closed from its title bar it only answers; the box is destroyed here, once.
   g_signal_connect(dialog.get(), "delete-event", G_CALLBACK(gtk_widget_hide_on_delete), nullptr);
   gtk_widget_show_all(dialog.get());

@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "core/window_layer.h"
+#include "window/window_layer.h"
 
 // MinGW-w64 header gaps: older MinGW-w64 releases lack these constants or
 // declare them only for some _WIN32_WINNT values; the numbers are the
@@ -24,8 +24,6 @@
 #ifndef ODS_NOFOCUSRECT
 #define ODS_NOFOCUSRECT 0x0200
 #endif
-
-WindowEventRecord WindowEvent;
 
 namespace {
 
@@ -179,48 +177,44 @@ BOOL CALLBACK Win32ReleaseWatch(HWND control, LPARAM) {
 
 // ----- Main window messages -----
 
-// Fills WindowEvent for one message; fields a message does not describe keep
-// their values.
-void Win32DescribeMessage(UINT message, WPARAM wordParam, LPARAM longParam) {
+// The event of one message; fields a message does not describe keep the values
+// of the event being handled.
+WindowEventRecord Win32DescribeMessage(UINT message, WPARAM wordParam, LPARAM longParam) {
+  WindowEventRecord event = WindowEvent;
   switch (message) {
     case WM_CLOSE:
-      WindowEvent.EventCode = kCloseEvent;
+      event.EventCode = kCloseEvent;
       break;
     case WM_COMMAND:
       if (longParam != 0) {
-        WindowEvent.EventCode = kCommandEvent;
-        WindowEvent.ControlId = LOWORD(wordParam);
-        WindowEvent.NotifyCode = HIWORD(wordParam);
+        event.EventCode = kCommandEvent;
+        event.ControlId = LOWORD(wordParam);
+        event.NotifyCode = HIWORD(wordParam);
       } else {
-        WindowEvent.EventCode = kMenuEvent;
+        event.EventCode = kMenuEvent;
       }
       break;
     case WM_NOTIFY: {
       const auto* header = reinterpret_cast<const NMHDR*>(longParam);
-      WindowEvent.EventCode = kCommandEvent;
+      event.EventCode = kCommandEvent;
       if (header != nullptr) {
-        WindowEvent.ControlId = static_cast<int32_t>(header->idFrom);
-        WindowEvent.NotifyCode = static_cast<int32_t>(header->code);
+        event.ControlId = static_cast<int32_t>(header->idFrom);
+        event.NotifyCode = static_cast<int32_t>(header->code);
       }
       break;
     }
     case WM_TIMER:
-      WindowEvent.EventCode = kTimerEvent;
+      event.EventCode = kTimerEvent;
       break;
     default:
-      WindowEvent.EventCode = static_cast<int32_t>(message);
+      event.EventCode = static_cast<int32_t>(message);
       break;
   }
+  return event;
 }
 
-// Calls the handler with this message described, then puts back the event it
-// interrupted (a nested event must not disturb the one around it).
 void Win32CallHandler(UINT message, WPARAM wordParam, LPARAM longParam) {
-  if (win32.handler == nullptr) return;
-  const WindowEventRecord outer = WindowEvent;
-  Win32DescribeMessage(message, wordParam, longParam);
-  win32.handler();
-  WindowEvent = outer;
+  DeliverWindowEvent(win32.handler, Win32DescribeMessage(message, wordParam, longParam));
 }
 
 LRESULT Win32ColourTextOnWindow(HDC dc) {
@@ -354,10 +348,9 @@ struct Win32MessageBoxHookGuard {
 void Win32ReportWindowNeverOpened(WindowHandler handler) {
   win32.handler = nullptr;
   if (handler == nullptr) return;
-  const WindowEventRecord outer = WindowEvent;
-  WindowEvent.EventCode = kCloseEvent;
-  handler();
-  WindowEvent = outer;
+  WindowEventRecord event = WindowEvent;
+  event.EventCode = kCloseEvent;
+  DeliverWindowEvent(handler, event);
   PostThreadMessageA(GetCurrentThreadId(), WM_NULL, 0, 0);
 }
 

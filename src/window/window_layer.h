@@ -1,8 +1,9 @@
 // The window layer: the only way the portable core touches the user interface.
-// One implementation per toolkit (window_layer_gtk.cpp, window_layer_win32.cpp)
-// and a scripted one for tests (window_layer_scripted.cpp). Every operation
-// addresses a control of the one main window by its id and does nothing when
-// the window or the control does not exist.
+// One implementation per toolkit (native/window_layer_gtk.cpp,
+// native/window_layer_win32.cpp) and a scripted one for tests, fuzz targets and
+// benchmarks (scripted/window_layer_scripted.cpp). Every operation addresses a
+// control of the one main window by its id and does nothing when the window or
+// the control does not exist.
 #pragma once
 
 #include <cstdint>
@@ -34,9 +35,7 @@ inline constexpr int kEditKind = 4;
 inline constexpr int kListKind = 5;
 inline constexpr int kStatusKind = 12;
 
-// Description of the event being handled. The layer fills it before each call of
-// the handler and restores the outer event's fields afterwards, so a nested
-// event never disturbs the event around it.
+// Description of the event being handled; see DeliverWindowEvent.
 struct WindowEventRecord {
   int32_t EventCode;
   int32_t ControlId;
@@ -45,6 +44,12 @@ struct WindowEventRecord {
 extern WindowEventRecord WindowEvent;
 
 using WindowHandler = int (*)();
+
+// How every layer hands an event to the handler: WindowEvent is set to `event`
+// for the call and given back its outer value afterwards, so that an event
+// handled inside another (from a pump or a message box) leaves the outer one as
+// it was. Nothing happens without a handler.
+void DeliverWindowEvent(WindowHandler handler, const WindowEventRecord& event);
 
 // Start-up operations.
 void OpenWindow(int x, int y, int width, int height, uint32_t flags, const void* parent,

@@ -5,10 +5,8 @@
 #include <deque>
 #include <utility>
 
-#include "app/scripted_window.h"
-#include "core/window_layer.h"
-
-WindowEventRecord WindowEvent;
+#include "window/scripted/scripted_window.h"
+#include "window/window_layer.h"
 
 namespace {
 
@@ -50,16 +48,13 @@ void ResetScriptedWindow() {
 }
 
 void DeliverEvent(int32_t eventCode, int32_t controlId, int32_t notifyCode) {
-  Layer& layer = TheLayer();
-  if (layer.handler == nullptr) return;
-  const WindowEventRecord saved = WindowEvent;
-  WindowEvent.EventCode = eventCode;
+  WindowEventRecord event = WindowEvent;
+  event.EventCode = eventCode;
   if (eventCode == kCommandEvent) {
-    WindowEvent.ControlId = controlId;
-    WindowEvent.NotifyCode = notifyCode;
+    event.ControlId = controlId;
+    event.NotifyCode = notifyCode;
   }
-  layer.handler();
-  WindowEvent = saved;
+  DeliverWindowEvent(TheLayer().handler, event);
 }
 
 void QueueAction(std::function<void()> action) { TheLayer().queue.push_back(std::move(action)); }

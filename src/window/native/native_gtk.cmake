@@ -1,5 +1,5 @@
-# The Linux front end: the GTK 3 window layer, with the window icon compiled in
-# from assets/talewick.png, and the program `talewick`.
+# The GTK 3 window layer, with the window icon compiled in from
+# assets/talewick.png.
 set(_talewick_icon_png ${PROJECT_SOURCE_DIR}/assets/talewick.png)
 set(_talewick_icon_cpp ${CMAKE_CURRENT_BINARY_DIR}/embedded_icon_data.cpp)
 add_custom_command(
@@ -10,12 +10,7 @@ add_custom_command(
   COMMENT "Embedding the window icon"
   VERBATIM)
 
-talewick_layer(talewick_window
+talewick_layer(talewick_window_native
   SOURCES ${_talewick_icon_cpp}
   PLATFORM window_layer
-  LINK talewick_core ${TALEWICK_WINDOW_LIBRARIES})
-
-add_executable(talewick)
-talewick_platform_sources(talewick main)
-target_link_libraries(talewick PRIVATE talewick_app talewick_window)
-set_target_properties(talewick PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+  LINK talewick_window ${TALEWICK_WINDOW_LIBRARIES})
