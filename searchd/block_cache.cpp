@@ -4,6 +4,7 @@
 // system would cost more than the heap it stands in for.
 #include "block_cache.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <bit>
@@ -17,7 +18,7 @@ namespace talewick::search {
 namespace {
 
 constexpr std::size_t kSmallest = 256;  // smaller blocks, and larger ones, are not kept
-constexpr std::size_t kLargest = 256 * 1024;
+constexpr std::size_t kLargest = std::size_t{256} * 1024;
 constexpr std::size_t kClassesPerDoubling = 8;
 constexpr std::size_t kClasses =
     (std::bit_width(kLargest) - std::bit_width(kSmallest)) * kClassesPerDoubling + 1;
@@ -57,8 +58,9 @@ SizeClass ClassOf(std::size_t bytes) {
   const std::size_t size = bytes + kHeader;
   if (size <= kSmallest || size > kLargest) return {size, kClasses};
   // The doubling [2^k, 2^(k+1)) that holds size - 1 is cut into eight steps.
+  // size > kSmallest, so the doubling is at least kSmallest and the step at least 32.
   const std::size_t doubling = std::bit_floor(size - 1);
-  const std::size_t step = doubling / kClassesPerDoubling;
+  const std::size_t step = std::max(doubling / kClassesPerDoubling, std::size_t{1});
   const std::size_t steps = (size - 1 - doubling) / step + 1;  // 1 to 8
   const std::size_t index =
       (std::bit_width(doubling) - std::bit_width(kSmallest)) * kClassesPerDoubling + steps - 1;
@@ -74,6 +76,7 @@ std::size_t StoredSize(const void* block) {
 }  // namespace
 
 void* TakeBlock(std::size_t bytes) {
+  if (bytes > SIZE_MAX - kHeader) return nullptr;  // the header would not fit
   const SizeClass chosen = ClassOf(bytes);
   void* start = nullptr;
   if (chosen.index < kClasses) {
