@@ -14,7 +14,7 @@
 #include "core/window_layer.h"
 #include "query/input_words.h"
 #include "query/page_download.h"
-#include "query/search_query.h"
+#include "query/search_url.h"
 
 namespace {
 
