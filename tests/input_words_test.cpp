@@ -1,6 +1,7 @@
 // The input split into words and looked up (ListedWords), the word list's line
 // rules (LookUpWord), and DisectInput through Story: the reports of a missing
 // list and the 99-word table.
+#include <memory>
 #include <set>
 #include <string>
 
@@ -36,7 +37,7 @@ TEST(ListedWords, SplitsAtSpacesOnlyAndLooksUpEveryPieceInOrder) {
 }
 
 TEST(LookUpWord, LinesAreComparedWholeAndReadAnewForEveryWord) {
-  TextFile* file = new TextFile{};  // 64 KiB: not on the stack
+  const auto file = std::make_unique<TextFile>();  // 64 KiB: not on the stack
   const std::string path = ProgramFolder() + "words.txt";
   const std::string longLine(kTextCapacity + 4, 'q');
   const struct {
@@ -66,7 +67,6 @@ TEST(LookUpWord, LinesAreComparedWholeAndReadAnewForEveryWord) {
   }
   RemoveProgramFile("words.txt");
   EXPECT_EQ(LookUpWord(*file, path, "cat"), WordListAnswer::kNoList);
-  delete file;
 }
 
 class DisectInputTest : public FreshStoryTest {
