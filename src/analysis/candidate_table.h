@@ -36,8 +36,8 @@ void CountCandidate(CandidateTable& table, std::string_view candidate);
 std::string HighlightPattern(std::string_view searchWords);
 
 // Reads the open `page` to its end, each line into `lineBuffer` and its lower-cased
-// copy into `lineText`, and counts the continuations of `pattern` into `table`
-// (cleared first). The tag state runs on from line to line.
+// copy into `lineText`, and counts the continuations of `pattern` into `table`.
+// The tag state runs on from line to line.
 void ScanPage(TextFile& page, std::string_view pattern, LargeText& lineBuffer, LargeText& lineText,
               CandidateTable& table);
 
