@@ -65,6 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::fclose(out);
   }
   ClearStoryState();
+  UseStoryFolder(StartFolder());
   TextCopy(Story.Title, "Talewick 02");
   StartWindow();
   TextCopy(Story.InputText, input);

@@ -1,6 +1,8 @@
-// DownloadString and DisectInput: splitting at spaces, the word list lookup (its
-// line rules, the missing list, edits between lookups) and the 99-word table.
-#include <filesystem>
+// The input split into words and looked up (ListedWords), the word list's line
+// rules (LookUpWord), and DisectInput through Story: the reports of a missing
+// list and the 99-word table.
+#include <memory>
+#include <set>
 #include <string>
 
 #include "query/input_words.h"
@@ -10,14 +12,65 @@ namespace {
 
 constexpr const char* kListError = "error reading file: dictonary.txt";
 
-class InputWordsTest : public FreshStoryTest {
- protected:
-  static void Run(const std::string& input) {
-    TextCopy(Story.InputText, input);
-    DownloadString();
-    DisectInput();
+TEST(ListedWords, SplitsAtSpacesOnlyAndLooksUpEveryPieceInOrder) {
+  const std::set<std::string> list{"the", "cat", "hello,", "a\tb", ""};
+  const struct {
+    std::string input;
+    Lines lookedUp, listed;
+  } cases[] = {
+      // Lower-cased and trimmed; the piece between two spaces is empty.
+      {"The  Cat", {"the", "", "cat"}, {"the", "", "cat"}},
+      {"Hello, world", {"hello,", "world"}, {"hello,"}},  // commas stay in words
+      {"a\tb ", {"a\tb", ""}, {"a\tb", ""}},              // a tab does not separate
+      {" \tdog", {"", "dog"}, {""}},
+      {"", {""}, {""}},
+  };
+  for (const auto& c : cases) {
+    Lines lookedUp;
+    const Lines listed = ListedWords(c.input, [&](std::string_view word) {
+      lookedUp.emplace_back(word);
+      return list.count(std::string(word)) != 0;
+    });
+    EXPECT_EQ(lookedUp, c.lookedUp) << c.input;
+    EXPECT_EQ(listed, c.listed) << c.input;
   }
+}
 
+TEST(LookUpWord, LinesAreComparedWholeAndReadAnewForEveryWord) {
+  const auto file = std::make_unique<TextFile>();  // 64 KiB: not on the stack
+  const std::string path = ProgramFolder() + "words.txt";
+  const std::string longLine(kTextCapacity + 4, 'q');
+  const struct {
+    std::string list, word;
+    bool listed;
+  } cases[] = {
+      {"Cat\r\ntrailing \r\n dog\r\n", "cat", false},  // case and blanks count
+      {"Cat\r\ntrailing \r\n dog\r\n", "trailing", false},
+      {"Cat\r\ntrailing \r\n dog\r\n", "dog", false},
+      {"cat\rdog\nbird\r\n", "dog", true},  // every line ending counts
+      {"cat\r\n", "", false},
+      {"cat\r\n\r\n", "", true},
+      {"", "", true},                               // an empty file is one empty line
+      {std::string("cat\0x\r\n", 7), "cat", true},  // a NUL ends the line
+      // A cut line must not equal a word, and the line after it is intact.
+      {longLine + "\r\nshort\r\n", longLine.substr(0, kTextCapacity), false},
+      {longLine + "\r\nshort\r\n", "short", true},
+      // An edit takes effect on the next lookup, even with the same size.
+      {"dog\r\n", "cat", false},
+  };
+  for (const auto& c : cases) {
+    WriteProgramFile("words.txt", c.list);
+    EXPECT_EQ(LookUpWord(*file, path, c.word),
+              c.listed ? WordListAnswer::kListed : WordListAnswer::kNotListed)
+        << c.list;
+    EXPECT_FALSE(file->open);
+  }
+  RemoveProgramFile("words.txt");
+  EXPECT_EQ(LookUpWord(*file, path, "cat"), WordListAnswer::kNoList);
+}
+
+class DisectInputTest : public FreshStoryTest {
+ protected:
   static Lines Accepted() {
     Lines words;
     for (int slot = 1; slot < Story.WordCount; ++slot) words.emplace_back(Story.InputWords[slot]);
@@ -25,102 +78,39 @@ class InputWordsTest : public FreshStoryTest {
   }
 };
 
-TEST_F(InputWordsTest, SplitsAtSpacesAndKeepsListedWordsInOrder) {
-  WriteProgramFile("dictionary.txt", "the\ncat\rdog\r\nhello,\r\nworld\r\na\tb\r\n");
-  Run("The  Cat");
-  EXPECT_EQ(Accepted(), (Lines{"the", "cat"}));
-  EXPECT_EQ(Story.WordCount, 3);
-  EXPECT_EQ(std::string(Story.InputText), "cat");
-  EXPECT_EQ(std::string(Story.LoweredInput), "the  cat");
-  EXPECT_EQ(std::string(Story.InputCopy), "the  cat");
-  EXPECT_EQ(Story.InputLength, 8);
-  // The word between the two spaces is empty and not listed.
-  EXPECT_EQ(GetControlText(kStatusBar), "bad word");
-  EXPECT_EQ(DebugMessages(), (Lines{"DownloadString", "DisectInput"}));
-
-  // Commas stay in words; a tab does not separate; every line ending counts.
-  Run("Hello, world a\tb DOG");
-  EXPECT_EQ(Accepted(), (Lines{"hello,", "world", "a\tb", "dog"}));
-  EXPECT_EQ(std::string(Story.LoweredInput), "hello, world a\tb dog");
-}
-
-TEST_F(InputWordsTest, ListLinesAreComparedWholeAndEmptyWordsLookedUp) {
-  const struct {
-    std::string list, input;
-    Lines accepted;
-  } cases[] = {
-      // Case and blanks of a line count; a line listed twice is stored once.
-      {"Cat\r\ntrailing \r\n dog\r\nbird\r\nbird\r\n", "cat trailing dog bird", {"bird"}},
-      // The empty word at the end or between spaces needs an empty line.
-      {"cat\r\n", "cat ", {"cat"}},
-      {"cat\r\n\r\n", "  ", {"", "", ""}},
-      {"cat\r\n\r\n", " cat", {"", "cat"}},
-      {"", "cat  ", {"", ""}},                         // an empty file is one empty line
-      {std::string("cat\0x\r\n", 7), "cat", {"cat"}},  // a NUL ends the line
-      // A cut line must not equal a word, and the line after it is intact.
-      {std::string(kTextCapacity + 4, 'q') + "\r\nshort\r\n", std::string(kTextCapacity, 'q'), {}},
-      {std::string(kTextCapacity + 4, 'q') + "\r\nshort\r\n", "short", {"short"}},
-      {std::string(kTextCapacity, 'q') + "\r\n",
-       std::string(kTextCapacity, 'q'),
-       {std::string(kTextCapacity, 'q')}},
-  };
-  for (const auto& c : cases) {
-    WriteProgramFile("dictionary.txt", c.list);
-    Run(c.input);
-    EXPECT_EQ(Accepted(), c.accepted) << c.list;
-  }
-
-  // Only slots 1 to 30 are emptied for a new input; nothing rejected, no status.
-  TextCopy(Story.InputWords[30], "stale");
-  TextCopy(Story.InputWords[31], "stale");
-  WriteProgramFile("dictionary.txt", "cat\r\n");
-  SetControlText(kStatusBar, "Status...");
-  Run("cat");
-  EXPECT_EQ(GetControlText(kStatusBar), "Status...");
-  EXPECT_TRUE(Story.InputWords[30].empty());
-  EXPECT_EQ(std::string(Story.InputWords[31]), "stale");
-}
-
-TEST_F(InputWordsTest, MissingListIsReportedForEveryWord) {
-  Run("a b ");
+TEST_F(DisectInputTest, MissingListIsReportedForEveryWord) {
+  TextCopy(Story.InputText, "a b ");
+  DisectInput();
   ASSERT_EQ(Scripted().messageBoxes.size(), 3u);  // a, b and the empty word
   for (const ScriptedMessageBox& box : Scripted().messageBoxes) {
     EXPECT_EQ(box.text, kListError);
     EXPECT_EQ(box.caption, "sub DisectInput");
     EXPECT_EQ(box.style, 0);
   }
-  EXPECT_EQ(DebugMessages(),
-            (Lines{"DownloadString", "DisectInput", kListError, kListError, kListError}));
+  EXPECT_EQ(DebugMessages(), (Lines{"DisectInput", kListError, kListError, kListError}));
   EXPECT_EQ(Story.WordCount, 1);
   EXPECT_EQ(GetControlText(kStatusBar), "bad word");
 }
 
-TEST_F(InputWordsTest, EditOfTheListTakesEffectOnTheNextLookup) {
-  WriteProgramFile("dictionary.txt", "cat\r\n");
-  const std::filesystem::path path = ProgramFolder() + "dictionary.txt";
-  const auto written = std::filesystem::last_write_time(path);
-  Run("cat");
-  ASSERT_EQ(Accepted(), Lines{"cat"});
+TEST_F(DisectInputTest, FillsTheTableUpToSlot99AndEmptiesSlots1To30) {
+  WriteProgramFile("dictionary.txt", "a\r\nthe\r\n");
+  TextCopy(Story.InputWords[30], "stale");
+  TextCopy(Story.InputWords[31], "stale");
+  TextCopy(Story.InputText, "the");
+  DisectInput();
+  EXPECT_EQ(Accepted(), Lines{"the"});
+  EXPECT_TRUE(Story.InputWords[30].empty());
+  EXPECT_EQ(std::string(Story.InputWords[31]), "stale");
+  EXPECT_EQ(GetControlText(kStatusBar), "Status...");  // nothing rejected
 
-  // Rewritten in place with the same size, and its modified time put back, as a
-  // copy tool that keeps times (or a file system with coarse times) leaves it.
-  WriteProgramFile("dictionary.txt", "dog\r\n");
-  std::filesystem::last_write_time(path, written);
-  Run("cat dog");
-  EXPECT_EQ(Accepted(), Lines{"dog"});
-}
-
-TEST_F(InputWordsTest, WordsBeyondTheTableAreLookedUpButNotStored) {
-  WriteProgramFile("dictionary.txt", "a\r\n");
   std::string input = "a";
   for (int i = 1; i < 120; ++i) input += " a";
-  input += " zz";
-  TextCopy(Story.InputWords[99], "old");
-  Run(input);
+  TextCopy(Story.InputText, input + " zz");
+  DisectInput();
   EXPECT_EQ(Accepted(), Lines(kWordTableSlots - 1, "a"));
   EXPECT_TRUE(Story.InputWords[0].empty());
   EXPECT_EQ(GetControlText(kStatusBar), "bad word");  // zz, after the table was full
-  EXPECT_TRUE(Story.WordBuilder.empty());
+  EXPECT_EQ(std::string(Story.InputText), "zz");      // the last word looked up
 }
 
 }  // namespace

@@ -1,14 +1,13 @@
-// SecondPartDLF and its parts: the snippet walk, the candidate filter and table,
-// the scan of whole lines and pages, the choice with history, the next input,
-// the story list and file, and the history ring.
+// SecondPartDLF and its plain functions: the snippet walk, the candidate filter
+// and table, the scan of lines and pages, the choice with history, the next
+// input, the story list lines, the story file and the history ring.
 #include <filesystem>
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 #include "analysis/candidate_table.h"
-#include "analysis/next_word_choice.h"
 #include "analysis/result_analysis.h"
-#include "analysis/snippet_scan.h"
-#include "analysis/story_output.h"
 #include "support/fresh_story.h"
 
 namespace {
@@ -17,22 +16,7 @@ const std::string kPattern = "<b>the cat</b>";
 constexpr const char* kAlreadyUsed = "output already used in the past 99 inputs";
 constexpr const char* kOffered = "message...SecondPartDLF";
 
-class ResultAnalysisTest : public FreshStoryTest {
- protected:
-  void SetUp() override {
-    FreshStoryTest::SetUp();
-    ClearCandidates(table);
-  }
-  void Add(const std::string& text, int count) {
-    for (int i = 0; i < count; ++i) CountCandidate(table, text);
-  }
-  std::string Entry(int entry) const { return std::string(table.text[entry]); }
-
-  CandidateTable table;
-  bool inTag = false;
-};
-
-TEST_F(ResultAnalysisTest, WalkCollectsLettersAndSpacesAndCarriesTheTagState) {
+TEST(WalkSnippet, CollectsLettersAndSpacesAndCarriesTheTagState) {
   const struct {
     std::string line, walked;
     bool inTagAfter;
@@ -53,11 +37,24 @@ TEST_F(ResultAnalysisTest, WalkCollectsLettersAndSpacesAndCarriesTheTagState) {
       // opens a tag, and the walk ends before the ">" of step 201.
       {kPattern + "x" + std::string(199, 'a') + "z<>", std::string(199, 'a'), true},
   };
+  bool inTag = false;
   for (const auto& c : cases) {
     EXPECT_EQ(WalkSnippet(c.line, 1, TextLength(kPattern), inTag), c.walked) << c.line;
     EXPECT_EQ(inTag, c.inTagAfter) << c.line;
   }
 }
+
+class ResultAnalysisTest : public FreshStoryTest {
+ protected:
+  void SetUp() override {
+    FreshStoryTest::SetUp();
+    ClearCandidates(table);
+  }
+  std::string Entry(int entry) const { return std::string(table.text[entry]); }
+
+  CandidateTable table;
+  bool inTag = false;
+};
 
 TEST_F(ResultAnalysisTest, CandidatesAreFilteredLoggedAndCountedInAHundredEntries) {
   for (const char* offer : {"", " ", "onenbsptwo", "anbspbnbspc", "abnbsp", "   ", "onenbsptwo"})
@@ -84,7 +81,7 @@ TEST_F(ResultAnalysisTest, ALineGivesAtMost101OccurrencesFromLeftToRight) {
         kPattern + " x" + static_cast<char>('a' + i / 26) + static_cast<char>('a' + i % 26) + ".";
   }
   TextCopy(Story.LineText, line);
-  ScanLineText(kPattern, inTag, table);
+  ScanLineText(Story.LineText, kPattern, inTag, table);
   EXPECT_EQ(DebugMessageCount(kOffered), 101);
   EXPECT_EQ(table.nextFree, 101);  // the table takes the first 100
   EXPECT_EQ(Entry(1), "xaa");
@@ -95,159 +92,129 @@ TEST_F(ResultAnalysisTest, ALineGivesAtMost101OccurrencesFromLeftToRight) {
   EXPECT_EQ(masked.find(kPattern), line.find(kPattern + " xdx"));
 }
 
-TEST_F(ResultAnalysisTest, ScansThePageLowerCasedWithTheWholePattern) {
-  TextCopy(Story.SearchWords, "The Cat");
-  WriteProgramFile("googleblog.htm",
+TEST_F(ResultAnalysisTest, ScansEveryLineLowerCased) {
+  WriteProgramFile("page.htm",
                    "<p><B>The Cat</B> sat on the mat. <b>the cat</b> sat on the mat.\r\n"
                    "\r\n<b>the cat</b> was here.\n<b>the cat</b>, x");
-  ScanResultPage(table);
-  EXPECT_EQ(std::string(Story.SearchWords), kPattern);
+  ASSERT_EQ(FileOpen(Story.PageFile, ProgramFolder() + "page.htm", "r"), 0);
+  ScanPage(Story.PageFile, kPattern, Story.LineBuffer, Story.LineText, table);
+  FileClose(Story.PageFile);
   EXPECT_EQ(table.nextFree, 3);
   EXPECT_EQ(Entry(1), "sat on the mat");
   EXPECT_EQ(table.count[1], 2);
   EXPECT_EQ(Entry(2), "was here");
   EXPECT_EQ(std::string(Story.LineBuffer), "<b>the cat</b>, x");
   EXPECT_EQ(std::string(Story.LineText), "**************, x");
-  EXPECT_EQ(DebugMessages().front(), "message...SecondPartDLF...SearchWords: <b>the cat</b>");
-
-  // A pattern that outgrows SearchWords is still searched and walked whole.
-  const std::string words(250, 'w');
-  TextCopy(Story.SearchWords, words);
-  WriteProgramFile("googleblog.htm", "<b>" + words + "</b> went home.\r\n");
-  ClearCandidates(table);
-  ScanResultPage(table);
-  EXPECT_EQ(Entry(1), "went home");
-  EXPECT_EQ(Story.SearchWords.length(), kTextCapacity);
+  RemoveProgramFile("page.htm");
 }
 
-TEST_F(ResultAnalysisTest, MissingOrEmptyPageLeavesTheTableEmpty) {
-  for (const bool exists : {false, true}) {
-    if (exists) WriteProgramFile("googleblog.htm", "");
-    TextCopy(Story.SearchWords, "x");
-    StartDebugCapture();
-    ScanResultPage(table);
-    Lines expected{"message...SecondPartDLF...SearchWords: <b>x</b>"};
-    if (!exists) expected.push_back("error...SecondPartDLF: Unable to open file to search ");
-    EXPECT_EQ(DebugMessages(), expected);
-    EXPECT_EQ(table.nextFree, 1);
+TEST(ChooseContinuation, TheMostFrequentUnusedOrEntryOne) {
+  static CandidateTable table;
+  static WordTable history;
+  const auto choose = [&](std::initializer_list<std::pair<const char*, int>> counted) {
+    ClearCandidates(table);
+    for (const auto& [text, count] : counted) {
+      for (int i = 0; i < count; ++i) CountCandidate(table, text);
+    }
+    return ChooseContinuation(table, history);
+  };
+  TextCopy(history[57], "used");
+  TextCopy(history[1], "one");
+  TextCopy(history[99], "three");
+  const struct {
+    std::initializer_list<std::pair<const char*, int>> counted;
+    const char* chosen;
+    int bestCount, usedSkipped;
+  } cases[] = {
+      {{{"sat on", 2}, {"was", 2}}, "sat on", 2, 0},  // the first found wins a tie
+      {{{"used", 3}, {"fresh", 2}}, "fresh", 2, 1},
+      {{{"one", 1}, {"three", 3}}, "one", 0, 2},  // everything used: entry 1, count 0
+      {{}, "", 0, 0},
+  };
+  for (const auto& c : cases) {
+    const WordChoice choice = choose(c.counted);
+    EXPECT_EQ(choice.text, c.chosen);
+    EXPECT_EQ(choice.bestCount, c.bestCount) << c.chosen;
+    EXPECT_EQ(choice.usedSkipped, c.usedSkipped) << c.chosen;
   }
 }
 
-TEST_F(ResultAnalysisTest, ChoosesTheMostFrequentUnusedOrFallsBackToEntryOne) {
-  Add("sat on", 2);
-  Add("was", 2);
-  EXPECT_EQ(ChooseContinuation(table).text, "sat on");  // the first found wins a tie
-  EXPECT_EQ(DebugMessages(),
-            (Lines{"message...SecondPartDLF...output that occurs the most number: 2", "sat on"}));
-
-  ClearCandidates(table);
-  Add("used", 3);
-  Add("fresh", 2);
-  TextCopy(Story.OutputHistory[57], "used");
-  StartDebugCapture();
-  WordChoice choice = ChooseContinuation(table);
-  EXPECT_EQ(choice.text, "fresh");
-  EXPECT_EQ(choice.bestCount, 2);
-  EXPECT_EQ(DebugMessages().front(), kAlreadyUsed);
-  EXPECT_EQ(GetControlText(kStatusBar), kAlreadyUsed);
-
-  // Everything used: entry 1 with count 0.
-  ClearCandidates(table);
-  Add("one", 1);
-  Add("three", 3);
-  TextCopy(Story.OutputHistory[1], "one");
-  TextCopy(Story.OutputHistory[99], "three");
-  StartDebugCapture();
-  choice = ChooseContinuation(table);
-  EXPECT_EQ(choice.text, "one");
-  EXPECT_EQ(choice.bestCount, 0);
-  EXPECT_EQ(DebugMessages(),
-            (Lines{kAlreadyUsed, kAlreadyUsed,
-                   "message...SecondPartDLF...output that occurs the most number: 0", "one"}));
-  ClearCandidates(table);
-  EXPECT_EQ(ChooseContinuation(table).text, "");
+TEST(NextInputFor, TheTrimmedChoiceOrAFallback) {
+  EXPECT_EQ(NextInputFor(" \tsat on ", "cat", "typed"), "sat on ");
+  EXPECT_EQ(NextInputFor("   ", "cat", "typed"), "cat");
+  EXPECT_EQ(NextInputFor("", "", "typed"), "typed");
+  EXPECT_EQ(NextInputFor("", "", ""), "and");
 }
 
-TEST_F(ResultAnalysisTest, NextInputIsTheTrimmedChoiceOrAFallback) {
-  SetNextInput(" \tsat on ");
-  EXPECT_EQ(std::string(Story.NextInput), "sat on ");
-  TextCopy(Story.InputWords[1], "cat");
-  SetNextInput("   ");
-  EXPECT_EQ(std::string(Story.NextInput), "cat");
-  TextCopy(Story.InputWords[1], "");
-  SetControlText(kInputBox, "typed");
-  SetNextInput("");
-  EXPECT_EQ(std::string(Story.NextInput), "typed");
-  SetControlText(kInputBox, "");
-  SetNextInput("");
-  EXPECT_EQ(std::string(Story.NextInput), "and");
-}
-
-TEST_F(ResultAnalysisTest, LongChoicesTakeTwoListLinesThatJoinToTheChoice) {
-  ShowChoiceInList(std::string(100, 'h'));
+TEST(StoryListLines, LongChoicesTakeTwoLinesThatJoinToTheChoice) {
+  const std::string hundred(100, 'h');
+  EXPECT_EQ(StoryListLines(hundred), Lines{hundred});
   // A space before index 80 does not count; the first one from 80 on does.
   std::string spaced(150, 's');
   spaced[79] = spaced[80] = spaced[120] = ' ';
-  ShowChoiceInList(spaced);
+  EXPECT_EQ(StoryListLines(spaced), (Lines{spaced.substr(0, 80), spaced.substr(80)}));
   const std::string solid(150, 'x');
-  ShowChoiceInList(solid);
-  EXPECT_EQ(StoryLines(), (Lines{std::string(100, 'h'), spaced.substr(0, 80), spaced.substr(80),
-                                 solid.substr(0, 100), solid.substr(100)}));
+  EXPECT_EQ(StoryListLines(solid), (Lines{solid.substr(0, 100), solid.substr(100)}));
 }
 
-TEST_F(ResultAnalysisTest, StoryFileIsAppendedOrTheFailureReported) {
-  WriteProgramFile("OutPutTextFile.txt", "earlier\r\n");
-  AppendToStoryFile(" sat on");
-  AppendToStoryFile("was");
-  EXPECT_EQ(ReadProgramFile("OutPutTextFile.txt"), "earlier\r\n sat on\r\nwas\r\n");
-
-  // A folder in the file's place cannot be opened for appending.
-  RemoveProgramFile("OutPutTextFile.txt");
-  std::filesystem::create_directory(ProgramFolder() + "OutPutTextFile.txt");
-  StartDebugCapture();
-  RecordChoice("lost");
-  std::filesystem::remove(ProgramFolder() + "OutPutTextFile.txt");
-  EXPECT_EQ(DebugMessages(), Lines{"error writing to file: OutPutTextFile.txt"});
-  EXPECT_EQ(GetControlText(kStatusBar), "error writing to file: OutPutTextFile.txt");
-  EXPECT_EQ(StoryLines().back(), "lost");  // still shown and remembered
-  EXPECT_EQ(std::string(Story.OutputHistory[1]), "lost");
-}
-
-TEST_F(ResultAnalysisTest, HistoryRingKeepsTheLast99Choices) {
-  for (int i = 1; i <= 100; ++i) RememberChoice("choice " + std::to_string(i));
-  EXPECT_EQ(Story.HistoryIndex, 1);
-  EXPECT_TRUE(Story.OutputHistory[0].empty());
-  EXPECT_EQ(std::string(Story.OutputHistory[1]), "choice 100");
-  EXPECT_FALSE(UsedRecently("choice 1"));  // recorded 100 choices ago
-  EXPECT_TRUE(UsedRecently("choice 2"));   // recorded 99 choices ago
+TEST(HistoryRing, KeepsTheLast99Choices) {
+  EXPECT_EQ(NextHistorySlot(0), 1);
+  EXPECT_EQ(NextHistorySlot(98), 99);
+  EXPECT_EQ(NextHistorySlot(99), 1);  // slot 0 is never used
+  static WordTable history;
+  TextCopy(history[99], "choice");
+  EXPECT_TRUE(UsedRecently(history, "choice"));
+  EXPECT_FALSE(UsedRecently(history, "choic"));
 }
 
 TEST_F(ResultAnalysisTest, SecondPartDlfRecordsTheChoiceEverywhereOrNothing) {
   TextCopy(Story.InputWords[1], "cat");
+  TextCopy(Story.SearchWords, "x");
   SecondPartDLF();  // no page: nothing found, nothing recorded
+  EXPECT_EQ(DebugMessages(),
+            (Lines{"SecondPartDLF", "message...SecondPartDLF...SearchWords: <b>x</b>",
+                   "error...SecondPartDLF: Unable to open file to search ",
+                   "message...SecondPartDLF...output that occurs the most number: 0", ""}));
   EXPECT_EQ(std::string(Story.NextInput), "cat");
   EXPECT_TRUE(StoryLines().empty());
   EXPECT_FALSE(ProgramFileExists("OutPutTextFile.txt"));
   EXPECT_EQ(Story.HistoryIndex, 0);
 
+  WriteProgramFile("OutPutTextFile.txt", "earlier\r\n");
   WriteProgramFile("googleblog.htm",
-                   "<b>the cat</b>  sat on. <b>the cat</b>  sat on. <b>the cat</b> was.\r\n");
+                   "<b>the cat</b>  sat on. <b>The Cat</b>  sat on. <b>the cat</b> was.\r\n");
   TextCopy(Story.SearchWords, "the cat");
   StartDebugCapture();
   SecondPartDLF();
+  EXPECT_EQ(std::string(Story.SearchWords), kPattern);
   EXPECT_EQ(std::string(Story.NextInput), "sat on");
   EXPECT_EQ(StoryLines(), Lines{" sat on"});
-  EXPECT_EQ(ReadProgramFile("OutPutTextFile.txt"), " sat on\r\n");
+  EXPECT_EQ(ReadProgramFile("OutPutTextFile.txt"), "earlier\r\n sat on\r\n");
   EXPECT_EQ(std::string(Story.OutputHistory[1]), " sat on");
-  const Lines messages = DebugMessages();
-  EXPECT_EQ(messages.front(), "SecondPartDLF");
-  EXPECT_EQ(messages.back(), " sat on");
+  EXPECT_EQ(DebugMessages().back(), " sat on");
 
-  // The same page again: " sat on" is used, "was" is the choice.
+  // The same page again: " sat on" is used, "was" is the choice; a folder in the
+  // story file's place cannot be opened, and the choice is still remembered.
+  RemoveProgramFile("OutPutTextFile.txt");
+  std::filesystem::create_directory(ProgramFolder() + "OutPutTextFile.txt");
   TextCopy(Story.SearchWords, "the cat");
+  StartDebugCapture();
   SecondPartDLF();
+  std::filesystem::remove(ProgramFolder() + "OutPutTextFile.txt");
+  EXPECT_EQ(DebugMessageCount(kAlreadyUsed), 1);
   EXPECT_EQ(std::string(Story.NextInput), "was");
-  EXPECT_EQ(GetControlText(kStatusBar), kAlreadyUsed);
+  EXPECT_EQ(StoryLines().back(), "was");
+  EXPECT_EQ(std::string(Story.OutputHistory[2]), "was");
+  EXPECT_EQ(DebugMessages().back(), "error writing to file: OutPutTextFile.txt");
+  EXPECT_EQ(GetControlText(kStatusBar), "error writing to file: OutPutTextFile.txt");
+
+  // A pattern that outgrows SearchWords is still searched and walked whole.
+  const std::string words(250, 'w');
+  TextCopy(Story.SearchWords, words);
+  WriteProgramFile("googleblog.htm", "<b>" + words + "</b> went home.\r\n");
+  SecondPartDLF();
+  EXPECT_EQ(std::string(Story.NextInput), "went home");
+  EXPECT_EQ(Story.SearchWords.length(), kTextCapacity);
 }
 
 }  // namespace

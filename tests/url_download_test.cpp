@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "query/url_escape.h"
 #include "support/local_http_server.h"
 #include "support/program_files.h"
 

@@ -13,7 +13,7 @@
 #include "core/story_state.h"
 #include "query/input_words.h"
 #include "query/page_download.h"
-#include "query/search_query.h"
+#include "query/search_url.h"
 #include "window/window_layer.h"
 
 namespace {

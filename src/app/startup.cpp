@@ -6,7 +6,7 @@
 #include "app/event_handler.h"
 #include "core/debug_log.h"
 #include "core/story_state.h"
-#include "query/search_service.h"
+#include "query/search_url.h"
 #include "text/story_folder.h"
 #include "window/window_layer.h"
 #include "window/window_layout.h"
@@ -22,8 +22,8 @@ bool StartUp() {
     ShowMessageBox(story.problem, Story.Title.view(), 0);
     return false;
   }
-  // The folder leaves room for the longest data file name, so the path is whole.
-  TextCopy(Story.ResultPagePath, TextJoin(story.folder, "googleblog.htm"));
+  // Every data file is named once, here; the folder leaves room for the longest name.
+  UseStoryFolder(story.folder);
   TextCopy(Story.SearchUrlPrefix, SearchUrlPrefixText());
   TextCopy(Story.SearchUrlSuffix, SearchUrlSuffixText());
   Story.WindowOpen = 1;

@@ -10,3 +10,11 @@ static_assert(std::is_trivially_copyable_v<StoryState>,
 StoryState Story;
 
 void ClearStoryState() { std::memset(&Story, 0, sizeof Story); }
+
+DataFilePaths DataFiles;
+
+void UseStoryFolder(std::string_view folder) {
+  DataFiles.wordList = TextJoin(folder, "dictionary.txt");
+  DataFiles.storyFile = TextJoin(folder, "OutPutTextFile.txt");
+  TextCopy(Story.ResultPagePath, TextJoin(folder, "googleblog.htm"));
+}

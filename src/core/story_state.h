@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 #include "text/bounded_text.h"
 #include "text/text_file.h"
@@ -49,3 +51,15 @@ extern StoryState Story;
 // Returns every field to its zero value, as at process start (used by start-up
 // and by tests that run many cycles in one process).
 void ClearStoryState();
+
+// Full paths of the data files that the stages open, built once at start-up from
+// the story folder, so that every file of a run lies in the same folder.
+struct DataFilePaths {
+  std::string wordList;   // "dictionary.txt"
+  std::string storyFile;  // "OutPutTextFile.txt"
+};
+extern DataFilePaths DataFiles;
+
+// Names every data file in `folder` (which ends in its separator): DataFiles and
+// Story.ResultPagePath. The folder leaves room for the longest data file name.
+void UseStoryFolder(std::string_view folder);

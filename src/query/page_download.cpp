@@ -8,32 +8,41 @@
 #include "text/text_file.h"
 #include "window/window_layer.h"
 
+namespace {
+
+void Report(const char* message) {
+  DebugLog(message);
+  SetControlText(kStatusBar, message);
+}
+
+}  // namespace
+
+PageFetch FetchPage(std::string_view url, std::string_view target, TextFile& probe) {
+  if (UrlDownloadToFile(url, target) != 0) return PageFetch::kDownloadFailed;
+  const bool readable = FileOpen(probe, target, "r") == 0;
+  FileClose(probe);
+  return readable ? PageFetch::kReady : PageFetch::kUnreadable;
+}
+
 void DownLoadFile() {
   DebugLog("DownLoadFile");
   SetControlText(kStatusBar, "Downloading file...");
   // The download gets copies, so nothing it does can touch the state record.
-  BoundedText url{};
-  BoundedText target{};
-  TextCopy(url, Story.SearchUrl);
-  TextCopy(target, Story.DownloadTarget);
-
-  if (UrlDownloadToFile(url, target) != 0) {
-    DebugLog("error downloading");
-    SetControlText(kStatusBar, "error downloading");
+  const BoundedText url = Story.SearchUrl;
+  const BoundedText target = Story.DownloadTarget;
+  const PageFetch fetched = FetchPage(url, target, Story.ProbeFile);
+  if (fetched == PageFetch::kDownloadFailed) {
+    Report("error downloading");
     Story.KeepRunning = 0;
     return;
   }
-
-  DebugLog("download sofar OK...");
-  SetControlText(kStatusBar, "download sofar OK...");
-  if (FileOpen(Story.ProbeFile, Story.DownloadTarget, "r") == 0) {
+  Report("download sofar OK...");
+  if (fetched == PageFetch::kReady) {
     DebugLog("all OK");
     SetControlText(kStatusBar, "download sofar OK...all OK");
     Story.KeepRunning = 1;
   } else {
-    DebugLog("error creating file");
-    SetControlText(kStatusBar, "error creating file");
+    Report("error creating file");
     Story.KeepRunning = 0;
   }
-  FileClose(Story.ProbeFile);
 }

@@ -1,6 +1,7 @@
 // Fetches a URL into a file, synchronously: one result, 0 when the file now holds
 // the page. One implementation per platform (url_download_curl.cpp,
-// url_download_win32.cpp); the shared part is in url_download.cpp.
+// url_download_win32.cpp); the shared part, with the URL escaping, is in
+// url_download.cpp.
 //
 // On the wire every byte that cannot stand in a URL is percent-encoded (the
 // caller's URL may hold literal spaces). Only a 2xx answer is the page: HTTP
@@ -32,3 +33,13 @@ int UrlDownloadToFile(std::string_view url, std::string_view path);
 // The temporary file that receives the page before it replaces `path`: in the
 // same folder, so that the final rename never crosses file systems.
 std::string TemporaryDownloadPath(std::string_view path);
+
+// On the wire: a URL as the program stores it (literal spaces and all) becomes
+// one that can be sent; bytes that cannot stand in a URL are percent-encoded.
+// Percent-encodes control bytes, space, bytes above 127 and " # < > \ ^ ` { | },
+// and a '%' that does not start a %XX sequence; existing %XX sequences stay as
+// they are, so an already encoded URL is sent unchanged.
+std::string EscapeUrlForWire(std::string_view url);
+
+// True when the URL starts with "http://" or "https://" (scheme in any case).
+bool IsHttpUrl(std::string_view url);

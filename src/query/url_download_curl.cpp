@@ -9,7 +9,6 @@
 #include <string>
 
 #include "query/url_download.h"
-#include "query/url_escape.h"
 
 namespace {
 

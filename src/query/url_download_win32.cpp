@@ -24,7 +24,6 @@
 #include <thread>
 
 #include "query/url_download.h"
-#include "query/url_escape.h"
 
 namespace {
 
