@@ -38,8 +38,6 @@ MUTANTS = [
     ("text-mid-negative", "if (count < 0) count = length - start + 1;", "if (count < 0) count = 0;"),
     ("text-trim-tab", "static bool IsBlank(char c) { return c == ' ' || c == '\\t'; }",
      "static bool IsBlank(char c) { return c == ' '; }"),
-    ("text-overwrite-grow", "newLength = start - 1 + kept;  // the region runs past the end: "
-     "the text grows", "newLength = length;"),
     ("text-number-space", 'std::snprintf(buffer, sizeof buffer, " %d", static_cast<int>(whole));',
      'std::snprintf(buffer, sizeof buffer, "%d", static_cast<int>(whole));'),
     ("text-lower-latin1", "if (next <= 0x9E && next != 0x97) lower[i + 1] = "
