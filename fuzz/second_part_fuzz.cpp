@@ -118,7 +118,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ClearStoryState();
   UseStoryFolder(folder);
   TextCopy(Story.Title, "Talewick 02");
-  const std::string pattern = HighlightPattern(searchWords);
+  // The pattern of the words as the state record holds them (a text ends at a NUL).
+  TextCopy(Story.SearchWords, searchWords);
+  const std::string pattern = HighlightPattern(Story.SearchWords);
   static CandidateTable table;
   ClearCandidates(table);
   if (FileOpen(Story.PageFile, pagePath, "r") == 0) {
