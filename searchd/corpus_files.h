@@ -57,6 +57,10 @@ struct FolderEntry {
 std::vector<FolderEntry> ReadFolder(const std::filesystem::path& dir, std::string_view suffix,
                                     std::error_code& ec, std::vector<std::string>& skipped);
 
+// The size and last write time of the file at `path`, as ReadFolder gives them;
+// false when it cannot be looked at (it is gone).
+bool ReadFileStamp(const std::filesystem::path& path, std::uint64_t& size, std::int64_t& modified);
+
 // The progress of indexing a corpus, in files and megabytes done, on the log: on
 // a terminal one line redrawn in place a few times a second; in a log file a line
 // every few seconds, so that a log that is watched keeps growing while the work

@@ -59,4 +59,12 @@ std::vector<FolderEntry> ReadFolder(const std::filesystem::path& dir, std::strin
   return entries;
 }
 
+bool ReadFileStamp(const std::filesystem::path& path, std::uint64_t& size, std::int64_t& modified) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  size = static_cast<std::uint64_t>(info.st_size);
+  modified = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+  return true;
+}
+
 }  // namespace talewick::search

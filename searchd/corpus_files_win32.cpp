@@ -77,4 +77,15 @@ std::vector<FolderEntry> ReadFolder(const std::filesystem::path& dir, std::strin
   return entries;
 }
 
+bool ReadFileStamp(const std::filesystem::path& path, std::uint64_t& size, std::int64_t& modified) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
+      (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
+    return false;
+  }
+  size = (std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+  modified = Ticks(data.ftLastWriteTime);
+  return true;
+}
+
 }  // namespace talewick::search
