@@ -379,15 +379,8 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
  public:
   Reader(const SqliteIndex& index, Connection& connection, const std::vector<std::string>& words)
       : index_(index), connection_(connection), words_(words) {
-    // One FTS5 phrase: the words inside double quotes, which no word can hold.
-    std::string phrase = "\"";
-    for (const std::string& word : words) {
-      if (phrase.size() > 1) phrase += ' ';
-      phrase += word;
-    }
-    phrase += '"';
     if (!Exec(connection_.db.get(), "BEGIN")) Throw();
-    BindText(connection_.match.get(), 1, phrase);
+    BindText(connection_.match.get(), 1, PhraseQuery(words));
   }
 
   Reader(const Reader&) = delete;
@@ -410,8 +403,8 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
       if (file == nullptr) continue;
       std::optional<std::string> sentence = SentenceOf(*file, id - file->first);
       if (!sentence) continue;
-      // FTS5 also matches words with punctuation, or a sentence end, between them;
-      // the page wants them one blank apart.
+      // FTS5 also matches words with punctuation between them, and may be asked
+      // for part of the phrase; the page wants the words one blank apart.
       std::vector<PhraseMatch> matches = FindPhrase(LowerAscii(*sentence), words_);
       if (!matches.empty()) {
         hits.push_back({id, file->title, std::move(*sentence), std::move(matches)});

@@ -136,6 +136,30 @@ TokenizedText TokenizeQuery(std::string_view text) {
   return out;
 }
 
+std::string PhraseQuery(const std::vector<std::string>& words) {
+  const auto alone = [&words](std::size_t i) {
+    return IsCommon(words[i]) && (i == 0 || !IsCommon(words[i - 1])) &&
+           (i + 1 == words.size() || !IsCommon(words[i + 1]));
+  };
+  bool any_left = false;
+  for (std::size_t i = 0; i < words.size(); ++i) any_left = any_left || !alone(i);
+  // Phrases in double quotes, which no word holds, one after the other.
+  std::string query;
+  bool open = false;
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    if (any_left && alone(i)) {
+      if (open) query += '"';
+      open = false;
+      continue;
+    }
+    query += open ? " " : query.empty() ? "\"" : " \"";
+    query += words[i];
+    open = true;
+  }
+  if (open) query += '"';
+  return query;
+}
+
 bool RegisterTokenizer(sqlite3* db) {
   fts5_api* api = nullptr;
   sqlite3_stmt* raw = nullptr;

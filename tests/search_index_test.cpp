@@ -273,6 +273,8 @@ TEST(SqliteIndex, GivesTheRecordedAnswers) {
       {"tales.org", 100, {"caf\xc3\xa9", "cat's"}},
       {"tales.org", 100, {"purple", "unicorn"}},
       {"tales.org", 100, {"dog"}},
+      {"tales.org", 100, {"morning", "the", "cat"}},
+      {"tales.org", 100, {"the", "cat", "copper", "over"}},
       {"s.org", 10, {"the", "cat"}},
       {"s.org", 15, {"cat", "7"}},
       {"s.org", 100000, {"the", "cat"}},
