@@ -259,7 +259,10 @@ class Updater {
       progress.Merging();
       if (!Exec(db_, kOptimize) || !Exec(db_, kMergeAsItGrows)) return Fail(db_);
     }
-    if (!Exec(db_, "COMMIT") || (fresh && !Exec(db_, kSafeWrites))) return Fail(db_);
+    // The merges leave the pages of the segments merged free: a fresh index is
+    // copied without them, which takes less than a tenth of the build.
+    if (!Exec(db_, "COMMIT") || (fresh && (!Exec(db_, "VACUUM") || !Exec(db_, kSafeWrites))))
+      return Fail(db_);
     if (!to_index.empty()) progress.Finish();
     return {};
   }
