@@ -55,7 +55,9 @@ static_assert(kApplicationId == 1415007025 && kSchemaVersion == 3, "kSchema writ
 
 Failure OpenDatabase(const fs::path& file, bool write, SqliteDb& db) {
   sqlite3* raw = nullptr;
-  const int flags = write ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY;
+  // A connection is only ever used by one thread at a time: it needs no mutex.
+  const int flags = SQLITE_OPEN_NOMUTEX |
+                    (write ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY);
   const int rc = sqlite3_open_v2(Utf8Of(file).c_str(), &raw, flags, CheckedVfsName());
   db.reset(raw);
   if (rc != SQLITE_OK) {

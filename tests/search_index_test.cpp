@@ -289,29 +289,39 @@ TEST(SqliteIndex, GivesTheRecordedAnswers) {
       {"talewick.org", 100, {"ran", "and"}},
       {"talewick.org", 100, {}},
   };
-  std::ostringstream table;
-  for (const auto& query : queries) {
-    std::string q;
-    for (const std::string& word : query.words) q += (q.empty() ? "" : " ") + word;
-    const std::vector<SearchHit> hits = index->Search(query.site, query.words, query.limit);
-    const std::string page = RenderResultPage(q + " site:" + query.site, hits);
-    table << "query " << query.site << " " << query.limit << " " << q << "\nhits " << hits.size()
-          << " page " << page.size() << " " << std::hex << Digest(page) << std::dec << "\n";
-    if (hits.size() > 40) continue;
-    for (const SearchHit& hit : hits) {
-      table << hit.id << " " << hit.title << " |";
-      for (const PhraseMatch& match : hit.matches)
-        table << " " << match.offset << "+" << match.length;
-      table << " | " << hit.sentence << "\n";
+  const auto answer_all = [&] {
+    std::ostringstream table;
+    for (const auto& query : queries) {
+      std::string q;
+      for (const std::string& word : query.words) q += (q.empty() ? "" : " ") + word;
+      const std::vector<SearchHit> hits = index->Search(query.site, query.words, query.limit);
+      const std::string page = RenderResultPage(q + " site:" + query.site, hits);
+      table << "query " << query.site << " " << query.limit << " " << q << "\nhits " << hits.size()
+            << " page " << page.size() << " " << std::hex << Digest(page) << std::dec << "\n";
+      if (hits.size() > 40) continue;
+      for (const SearchHit& hit : hits) {
+        table << hit.id << " " << hit.title << " |";
+        for (const PhraseMatch& match : hit.matches)
+          table << " " << match.offset << "+" << match.length;
+        table << " | " << hit.sentence << "\n";
+      }
     }
-  }
+    return table.str();
+  };
+  const std::string table = answer_all();
+  // Threads that search at once get the same answers.
+  std::vector<std::string> answers(3);
+  std::vector<std::thread> threads;
+  for (std::string& answer : answers) threads.emplace_back([&] { answer = answer_all(); });
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(answers, std::vector<std::string>(3, table));
   if (const char* record = std::getenv("TALEWICK_RECORD_ANSWERS")) {
-    std::ofstream(record, std::ios::binary) << table.str();
+    std::ofstream(record, std::ios::binary) << table;
   } else {
     const std::string recorded = ReadAll(fs::path(ProgramFolder()) / "search_answers.txt");
     const fs::path got = fs::path(ProgramFolder()) / "search_answers.got.txt";
-    std::ofstream(got, std::ios::binary) << table.str();
-    EXPECT_TRUE(table.str() == recorded)
+    std::ofstream(got, std::ios::binary) << table;
+    EXPECT_TRUE(table == recorded)
         << "the answers differ from search_answers.txt beside the test: see " << got.string();
   }
   fs::remove_all(corpus);
