@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <iostream>
 #include <system_error>
 #include <unordered_map>
@@ -422,7 +421,7 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
   struct OpenFile {
     bool sound = false;
     std::optional<SentenceSpans> spans;
-    std::ifstream in;
+    CorpusFileReader in;
   };
 
   [[noreturn]] void Throw() {
@@ -438,10 +437,7 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
     if (open.sound) span = open.spans->At(place);
     if (span) {
       std::string bytes(span->end - span->start, '\0');
-      open.in.clear();
-      open.in.seekg(static_cast<std::streamoff>(span->start));
-      open.in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-      if (open.in.gcount() == static_cast<std::streamsize>(bytes.size())) {
+      if (open.in.ReadAt(span->start, bytes)) {
         if (std::optional<std::string> sentence = SentenceAt(bytes)) return sentence;
       }
     }
@@ -454,11 +450,10 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
     const auto [it, added] = files_.try_emplace(&file);
     OpenFile& open = it->second;
     if (!added) return open;
-    const fs::path path = index_.corpus_ / PathFromUtf8(file.key);
     std::uint64_t size = 0;
     std::int64_t modified = 0;
-    if (ReadFileStamp(path, size, modified) && size == file.size && modified == file.modified) {
-      open.in.open(path, std::ios::binary);
+    if (open.in.Open(index_.corpus_ / PathFromUtf8(file.key), size, modified) &&
+        size == file.size && modified == file.modified) {
       sqlite3_stmt* statement = connection_.offsets.get();
       BindText(statement, 1, file.key);
       const int rc = sqlite3_step(statement);
@@ -470,7 +465,7 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
       }
       sqlite3_reset(statement);
       if (rc != SQLITE_ROW && rc != SQLITE_DONE) Throw();
-      open.sound = open.in.is_open() && open.spans;
+      open.sound = open.spans.has_value();
     }
     if (!open.sound) index_.SayChanged(file);
     return open;

@@ -23,7 +23,7 @@ namespace {
 // Files are committed in batches of about this much text, so that an index cut
 // short (the service stopped, the disk full) keeps what it had done.
 constexpr std::uint64_t kBatchBytes = std::uint64_t{64} * 1024 * 1024;
-constexpr const char* kBuildingCache = "PRAGMA cache_size = -262144";
+constexpr const char* kBuildingCache = "PRAGMA cache_size = -131072";
 // A fresh index is written with no journal and no syncs. Its version reads 0 until
 // it is complete, so that one cut short is built anew at the next start.
 constexpr const char* kFastWrites =
