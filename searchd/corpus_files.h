@@ -57,6 +57,25 @@ struct FolderEntry {
 std::vector<FolderEntry> ReadFolder(const std::filesystem::path& dir, std::string_view suffix,
                                     std::error_code& ec, std::vector<std::string>& skipped);
 
+// A corpus file opened to read sentences back from it, by the system's own calls:
+// a search reads a few hundred bytes from each of a hundred files.
+class CorpusFileReader {
+ public:
+  CorpusFileReader() = default;
+  CorpusFileReader(const CorpusFileReader&) = delete;
+  CorpusFileReader& operator=(const CorpusFileReader&) = delete;
+  ~CorpusFileReader();
+
+  // Opens the regular file `path`, with its size and last write time as
+  // ReadFolder gives them; false when it cannot (it is gone).
+  bool Open(const std::filesystem::path& path, std::uint64_t& size, std::int64_t& modified);
+  // Fills `bytes` from `offset` on; false when the file holds fewer.
+  bool ReadAt(std::uint64_t offset, std::string& bytes) const;
+
+ private:
+  std::intptr_t handle_ = -1;  // the system's, -1 when closed
+};
+
 // The progress of indexing a corpus, in files and megabytes done, on the log: on
 // a terminal one line redrawn in place a few times a second; in a log file a line
 // every few seconds, so that a log that is watched keeps growing while the work

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -57,6 +58,34 @@ std::vector<FolderEntry> ReadFolder(const std::filesystem::path& dir, std::strin
   }
   if (errno != 0) ec.assign(errno, std::generic_category());
   return entries;
+}
+
+CorpusFileReader::~CorpusFileReader() {
+  if (handle_ != -1) close(static_cast<int>(handle_));
+}
+
+bool CorpusFileReader::Open(const std::filesystem::path& path, std::uint64_t& size,
+                            std::int64_t& modified) {
+  // Not blocking on a pipe put in the file's place.
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd == -1) return false;
+  handle_ = fd;
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  size = static_cast<std::uint64_t>(info.st_size);
+  modified = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+  return true;
+}
+
+bool CorpusFileReader::ReadAt(std::uint64_t offset, std::string& bytes) const {
+  for (std::size_t done = 0; done < bytes.size();) {
+    const ssize_t got = pread(static_cast<int>(handle_), bytes.data() + done, bytes.size() - done,
+                              static_cast<off_t>(offset + done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    done += static_cast<std::size_t>(got);
+  }
+  return true;
 }
 
 }  // namespace talewick::search

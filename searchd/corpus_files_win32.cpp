@@ -3,6 +3,7 @@
 // (a start lists 100,000 files of a big shelf). Names become UTF-8 here.
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "corpus_files.h"
@@ -75,6 +76,44 @@ std::vector<FolderEntry> ReadFolder(const std::filesystem::path& dir, std::strin
   } while (FindNextFileW(find.get(), &found));
   if (GetLastError() != ERROR_NO_MORE_FILES) ec = LastError();
   return entries;
+}
+
+CorpusFileReader::~CorpusFileReader() {
+  if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+bool CorpusFileReader::Open(const std::filesystem::path& path, std::uint64_t& size,
+                            std::int64_t& modified) {
+  // Shared with writers and deleters: a file being changed reads as changed.
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  handle_ = reinterpret_cast<std::intptr_t>(file);
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(file, &info) ||
+      (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
+    return false;
+  }
+  size = (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow;
+  modified = Ticks(info.ftLastWriteTime);
+  return true;
+}
+
+bool CorpusFileReader::ReadAt(std::uint64_t offset, std::string& bytes) const {
+  for (std::size_t done = 0; done < bytes.size();) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset + done);
+    at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
+    DWORD got = 0;
+    const auto wanted = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+    if (!ReadFile(reinterpret_cast<HANDLE>(handle_), bytes.data() + done, wanted, &got, &at) ||
+        got == 0) {
+      return false;
+    }
+    done += got;
+  }
+  return true;
 }
 
 }  // namespace talewick::search

@@ -43,7 +43,10 @@ std::vector<std::string> SplitSentences(std::string_view text) {
 }
 
 void SentenceSplitter::Feed(std::string_view text) {
-  for (const char c : text) Take(c);
+  for (const char c : text) {
+    Take(c);
+    ++at_;
+  }
 }
 
 void SentenceSplitter::Finish() { Flush(); }
@@ -77,23 +80,37 @@ void SentenceSplitter::Append(char c) {
       (!continues_character || current_.size() >= kMaxSentenceBytes + 3)) {
     // A long run with no blank: cut at its last blank, or else here, between
     // characters (a broken character is at most four bytes long).
+    // Every blank in `current_` stands for a run of white space in the text.
     const std::size_t blank = current_.rfind(' ');
     std::string rest;
+    std::uint64_t rest_start = at_;
     if (blank != std::string::npos) {
       rest = current_.substr(blank + 1);
       current_.resize(blank);
+      end_ = end_before_blank_;
+      rest_start = start_after_blank_;
     }
     Flush();
     current_ = std::move(rest);
+    start_ = rest_start;
   }
-  if (pending_space_) current_.push_back(' ');
+  if (current_.empty()) start_ = at_;
+  if (pending_space_) {
+    current_.push_back(' ');
+    end_before_blank_ = end_;
+    start_after_blank_ = at_;
+  }
   pending_space_ = false;
   current_.push_back(c);
+  end_ = at_ + 1;
 }
 
 void SentenceSplitter::Flush() {
   pending_space_ = false;
-  if (HasWord(current_)) out_.push_back(current_);
+  if (HasWord(current_)) {
+    out_.push_back(current_);
+    if (spans_ != nullptr) spans_->push_back({start_, end_});
+  }
   current_.clear();
 }
 
@@ -130,6 +147,7 @@ std::vector<SearchHit> CorpusIndex::Search(const std::string& site,
                                            std::size_t limit) const {
   const auto ids = words.empty() || limit == 0 ? std::nullopt : SiteIds(site);
   if (!ids) return {};
+  const std::unique_ptr<PhraseReader> reader = StartSearch(words);
   // The first matches in id order, a batch at a time, until there are more than
   // the page holds. When all of them fit, they are the answer.
   constexpr std::size_t kBatch = 512;
@@ -139,7 +157,7 @@ std::vector<SearchHit> CorpusIndex::Search(const std::string& site,
   std::uint64_t from = ids->first;
   while (hits.size() <= limit && bytes <= kMaxHitBytes) {
     const std::size_t wanted = std::min(limit + 1 - hits.size(), kBatch);
-    std::vector<SearchHit> batch = Matches(site, words, {from, ids->last}, wanted);
+    std::vector<SearchHit> batch = reader->Matches({from, ids->last}, wanted);
     for (SearchHit& hit : batch) {
       bytes += RenderResultBlock(hit).size();
       if (bytes <= kMaxHitBytes) ++fitting;
@@ -148,16 +166,14 @@ std::vector<SearchHit> CorpusIndex::Search(const std::string& site,
     if (batch.size() < wanted) return FitOnPage(std::move(hits));
     from = hits.back().id + 1;
   }
-  return FitOnPage(Spread(site, words, *ids, std::clamp<std::size_t>(fitting, 1, limit)));
+  return FitOnPage(Spread(*reader, *ids, std::clamp<std::size_t>(fitting, 1, limit)));
 }
 
 // Cuts the site's ids into `count` even slices and takes the first match of each;
 // slices that held one are then asked for their next, round after round, until
 // there are `count` hits or no slice has more. Every query asks at most
 // 2 * count + (matches taken) times.
-std::vector<SearchHit> CorpusIndex::Spread(const std::string& site,
-                                           const std::vector<std::string>& words, IdRange ids,
-                                           std::size_t count) const {
+std::vector<SearchHit> CorpusIndex::Spread(PhraseReader& reader, IdRange ids, std::size_t count) {
   const std::uint64_t width = ids.last - ids.first + 1;
   std::vector<IdRange> open;  // what is left of each slice
   for (std::uint64_t j = 0; j < count; ++j) {
@@ -169,7 +185,7 @@ std::vector<SearchHit> CorpusIndex::Spread(const std::string& site,
     std::vector<IdRange> still_open;
     for (const IdRange& slice : open) {
       if (hits.size() == count) break;
-      std::vector<SearchHit> first = Matches(site, words, slice, 1);
+      std::vector<SearchHit> first = reader.Matches(slice, 1);
       if (first.empty()) continue;
       if (first.front().id < slice.last) still_open.push_back({first.front().id + 1, slice.last});
       hits.push_back(std::move(first.front()));

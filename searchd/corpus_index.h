@@ -5,11 +5,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "search_hit.h"
 
 namespace talewick::search {
 
@@ -25,13 +28,22 @@ inline constexpr std::size_t kMaxSentenceBytes = 1000;
 // them are dropped.
 std::vector<std::string> SplitSentences(std::string_view text);
 
+// Where a sentence stands in the text it was cut from, in bytes: split alone,
+// text[start, end) gives that sentence and nothing else.
+struct SentenceSpan {
+  std::uint64_t start;
+  std::uint64_t end;
+};
+
 // SplitSentences for text that comes a piece at a time (a file read in blocks):
 // the sentences are the same wherever the pieces are cut.
 class SentenceSplitter {
  public:
-  // Complete sentences are appended to `out`; the caller may take them away
-  // between calls.
-  explicit SentenceSplitter(std::vector<std::string>& out) : out_(out) {}
+  // Complete sentences are appended to `out`, and their places in the whole text
+  // to `spans` when given; the caller may take them away between calls.
+  explicit SentenceSplitter(std::vector<std::string>& out,
+                            std::vector<SentenceSpan>* spans = nullptr)
+      : out_(out), spans_(spans) {}
 
   void Feed(std::string_view text);
   // The end of the text: the last sentence is complete.
@@ -43,28 +55,24 @@ class SentenceSplitter {
   void Flush();
 
   std::vector<std::string>& out_;
+  std::vector<SentenceSpan>* spans_;
   std::string current_;
+  // Places in the text: of the character being taken, of the first and past the
+  // last character of `current_`, and around its last blank.
+  std::uint64_t at_ = 0;
+  std::uint64_t start_ = 0;
+  std::uint64_t end_ = 0;
+  std::uint64_t end_before_blank_ = 0;
+  std::uint64_t start_after_blank_ = 0;
   bool pending_space_ = false;  // white space after the last character taken
   bool in_stops_ = false;       // right after a stop and its closing marks
   bool line_blank_ = false;     // only white space since the last line end
-};
-
-struct PhraseMatch {
-  std::size_t offset;
-  std::size_t length;
 };
 
 // Every place where `words` (lower-case) stand in `lower_text` as whole words one
 // blank apart, left to right, not overlapping.
 std::vector<PhraseMatch> FindPhrase(std::string_view lower_text,
                                     const std::vector<std::string>& words);
-
-struct SearchHit {
-  std::uint64_t id;  // the sentence's place in the index; ids grow in corpus order
-  std::string title;
-  std::string sentence;              // original case and punctuation
-  std::vector<PhraseMatch> matches;  // where the phrase stands in `sentence`
-};
 
 struct IdRange {
   std::uint64_t first;
@@ -100,16 +108,22 @@ class CorpusIndex {
                                 std::size_t limit) const;
 
  protected:
+  // The reads of one search, which see the index as it stood when it began.
+  class PhraseReader {
+   public:
+    virtual ~PhraseReader() = default;
+    // The first `count` sentences with ids in `range` that hold the phrase.
+    virtual std::vector<SearchHit> Matches(IdRange range, std::size_t count) = 0;
+  };
+
   // The ids of the site's sentences, or nothing for a site without any.
   virtual std::optional<IdRange> SiteIds(const std::string& site) const = 0;
-  // The first `count` sentences of `site` with ids in `range` that hold the phrase.
-  virtual std::vector<SearchHit> Matches(const std::string& site,
-                                         const std::vector<std::string>& words, IdRange range,
-                                         std::size_t count) const = 0;
+  // Starts a search for `words` (lower-case) as one phrase.
+  virtual std::unique_ptr<PhraseReader> StartSearch(
+      const std::vector<std::string>& words) const = 0;
 
  private:
-  std::vector<SearchHit> Spread(const std::string& site, const std::vector<std::string>& words,
-                                IdRange ids, std::size_t count) const;
+  static std::vector<SearchHit> Spread(PhraseReader& reader, IdRange ids, std::size_t count);
 };
 
 }  // namespace talewick::search

@@ -10,8 +10,9 @@
 namespace talewick::search {
 
 inline constexpr std::uint32_t kApplicationId = 0x54574b31;  // "TWK1"
-// Raised whenever what an index file holds changes (version 2: page checksums).
-inline constexpr std::uint32_t kSchemaVersion = 2;
+// Raised whenever what an index file holds changes (version 2: page checksums;
+// 3: no text, one row a sentence, sentence places kept with each file).
+inline constexpr std::uint32_t kSchemaVersion = 3;
 
 struct IndexHeader {
   enum class Kind {

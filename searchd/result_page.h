@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "corpus_index.h"
+#include "search_hit.h"
 
 namespace talewick::search {
 

@@ -7,12 +7,15 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <iostream>
 #include <system_error>
+#include <unordered_map>
 
 #include "checked_vfs.h"
 #include "corpus_files.h"
 #include "index_cache.h"
 #include "index_header.h"
+#include "sentence_offsets.h"
 #include "sqlite_update.h"
 #include "sqlite_words.h"
 #include "words.h"
@@ -33,16 +36,17 @@ constexpr const char* kServing = "PRAGMA cache_size = -16384; PRAGMA locking_mod
 constexpr const char* kSchema = R"(
   BEGIN;
   PRAGMA application_id = 1415007025;
-  PRAGMA user_version = 2;
+  PRAGMA user_version = 3;
   CREATE TABLE sites(id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE, next_seq INTEGER NOT NULL);
   CREATE TABLE files(key TEXT PRIMARY KEY, site INTEGER NOT NULL, size INTEGER NOT NULL,
                      modified INTEGER NOT NULL, first INTEGER NOT NULL, count INTEGER NOT NULL,
-                     title TEXT NOT NULL) WITHOUT ROWID;
-  CREATE VIRTUAL TABLE sentences USING fts5(text, tokenize = 'talewick', columnsize = 0);
+                     title TEXT NOT NULL, offsets BLOB NOT NULL) WITHOUT ROWID;
+  CREATE VIRTUAL TABLE sentences USING fts5(text, tokenize = 'talewick', content = '',
+                                            columnsize = 0);
   INSERT INTO sentences(sentences, rank) VALUES('pgsz', 4040);
   COMMIT;
 )";
-static_assert(kApplicationId == 1415007025 && kSchemaVersion == 2, "kSchema writes both");
+static_assert(kApplicationId == 1415007025 && kSchemaVersion == 3, "kSchema writes both");
 // FTS5 keeps its posting lists in blobs of about 'pgsz' bytes (4050 by default),
 // each meant to fill one 4096-byte page; with the checksum's bytes a page holds
 // less, and a blob that does not fit spills into a page of its own. So 'pgsz' is
@@ -50,7 +54,9 @@ static_assert(kApplicationId == 1415007025 && kSchemaVersion == 2, "kSchema writ
 
 Failure OpenDatabase(const fs::path& file, bool write, SqliteDb& db) {
   sqlite3* raw = nullptr;
-  const int flags = write ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY;
+  // A connection is only ever used by one thread at a time: it needs no mutex.
+  const int flags = SQLITE_OPEN_NOMUTEX |
+                    (write ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY);
   const int rc = sqlite3_open_v2(Utf8Of(file).c_str(), &raw, flags, CheckedVfsName());
   db.reset(raw);
   if (rc != SQLITE_OK) {
@@ -96,9 +102,11 @@ Failure ReadState(sqlite3* db, bool write, IndexState& state) {
                        static_cast<std::uint64_t>(sqlite3_column_int64(row, 5)),
                        false};
                  }) &&
-      // One phrase query reads the FTS5 structure. Every page read so far had its
-      // checksum checked: damage elsewhere shows when a query reads it.
-      ForEachRow(db, "SELECT rowid FROM sentences WHERE sentences MATCH '\"the\"' LIMIT 1",
+      // One query for a word that sorts first and is not there reads the FTS5
+      // structure, and no more: a common word would read the index of its long
+      // list of rows too. Every page read so far had its checksum checked:
+      // damage elsewhere shows when a query reads it.
+      ForEachRow(db, "SELECT rowid FROM sentences WHERE sentences MATCH '\"00000000\"' LIMIT 1",
                  [](sqlite3_stmt*) {});
   if (!read) return Fail(db);
   return {};
@@ -238,10 +246,14 @@ std::unique_ptr<SqliteIndex> SqliteIndex::Open(const fs::path& corpus, const fs:
   }
 
   std::unique_ptr<SqliteIndex> index(new SqliteIndex());
+  index->file_ = file;
+  index->corpus_ = corpus;
+  index->serving_log_ = opening.serving_log != nullptr ? opening.serving_log : &std::cerr;
+  SqliteDb db;
   UpdateCounts counts;
   std::string why;
   if (TakeLock(index->lock_, file, log, why)) {
-    if (!OpenForWriting(file, listing, log, opening, index->db_, counts)) {
+    if (!OpenForWriting(file, listing, log, opening, db, counts)) {
       // A lock file made for a file that is not an index goes with the refusal.
       std::error_code ec;
       if (index->lock_.Made() && ReadIndexHeader(file).kind != IndexHeader::Kind::kIndex) {
@@ -254,20 +266,16 @@ std::unique_ptr<SqliteIndex> SqliteIndex::Open(const fs::path& corpus, const fs:
     log << "index: " << Utf8Of(file) << " is damaged, and cannot be built anew now (" << why
         << ")\n";
     return nullptr;
-  } else if (!OpenAsItStands(file, listing, log, why, index->db_)) {
+  } else if (!OpenAsItStands(file, listing, log, why, db)) {
     return nullptr;
   }
 
   const std::string name = Utf8Of(file);
-  sqlite3* db = index->db_.get();
-  Exec(db, kServing);
-  sqlite3_db_release_memory(db);
-  index->search_ = Prepare(
-      db, "SELECT rowid, text FROM sentences WHERE sentences MATCH ?1 AND rowid BETWEEN ?2 AND ?3");
-  if (!index->search_ || !index->LoadSitesAndTitles()) {
-    log << "index: cannot use " << name << ": " << sqlite3_errmsg(db) << "\n";
+  if (!index->LoadFiles(db.get())) {
+    log << "index: cannot use " << name << ": " << sqlite3_errmsg(db.get()) << "\n";
     return nullptr;
   }
+  db.reset();  // each thread that searches opens its own
   std::uint64_t bytes = 0;
   for (const CorpusFile& listed : listing.files) bytes += listed.size;
   std::error_code ec;
@@ -286,10 +294,10 @@ std::unique_ptr<SqliteIndex> SqliteIndex::Open(const fs::path& corpus, const fs:
   return index;
 }
 
-bool SqliteIndex::LoadSitesAndTitles() {
+bool SqliteIndex::LoadFiles(sqlite3* db) {
   const bool read =
-      ForEachRow(db_.get(),
-                 "SELECT sites.name, first, count, title FROM files "
+      ForEachRow(db,
+                 "SELECT sites.name, first, count, title, key, size, modified FROM files "
                  "JOIN sites ON sites.id = files.site WHERE count > 0",
                  [this](sqlite3_stmt* row) {
                    const auto first = static_cast<std::uint64_t>(sqlite3_column_int64(row, 1));
@@ -300,20 +308,25 @@ bool SqliteIndex::LoadSitesAndTitles() {
                      site->second.first = std::min(site->second.first, ids.first);
                      site->second.last = std::max(site->second.last, ids.last);
                    }
-                   titles_.emplace_back(first, ColumnText(row, 3));
+                   files_.push_back({first, count, ColumnText(row, 4), ColumnText(row, 3),
+                                     static_cast<std::uint64_t>(sqlite3_column_int64(row, 5)),
+                                     sqlite3_column_int64(row, 6)});
                  });
-  std::sort(titles_.begin(), titles_.end(),
-            [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::sort(files_.begin(), files_.end(),
+            [](const IndexedFile& a, const IndexedFile& b) { return a.first < b.first; });
   return read;
 }
 
-const std::string& SqliteIndex::TitleOf(std::uint64_t id) const {
-  // The last file that starts at or before `id`.
-  static const std::string kNone;
-  auto it =
-      std::upper_bound(titles_.begin(), titles_.end(), id,
-                       [](std::uint64_t value, const auto& entry) { return value < entry.first; });
-  return it == titles_.begin() ? kNone : std::prev(it)->second;
+SqliteIndex::~SqliteIndex() = default;
+
+const SqliteIndex::IndexedFile* SqliteIndex::FileOf(std::uint64_t id) const {
+  // The last file that starts at or before `id`, if it reaches it.
+  const auto it = std::upper_bound(
+      files_.begin(), files_.end(), id,
+      [](std::uint64_t value, const IndexedFile& file) { return value < file.first; });
+  if (it == files_.begin()) return nullptr;
+  const IndexedFile& file = *std::prev(it);
+  return id - file.first < file.count ? &file : nullptr;
 }
 
 std::optional<IdRange> SqliteIndex::SiteIds(const std::string& site) const {
@@ -322,51 +335,151 @@ std::optional<IdRange> SqliteIndex::SiteIds(const std::string& site) const {
   return it->second;
 }
 
-std::vector<SearchHit> SqliteIndex::Matches(const std::string& /*site: in the ids*/,
-                                            const std::vector<std::string>& words, IdRange range,
-                                            std::size_t count) const {
-  // One FTS5 phrase: the words inside double quotes, which no word can hold.
-  std::string phrase = "\"";
-  for (const std::string& word : words) {
-    if (phrase.size() > 1) phrase += ' ';
-    phrase += word;
-  }
-  phrase += '"';
+void SqliteIndex::SayChanged(const IndexedFile& file) const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  if (!said_changed_.insert(file.key).second) return;
+  *serving_log_ << "index: " << Utf8Of(corpus_ / PathFromUtf8(file.key))
+                << " changed since it was indexed; its sentences are left out of answers until "
+                   "the next start indexes it again\n"
+                << std::flush;
+}
 
-  std::vector<SearchHit> hits;
-  const std::lock_guard<std::mutex> lock(search_mutex_);
-  sqlite3_stmt* statement = search_.get();
-  BindText(statement, 1, phrase);
-  // A row whose first sentence comes before the range may hold sentences in it.
-  const std::uint64_t from = range.first - std::min<std::uint64_t>(range.first, kRowSentences - 1);
-  sqlite3_bind_int64(statement, 2, static_cast<sqlite3_int64>(from));
-  sqlite3_bind_int64(statement, 3, static_cast<sqlite3_int64>(range.last));
-  int rc = SQLITE_ROW;
-  while (hits.size() < count && (rc = sqlite3_step(statement)) == SQLITE_ROW) {
-    const std::string text = ColumnText(statement, 1);
-    auto id = static_cast<std::uint64_t>(sqlite3_column_int64(statement, 0));
-    for (std::size_t start = 0; start <= text.size() && hits.size() < count; ++id) {
-      const std::size_t end = std::min(text.find(kSentenceEnd, start), text.size());
-      const std::string_view sentence = std::string_view(text).substr(start, end - start);
-      start = end + 1;
-      if (id < range.first) continue;
-      if (id > range.last) break;
-      // FTS5 also matches words with punctuation, or a sentence end, between them;
-      // the page wants them one blank apart.
-      std::vector<PhraseMatch> matches = FindPhrase(LowerAscii(sentence), words);
-      if (!matches.empty()) {
-        hits.push_back({id, TitleOf(id), std::string(sentence), std::move(matches)});
-      }
-    }
+struct SqliteIndex::Connection {
+  SqliteDb db;
+  SqliteStatement match;    // the rowids of a phrase in a range
+  SqliteStatement offsets;  // where a file's sentences stand
+};
+
+SqliteIndex::Connection& SqliteIndex::ConnectionOfThisThread() const {
+  const std::thread::id thread = std::this_thread::get_id();
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const auto it = connections_.find(thread);
+    if (it != connections_.end()) return *it->second;
   }
-  if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
-    // No part of the answer is given: a page of it may be what is damaged.
-    const Failure failure = Fail(db_.get());
-    sqlite3_reset(statement);
+  auto made = std::make_unique<Connection>();
+  Failure failure = OpenDatabase(file_, false, made->db);
+  sqlite3* db = made->db.get();
+  if (failure.outcome == Outcome::kDone) {
+    made->match = Prepare(db,
+                          "SELECT rowid FROM sentences WHERE sentences MATCH ?1 AND rowid "
+                          "BETWEEN ?2 AND ?3");
+    made->offsets = Prepare(db, "SELECT offsets FROM files WHERE key = ?1");
+    if (!Exec(db, kServing) || !made->match || !made->offsets) failure = Fail(db);
+  }
+  if (failure.outcome != Outcome::kDone) {
     throw IndexFault(failure.outcome == Outcome::kDamaged, failure.reason);
   }
-  sqlite3_reset(statement);
-  return hits;
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return *connections_.emplace(thread, std::move(made)).first->second;
+}
+
+// One search on one connection, inside one read transaction. A hit's sentence is
+// read from its corpus file, which is looked at once per search.
+class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
+ public:
+  Reader(const SqliteIndex& index, Connection& connection, const std::vector<std::string>& words)
+      : index_(index), connection_(connection), words_(words) {
+    if (!Exec(connection_.db.get(), "BEGIN")) Throw();
+    BindText(connection_.match.get(), 1, PhraseQuery(words));
+  }
+
+  Reader(const Reader&) = delete;
+  Reader& operator=(const Reader&) = delete;
+
+  ~Reader() override {
+    sqlite3_reset(connection_.match.get());
+    Exec(connection_.db.get(), "COMMIT");
+  }
+
+  std::vector<SearchHit> Matches(IdRange range, std::size_t count) override {
+    std::vector<SearchHit> hits;
+    sqlite3_stmt* statement = connection_.match.get();
+    sqlite3_bind_int64(statement, 2, static_cast<sqlite3_int64>(range.first));
+    sqlite3_bind_int64(statement, 3, static_cast<sqlite3_int64>(range.last));
+    int rc = SQLITE_ROW;
+    while (hits.size() < count && (rc = sqlite3_step(statement)) == SQLITE_ROW) {
+      const auto id = static_cast<std::uint64_t>(sqlite3_column_int64(statement, 0));
+      const IndexedFile* file = index_.FileOf(id);
+      if (file == nullptr) continue;
+      std::optional<std::string> sentence = SentenceOf(*file, id - file->first);
+      if (!sentence) continue;
+      // FTS5 also matches words with punctuation between them, and may be asked
+      // for part of the phrase; the page wants the words one blank apart.
+      std::vector<PhraseMatch> matches = FindPhrase(LowerAscii(*sentence), words_);
+      if (!matches.empty()) {
+        hits.push_back({id, file->title, std::move(*sentence), std::move(matches)});
+      }
+    }
+    sqlite3_reset(statement);
+    // No part of the answer is given: a page of it may be what is damaged.
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) Throw();
+    return hits;
+  }
+
+ private:
+  struct OpenFile {
+    bool sound = false;
+    std::optional<SentenceSpans> spans;
+    CorpusFileReader in;
+  };
+
+  [[noreturn]] void Throw() {
+    const Failure failure = Fail(connection_.db.get());
+    throw IndexFault(failure.outcome == Outcome::kDamaged, failure.reason);
+  }
+
+  // Sentence `place` of `file`, or nothing when the file changed since it was
+  // indexed.
+  std::optional<std::string> SentenceOf(const IndexedFile& file, std::uint64_t place) {
+    OpenFile& open = Look(file);
+    std::optional<SentenceSpan> span;
+    if (open.sound) span = open.spans->At(place);
+    if (span) {
+      std::string bytes(span->end - span->start, '\0');
+      if (open.in.ReadAt(span->start, bytes)) {
+        if (std::optional<std::string> sentence = SentenceAt(bytes)) return sentence;
+      }
+    }
+    if (open.sound) index_.SayChanged(file);
+    open.sound = false;
+    return std::nullopt;
+  }
+
+  OpenFile& Look(const IndexedFile& file) {
+    const auto [it, added] = files_.try_emplace(&file);
+    OpenFile& open = it->second;
+    if (!added) return open;
+    std::uint64_t size = 0;
+    std::int64_t modified = 0;
+    if (open.in.Open(index_.corpus_ / PathFromUtf8(file.key), size, modified) &&
+        size == file.size && modified == file.modified) {
+      sqlite3_stmt* statement = connection_.offsets.get();
+      BindText(statement, 1, file.key);
+      const int rc = sqlite3_step(statement);
+      if (rc == SQLITE_ROW) {
+        const auto* data = static_cast<const char*>(sqlite3_column_blob(statement, 0));
+        open.spans.emplace(
+            std::string(data == nullptr ? "" : data,
+                        static_cast<std::size_t>(sqlite3_column_bytes(statement, 0))));
+      }
+      sqlite3_reset(statement);
+      if (rc != SQLITE_ROW && rc != SQLITE_DONE) Throw();
+      open.sound = open.spans.has_value();
+    }
+    if (!open.sound) index_.SayChanged(file);
+    return open;
+  }
+
+  const SqliteIndex& index_;
+  Connection& connection_;
+  const std::vector<std::string>& words_;
+  std::unordered_map<const IndexedFile*, OpenFile> files_;
+};
+
+std::unique_ptr<CorpusIndex::PhraseReader> SqliteIndex::StartSearch(
+    const std::vector<std::string>& words) const {
+  return std::make_unique<Reader>(*this, ConnectionOfThisThread(), words);
 }
 
 }  // namespace talewick::search

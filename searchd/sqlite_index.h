@@ -4,8 +4,13 @@
 //
 // A sentence's id is its site's number times 2^40 plus its place in the site, so
 // an id range picks one site; a fresh index numbers sentences in corpus order, and
-// files indexed later are numbered after the rest. FTS5 rows hold a few sentences
-// of one file each, under the id of the first.
+// files indexed later are numbered after the rest. The FTS5 table has a row for
+// each sentence, under its id, and keeps no text: each file's row holds where its
+// sentences stand in it, and a hit's sentence is read back from the corpus file,
+// after checking that the file is as it was indexed.
+//
+// Searches may run on several threads at once: each thread reads through an
+// SQLite connection of its own, made on its first search.
 //
 // The file's pages carry checksums (checked_vfs.h): a query that reads a damaged
 // page throws IndexFault instead of answering from it.
@@ -17,8 +22,10 @@
 #include <memory>
 #include <mutex>
 #include <ostream>
+#include <set>
 #include <string>
-#include <utility>
+#include <thread>
+#include <unordered_map>
 #include <vector>
 
 #include "corpus_index.h"
@@ -37,6 +44,9 @@ struct IndexOpening {
   bool rebuild = false;
   // The log is a terminal: the progress line is redrawn in place.
   bool terminal = false;
+  // Where lines said while answering go (a corpus file changed since it was
+  // indexed); the standard error when null.
+  std::ostream* serving_log = nullptr;
 };
 
 class SqliteIndex final : public CorpusIndex {
@@ -53,22 +63,42 @@ class SqliteIndex final : public CorpusIndex {
                                            const std::filesystem::path& file, std::ostream& log,
                                            IndexOpening opening = {});
 
+  ~SqliteIndex() override;
+
  protected:
   std::optional<IdRange> SiteIds(const std::string& site) const override;
-  std::vector<SearchHit> Matches(const std::string& site, const std::vector<std::string>& words,
-                                 IdRange range, std::size_t count) const override;
+  std::unique_ptr<PhraseReader> StartSearch(const std::vector<std::string>& words) const override;
 
  private:
+  struct IndexedFile {
+    std::uint64_t first;  // id of its first sentence
+    std::uint64_t count;
+    std::string key;
+    std::string title;
+    std::uint64_t size;
+    std::int64_t modified;
+  };
+  struct Connection;
+  class Reader;
+
   SqliteIndex() = default;
-  bool LoadSitesAndTitles();
-  const std::string& TitleOf(std::uint64_t id) const;
+  bool LoadFiles(sqlite3* db);
+  // The file that holds the sentence `id`; null for a row of a file that was
+  // changed or removed since.
+  const IndexedFile* FileOf(std::uint64_t id) const;
+  Connection& ConnectionOfThisThread() const;
+  // Says once that `file` is no longer as indexed.
+  void SayChanged(const IndexedFile& file) const;
 
   IndexLock lock_;  // held shared while the index answers; first member, so released last
-  SqliteDb db_;
-  SqliteStatement search_;
-  mutable std::mutex search_mutex_;  // the service answers on several threads
+  std::filesystem::path file_;
+  std::filesystem::path corpus_;
+  std::ostream* serving_log_ = nullptr;
   std::map<std::string, IdRange> sites_;
-  std::vector<std::pair<std::uint64_t, std::string>> titles_;  // first id of each file
+  std::vector<IndexedFile> files_;  // by first id
+  mutable std::mutex mutex_;        // for the two below
+  mutable std::unordered_map<std::thread::id, std::unique_ptr<Connection>> connections_;
+  mutable std::set<std::string> said_changed_;  // keys
 };
 
 }  // namespace talewick::search

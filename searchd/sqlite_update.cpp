@@ -12,6 +12,8 @@
 
 #include "checked_vfs.h"
 #include "corpus_index.h"
+#include "index_header.h"
+#include "sentence_offsets.h"
 #include "sqlite_words.h"
 
 namespace talewick::search {
@@ -22,6 +24,13 @@ namespace {
 // short (the service stopped, the disk full) keeps what it had done.
 constexpr std::uint64_t kBatchBytes = std::uint64_t{64} * 1024 * 1024;
 constexpr const char* kBuildingCache = "PRAGMA cache_size = -131072";
+// A fresh index is written with no journal and no syncs. Its version reads 0 until
+// it is complete, so that one cut short is built anew at the next start.
+constexpr const char* kFastWrites =
+    "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; PRAGMA user_version = 0";
+constexpr const char* kSafeWrites =
+    "PRAGMA journal_mode = DELETE; PRAGMA synchronous = FULL; PRAGMA user_version = 3";
+static_assert(kSchemaVersion == 3, "kSafeWrites writes it");
 // FTS5 merges its segments as they pile up (its defaults: automerge 4, crisismerge
 // 16). A query asks every segment, so a freshly built index is merged into one at
 // the end, and merged as little as it can be before.
@@ -60,12 +69,12 @@ bool IsDamage(sqlite3* db) {
 class SentenceReader {
  public:
   struct Piece {
-    bool last = false;                  // the end of its file
-    bool failed = false;                // the file could not be read: drop what came of it
-    std::uint64_t bytes = 0;            // bytes of the file read into this piece
-    std::uint64_t sentences = 0;        // in `rows`
-    std::vector<std::string> rows;      // kRowSentences sentences each, the file's last fewer
-    std::vector<TokenizedText> tokens;  // of each row
+    bool last = false;              // the end of its file
+    bool failed = false;            // the file could not be read: drop what came of it
+    std::uint64_t bytes = 0;        // bytes of the file read into this piece
+    TokenizedText tokens;           // of all its sentences, one after the other
+    std::vector<std::size_t> ends;  // where each sentence's tokens end in `tokens`
+    std::string offsets;            // the sentences' places (sentence_offsets.h)
   };
 
   SentenceReader(const CorpusListing& listing, std::vector<const CorpusFile*> files)
@@ -95,13 +104,13 @@ class SentenceReader {
 
   void Run(const std::stop_token& stop) {
     std::string block(kReadBytes, '\0');
+    std::vector<std::string> sentences;
+    std::vector<SentenceSpan> spans;
     for (const CorpusFile* listed : files_) {
       std::ifstream in(listing_.PathOf(*listed), std::ios::binary);
-      std::vector<std::string> sentences;
-      SentenceSplitter splitter(sentences);
+      SentenceSplitter splitter(sentences, &spans);
       Piece piece;
-      std::string row;  // the row being filled, which goes into a piece once full
-      std::uint64_t in_row = 0;
+      std::uint64_t end_before = 0;
       bool more = in.is_open();
       while (more) {
         in.read(block.data(), static_cast<std::streamsize>(block.size()));
@@ -110,25 +119,18 @@ class SentenceReader {
         piece.bytes += got;
         splitter.Feed(std::string_view(block).substr(0, got));
         if (!more && !in.bad()) splitter.Finish();
-        for (const std::string& sentence : sentences) {
-          if (in_row > 0) row += kSentenceEnd;
-          row += sentence;
-          if (++in_row == kRowSentences) {
-            piece.rows.push_back(std::move(row));
-            piece.sentences += in_row;
-            row.clear();
-            in_row = 0;
-          }
+        for (std::size_t i = 0; i < sentences.size(); ++i) {
+          AppendDocumentTokens(sentences[i], piece.tokens);
+          piece.ends.push_back(piece.tokens.tokens.size());
+          AppendSentenceSpan(piece.offsets, end_before, spans[i]);
+          end_before = spans[i].end;
         }
         sentences.clear();
+        spans.clear();
         if (more && piece.bytes >= kPieceBytes) {
           if (!Push(std::move(piece), stop)) return;
           piece = {};
         }
-      }
-      if (in_row > 0) {
-        piece.rows.push_back(std::move(row));
-        piece.sentences += in_row;
       }
       piece.last = true;
       piece.failed = !in.is_open() || in.bad();
@@ -137,7 +139,6 @@ class SentenceReader {
   }
 
   bool Push(Piece piece, const std::stop_token& stop) {
-    for (const std::string& row : piece.rows) piece.tokens.push_back(TokenizeDocument(row));
     std::unique_lock<std::mutex> lock(mutex_);
     // One piece always goes in, however big, so that a big one cannot wait for ever.
     if (!ready_.wait(lock, stop, [this] { return queue_.empty() || queued_bytes_ < kAheadBytes; }))
@@ -196,11 +197,12 @@ class Updater {
     const UpdatePlan plan = PlanUpdate(state_, listing, counts_);
     const auto& [to_index, to_remove] = plan;
     if (to_index.empty() && to_remove.empty()) return {};
-    // FTS5 deletes a sentence at about the cost of adding it, so when most of the
-    // index is out of date, building it anew is quicker.
+    // Rows of files changed or removed stay in the FTS5 table, and queries step
+    // over them; once they would be most of it, the index is built anew.
     std::uint64_t indexed = 0;
-    for (const auto& [key, row] : state_.files) indexed += row.count;
-    std::uint64_t stale = 0;
+    for (const auto& [name, site] : state_.sites) indexed += site.next_seq;
+    std::uint64_t stale = indexed;
+    for (const auto& [key, row] : state_.files) stale -= row.count;
     for (const std::string& key : to_remove) stale += state_.files.at(key).count;
     for (const CorpusFile* file : to_index) {
       const auto known = state_.files.find(file->key);
@@ -208,7 +210,10 @@ class Updater {
     }
     if (stale * 2 > indexed) return {Outcome::kStale, ""};
 
-    if (!Exec(db_, kBuildingCache) || !Prepare() || !Exec(db_, "BEGIN IMMEDIATE")) return Fail(db_);
+    const bool fresh = state_.files.empty() && indexed == 0;
+    if (!Exec(db_, kBuildingCache) || (fresh && !Exec(db_, kFastWrites)) || !Prepare() ||
+        !Exec(db_, "BEGIN IMMEDIATE"))
+      return Fail(db_);
     for (const std::string& key : to_remove) {
       if (!Remove(key)) return Fail(db_);
     }
@@ -226,12 +231,12 @@ class Updater {
     for (const CorpusFile* file : to_index) {
       if (state_.files.count(file->key) != 0 && !Remove(file->key)) return Fail(db_);
       SiteRow& site = SiteOf(file->site);
-      Adding adding{(static_cast<std::uint64_t>(site.id) << kSiteShift) + site.next_seq};
+      Adding adding{(static_cast<std::uint64_t>(site.id) << kSiteShift) + site.next_seq, 0, {}};
       for (bool last = false; !last;) {
         const SentenceReader::Piece piece = reader.Next();
         last = piece.last;
         if (piece.failed) {
-          if (!Discard(adding)) return Fail(db_);
+          if (!Discard(*file, site, adding)) return Fail(db_);
           progress.Say("corpus: " + Utf8Of(listing.PathOf(*file)) + ": cannot read");
           break;
         }
@@ -254,7 +259,10 @@ class Updater {
       progress.Merging();
       if (!Exec(db_, kOptimize) || !Exec(db_, kMergeAsItGrows)) return Fail(db_);
     }
-    if (!Exec(db_, "COMMIT")) return Fail(db_);
+    // The merges leave the pages of the segments merged free: a fresh index is
+    // copied without them, which takes less than a tenth of the build.
+    if (!Exec(db_, "COMMIT") || (fresh && (!Exec(db_, "VACUUM") || !Exec(db_, kSafeWrites))))
+      return Fail(db_);
     if (!to_index.empty()) progress.Finish();
     return {};
   }
@@ -263,35 +271,27 @@ class Updater {
   bool Prepare() {
     insert_sentence_ =
         talewick::search::Prepare(db_, "INSERT INTO sentences(rowid, text) VALUES(?1, ?2)");
-    delete_sentences_ =
-        talewick::search::Prepare(db_, "DELETE FROM sentences WHERE rowid BETWEEN ?1 AND ?2");
     insert_file_ = talewick::search::Prepare(
-        db_, "INSERT OR REPLACE INTO files VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+        db_, "INSERT OR REPLACE INTO files VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
     delete_file_ = talewick::search::Prepare(db_, "DELETE FROM files WHERE key = ?1");
     save_site_ = talewick::search::Prepare(db_, "INSERT OR REPLACE INTO sites VALUES(?1, ?2, ?3)");
-    return insert_sentence_ && delete_sentences_ && insert_file_ && delete_file_ && save_site_;
+    return insert_sentence_ && insert_file_ && delete_file_ && save_site_;
   }
 
   bool Remove(const std::string& key) {
     const auto it = state_.files.find(key);
-    const FileRow& row = it->second;
-    if (row.count > 0) {
-      sqlite3_bind_int64(delete_sentences_.get(), 1, static_cast<sqlite3_int64>(row.first));
-      const std::uint64_t last = row.first + row.count - 1;
-      sqlite3_bind_int64(delete_sentences_.get(), 2, static_cast<sqlite3_int64>(last));
-      if (!StepDone(delete_sentences_.get())) return false;
-    }
     BindText(delete_file_.get(), 1, key);
     if (!StepDone(delete_file_.get())) return false;
     state_.files.erase(it);
     return true;
   }
 
-  // A file on its way in: its first sentence's id, and how much of it is in.
+  // A file on its way in: its first sentence's id, how much of it is in, and
+  // where its sentences stand.
   struct Adding {
     std::uint64_t first;
     std::uint64_t sentences = 0;
-    std::uint64_t rows = 0;
+    std::string offsets;
   };
 
   SiteRow& SiteOf(const std::string& name) {
@@ -306,36 +306,42 @@ class Updater {
 
   bool AddRows(Adding& adding, const SentenceReader::Piece& piece) {
     sqlite3_stmt* insert = insert_sentence_.get();
-    for (std::size_t i = 0; i < piece.rows.size(); ++i) {
-      const std::uint64_t id = adding.first + (adding.rows + i) * kRowSentences;
-      const std::string& text = piece.rows[i];
+    // The table keeps no text: FTS5 is given a stand-in, and takes the tokens made
+    // by the reader.
+    static constexpr char kStandIn = '-';
+    sqlite3_bind_text(insert, 2, &kStandIn, 1, SQLITE_STATIC);
+    std::size_t first_token = 0;
+    for (std::size_t i = 0; i < piece.ends.size(); ++i) {
+      const std::uint64_t id = adding.first + adding.sentences + i;
       sqlite3_bind_int64(insert, 1, static_cast<sqlite3_int64>(id));
-      sqlite3_bind_text64(insert, 2, text.data(), text.size(), SQLITE_STATIC, SQLITE_UTF8);
-      const PreparedTokens prepared(text, piece.tokens[i]);
+      const PreparedTokens prepared(piece.tokens, first_token, piece.ends[i]);
       if (!StepDone(insert)) return false;
+      first_token = piece.ends[i];
     }
-    adding.rows += piece.rows.size();
-    adding.sentences += piece.sentences;
+    adding.sentences += piece.ends.size();
+    adding.offsets += piece.offsets;
     return true;
   }
 
-  // Takes out the sentences of a file that could not be read to its end.
-  bool Discard(const Adding& adding) {
-    if (adding.sentences == 0) return true;
-    sqlite3_bind_int64(delete_sentences_.get(), 1, static_cast<sqlite3_int64>(adding.first));
-    const std::uint64_t last = adding.first + adding.sentences - 1;
-    sqlite3_bind_int64(delete_sentences_.get(), 2, static_cast<sqlite3_int64>(last));
-    return StepDone(delete_sentences_.get());
+  // Gives up a file that could not be read to its end: its rows stay, under ids
+  // that are not given again.
+  bool Discard(const CorpusFile& file, SiteRow& site, const Adding& adding) {
+    site.next_seq += adding.sentences;
+    return adding.sentences == 0 || SaveSite(file, site);
+  }
+
+  bool SaveSite(const CorpusFile& file, const SiteRow& site) {
+    sqlite3_stmt* save = save_site_.get();
+    sqlite3_bind_int64(save, 1, site.id);
+    BindText(save, 2, file.site);
+    sqlite3_bind_int64(save, 3, static_cast<sqlite3_int64>(site.next_seq));
+    return StepDone(save);
   }
 
   // Records a file whose sentences are all in.
   bool Record(const CorpusFile& file, SiteRow& site, const Adding& adding) {
     site.next_seq += adding.sentences;
-    sqlite3_stmt* save = save_site_.get();
-    sqlite3_bind_int64(save, 1, site.id);
-    BindText(save, 2, file.site);
-    sqlite3_bind_int64(save, 3, static_cast<sqlite3_int64>(site.next_seq));
-    if (!StepDone(save)) return false;
+    if (!SaveSite(file, site)) return false;
 
     sqlite3_stmt* record = insert_file_.get();
     BindText(record, 1, file.key);
@@ -345,6 +351,7 @@ class Updater {
     sqlite3_bind_int64(record, 5, static_cast<sqlite3_int64>(adding.first));
     sqlite3_bind_int64(record, 6, static_cast<sqlite3_int64>(adding.sentences));
     BindText(record, 7, file.Title());
+    sqlite3_bind_blob64(record, 8, adding.offsets.data(), adding.offsets.size(), SQLITE_STATIC);
     if (!StepDone(record)) return false;
     state_.files[file.key] = {site.id,      file.size,        file.modified,
                               adding.first, adding.sentences, true};
@@ -357,7 +364,6 @@ class Updater {
   bool terminal_;
   UpdateCounts& counts_;
   SqliteStatement insert_sentence_;
-  SqliteStatement delete_sentences_;
   SqliteStatement insert_file_;
   SqliteStatement delete_file_;
   SqliteStatement save_site_;

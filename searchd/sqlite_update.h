@@ -14,13 +14,10 @@
 namespace talewick::search {
 
 // A sentence's id is its site's number shifted by kSiteShift plus its place in
-// the site.
+// the site. Ids are never given twice: the FTS5 table keeps no text, so rows of a
+// file changed or removed cannot be taken out of it (it would need their text);
+// they stay, under ids that no file holds any more, until the index is built anew.
 inline constexpr int kSiteShift = 40;
-// An FTS5 row holds this many sentences of one file (its rowid is the first one's
-// id), joined by line ends, which no sentence holds: fewer rows make a much
-// quicker build, and a query reads a few sentences more.
-inline constexpr std::uint64_t kRowSentences = 32;
-inline constexpr char kSentenceEnd = '\n';
 
 struct FileRow {
   std::int64_t site;
@@ -33,7 +30,7 @@ struct FileRow {
 
 struct SiteRow {
   std::int64_t id;
-  std::uint64_t next_seq;
+  std::uint64_t next_seq;  // ids given so far, to files in the index or not
 };
 
 // What the index knew at the start.

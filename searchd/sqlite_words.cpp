@@ -46,12 +46,12 @@ struct Word {
   bool paired;  // this word and the one before are common words one blank apart
 };
 
-std::vector<Word> PairedWords(const std::string& lower) {
+std::vector<Word> PairedWords(std::string_view lower) {
   std::vector<Word> words;
   bool common_before = false;
   std::size_t end_before = std::string::npos;
   ForEachWord(lower, [&](std::size_t offset, std::size_t length) {
-    const bool common = IsCommon(std::string_view(lower).substr(offset, length));
+    const bool common = IsCommon(lower.substr(offset, length));
     const bool paired =
         common && common_before && offset == end_before + 1 && lower[end_before] == ' ';
     words.push_back({{offset, length}, paired});
@@ -67,8 +67,21 @@ FtsToken Span(const WordSpan& first, const WordSpan& last, bool colocated) {
 }
 
 // The tokens made ahead for the text FTS5 is about to cut, if any.
-thread_local std::string_view prepared_text;
 thread_local const TokenizedText* prepared_tokens = nullptr;
+thread_local std::size_t prepared_first = 0;
+thread_local std::size_t prepared_last = 0;
+
+int Emit(const TokenizedText& tokenized, std::size_t first, std::size_t last, void* context,
+         int (*token)(void*, int, const char*, int, int, int)) {
+  for (std::size_t i = first; i < last; ++i) {
+    const FtsToken& t = tokenized.tokens[i];
+    const int rc = token(context, t.colocated ? FTS5_TOKEN_COLOCATED : 0,
+                         tokenized.lower.data() + t.start, static_cast<int>(t.end - t.start),
+                         static_cast<int>(t.start), static_cast<int>(t.end));
+    if (rc != SQLITE_OK) return rc;
+  }
+  return SQLITE_OK;
+}
 
 char tokenizer_instance;  // FTS5 wants a non-null tokenizer; this one has no state
 
@@ -81,35 +94,35 @@ void DeleteTokenizer(Fts5Tokenizer*) {}
 
 int Tokenize(Fts5Tokenizer*, void* context, int flags, const char* text, int length,
              int (*token)(void*, int, const char*, int, int, int)) {
+  if (prepared_tokens != nullptr && (flags & FTS5_TOKENIZE_DOCUMENT) != 0) {
+    return Emit(*prepared_tokens, prepared_first, prepared_last, context, token);
+  }
   if (text == nullptr || length <= 0) return SQLITE_OK;
   const std::string_view view(text, static_cast<std::size_t>(length));
-  TokenizedText made;
-  const TokenizedText* tokenized = &made;
-  // SQLite hands FTS5 a copy of the text bound, so the text is compared.
-  if (prepared_tokens != nullptr && view == prepared_text) {
-    tokenized = prepared_tokens;
-  } else {
-    made = (flags & FTS5_TOKENIZE_QUERY) != 0 ? TokenizeQuery(view) : TokenizeDocument(view);
-  }
-  for (const FtsToken& t : tokenized->tokens) {
-    const int rc = token(context, t.colocated ? FTS5_TOKEN_COLOCATED : 0,
-                         tokenized->lower.data() + t.start, static_cast<int>(t.end - t.start),
-                         static_cast<int>(t.start), static_cast<int>(t.end));
-    if (rc != SQLITE_OK) return rc;
-  }
-  return SQLITE_OK;
+  const TokenizedText made =
+      (flags & FTS5_TOKENIZE_QUERY) != 0 ? TokenizeQuery(view) : TokenizeDocument(view);
+  return Emit(made, 0, made.tokens.size(), context, token);
 }
 
 }  // namespace
 
 TokenizedText TokenizeDocument(std::string_view text) {
-  TokenizedText out{LowerAscii(text), {}};
-  const std::vector<Word> words = PairedWords(out.lower);
-  for (std::size_t i = 0; i < words.size(); ++i) {
-    out.tokens.push_back(Span(words[i].span, words[i].span, false));
-    if (words[i].paired) out.tokens.push_back(Span(words[i - 1].span, words[i].span, true));
-  }
+  TokenizedText out;
+  AppendDocumentTokens(text, out);
   return out;
+}
+
+void AppendDocumentTokens(std::string_view text, TokenizedText& into) {
+  const std::size_t base = into.lower.size();
+  for (const char c : text)
+    into.lower.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c);
+  const std::vector<Word> words = PairedWords(std::string_view(into.lower).substr(base));
+  const auto shifted = [base](WordSpan span) { return WordSpan{span.offset + base, span.length}; };
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    const WordSpan word = shifted(words[i].span);
+    into.tokens.push_back(Span(word, word, false));
+    if (words[i].paired) into.tokens.push_back(Span(shifted(words[i - 1].span), word, true));
+  }
 }
 
 TokenizedText TokenizeQuery(std::string_view text) {
@@ -121,6 +134,30 @@ TokenizedText TokenizeQuery(std::string_view text) {
     out.tokens.push_back(Span(words[words[i].paired ? i - 1 : i].span, words[i].span, false));
   }
   return out;
+}
+
+std::string PhraseQuery(const std::vector<std::string>& words) {
+  const auto alone = [&words](std::size_t i) {
+    return IsCommon(words[i]) && (i == 0 || !IsCommon(words[i - 1])) &&
+           (i + 1 == words.size() || !IsCommon(words[i + 1]));
+  };
+  bool any_left = false;
+  for (std::size_t i = 0; i < words.size(); ++i) any_left = any_left || !alone(i);
+  // Phrases in double quotes, which no word holds, one after the other.
+  std::string query;
+  bool open = false;
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    if (any_left && alone(i)) {
+      if (open) query += '"';
+      open = false;
+      continue;
+    }
+    query += open ? " " : query.empty() ? "\"" : " \"";
+    query += words[i];
+    open = true;
+  }
+  if (open) query += '"';
+  return query;
 }
 
 bool RegisterTokenizer(sqlite3* db) {
@@ -135,14 +172,13 @@ bool RegisterTokenizer(sqlite3* db) {
   return api->xCreateTokenizer(api, "talewick", nullptr, &tokenizer, nullptr) == SQLITE_OK;
 }
 
-PreparedTokens::PreparedTokens(std::string_view text, const TokenizedText& tokenized) {
-  prepared_text = text;
+PreparedTokens::PreparedTokens(const TokenizedText& tokenized, std::size_t first,
+                               std::size_t last) {
   prepared_tokens = &tokenized;
+  prepared_first = first;
+  prepared_last = last;
 }
 
-PreparedTokens::~PreparedTokens() {
-  prepared_text = {};
-  prepared_tokens = nullptr;
-}
+PreparedTokens::~PreparedTokens() { prepared_tokens = nullptr; }
 
 }  // namespace talewick::search

@@ -27,17 +27,29 @@ struct TokenizedText {
 // apart ("of the") as one more token at the second word's place.
 TokenizedText TokenizeDocument(std::string_view text);
 
+// TokenizeDocument for many documents in one TokenizedText: appends the document
+// `text` lower-cased to `into.lower` and its tokens to `into.tokens`.
+void AppendDocumentTokens(std::string_view text, TokenizedText& into);
+
 // The tokens of a phrase query: one per place, the pair where there is one.
 TokenizedText TokenizeQuery(std::string_view text);
+
+// The FTS5 query for the sentences that may hold `words` (lower-case) one blank
+// apart: the words as phrases, but for a common word with no common word beside
+// it (so no pair), which most sentences hold: it is left out when another word
+// is left, and the sentences found are then checked for the whole phrase.
+std::string PhraseQuery(const std::vector<std::string>& words);
 
 // Makes the tokenizer known to the FTS5 of `db`; every connection needs it.
 bool RegisterTokenizer(sqlite3* db);
 
-// While one lives, FTS5 takes the tokens of `text` from `tokenized`, made ahead
-// on another thread, instead of cutting the text again.
+// While one lives, FTS5 takes the tokens of the next document it cuts on this
+// thread, whatever its text, from tokens [first, last) of `tokenized`, made ahead
+// on another thread. So an index that does not keep its text is given a stand-in
+// for it, and no text is cut or compared twice.
 class PreparedTokens {
  public:
-  PreparedTokens(std::string_view text, const TokenizedText& tokenized);
+  PreparedTokens(const TokenizedText& tokenized, std::size_t first, std::size_t last);
   PreparedTokens(const PreparedTokens&) = delete;
   PreparedTokens& operator=(const PreparedTokens&) = delete;
   ~PreparedTokens();

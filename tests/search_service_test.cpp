@@ -261,11 +261,11 @@ TEST(SearchServiceIndexFileTest, TwoServicesShareAnIndexAndADamagedOneIsBuiltAne
           << ReadWholeFile(WorkFolder() / log);
     }
   }
-  // The sentence's bytes in the index file, damaged where they lie.
+  // The word's entry in the index file, damaged where it lies.
   std::string bytes = ReadWholeFile(index);
-  const std::size_t at = bytes.find("the unicorn");
+  const std::size_t at = bytes.rfind("unicorn");
   ASSERT_NE(at, std::string::npos);
-  bytes.replace(at + 4, 7, "narwhal");
+  bytes.replace(at, 7, "narwhal");
   std::ofstream(index, std::ios::binary) << bytes;
   Child service;
   const int port = StartService(service, arguments, WorkFolder() / "damaged.log");

@@ -1,0 +1,40 @@
+// The places of a file's sentences, kept with the file in the index so that a
+// hit's sentence is read back from the file itself: each sentence's distance
+// from the end of the one before and its length, as variable-length numbers
+// (seven bits a byte), about three bytes a sentence.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "corpus_index.h"
+
+namespace talewick::search {
+
+// Appends the place of the next sentence, which ends after `end_before` (0 for the first),
+// to `offsets`.
+void AppendSentenceSpan(std::string& offsets, std::uint64_t end_before, SentenceSpan span);
+
+// The places recorded in `offsets`, read as far as they are asked for.
+class SentenceSpans {
+ public:
+  explicit SentenceSpans(std::string offsets) : offsets_(std::move(offsets)) {}
+
+  // The place of sentence `n` (from 0), or nothing when fewer are recorded.
+  std::optional<SentenceSpan> At(std::size_t n);
+
+ private:
+  std::string offsets_;
+  std::size_t read_ = 0;  // bytes of `offsets_` read into `spans_`
+  std::vector<SentenceSpan> spans_;
+};
+
+// The sentence that `bytes`, cut from a file at the place recorded for it, hold:
+// nothing when they do not hold exactly one sentence (the file changed).
+std::optional<std::string> SentenceAt(std::string_view bytes);
+
+}  // namespace talewick::search
