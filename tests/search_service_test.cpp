@@ -125,6 +125,9 @@ class SearchServiceTest : public ::testing::Test {
     std::ofstream(corpus / "talewick.org" / "cats&dogs.txt")
         << "The cat sat on the mat & a \"bird\" <watched>.\n"
            "Then the cat ran home, and the cat slept. A caf\xc3\xa9 au lait.\n";
+    // More matches than a page holds, so that the page is drawn from all of them.
+    std::ofstream tales(corpus / "talewick.org" / "tales.txt");
+    for (int i = 0; i < 400; ++i) tales << "Once upon a time " << i << " owls flew. ";
     // Names that the ANSI code page of a Windows machine cannot spell.
     fs::create_directories(corpus / u8"sit\u00e9.org");
     std::ofstream(corpus / u8"sit\u00e9.org" / u8"\u03b3\u03ac\u03c4\u03b1.txt")
@@ -189,6 +192,31 @@ TEST_F(SearchServiceTest, AnswersSearchesAndRefusesAllElse) {
                                   "POST /search?q=the+cat+site%3Atalewick.org 404 results=- "s,
                                   "GET /search?q=the%2 400 results=- "s}) {
     EXPECT_NE(log.find("\n" + line), std::string::npos) << line << " in\n" << log;
+  }
+}
+
+// Clients at once, each asking over and over, get every time the very answer that
+// one client alone got.
+TEST_F(SearchServiceTest, ConcurrentClientsGetTheAnswersOfOne) {
+  const Strings targets{"/search?q=once+upon+a+time+site%3Atalewick.org",
+                        "/search?q=the+cat+site%3Atalewick.org",
+                        "/search?q=owls+site%3Asit%C3%A9.org", "/search?q=the%2", "/nowhere"};
+  Strings alone;
+  for (const std::string& target : targets) alone.push_back(Request(port_, target).second);
+  EXPECT_NE(alone[0].find("Results 1 - 5 for once upon a time"), std::string::npos) << alone[0];
+  std::vector<Strings> answers(8);
+  {
+    std::vector<std::jthread> clients;
+    for (Strings& got : answers) {
+      clients.emplace_back([&] {
+        for (int round = 0; round < 10; ++round) {
+          for (const std::string& target : targets) got.push_back(Request(port_, target).second);
+        }
+      });
+    }
+  }
+  for (const Strings& got : answers) {
+    for (std::size_t i = 0; i < got.size(); ++i) EXPECT_EQ(got[i], alone[i % alone.size()]);
   }
 }
 
