@@ -128,6 +128,7 @@ class SearchServiceTest : public ::testing::Test {
     // More matches than a page holds, so that the page is drawn from all of them.
     std::ofstream tales(corpus / "talewick.org" / "tales.txt");
     for (int i = 0; i < 400; ++i) tales << "Once upon a time " << i << " owls flew. ";
+    tales.close();  // whole before the service lists it
     // Names that the ANSI code page of a Windows machine cannot spell.
     fs::create_directories(corpus / u8"sit\u00e9.org");
     std::ofstream(corpus / u8"sit\u00e9.org" / u8"\u03b3\u03ac\u03c4\u03b1.txt")
