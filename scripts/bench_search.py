@@ -302,31 +302,44 @@ def measure_big_file(exe, size_mb, work):
 
 
 def table(size, rows):
-    """One Markdown table: a row for each figure, a column for each service."""
+    """One Markdown table: a row for each figure, a column for each service; with
+    two services, a last column compares the second's ratios (or query times)
+    with the first's."""
     names = [name for name, _ in rows]
-    lines = ["| %d MB (%.1f MB of text) | %s |" % (size, rows[0][1]["text"], " | ".join(names)),
-             "|---|" + "---|" * len(rows)]
+    compare = len(rows) == 2
+    lines = ["| %d MB (%.1f MB of text) | %s |%s" % (
+                 size, rows[0][1]["text"], " | ".join(names),
+                 " %s / %s |" % (names[1], names[0]) if compare else ""),
+             "|---|" + "---|" * (len(rows) + compare)]
 
-    def row(label, cell):
-        lines.append("| %s | %s |" % (label, " | ".join(cell(r) for _, r in rows)))
+    def row(label, cell, figure=None):
+        cells = [cell(r) for _, r in rows]
+        if compare:
+            cells.append("%.2fx" % (figure(rows[1][1]) / figure(rows[0][1])) if figure else "")
+        lines.append("| %s | %s |" % (label, " | ".join(cells)))
 
     row("indexing s: service / FTS5 bulk load",
-        lambda r: "%.1f / %.1f = **%.2fx**" % (r["build"], r["base"], r["build"] / r["base"]))
+        lambda r: "%.1f / %.1f = **%.2fx**" % (r["build"], r["base"], r["build"] / r["base"]),
+        lambda r: r["build"] / r["base"])
     row("indexing CPU s (service)", lambda r: "%.1f" % r["build_cpu"])
     row("index file MB: service / text (FTS5 bulk load)",
         lambda r: "%.0f = **%.2fx** (%.0f = %.2fx)" % (
-            r["disk"], r["disk"] / r["text"], r["base_disk"], r["base_disk"] / r["text"]))
+            r["disk"], r["disk"] / r["text"], r["base_disk"], r["base_disk"] / r["text"]),
+        lambda r: r["disk"] / r["text"])
     row("indexed start s / list and stat s",
-        lambda r: "%.2f / %.2f = **%.2fx**" % (r["start"], r["list"], r["start"] / r["list"]))
+        lambda r: "%.2f / %.2f = **%.2fx**" % (r["start"], r["list"], r["start"] / r["list"]),
+        lambda r: r["start"] / r["list"])
     row("peak RSS serving MB", lambda r: "%.0f" % r["rss"])
     for words in PHRASES:
         row('"%s" p50 / p99 ms (results)' % words,
-            lambda r, w=words: "%.2f / %.2f (%d)" % r["phrases"][w])
+            lambda r, w=words: "%.2f / %.2f (%d)" % r["phrases"][w],
+            lambda r, w=words: r["phrases"][w][0])
     for count in CLIENTS:
         row("%d client%s: requests/s (x 1 client), p50 / p99 ms" % (count, "s" * (count > 1)),
             lambda r, c=count: "%.0f (%.2fx), %.1f / %.1f" % (
                 r["clients"][c][0], r["clients"][c][0] / r["clients"][1][0],
-                r["clients"][c][1], r["clients"][c][2]))
+                r["clients"][c][1], r["clients"][c][2]),
+            None if count == 1 else lambda r, c=count: r["clients"][c][0] / r["clients"][1][0])
     return "\n".join(lines)
 
 
