@@ -34,3 +34,6 @@ macro(talewick_add_googletest)
   find_package(GTest REQUIRED)
   set(TALEWICK_GTEST_MAIN GTest::gtest_main)
 endmacro()
+
+# Google Benchmark, as Debian installs it, for the benchmarks in bench/.
+set(TALEWICK_GOOGLE_BENCHMARK ON)

@@ -44,6 +44,10 @@ macro(talewick_add_googletest)
   set(TALEWICK_GTEST_MAIN gtest_main)
 endmacro()
 
+# There is no Google Benchmark for MinGW-w64: bench/ makes only the tools that
+# need none (the baseline that scripts/bench_search.py --windows runs).
+set(TALEWICK_GOOGLE_BENCHMARK OFF)
+
 # SQLite (with FTS5) for the search service's index, compiled here from the
 # amalgamation of the version Debian's libsqlite3-dev has, made from Debian's
 # source package by scripts/install-deps.sh. Its own warnings are not ours.

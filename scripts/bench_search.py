@@ -1,20 +1,30 @@
 #!/usr/bin/env python3
-"""Measures talewick-search on generated corpora: index build time and speed,
-start time once indexed, peak RSS while serving, and the time of common and rare
-phrase queries over HTTP (p50, p99), as one table; with --windows, the Windows
-build's talewick-search.exe under Wine too, in the same run on the same corpora.
+"""Measures talewick-search on generated corpora against a baseline in the same
+run, and prints one Markdown table per size: indexing time and index file size
+against a plain FTS5 bulk load of the same sentences (bench/fts5_baseline), an
+indexed start against listing and checking the corpus files, the time of single
+phrases over HTTP with one client (p50, p99), and throughput with p50 and p99
+for 1, 8 and 32 concurrent clients asking common phrases. With --windows, the
+Windows build's talewick-search.exe and baseline under Wine too, on the same
+corpora in the same run.
 
     python3 scripts/bench_search.py [--build build/linux] [--windows build/windows]
-                                    [--sizes 10,100,1000] [--queries 200]
+                                    [--sizes 10,100,1000] [--queries 200] [--seconds 5]
                                     [--work build/bench-corpus]
     python3 scripts/bench_search.py --big-file 200 [--build build/linux]
 
-Corpora are made by make_bench_corpus.py under the work folder (about 1.1 GB for
-all sizes; never commit them), and the index files beside them. Query times are
-whole HTTP round trips on one kept-alive connection, measured by this script.
-Under Wine (scripts/wine-run.sh, with the build's Wine prefix) a wineserver is
-kept running for the whole run, as Windows keeps its own services: a start is the
-start of the service, not of Wine; it is stopped at the end.
+The baseline is built with the benchmarks (-DTALEWICK_BUILD_BENCH=ON; for
+--windows, in the windows build too). Corpora are made by make_bench_corpus.py
+under the work folder (about 1.1 GB for all sizes; never commit them), and the
+index files beside them. Every time is a wall-clock time measured here, from
+starting a process to its first line (a service listening) or its end (the
+baseline), so that both pay the same start of a process; starts and listings
+are the median of three. Query times are whole HTTP round trips, each client on
+one kept-alive connection of its own, the concurrent clients in processes of
+their own. Under Wine (scripts/wine-run.sh, with the build's Wine prefix) a
+wineserver is kept running for the whole run, as Windows keeps its own
+services: a start is the start of the program, not of Wine; it is stopped at
+the end.
 
 --big-file MB indexes instead a corpus of one file of MB megabytes of words
 joined by dots, with no white space at all (the worst case for cutting text
@@ -24,6 +34,7 @@ memory (RSS) the indexing took, and the time of a query once it is done.
 
 import argparse
 import http.client
+import multiprocessing
 import os
 import random
 import re
@@ -37,10 +48,13 @@ import urllib.parse
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(HERE)
 SITE = "talewick.org"
+# Each timed alone with one client: common phrases, one whose second word has no
+# word-pair token, a rare 3-word phrase (planted by make_bench_corpus.py) and no match.
+PHRASES = ["of the", "in the", "the cat", "the copper kettle", "the purple unicorn"]
+# What the concurrent clients ask, in turn.
 COMMON = ["of the", "in the", "the cat", "and the", "said the"]
-# Planted phrases, a phrase of common words that hardly occurs, and no match.
-RARE = ["the copper kettle sang", "a lantern made of glass beads",
-        "the clockmaker's nephew whistled", "was the of", "the purple unicorn"]
+CLIENTS = [1, 8, 32]
+STARTS = 3
 WINE_RUN = os.path.join(HERE, "wine-run.sh")
 
 
@@ -54,11 +68,7 @@ class Service:
     `wine`: the exe is a Windows one, run under Wine."""
 
     def __init__(self, exe, corpus, index, log, wine=False):
-        if wine:
-            args = ["bash", WINE_RUN, exe, "--corpus", windows_path(corpus), "--port", "0",
-                    "--index", windows_path(index)]
-        else:
-            args = [exe, "--corpus", corpus, "--port", "0", "--index", index]
+        args = command(exe, wine, "--corpus", corpus, "--port", "0", "--index", index)
         started = time.monotonic()
         with open(log, "w") as errors:
             self.process = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=errors,
@@ -72,18 +82,7 @@ class Service:
         self.connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=60)
 
     def query(self, words):
-        q = urllib.parse.quote(words) + "+site%3A" + SITE
-        started = time.perf_counter()
-        self.connection.request("GET", "/search?hl=en&q=%s&btnG=Google+Search&meta=" % q)
-        # The service writes head and body apart; a delayed ACK here would hold the
-        # body back 40 ms (Nagle), which is no part of the query's time.
-        self.connection.sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_QUICKACK, 1)
-        response = self.connection.getresponse()
-        body = response.read()
-        elapsed = time.perf_counter() - started
-        if response.status != 200:
-            sys.exit("query %r: status %d" % (words, response.status))
-        return elapsed, body.count(b"<div class=\"g\">")
+        return query(self.connection, words)
 
     def peak_rss_mb(self):
         with open("/proc/%d/status" % self.process.pid) as status:
@@ -102,23 +101,95 @@ class Service:
         return usage.ru_utime + usage.ru_stime
 
 
+def command(exe, wine, *arguments):
+    """The command line that runs `exe` with `arguments` (paths made Windows
+    ones under Wine)."""
+    if not wine:
+        return [exe] + list(arguments)
+    return ["bash", WINE_RUN, exe] + [windows_path(a) if os.path.isabs(a) else a
+                                      for a in arguments]
+
+
+def query(connection, words):
+    """One search on a kept-alive connection: its time in ms and its result count."""
+    q = urllib.parse.quote(words) + "+site%3A" + SITE
+    started = time.perf_counter()
+    connection.request("GET", "/search?hl=en&q=%s&btnG=Google+Search&meta=" % q)
+    # The service writes head and body apart; a delayed ACK here would hold the
+    # body back 40 ms (Nagle), which is no part of the query's time.
+    connection.sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_QUICKACK, 1)
+    response = connection.getresponse()
+    body = response.read()
+    elapsed = (time.perf_counter() - started) * 1000.0
+    if response.status != 200:
+        raise RuntimeError("query %r: status %d" % (words, response.status))
+    return elapsed, body.count(b"<div class=\"g\">")
+
+
 def percentile(values, fraction):
     ordered = sorted(values)
     return ordered[min(len(ordered) - 1, int(fraction * len(ordered)))]
 
 
-def time_queries(service, phrases, rounds):
-    for words in phrases:  # warm-up
+def median(values):
+    return percentile(values, 0.5)
+
+
+def time_phrases(service, rounds):
+    """Each phrase's p50 and p99 in ms, and its result count, with one client."""
+    for words in PHRASES:  # warm-up
         service.query(words)
-    times, hits, each = [], {}, {words: [] for words in phrases}
+    times = {words: [] for words in PHRASES}
+    hits = {}
     for _ in range(rounds):
-        for words in phrases:
-            elapsed, count = service.query(words)
-            times.append(elapsed * 1000.0)
-            each[words].append(elapsed * 1000.0)
-            hits[words] = count
-    phrase_p50 = {words: percentile(values, 0.5) for words, values in each.items()}
-    return percentile(times, 0.5), percentile(times, 0.99), hits, phrase_p50
+        for words in PHRASES:
+            elapsed, hits[words] = service.query(words)
+            times[words].append(elapsed)
+    return {words: (percentile(t, 0.5), percentile(t, 0.99), hits[words])
+            for words, t in times.items()}
+
+
+def client(port, first, start_at, stop_at):
+    """One concurrent client: common phrases in turn, from `start_at` until
+    `stop_at` (time.monotonic, which every process shares); the times in ms of
+    the queries that ended in that span."""
+    connection = http.client.HTTPConnection("127.0.0.1", port, timeout=60)
+    connection.connect()
+    time.sleep(max(0.0, start_at - time.monotonic()))
+    times = []
+    turn = first
+    while True:
+        elapsed, _ = query(connection, COMMON[turn % len(COMMON)])
+        if time.monotonic() > stop_at:
+            break
+        times.append(elapsed)
+        turn += 1
+    connection.close()
+    return times
+
+
+def time_clients(port, seconds):
+    """For each count of clients: requests/s, p50 and p99 in ms."""
+    figures = {}
+    context = multiprocessing.get_context("fork")
+    for count in CLIENTS:
+        with context.Pool(count) as pool:
+            start_at = time.monotonic() + 1.0  # every client connected by then
+            runs = pool.starmap(client, [(port, i, start_at, start_at + seconds)
+                                         for i in range(count)])
+        times = [t for run in runs for t in run]
+        figures[count] = (len(times) / seconds, percentile(times, 0.5), percentile(times, 0.99))
+    return figures
+
+
+def run_timed(args):
+    """Runs a command to its end: its wall-clock seconds and its NAME=VALUE figures."""
+    started = time.monotonic()
+    done = subprocess.run(args, stdout=subprocess.PIPE, text=True)
+    seconds = time.monotonic() - started
+    if done.returncode != 0:
+        sys.exit("%s failed (status %d)" % (" ".join(args), done.returncode))
+    return seconds, dict(item.split("=", 1) for item in done.stdout.split())
 
 
 def corpus_for(size_mb, work):
@@ -128,27 +199,47 @@ def corpus_for(size_mb, work):
                         str(size_mb), folder], check=True)
     total = 0
     for root, _, files in os.walk(folder):
-        total += sum(os.path.getsize(os.path.join(root, name)) for name in files)
+        for name in files:  # read once, so that no one measured reads from the disk
+            with open(os.path.join(root, name), "rb") as f:
+                total += len(f.read())
     return folder, total / 1048576.0
 
 
-def measure(exe, corpus, index, rounds, wine):
-    for suffix in ("", "-journal"):
+def remove_index(index):
+    for suffix in ("", "-journal", "-wal", "-shm"):
         if os.path.exists(index + suffix):
             os.remove(index + suffix)
+
+
+def measure(exe, baseline, corpus, index, rounds, seconds, wine):
+    remove_index(index)
+    loaded = index + ".fts5"
+    remove_index(loaded)
+    base_s, base = run_timed(command(baseline, wine, "load", corpus, loaded))
+    os.remove(loaded)
     first = Service(exe, corpus, index, index + ".build.log", wine)
     build_cpu = first.stop()
-    service = Service(exe, corpus, index, index + ".serve.log", wine)  # from the index just built
-    common = time_queries(service, COMMON, rounds)
-    rare = time_queries(service, RARE, rounds)
+    list_s = median([run_timed(command(baseline, wine, "list", corpus))[0]
+                     for _ in range(STARTS)])
+    starts = []
+    for _ in range(STARTS - 1):  # from the index just built
+        service = Service(exe, corpus, index, index + ".serve.log", wine)
+        starts.append(service.seconds)
+        service.stop()
+    service = Service(exe, corpus, index, index + ".serve.log", wine)
+    starts.append(service.seconds)
     result = {
+        "text": int(base["text_bytes"]) / 1048576.0,
         "build": first.seconds,
         "build_cpu": build_cpu,
-        "start": service.seconds,
+        "base": base_s,
+        "base_disk": int(base["file_bytes"]) / 1048576.0,
+        "start": median(starts),
+        "list": list_s,
+        "disk": os.path.getsize(index) / 1048576.0,
+        "phrases": time_phrases(service, rounds),
+        "clients": time_clients(service.port, seconds),
         "rss": service.peak_rss_mb(),
-        "common": common,
-        "rare": rare,
-        "disk": os.path.getsize(index) / 1048576.0 if os.path.exists(index) else 0.0,
     }
     service.stop()
     return result
@@ -199,18 +290,57 @@ def big_file_corpus(size_mb, work):
 def measure_big_file(exe, size_mb, work):
     corpus = big_file_corpus(size_mb, work)
     index = os.path.join(work, "bigfile-%dMB.sqlite" % size_mb)
-    for suffix in ("", "-journal"):
-        if os.path.exists(index + suffix):
-            os.remove(index + suffix)
+    remove_index(index)
     service = Service(exe, corpus, index, index + ".build.log")
     rss = service.peak_rss_mb()
-    started = time.perf_counter()
-    service.query("the")
-    query = time.perf_counter() - started
+    elapsed, _ = service.query("the")
     service.stop()
     print("| file | indexing s | peak RSS MB while indexing | first query s |")
     print("|---|---|---|---|")
-    print("| %d MB, no white space | %.1f | %.0f | %.2f |" % (size_mb, service.seconds, rss, query))
+    print("| %d MB, no white space | %.1f | %.0f | %.2f |" % (size_mb, service.seconds, rss,
+                                                            elapsed / 1000.0))
+
+
+def table(size, rows):
+    """One Markdown table: a row for each figure, a column for each service; with
+    two services, a last column compares the second's ratios (or query times)
+    with the first's."""
+    names = [name for name, _ in rows]
+    compare = len(rows) == 2
+    lines = ["| %d MB (%.1f MB of text) | %s |%s" % (
+                 size, rows[0][1]["text"], " | ".join(names),
+                 " %s / %s |" % (names[1], names[0]) if compare else ""),
+             "|---|" + "---|" * (len(rows) + compare)]
+
+    def row(label, cell, figure=None):
+        cells = [cell(r) for _, r in rows]
+        if compare:
+            cells.append("%.2fx" % (figure(rows[1][1]) / figure(rows[0][1])) if figure else "")
+        lines.append("| %s | %s |" % (label, " | ".join(cells)))
+
+    row("indexing s: service / FTS5 bulk load",
+        lambda r: "%.1f / %.1f = **%.2fx**" % (r["build"], r["base"], r["build"] / r["base"]),
+        lambda r: r["build"] / r["base"])
+    row("indexing CPU s (service)", lambda r: "%.1f" % r["build_cpu"])
+    row("index file MB: service / text (FTS5 bulk load)",
+        lambda r: "%.0f = **%.2fx** (%.0f = %.2fx)" % (
+            r["disk"], r["disk"] / r["text"], r["base_disk"], r["base_disk"] / r["text"]),
+        lambda r: r["disk"] / r["text"])
+    row("indexed start s / list and stat s",
+        lambda r: "%.2f / %.2f = **%.2fx**" % (r["start"], r["list"], r["start"] / r["list"]),
+        lambda r: r["start"] / r["list"])
+    row("peak RSS serving MB", lambda r: "%.0f" % r["rss"])
+    for words in PHRASES:
+        row('"%s" p50 / p99 ms (results)' % words,
+            lambda r, w=words: "%.2f / %.2f (%d)" % r["phrases"][w],
+            lambda r, w=words: r["phrases"][w][0])
+    for count in CLIENTS:
+        row("%d client%s: requests/s (x 1 client), p50 / p99 ms" % (count, "s" * (count > 1)),
+            lambda r, c=count: "%.0f (%.2fx), %.1f / %.1f" % (
+                r["clients"][c][0], r["clients"][c][0] / r["clients"][1][0],
+                r["clients"][c][1], r["clients"][c][2]),
+            None if count == 1 else lambda r, c=count: r["clients"][c][0] / r["clients"][1][0])
+    return "\n".join(lines)
 
 
 def main():
@@ -218,13 +348,16 @@ def main():
     parser.add_argument("--build", default=os.path.join(REPO, "build", "linux"))
     parser.add_argument("--sizes", default="10,100,1000")
     parser.add_argument("--queries", type=int, default=200,
-                        help="rounds over each phrase list")
+                        help="rounds over the phrases, one client")
+    parser.add_argument("--seconds", type=float, default=5.0,
+                        help="how long each count of concurrent clients asks")
     parser.add_argument("--windows", metavar="BUILD",
                         help="also measure BUILD/talewick-search.exe under Wine")
     parser.add_argument("--work", default=os.path.join(REPO, "build", "bench-corpus"))
     parser.add_argument("--big-file", type=int, metavar="MB",
                         help="index one file of MB megabytes with no white space")
     args = parser.parse_args()
+    args.work = os.path.abspath(args.work)
     os.makedirs(args.work, exist_ok=True)
     if shutil.disk_usage(args.work).free < 8 * 1024 ** 3:
         sys.exit("less than 8 GB free under %s" % args.work)
@@ -232,42 +365,38 @@ def main():
         measure_big_file(os.path.join(args.build, "talewick-search"), args.big_file, args.work)
         return
 
-    services = [("linux", os.path.join(args.build, "talewick-search"), False)]
-    wineserver = None
+    services = [("linux", args.build, "", False)]
     if args.windows:
-        wineserver = Wineserver(args.windows)
-        services.append(("windows (Wine)", os.path.join(args.windows, "talewick-search.exe"),
-                         True))
-    rows = []
+        services.append(("windows (Wine)", args.windows, ".exe", True))
+    for name, build, suffix, _ in services:
+        baseline = os.path.join(build, "bench", "fts5_baseline", "fts5_baseline" + suffix)
+        if not os.path.exists(baseline):
+            sys.exit("%s: no %s; configure that build with -DTALEWICK_BUILD_BENCH=ON and build "
+                     "the target fts5_baseline" % (name, baseline))
+    wineserver = Wineserver(args.windows) if args.windows else None
+    results = []
     load_before = os.getloadavg()[0]
     try:
         for size in [int(s) for s in args.sizes.split(",")]:
             corpus, mb = corpus_for(size, args.work)
-            for name, exe, wine in services:
+            rows = []
+            for name, build, suffix, wine in services:
                 index = os.path.join(args.work, "%dMB-%s.sqlite" % (size, name.split()[0]))
                 print("measuring %s on %.0f MB ..." % (name, mb), file=sys.stderr, flush=True)
-                rows.append((size, mb, name, measure(exe, corpus, index, args.queries, wine)))
+                rows.append((name, measure(
+                    os.path.join(build, "talewick-search" + suffix),
+                    os.path.join(build, "bench", "fts5_baseline", "fts5_baseline" + suffix),
+                    corpus, index, args.queries, args.seconds, wine)))
+            results.append((size, rows))
     finally:
         if wineserver:
             wineserver.stop()
 
-    print("load average before and after: %.1f, %.1f" % (load_before, os.getloadavg()[0]))
-    print("| corpus | service | build s | MB/s | build CPU s | start s | on disk MB | peak RSS MB "
-          "| common p50 ms | common p99 ms | rare p50 ms | rare p99 ms |")
-    print("|---|---|---|---|---|---|---|---|---|---|---|---|")
-    for size, mb, name, r in rows:
-        print("| %d MB | %s | %.1f | %.1f | %.1f | %.2f | %.0f | %.0f | %.2f | %.2f | %.2f | %.2f |" % (
-            size, name, r["build"], mb / r["build"], r["build_cpu"], r["start"], r["disk"],
-            r["rss"], r["common"][0], r["common"][1], r["rare"][0], r["rare"][1]))
-    print()
-    print("| corpus | service | " + " | ".join('"%s" p50 ms' % w for w in COMMON) + " |")
-    print("|---|---|" + "---|" * len(COMMON))
-    for size, _, name, r in rows:
-        print("| %d MB | %s | %s |" % (size, name, " | ".join(
-            "%.2f" % r["common"][3][w] for w in COMMON)))
-    print()
-    for size, _, name, r in rows:
-        print("%d MB %s hits: %s" % (size, name, dict(r["common"][2], **r["rare"][2])))
+    print("load average before and after: %.1f, %.1f; %d cores" % (
+        load_before, os.getloadavg()[0], os.cpu_count()))
+    for size, rows in results:
+        print()
+        print(table(size, rows))
 
 
 if __name__ == "__main__":

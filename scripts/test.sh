@@ -17,7 +17,7 @@ cmake --preset linux -DTALEWICK_WERROR=ON -DTALEWICK_BUILD_SEARCHD=ON -DTALEWICK
 cmake --build --preset linux -j"$(nproc)"
 
 echo "== build: windows"
-cmake --preset windows -DTALEWICK_WERROR=ON -DTALEWICK_BUILD_TESTS=ON
+cmake --preset windows -DTALEWICK_WERROR=ON -DTALEWICK_BUILD_TESTS=ON -DTALEWICK_BUILD_BENCH=ON
 cmake --build --preset windows -j"$(nproc)"
 
 echo "== tests: linux"

@@ -1,11 +1,17 @@
-// One io_context on the calling thread: an accept loop, and a session per
+// One io_context run by a small pool of threads: an accept loop, and a session per
 // connection that reads a request, answers it and then reads the next one on the
 // same connection until the client closes it, asks for the close, or goes quiet.
+// Each session runs on a strand of its own, so its steps never overlap, while
+// different sessions are served side by side.
 #include "http_server.h"
 
+#include <algorithm>
 #include <array>
+#include <atomic>
+#include <boost/asio/dispatch.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/steady_timer.hpp>
+#include <boost/asio/strand.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 #include <chrono>
@@ -14,7 +20,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <utility>
+#include <vector>
 
 #include "result_page.h"
 #include "service_platform.h"
@@ -51,6 +60,12 @@ constexpr auto kAcceptRetry = std::chrono::milliseconds(100);
 constexpr std::size_t kMaxConnections = 128;
 constexpr auto kRefusalReport = std::chrono::seconds(10);
 
+// One serving thread per core, at least two (so that one long search does not
+// hold up every other client on a single core) and at most eight (the index
+// gives each thread a connection of its own, which costs memory, and the program
+// asks one thing at a time).
+unsigned ServingThreads() { return std::clamp(std::thread::hardware_concurrency(), 2u, 8u); }
+
 // Request text as it may go into a log line: bytes outside printable ASCII as %XX,
 // and no more than a few hundred of them, so that a hostile request cannot flood the log.
 std::string Printable(std::string_view text) {
@@ -78,7 +93,7 @@ bool IsMalformed(const beast::error_code& error) {
 class Session : public std::enable_shared_from_this<Session> {
  public:
   // `open` counts the sessions alive.
-  Session(tcp::socket socket, const HttpHandler& handler, std::size_t& open)
+  Session(tcp::socket socket, const HttpHandler& handler, std::atomic<std::size_t>& open)
       : stream_(std::move(socket)), handler_(handler), open_(open) {
     ++open_;
   }
@@ -86,6 +101,12 @@ class Session : public std::enable_shared_from_this<Session> {
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
+  // The first step on the session's strand, where every later one runs.
+  void Start() {
+    asio::dispatch(stream_.get_executor(), [self = shared_from_this()] { self->ReadRequest(); });
+  }
+
+ private:
   void ReadRequest() {
     parser_.emplace();
     parser_->header_limit(kMaxHeadBytes);
@@ -97,7 +118,6 @@ class Session : public std::enable_shared_from_this<Session> {
                      });
   }
 
- private:
   void OnRequest(const beast::error_code& error) {
     started_ = Clock::now();
     const auto& request = parser_->get();
@@ -161,7 +181,7 @@ class Session : public std::enable_shared_from_this<Session> {
 
   beast::tcp_stream stream_;
   const HttpHandler& handler_;
-  std::size_t& open_;
+  std::atomic<std::size_t>& open_;
   beast::flat_buffer buffer_;
   std::optional<http::request_parser<http::string_body>> parser_;
   http::response<http::string_body> response_;
@@ -201,17 +221,21 @@ void Refuse(tcp::socket socket) {
 }  // namespace
 
 struct HttpServer::State {
-  // These outlive the io_context and every session in it.
-  std::size_t open = 0;     // sessions alive
-  std::size_t refused = 0;  // connections refused since the last line that said so
+  // These outlive the io_context and every session in it. Only the accept loop
+  // (one step at a time) touches what is not atomic.
+  std::atomic<std::size_t> open = 0;  // sessions alive
+  std::size_t refused = 0;            // connections refused since the last line that said so
   Clock::time_point reported{};
   HttpHandler handler;
-  asio::io_context io{1};
+  unsigned threads = ServingThreads();
+  asio::io_context io{static_cast<int>(threads)};
   tcp::acceptor acceptor{io};
   asio::steady_timer accept_retry{io};
 
   void Accept() {
-    acceptor.async_accept([this](const beast::error_code& error, tcp::socket socket) {
+    // The new connection comes on a strand of its own.
+    const auto strand = asio::make_strand(io);
+    acceptor.async_accept(strand, [this](const beast::error_code& error, tcp::socket socket) {
       if (error) {
         std::fprintf(stderr, "accept: %s\n", error.message().c_str());
         accept_retry.expires_after(kAcceptRetry);
@@ -219,7 +243,7 @@ struct HttpServer::State {
         return;
       }
       if (open < kMaxConnections) {
-        std::make_shared<Session>(std::move(socket), handler, open)->ReadRequest();
+        std::make_shared<Session>(std::move(socket), handler, open)->Start();
       } else {
         Refuse(std::move(socket));
         // A line at most every few seconds, however long the flood.
@@ -273,15 +297,30 @@ void HttpServer::Stop() { state_->io.stop(); }
 
 void HttpServer::Run() {
   // A handler that throws (out of memory, say) loses its own connection only:
-  // the loop goes on where it stopped.
-  for (;;) {
+  // its thread goes on where it stopped.
+  asio::io_context& io = state_->io;
+  const auto serve = [&io] {
+    for (;;) {
+      try {
+        io.run();
+        return;
+      } catch (const std::exception& failure) {
+        std::fprintf(stderr, "talewick-search: %s\n", failure.what());
+      }
+    }
+  };
+  std::vector<std::jthread> helpers;
+  for (unsigned i = 1; i < state_->threads; ++i) {
     try {
-      state_->io.run();
-      return;
-    } catch (const std::exception& failure) {
-      std::fprintf(stderr, "talewick-search: %s\n", failure.what());
+      helpers.emplace_back(serve);
+    } catch (const std::system_error& failure) {
+      // Fewer threads serve as well, only slower.
+      std::fprintf(stderr, "talewick-search: serving on %u threads: %s\n", i, failure.what());
+      break;
     }
   }
+  serve();
+  // Stop ends run() on every thread; the helpers are joined as they go.
 }
 
 }  // namespace talewick::search

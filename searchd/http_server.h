@@ -1,9 +1,10 @@
 // The HTTP side of talewick-search: listens on one address, reads each request
 // under a time-out and size caps, hands the well-formed ones to a handler, writes
-// the answers and logs one line per request on standard error. One thread serves
-// every connection, waiting on none, so a client that stalls holds up only itself;
-// connections beyond a cap are refused at once, so that a flood of them cannot
-// take every descriptor the process has.
+// the answers and logs one line per request on standard error. A few threads (one
+// per core, 2 to 8) serve every connection, waiting on none, so a client that
+// stalls holds up only itself and a slow search only its own thread; connections
+// beyond a cap are refused at once, so that a flood of them cannot take every
+// descriptor the process has.
 #pragma once
 
 #include <functional>
@@ -19,7 +20,8 @@ struct HttpReply {
   std::string result_count = "-";  // for the log line
 };
 
-// Called for every well-formed request, with its method and its raw target.
+// Called for every well-formed request, with its method and its raw target, from
+// any of the serving threads, several at once.
 using HttpHandler = std::function<HttpReply(std::string_view method, std::string_view target)>;
 
 class HttpServer {
@@ -33,9 +35,11 @@ class HttpServer {
   // system's text for why.
   bool Listen(const std::string& host, int port, std::string& reason);
   int Port() const;
-  // Serves until the process ends, or Stop is called.
+  // Serves until the process ends, or Stop is called; returns once every serving
+  // thread has ended.
   void Run();
   // Makes Run return (from a handler, say): no more requests are answered.
+  // Callable from any thread.
   void Stop();
 
  private:

@@ -2,11 +2,14 @@
 // sub-folder per site, answering /search?q=WORDS+site:DOMAIN with an HTML result page.
 // `talewick-search --help` lists the options.
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <shared_mutex>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -67,22 +70,36 @@ struct Service {
   std::string corpus;  // UTF-8
   std::string index_file;
   std::size_t max_results;
-  std::unique_ptr<CorpusIndex> index;
+  // Requests share the index; building it anew takes it from all of them.
+  std::shared_mutex index_guard{};
+  std::unique_ptr<CorpusIndex> index{};  // none once it could not be built anew
+  std::uint64_t builds = 0;              // times it was built anew
   talewick::search::HttpServer* server = nullptr;
   int status = 0;  // the process's, once the server stops
 };
 
-// Answers one request. When a query finds the index damaged, the index is built
-// anew, as at a start (requests wait meanwhile), and the request is answered from
-// the new one; when it cannot be built, the service stops.
+// Answers one request (on any serving thread). When a query finds the index
+// damaged, the index is built anew, as at a start (requests wait meanwhile), and
+// the request is answered from the new one; when it cannot be built, the service
+// stops.
 HttpReply Answer(Service& service, std::string_view method, std::string_view target) {
   for (int attempt = 0;; ++attempt) {
-    try {
-      return AnswerRequest(*service.index, service.max_results, method, target);
-    } catch (const talewick::search::IndexFault& fault) {
-      std::fprintf(stderr, "index: a query failed: %s\n", fault.what());
-      if (!fault.damaged() || attempt > 0) return Unavailable();
+    std::uint64_t damaged_build = 0;
+    {
+      std::shared_lock<std::shared_mutex> reading(service.index_guard);
+      if (!service.index) return Unavailable();
+      try {
+        return AnswerRequest(*service.index, service.max_results, method, target);
+      } catch (const talewick::search::IndexFault& fault) {
+        std::fprintf(stderr, "index: a query failed: %s\n", fault.what());
+        if (!fault.damaged() || attempt > 0) return Unavailable();
+      }
+      damaged_build = service.builds;
     }
+    std::unique_lock<std::shared_mutex> building(service.index_guard);
+    // Another request found it damaged too and has built it anew meanwhile.
+    if (service.builds != damaged_build || !service.index) continue;
+    ++service.builds;
     service.index.reset();
     service.index = talewick::search::OpenCorpusIndex(service.corpus, service.index_file, true);
     if (!service.index) {
@@ -116,10 +133,8 @@ int main(int argc, char** argv) {
   }
   const auto& options = line.options;
 
-  Service service{.corpus = options.corpus,
-                  .index_file = options.index,
-                  .max_results = options.results,
-                  .index = nullptr};
+  Service service{
+      .corpus = options.corpus, .index_file = options.index, .max_results = options.results};
   if (service.corpus.empty()) {
     const fs::path program_folder = talewick::search::PathFromSystemText(ProgramFolder());
     const auto shipped = FindShippedCorpus(program_folder);

@@ -125,6 +125,10 @@ class SearchServiceTest : public ::testing::Test {
     std::ofstream(corpus / "talewick.org" / "cats&dogs.txt")
         << "The cat sat on the mat & a \"bird\" <watched>.\n"
            "Then the cat ran home, and the cat slept. A caf\xc3\xa9 au lait.\n";
+    // More matches than a page holds, so that the page is drawn from all of them.
+    std::ofstream tales(corpus / "talewick.org" / "tales.txt");
+    for (int i = 0; i < 400; ++i) tales << "Once upon a time " << i << " owls flew. ";
+    tales.close();  // whole before the service lists it
     // Names that the ANSI code page of a Windows machine cannot spell.
     fs::create_directories(corpus / u8"sit\u00e9.org");
     std::ofstream(corpus / u8"sit\u00e9.org" / u8"\u03b3\u03ac\u03c4\u03b1.txt")
@@ -147,37 +151,40 @@ class SearchServiceTest : public ::testing::Test {
 // the Windows program sends them) are answered, with the text escaped and only
 // the results highlighted; an empty page has no site or no match; other paths,
 // methods and malformed queries are refused, and the service goes on serving.
-TEST_F(SearchServiceTest, AnswersSearchesAndRefusesAllElse) {
+// Clients at once, asking the same over and over, get the answers one client got.
+TEST_F(SearchServiceTest, AnswersSearchesAndRefusesAllElseToOneClientOrMany) {
   const std::string program =
       "/search?hl=en&q=the%20cat+site%3Atalewick.org&btnG=Google+Search&meta=";
   const std::string longest = "/search?q=" + std::string(2046, 'a');  // 2048 bytes served
-  for (const auto& [method, target, status, text] :
-       std::vector<std::tuple<std::string, std::string, int, std::string>>{
-           {"GET", program, 200,
-            "<b>The cat</b> sat on the mat &amp; a \"bird\" &lt;watched&gt;.\n"},
-           {"GET", program, 200, "Results 1 - 2 for the cat site:talewick.org<"},
-           {"GET", program, 200, ">cats&amp;dogs<"},
-           {"GET", "/search?q=+The+Cat++site:a.org+site:Talewick.ORG/&q=x", 200,
-            "Then <b>the cat</b> ran home, and <b>the cat</b> slept.\n"},
-           {"GET", "/search?q=caf%E9%20au%20lait+site%3Atalewick.org", 200,
-            "A <b>caf\xc3\xa9 au lait</b>."},
-           {"GET", "/search?q=the+cat+site%3Asit%C3%A9.org", 200,
-            ">\xce\xb3\xce\xac\xcf\x84\xce\xb1</h3>\n<div class=\"s\"><b>The cat</b> purred."},
-           {"GET", "/search?q=the+cat", 200, "No results"},
-           {"GET", "/search?q=the+unicorn+site%3Atalewick.org", 200, "No results"},
-           {"GET", "/search?q=%22x%22+%3Cy%3E&hl=", 200, "value=\"&quot;x&quot; &lt;y&gt;\""},
-           {"GET", longest, 200, "No results"},
-           {"GET", "/", 404, "<h1>404 Not Found"},
-           {"GET", "/searchx?q=the", 404, "<h1>404 Not Found"},
-           {"POST", "/search?q=the+cat+site%3Atalewick.org", 404, "<h1>404 Not Found"},
-           {"GET", "/search?hl=en", 400, "<h1>400 Bad Request"},
-           {"GET", "/search?q=the%2", 400, "<h1>400 Bad Request"},
-           {"GET", "/search?hl=%zz&q=the", 400, "<h1>400 Bad Request"},
-           {"GET", longest + "a", 400, "<h1>400 Bad Request"},
-           {"GET", "/search?q=the\x01\xfe\x80-cat", 400, "<h1>400 Bad Request"}}) {
+  const std::vector<std::tuple<std::string, std::string, int, std::string>> table{
+      {"GET", program, 200, "<b>The cat</b> sat on the mat &amp; a \"bird\" &lt;watched&gt;.\n"},
+      {"GET", program, 200, "Results 1 - 2 for the cat site:talewick.org<"},
+      {"GET", program, 200, ">cats&amp;dogs<"},
+      {"GET", "/search?q=+The+Cat++site:a.org+site:Talewick.ORG/&q=x", 200,
+       "Then <b>the cat</b> ran home, and <b>the cat</b> slept.\n"},
+      {"GET", "/search?q=caf%E9%20au%20lait+site%3Atalewick.org", 200,
+       "A <b>caf\xc3\xa9 au lait</b>."},
+      {"GET", "/search?q=the+cat+site%3Asit%C3%A9.org", 200,
+       ">\xce\xb3\xce\xac\xcf\x84\xce\xb1</h3>\n<div class=\"s\"><b>The cat</b> purred."},
+      {"GET", "/search?q=once+upon+a+time+site%3Atalewick.org", 200, "Results 1 - 5 for "},
+      {"GET", "/search?q=the+cat", 200, "No results"},
+      {"GET", "/search?q=the+unicorn+site%3Atalewick.org", 200, "No results"},
+      {"GET", "/search?q=%22x%22+%3Cy%3E&hl=", 200, "value=\"&quot;x&quot; &lt;y&gt;\""},
+      {"GET", longest, 200, "No results"},
+      {"GET", "/", 404, "<h1>404 Not Found"},
+      {"GET", "/searchx?q=the", 404, "<h1>404 Not Found"},
+      {"POST", "/search?q=the+cat+site%3Atalewick.org", 404, "<h1>404 Not Found"},
+      {"GET", "/search?hl=en", 400, "<h1>400 Bad Request"},
+      {"GET", "/search?q=the%2", 400, "<h1>400 Bad Request"},
+      {"GET", "/search?hl=%zz&q=the", 400, "<h1>400 Bad Request"},
+      {"GET", longest + "a", 400, "<h1>400 Bad Request"},
+      {"GET", "/search?q=the\x01\xfe\x80-cat", 400, "<h1>400 Bad Request"}};
+  Strings alone;
+  for (const auto& [method, target, status, text] : table) {
     const auto [got, answer] = Request(port_, target, method);
     EXPECT_EQ(got, status) << method << " " << target;
     EXPECT_NE(answer.find(text), std::string::npos) << method << " " << target << ":\n" << answer;
+    alone.push_back(answer);
   }
   // One at a time, each request is logged before the next is answered; the log
   // has whole lines, with no progress drawn in place.
@@ -189,6 +196,15 @@ TEST_F(SearchServiceTest, AnswersSearchesAndRefusesAllElse) {
                                   "POST /search?q=the+cat+site%3Atalewick.org 404 results=- "s,
                                   "GET /search?q=the%2 400 results=- "s}) {
     EXPECT_NE(log.find("\n" + line), std::string::npos) << line << " in\n" << log;
+  }
+  std::vector<std::jthread> clients;
+  for (int client = 0; client < 8; ++client) {
+    clients.emplace_back([&] {
+      for (std::size_t i = 0; i < 4 * table.size(); ++i) {
+        const auto& [method, target, status, text] = table[i % table.size()];
+        EXPECT_EQ(Request(port_, target, method).second, alone[i % table.size()]) << target;
+      }
+    });
   }
 }
 

@@ -1,0 +1,167 @@
+// What the search service's indexing and start are measured against, on the same
+// corpus folder, by scripts/bench_search.py:
+//
+//   fts5_baseline load CORPUS FILE   every sentence of the corpus, as the service lists
+//                                    and cuts them, bulk-loaded into a plain FTS5 table
+//                                    in a new database FILE (one row a sentence)
+//   fts5_baseline list CORPUS        the corpus files listed with their sizes and
+//                                    times, as every start of the service does: the
+//                                    least an indexed start can take
+//
+// Prints one line of NAME=VALUE figures on standard output; the seconds are those of
+// the work alone, without the start of the process.
+#include <sqlite3.h>
+
+#include <chrono>
+#include <cinttypes>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "corpus_files.h"
+#include "corpus_index.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using talewick::search::CorpusListing;
+using Clock = std::chrono::steady_clock;
+
+// The pragmas of a bulk load that needs no crash safety: no journal, no syncing,
+// and a page cache large enough for FTS5's merges.
+constexpr const char* kSchema =
+    "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA cache_size=-262144;"
+    "CREATE VIRTUAL TABLE sentences USING fts5(sentence, tokenize='unicode61');";
+
+// As the service reads a corpus file.
+constexpr std::size_t kReadBytes = std::size_t{1} << 20;
+
+double SecondsSince(Clock::time_point started) {
+  return std::chrono::duration<double>(Clock::now() - started).count();
+}
+
+// The listing, or nothing when some of the corpus could not be read (the figures
+// would not be those of the whole corpus).
+bool List(const fs::path& corpus, CorpusListing& listing) {
+  listing = talewick::search::ListCorpusFiles(corpus);
+  for (const std::string& error : listing.errors) std::fprintf(stderr, "%s\n", error.c_str());
+  if (listing.files.empty()) std::fprintf(stderr, "no .txt files in site folders of the corpus\n");
+  return listing.errors.empty() && !listing.files.empty();
+}
+
+int ListOnly(const fs::path& corpus) {
+  const auto started = Clock::now();
+  CorpusListing listing;
+  if (!List(corpus, listing)) return 1;
+  std::uint64_t bytes = 0;
+  for (const auto& file : listing.files) bytes += file.size;
+  std::printf("seconds=%.4f files=%zu text_bytes=%" PRIu64 "\n", SecondsSince(started),
+              listing.files.size(), bytes);
+  return 0;
+}
+
+class Database {
+ public:
+  explicit Database(const fs::path& file) {
+    if (sqlite3_open_v2(talewick::search::Utf8Of(file).c_str(), &db_,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+      Fail("open");
+    }
+  }
+  ~Database() {
+    sqlite3_finalize(insert_);
+    sqlite3_close(db_);
+  }
+  Database(const Database&) = delete;
+  Database& operator=(const Database&) = delete;
+
+  bool ok() const { return ok_; }
+
+  void Exec(const char* sql) {
+    if (ok_ && sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK) Fail(sql);
+  }
+
+  void Insert(const std::string& sentence) {
+    if (!ok_) return;
+    if (insert_ == nullptr && sqlite3_prepare_v2(db_, "INSERT INTO sentences(sentence) VALUES(?)",
+                                                 -1, &insert_, nullptr) != SQLITE_OK) {
+      Fail("prepare");
+      return;
+    }
+    sqlite3_bind_text(insert_, 1, sentence.data(), static_cast<int>(sentence.size()),
+                      SQLITE_STATIC);
+    if (sqlite3_step(insert_) != SQLITE_DONE) Fail("insert");
+    sqlite3_reset(insert_);
+  }
+
+ private:
+  void Fail(const char* what) {
+    std::fprintf(stderr, "sqlite: %s: %s\n", what, db_ ? sqlite3_errmsg(db_) : "out of memory");
+    ok_ = false;
+  }
+
+  sqlite3* db_ = nullptr;
+  sqlite3_stmt* insert_ = nullptr;
+  bool ok_ = true;
+};
+
+int Load(const fs::path& corpus, const fs::path& file) {
+  std::error_code ignored;
+  fs::remove(file, ignored);
+  const auto started = Clock::now();
+  CorpusListing listing;
+  if (!List(corpus, listing)) return 1;
+  std::uint64_t sentence_count = 0;
+  std::uint64_t text_bytes = 0;
+  {
+    Database db(file);
+    db.Exec(kSchema);
+    db.Exec("BEGIN");
+    std::string block(kReadBytes, '\0');
+    std::vector<std::string> sentences;
+    for (const auto& listed : listing.files) {
+      std::ifstream in(listing.PathOf(listed), std::ios::binary);
+      if (!in) {
+        std::fprintf(stderr, "cannot read %s\n", listed.key.c_str());
+        return 1;
+      }
+      talewick::search::SentenceSplitter splitter(sentences);
+      do {
+        in.read(block.data(), static_cast<std::streamsize>(block.size()));
+        const auto got = static_cast<std::size_t>(in.gcount());
+        text_bytes += got;
+        splitter.Feed(std::string_view(block).substr(0, got));
+        if (!in) splitter.Finish();
+        for (const std::string& sentence : sentences) db.Insert(sentence);
+        sentence_count += sentences.size();
+        sentences.clear();
+      } while (in && db.ok());
+    }
+    db.Exec("COMMIT");
+    db.Exec("INSERT INTO sentences(sentences) VALUES('optimize')");
+    if (!db.ok()) return 1;
+  }
+  const double seconds = SecondsSince(started);
+  std::printf("seconds=%.3f sentences=%" PRIu64 " text_bytes=%" PRIu64 " file_bytes=%" PRIuMAX "\n",
+              seconds, sentence_count, text_bytes, fs::file_size(file));
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 3 && std::strcmp(argv[1], "list") == 0) {
+    return ListOnly(talewick::search::PathFromUtf8(argv[2]));
+  }
+  if (argc == 4 && std::strcmp(argv[1], "load") == 0) {
+    return Load(talewick::search::PathFromUtf8(argv[2]), talewick::search::PathFromUtf8(argv[3]));
+  }
+  std::fprintf(stderr, "usage: fts5_baseline load CORPUS FILE | fts5_baseline list CORPUS\n");
+  return 2;
+}
