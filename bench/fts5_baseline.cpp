@@ -117,8 +117,8 @@ int Load(const fs::path& corpus, const fs::path& file) {
   const auto started = Clock::now();
   CorpusListing listing;
   if (!List(corpus, listing)) return 1;
-  std::uint64_t sentence_count = 0;
-  std::uint64_t text_bytes = 0;
+  std::uint64_t sentenceCount = 0;
+  std::uint64_t textBytes = 0;
   {
     Database db(file);
     db.Exec(kSchema);
@@ -135,11 +135,11 @@ int Load(const fs::path& corpus, const fs::path& file) {
       do {
         in.read(block.data(), static_cast<std::streamsize>(block.size()));
         const auto got = static_cast<std::size_t>(in.gcount());
-        text_bytes += got;
+        textBytes += got;
         splitter.Feed(std::string_view(block).substr(0, got));
         if (!in) splitter.Finish();
         for (const std::string& sentence : sentences) db.Insert(sentence);
-        sentence_count += sentences.size();
+        sentenceCount += sentences.size();
         sentences.clear();
       } while (in && db.ok());
     }
@@ -149,7 +149,7 @@ int Load(const fs::path& corpus, const fs::path& file) {
   }
   const double seconds = SecondsSince(started);
   std::printf("seconds=%.3f sentences=%" PRIu64 " text_bytes=%" PRIu64 " file_bytes=%" PRIuMAX "\n",
-              seconds, sentence_count, text_bytes, fs::file_size(file));
+              seconds, sentenceCount, textBytes, fs::file_size(file));
   return 0;
 }
 

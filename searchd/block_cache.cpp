@@ -105,9 +105,9 @@ void GiveBackBlock(void* block) {
     lists.Lock();
     const bool keep = lists.kept + chosen.size <= kMostKept;
     if (keep) {
-      auto* free_block = static_cast<FreeBlock*>(start);
-      free_block->next = lists.free[chosen.index];
-      lists.free[chosen.index] = free_block;
+      auto* freeBlock = static_cast<FreeBlock*>(start);
+      freeBlock->next = lists.free[chosen.index];
+      lists.free[chosen.index] = freeBlock;
       lists.kept += chosen.size;
     }
     lists.Unlock();

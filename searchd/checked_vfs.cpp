@@ -18,7 +18,7 @@ namespace {
 struct CheckedFile {
   sqlite3_file base;    // base.pMethods: kMethods, or null when the open failed
   sqlite3_file* inner;  // the default VFS's file, just after this struct
-  bool main_db;
+  bool mainDb;
   bool checked;  // the file's header asks for kChecksumBytes reserved bytes per page
   bool damaged;  // a page has failed its checksum
 };
@@ -53,7 +53,7 @@ bool IsPage(int amount, sqlite3_int64 offset) {
 
 void NoteHeader(CheckedFile* file, const void* data, int amount, sqlite3_int64 offset) {
   constexpr int kReservedByte = 20;  // of the database header
-  if (file->main_db && offset == 0 && amount > kReservedByte) {
+  if (file->mainDb && offset == 0 && amount > kReservedByte) {
     file->checked = static_cast<const unsigned char*>(data)[kReservedByte] == kChecksumBytes;
   }
 }
@@ -65,7 +65,7 @@ int Read(sqlite3_file* file, void* data, int amount, sqlite3_int64 offset) {
   const int rc = Inner(file)->pMethods->xRead(Inner(file), data, amount, offset);
   if (rc != SQLITE_OK) return rc;  // a short read included: SQLite reads it as zeros
   NoteHeader(checked, data, amount, offset);
-  if (checked->main_db && checked->checked && IsPage(amount, offset)) {
+  if (checked->mainDb && checked->checked && IsPage(amount, offset)) {
     const auto* page = static_cast<const unsigned char*>(data);
     const std::uint64_t sum = Checksum(page, amount - kChecksumBytes);
     if (std::memcmp(&sum, page + amount - kChecksumBytes, kChecksumBytes) != 0) {
@@ -79,7 +79,7 @@ int Read(sqlite3_file* file, void* data, int amount, sqlite3_int64 offset) {
 int Write(sqlite3_file* file, const void* data, int amount, sqlite3_int64 offset) {
   auto* checked = reinterpret_cast<CheckedFile*>(file);
   NoteHeader(checked, data, amount, offset);
-  if (!checked->main_db || !checked->checked || !IsPage(amount, offset)) {
+  if (!checked->mainDb || !checked->checked || !IsPage(amount, offset)) {
     return Inner(file)->pMethods->xWrite(Inner(file), data, amount, offset);
   }
   // SQLite's own page stays as it is: the checksum goes into a copy.
@@ -149,14 +149,14 @@ const sqlite3_io_methods kMethods = {.iVersion = 2,
                                      .xFetch = nullptr,
                                      .xUnfetch = nullptr};
 
-int Open(sqlite3_vfs* vfs, const char* name, sqlite3_file* file, int flags, int* out_flags) {
+int Open(sqlite3_vfs* vfs, const char* name, sqlite3_file* file, int flags, int* outFlags) {
   auto* checked = reinterpret_cast<CheckedFile*>(file);
   checked->base.pMethods = nullptr;
   checked->inner = reinterpret_cast<sqlite3_file*>(checked + 1);
-  checked->main_db = (flags & SQLITE_OPEN_MAIN_DB) != 0;
+  checked->mainDb = (flags & SQLITE_OPEN_MAIN_DB) != 0;
   checked->checked = false;
   checked->damaged = false;
-  const int rc = Inner(vfs)->xOpen(Inner(vfs), name, checked->inner, flags, out_flags);
+  const int rc = Inner(vfs)->xOpen(Inner(vfs), name, checked->inner, flags, outFlags);
   if (rc == SQLITE_OK) checked->base.pMethods = &kMethods;
   return rc;
 }

@@ -52,21 +52,21 @@ CorpusListing ListCorpusFiles(const fs::path& root) {
   CorpusListing listing;
   listing.root = root;
   std::error_code ec;
-  const std::vector<FolderEntry> site_dirs = SortedEntries(root, true, ec, listing.errors);
+  const std::vector<FolderEntry> siteDirs = SortedEntries(root, true, ec, listing.errors);
   if (ec) {
     listing.errors.push_back(Utf8Of(root) + ": " + ec.message());
     return listing;
   }
-  for (const FolderEntry& site_dir : site_dirs) {
-    const fs::path dir = root / PathFromUtf8(site_dir.name);
+  for (const FolderEntry& siteDir : siteDirs) {
+    const fs::path dir = root / PathFromUtf8(siteDir.name);
     const std::vector<FolderEntry> files = SortedEntries(dir, false, ec, listing.errors);
     if (ec) {
       listing.errors.push_back(Utf8Of(dir) + ": " + ec.message());
       continue;
     }
-    const std::string site = LowerAscii(site_dir.name);
+    const std::string site = LowerAscii(siteDir.name);
     for (const FolderEntry& entry : files) {
-      listing.files.push_back({site_dir.name + "/" + entry.name, site, entry.size, entry.modified});
+      listing.files.push_back({siteDir.name + "/" + entry.name, site, entry.size, entry.modified});
     }
   }
   return listing;
@@ -74,15 +74,15 @@ CorpusListing ListCorpusFiles(const fs::path& root) {
 
 IndexProgress::IndexProgress(std::ostream& out, bool terminal, std::size_t files,
                              std::uint64_t bytes)
-    : out_(out), terminal_(terminal), files_total_(files), bytes_total_(bytes) {}
+    : out_(out), terminal_(terminal), filesTotal_(files), bytesTotal_(bytes) {}
 
 void IndexProgress::FileDone(std::uint64_t bytes) {
-  ++files_done_;
+  ++filesDone_;
   BytesDone(bytes);
 }
 
 void IndexProgress::BytesDone(std::uint64_t bytes) {
-  bytes_done_ += bytes;
+  bytesDone_ += bytes;
   const auto now = std::chrono::steady_clock::now();
   if (now - drawn_ < (terminal_ ? std::chrono::milliseconds(250) : std::chrono::seconds(5))) {
     return;
@@ -97,7 +97,7 @@ void IndexProgress::Merging() { Show("index: merging", true); }
 
 void IndexProgress::Finish() {
   Draw(true);
-  line_open_ = false;
+  lineOpen_ = false;
 }
 
 void IndexProgress::Draw(bool last) {
@@ -107,27 +107,27 @@ void IndexProgress::Draw(bool last) {
   char line[160];
   if (last) {
     std::snprintf(line, sizeof line, "index: %zu files, %.1f MB indexed in %.1f s (%.1f MB/s)",
-                  files_done_, static_cast<double>(bytes_done_) / kMB, seconds,
-                  seconds > 0 ? static_cast<double>(bytes_done_) / kMB / seconds : 0.0);
+                  filesDone_, static_cast<double>(bytesDone_) / kMB, seconds,
+                  seconds > 0 ? static_cast<double>(bytesDone_) / kMB / seconds : 0.0);
   } else {
-    std::snprintf(line, sizeof line, "index: %zu of %zu files, %.1f of %.1f MB, %.0f s",
-                  files_done_, files_total_, static_cast<double>(bytes_done_) / kMB,
-                  static_cast<double>(bytes_total_) / kMB, seconds);
+    std::snprintf(line, sizeof line, "index: %zu of %zu files, %.1f of %.1f MB, %.0f s", filesDone_,
+                  filesTotal_, static_cast<double>(bytesDone_) / kMB,
+                  static_cast<double>(bytesTotal_) / kMB, seconds);
   }
   Show(line, true);
   if (last && terminal_) out_ << '\n' << std::flush;
 }
 
-void IndexProgress::Show(const std::string& text, bool in_place) {
+void IndexProgress::Show(const std::string& text, bool inPlace) {
   if (!terminal_) {
     out_ << text << '\n' << std::flush;
-  } else if (in_place) {
+  } else if (inPlace) {
     // Blanks wipe what is left of a longer line drawn before.
     out_ << '\r' << text << "        " << std::flush;
   } else {
-    out_ << (line_open_ ? "\n" : "") << text << '\n' << std::flush;
+    out_ << (lineOpen_ ? "\n" : "") << text << '\n' << std::flush;
   }
-  line_open_ = terminal_ && in_place;
+  lineOpen_ = terminal_ && inPlace;
 }
 
 }  // namespace talewick::search

@@ -95,15 +95,15 @@ class IndexProgress {
 
  private:
   void Draw(bool last);
-  void Show(const std::string& text, bool in_place);
+  void Show(const std::string& text, bool inPlace);
 
   std::ostream& out_;
   bool terminal_;
-  std::size_t files_total_;
-  std::uint64_t bytes_total_;
-  std::size_t files_done_ = 0;
-  std::uint64_t bytes_done_ = 0;
-  bool line_open_ = false;  // a line drawn in place, not ended yet
+  std::size_t filesTotal_;
+  std::uint64_t bytesTotal_;
+  std::size_t filesDone_ = 0;
+  std::uint64_t bytesDone_ = 0;
+  bool lineOpen_ = false;  // a line drawn in place, not ended yet
   std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
   std::chrono::steady_clock::time_point drawn_ = started_;
 };

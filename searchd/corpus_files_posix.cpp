@@ -38,9 +38,9 @@ std::vector<FolderEntry> ReadFolder(const std::filesystem::path& dir, std::strin
   while (const dirent* entry = readdir(folder.get())) {
     const std::string_view name = entry->d_name;
     if (name == "." || name == "..") continue;
-    const bool maybe_folder =
+    const bool maybeFolder =
         entry->d_type == DT_DIR || entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN;
-    if (!maybe_folder && !EndsWith(name, suffix)) continue;
+    if (!maybeFolder && !EndsWith(name, suffix)) continue;
     struct stat info {};
     if (fstatat(dirfd(folder.get()), entry->d_name, &info, 0) != 0) {
       skipped.push_back(std::string(name) + ": " + std::strerror(errno));  // a dangling link

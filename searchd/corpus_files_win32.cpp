@@ -49,8 +49,8 @@ std::vector<FolderEntry> ReadFolder(const std::filesystem::path& dir, std::strin
   const std::unique_ptr<void, FindCloser> find(first);
   ec.clear();
   do {
-    const std::wstring_view wide_name = found.cFileName;
-    if (wide_name == L"." || wide_name == L"..") continue;
+    const std::wstring_view wideName = found.cFileName;
+    if (wideName == L"." || wideName == L"..") continue;
     const std::string name = Utf8OrEmpty(found.cFileName);
     if (name.empty()) {
       skipped.emplace_back("(a name that is not valid Unicode)");
@@ -61,7 +61,7 @@ std::vector<FolderEntry> ReadFolder(const std::filesystem::path& dir, std::strin
                                    found.nFileSizeHigh,    found.nFileSizeLow};
     // A link is followed to what it names, which may be missing.
     if ((data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
-        !GetFileAttributesExW((dir / wide_name).c_str(), GetFileExInfoStandard, &data)) {
+        !GetFileAttributesExW((dir / wideName).c_str(), GetFileExInfoStandard, &data)) {
       skipped.push_back(name + ": " + LastError().message());
       continue;
     }

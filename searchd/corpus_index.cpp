@@ -52,61 +52,61 @@ void SentenceSplitter::Feed(std::string_view text) {
 void SentenceSplitter::Finish() { Flush(); }
 
 void SentenceSplitter::Take(char c) {
-  if (in_stops_) {
+  if (inStops_) {
     if (IsStop(c) || IsCloser(c)) {
       Append(c);
       return;
     }
-    in_stops_ = false;
+    inStops_ = false;
     if (IsSpace(c)) Flush();
   }
   if (IsSpace(c)) {
     // A line end after a line of nothing but white space ends the sentence, and
     // so does a blank once the sentence is long.
-    if (c == '\n' && line_blank_) Flush();
-    if (c == '\n') line_blank_ = true;
+    if (c == '\n' && lineBlank_) Flush();
+    if (c == '\n') lineBlank_ = true;
     if (current_.size() >= kMaxSentenceBytes) Flush();
-    pending_space_ = !current_.empty();
+    pendingSpace_ = !current_.empty();
     return;
   }
-  line_blank_ = false;
+  lineBlank_ = false;
   Append(c);
-  in_stops_ = IsStop(c);
+  inStops_ = IsStop(c);
 }
 
 void SentenceSplitter::Append(char c) {
-  const bool continues_character = (static_cast<unsigned char>(c) & 0xc0) == 0x80;
+  const bool continuesCharacter = (static_cast<unsigned char>(c) & 0xc0) == 0x80;
   if (current_.size() >= kMaxSentenceBytes &&
-      (!continues_character || current_.size() >= kMaxSentenceBytes + 3)) {
+      (!continuesCharacter || current_.size() >= kMaxSentenceBytes + 3)) {
     // A long run with no blank: cut at its last blank, or else here, between
     // characters (a broken character is at most four bytes long).
     // Every blank in `current_` stands for a run of white space in the text.
     const std::size_t blank = current_.rfind(' ');
     std::string rest;
-    std::uint64_t rest_start = at_;
+    std::uint64_t restStart = at_;
     if (blank != std::string::npos) {
       rest = current_.substr(blank + 1);
       current_.resize(blank);
-      end_ = end_before_blank_;
-      rest_start = start_after_blank_;
+      end_ = endBeforeBlank_;
+      restStart = startAfterBlank_;
     }
     Flush();
     current_ = std::move(rest);
-    start_ = rest_start;
+    start_ = restStart;
   }
   if (current_.empty()) start_ = at_;
-  if (pending_space_) {
+  if (pendingSpace_) {
     current_.push_back(' ');
-    end_before_blank_ = end_;
-    start_after_blank_ = at_;
+    endBeforeBlank_ = end_;
+    startAfterBlank_ = at_;
   }
-  pending_space_ = false;
+  pendingSpace_ = false;
   current_.push_back(c);
   end_ = at_ + 1;
 }
 
 void SentenceSplitter::Flush() {
-  pending_space_ = false;
+  pendingSpace_ = false;
   if (HasWord(current_)) {
     out_.push_back(current_);
     if (spans_ != nullptr) spans_->push_back({start_, end_});
@@ -114,21 +114,21 @@ void SentenceSplitter::Flush() {
   current_.clear();
 }
 
-std::vector<PhraseMatch> FindPhrase(std::string_view lower_text,
+std::vector<PhraseMatch> FindPhrase(std::string_view lowerText,
                                     const std::vector<std::string>& words) {
   std::vector<PhraseMatch> matches;
-  if (words.empty() || lower_text.find(words.front()) == std::string_view::npos) return matches;
-  const std::vector<WordSpan> spans = SplitWords(lower_text);
+  if (words.empty() || lowerText.find(words.front()) == std::string_view::npos) return matches;
+  const std::vector<WordSpan> spans = SplitWords(lowerText);
   std::size_t i = 0;
   while (i + words.size() <= spans.size()) {
     bool found = true;
     for (std::size_t k = 0; k < words.size() && found; ++k) {
       const WordSpan& span = spans[i + k];
-      found = lower_text.substr(span.offset, span.length) == words[k];
+      found = lowerText.substr(span.offset, span.length) == words[k];
       if (found && k > 0) {
         const WordSpan& before = spans[i + k - 1];
         found = span.offset == before.offset + before.length + 1 &&
-                lower_text[before.offset + before.length] == ' ';
+                lowerText[before.offset + before.length] == ' ';
       }
     }
     if (!found) {
@@ -182,15 +182,15 @@ std::vector<SearchHit> CorpusIndex::Spread(PhraseReader& reader, IdRange ids, st
   }
   std::vector<SearchHit> hits;
   while (hits.size() < count && !open.empty()) {
-    std::vector<IdRange> still_open;
+    std::vector<IdRange> stillOpen;
     for (const IdRange& slice : open) {
       if (hits.size() == count) break;
       std::vector<SearchHit> first = reader.Matches(slice, 1);
       if (first.empty()) continue;
-      if (first.front().id < slice.last) still_open.push_back({first.front().id + 1, slice.last});
+      if (first.front().id < slice.last) stillOpen.push_back({first.front().id + 1, slice.last});
       hits.push_back(std::move(first.front()));
     }
-    open = std::move(still_open);
+    open = std::move(stillOpen);
   }
   std::sort(hits.begin(), hits.end(),
             [](const SearchHit& a, const SearchHit& b) { return a.id < b.id; });

@@ -62,16 +62,16 @@ class SentenceSplitter {
   std::uint64_t at_ = 0;
   std::uint64_t start_ = 0;
   std::uint64_t end_ = 0;
-  std::uint64_t end_before_blank_ = 0;
-  std::uint64_t start_after_blank_ = 0;
-  bool pending_space_ = false;  // white space after the last character taken
-  bool in_stops_ = false;       // right after a stop and its closing marks
-  bool line_blank_ = false;     // only white space since the last line end
+  std::uint64_t endBeforeBlank_ = 0;
+  std::uint64_t startAfterBlank_ = 0;
+  bool pendingSpace_ = false;  // white space after the last character taken
+  bool inStops_ = false;       // right after a stop and its closing marks
+  bool lineBlank_ = false;     // only white space since the last line end
 };
 
-// Every place where `words` (lower-case) stand in `lower_text` as whole words one
+// Every place where `words` (lower-case) stand in `lowerText` as whole words one
 // blank apart, left to right, not overlapping.
-std::vector<PhraseMatch> FindPhrase(std::string_view lower_text,
+std::vector<PhraseMatch> FindPhrase(std::string_view lowerText,
                                     const std::vector<std::string>& words);
 
 struct IdRange {

@@ -137,13 +137,13 @@ class Session : public std::enable_shared_from_this<Session> {
     // no one to answer, and the session ends here.
   }
 
-  void Send(HttpReply reply, unsigned version, bool keep_alive) {
-    result_count_ = std::move(reply.result_count);
+  void Send(HttpReply reply, unsigned version, bool keepAlive) {
+    resultCount_ = std::move(reply.resultCount);
     response_ = {};
     response_.version(version);
     response_.result(static_cast<unsigned>(reply.status));
     response_.set(http::field::content_type, "text/html; charset=utf-8");
-    response_.keep_alive(keep_alive);
+    response_.keep_alive(keepAlive);
     response_.body() = std::move(reply.body);
     response_.prepare_payload();
     if (method_ == "HEAD") response_.body().clear();  // the length stays announced
@@ -157,7 +157,7 @@ class Session : public std::enable_shared_from_this<Session> {
   void OnSent(const beast::error_code& error) {
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - started_).count();
     std::fprintf(stderr, "%s %s %d results=%s %.2f ms\n", Printable(method_).c_str(),
-                 Printable(target_).c_str(), response_.result_int(), result_count_.c_str(), ms);
+                 Printable(target_).c_str(), response_.result_int(), resultCount_.c_str(), ms);
     std::fflush(stderr);
     if (error) return;
     if (response_.keep_alive()) {
@@ -187,7 +187,7 @@ class Session : public std::enable_shared_from_this<Session> {
   http::response<http::string_body> response_;
   std::string method_;
   std::string target_;
-  std::string result_count_;
+  std::string resultCount_;
   Clock::time_point started_;
   std::array<char, 4096> drain_{};
   std::size_t drained_ = 0;
@@ -230,7 +230,7 @@ struct HttpServer::State {
   unsigned threads = ServingThreads();
   asio::io_context io{static_cast<int>(threads)};
   tcp::acceptor acceptor{io};
-  asio::steady_timer accept_retry{io};
+  asio::steady_timer acceptRetry{io};
 
   void Accept() {
     // The new connection comes on a strand of its own.
@@ -238,8 +238,8 @@ struct HttpServer::State {
     acceptor.async_accept(strand, [this](const beast::error_code& error, tcp::socket socket) {
       if (error) {
         std::fprintf(stderr, "accept: %s\n", error.message().c_str());
-        accept_retry.expires_after(kAcceptRetry);
-        accept_retry.async_wait([this](const beast::error_code&) { Accept(); });
+        acceptRetry.expires_after(kAcceptRetry);
+        acceptRetry.async_wait([this](const beast::error_code&) { Accept(); });
         return;
       }
       if (open < kMaxConnections) {

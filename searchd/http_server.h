@@ -16,8 +16,8 @@ namespace talewick::search {
 
 struct HttpReply {
   int status = 200;
-  std::string body;                // an HTML page
-  std::string result_count = "-";  // for the log line
+  std::string body;               // an HTML page
+  std::string resultCount = "-";  // for the log line
 };
 
 // Called for every well-formed request, with its method and its raw target, from

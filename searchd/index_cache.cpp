@@ -65,8 +65,8 @@ void RemoveIndexesOfMissingCorpora(const fs::path& cache, std::ostream& log) {
   std::vector<std::string> removed;
   for (fs::directory_iterator it(cache, ec), end; !ec && it != end; it.increment(ec)) {
     const fs::path& file = it->path();
-    std::error_code entry_ec;
-    if (file.extension() != ".sqlite" || !it->is_regular_file(entry_ec) ||
+    std::error_code entryEc;
+    if (file.extension() != ".sqlite" || !it->is_regular_file(entryEc) ||
         ReadIndexHeader(file).kind != IndexHeader::Kind::kIndex) {
       continue;
     }
@@ -77,9 +77,9 @@ void RemoveIndexesOfMissingCorpora(const fs::path& cache, std::ostream& log) {
       continue;
     }
     const std::optional<std::string> corpus = RecordedCorpus(file);
-    if (!corpus || fs::exists(PathFromUtf8(*corpus), entry_ec) || entry_ec) continue;
+    if (!corpus || fs::exists(PathFromUtf8(*corpus), entryEc) || entryEc) continue;
     RemoveIndexFiles(file);
-    fs::remove(LockFileOf(file), entry_ec);
+    fs::remove(LockFileOf(file), entryEc);
     removed.push_back(*corpus);
   }
   if (removed.empty()) return;

@@ -42,16 +42,16 @@ IndexHeader ReadIndexHeader(const std::filesystem::path& file) {
   if (BigEndian(&header[60], 4) != kSchemaVersion) {
     return {Kind::kDamaged, "made by another version of talewick-search"};
   }
-  const std::uint32_t page_field = BigEndian(&header[16], 2);
-  const std::uint64_t page_size = page_field == 1 ? 65536 : page_field;
-  if (page_size < 512 || (page_size & (page_size - 1)) != 0 || header[20] != kChecksumBytes) {
+  const std::uint32_t pageField = BigEndian(&header[16], 2);
+  const std::uint64_t pageSize = pageField == 1 ? 65536 : pageField;
+  if (pageSize < 512 || (pageSize & (pageSize - 1)) != 0 || header[20] != kChecksumBytes) {
     return {Kind::kDamaged, "its header is damaged"};
   }
   // The page count is valid when the two change counters agree.
   const std::uint64_t pages = BigEndian(&header[28], 4);
-  if (BigEndian(&header[24], 4) == BigEndian(&header[92], 4) && pages * page_size > size) {
+  if (BigEndian(&header[24], 4) == BigEndian(&header[92], 4) && pages * pageSize > size) {
     return {Kind::kDamaged, "it is cut short: " + std::to_string(size) + " of " +
-                                std::to_string(pages * page_size) + " bytes"};
+                                std::to_string(pages * pageSize) + " bytes"};
   }
   return {Kind::kIndex, ""};
 }

@@ -35,10 +35,10 @@ constexpr const char* kHost = "127.0.0.1";
 
 // The shipped corpus: beside the program (the Windows folder, the build tree),
 // else where a Linux install puts it.
-std::optional<fs::path> FindShippedCorpus(const fs::path& program_folder) {
-  if (program_folder.empty()) return std::nullopt;
+std::optional<fs::path> FindShippedCorpus(const fs::path& programFolder) {
+  if (programFolder.empty()) return std::nullopt;
   for (const fs::path& candidate :
-       {program_folder / "corpus", program_folder / ".." / "share" / "talewick" / "corpus"}) {
+       {programFolder / "corpus", programFolder / ".." / "share" / "talewick" / "corpus"}) {
     std::error_code error;
     if (fs::is_directory(candidate, error)) return candidate.lexically_normal();
   }
@@ -46,19 +46,19 @@ std::optional<fs::path> FindShippedCorpus(const fs::path& program_folder) {
 }
 
 // May throw IndexFault.
-HttpReply AnswerRequest(const CorpusIndex& index, std::size_t max_results, std::string_view method,
+HttpReply AnswerRequest(const CorpusIndex& index, std::size_t maxResults, std::string_view method,
                         std::string_view target) {
   const std::size_t question = target.find('?');
   if ((method != "GET" && method != "HEAD") || target.substr(0, question) != "/search")
     return {404, talewick::search::RenderErrorPage(404, "Not Found")};
-  const std::string_view raw_query =
+  const std::string_view rawQuery =
       question == std::string_view::npos ? std::string_view() : target.substr(question + 1);
-  const auto parsed = talewick::search::ParseSearchQuery(raw_query);
+  const auto parsed = talewick::search::ParseSearchQuery(rawQuery);
   if (!parsed.ok)
     return {400, talewick::search::RenderErrorPage(400, "Bad Request: " + parsed.error)};
   const auto hits = parsed.terms.site.empty()
                         ? std::vector<talewick::search::SearchHit>()
-                        : index.Search(parsed.terms.site, parsed.terms.words, max_results);
+                        : index.Search(parsed.terms.site, parsed.terms.words, maxResults);
   return {200, talewick::search::RenderResultPage(parsed.q, hits), std::to_string(hits.size())};
 }
 
@@ -68,10 +68,10 @@ HttpReply Unavailable() {
 
 struct Service {
   std::string corpus;  // UTF-8
-  std::string index_file;
-  std::size_t max_results;
+  std::string indexFile;
+  std::size_t maxResults;
   // Requests share the index; building it anew takes it from all of them.
-  std::shared_mutex index_guard{};
+  std::shared_mutex indexGuard{};
   std::unique_ptr<CorpusIndex> index{};  // none once it could not be built anew
   std::uint64_t builds = 0;              // times it was built anew
   talewick::search::HttpServer* server = nullptr;
@@ -84,24 +84,24 @@ struct Service {
 // stops.
 HttpReply Answer(Service& service, std::string_view method, std::string_view target) {
   for (int attempt = 0;; ++attempt) {
-    std::uint64_t damaged_build = 0;
+    std::uint64_t damagedBuild = 0;
     {
-      std::shared_lock<std::shared_mutex> reading(service.index_guard);
+      std::shared_lock<std::shared_mutex> reading(service.indexGuard);
       if (!service.index) return Unavailable();
       try {
-        return AnswerRequest(*service.index, service.max_results, method, target);
+        return AnswerRequest(*service.index, service.maxResults, method, target);
       } catch (const talewick::search::IndexFault& fault) {
         std::fprintf(stderr, "index: a query failed: %s\n", fault.what());
         if (!fault.damaged() || attempt > 0) return Unavailable();
       }
-      damaged_build = service.builds;
+      damagedBuild = service.builds;
     }
-    std::unique_lock<std::shared_mutex> building(service.index_guard);
+    std::unique_lock<std::shared_mutex> building(service.indexGuard);
     // Another request found it damaged too and has built it anew meanwhile.
-    if (service.builds != damaged_build || !service.index) continue;
+    if (service.builds != damagedBuild || !service.index) continue;
     ++service.builds;
     service.index.reset();
-    service.index = talewick::search::OpenCorpusIndex(service.corpus, service.index_file, true);
+    service.index = talewick::search::OpenCorpusIndex(service.corpus, service.indexFile, true);
     if (!service.index) {
       std::fprintf(stderr,
                    "talewick-search: stopping: the index is damaged and could not be built anew\n");
@@ -134,15 +134,15 @@ int main(int argc, char** argv) {
   const auto& options = line.options;
 
   Service service{
-      .corpus = options.corpus, .index_file = options.index, .max_results = options.results};
+      .corpus = options.corpus, .indexFile = options.index, .maxResults = options.results};
   if (service.corpus.empty()) {
-    const fs::path program_folder = talewick::search::PathFromSystemText(ProgramFolder());
-    const auto shipped = FindShippedCorpus(program_folder);
+    const fs::path programFolder = talewick::search::PathFromSystemText(ProgramFolder());
+    const auto shipped = FindShippedCorpus(programFolder);
     if (!shipped) {
       std::fprintf(stderr,
                    "talewick-search: no corpus given and none shipped in %s (corpus/ or "
                    "../share/talewick/corpus/); name a folder of texts with --corpus DIR\n",
-                   talewick::search::Utf8Of(program_folder).c_str());
+                   talewick::search::Utf8Of(programFolder).c_str());
       return 1;
     }
     service.corpus = talewick::search::Utf8Of(*shipped);
@@ -161,7 +161,7 @@ int main(int argc, char** argv) {
                  reason.c_str());
     return 1;
   }
-  service.index = talewick::search::OpenCorpusIndex(service.corpus, service.index_file);
+  service.index = talewick::search::OpenCorpusIndex(service.corpus, service.indexFile);
   if (!service.index) return 1;
   std::cout << "listening on " << kHost << ":" << server.Port() << std::endl;
   server.Run();

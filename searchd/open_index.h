@@ -9,11 +9,11 @@
 namespace talewick::search {
 
 // Indexes the corpus folder `corpus`, or opens and updates its index, saying on
-// standard error what it does. `index_file` names the index file; empty means the
+// standard error what it does. `indexFile` names the index file; empty means the
 // default one in the user's cache folder. `rebuild`: the index was found damaged
 // while it answered, and is built anew. Paths are UTF-8. Null, after saying why,
 // when the service cannot start.
 std::unique_ptr<CorpusIndex> OpenCorpusIndex(const std::string& corpus,
-                                             const std::string& index_file, bool rebuild = false);
+                                             const std::string& indexFile, bool rebuild = false);
 
 }  // namespace talewick::search

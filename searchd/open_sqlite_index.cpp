@@ -15,17 +15,17 @@ namespace talewick::search {
 namespace fs = std::filesystem;
 
 std::unique_ptr<CorpusIndex> OpenCorpusIndex(const std::string& corpus,
-                                             const std::string& index_file, bool rebuild) {
-  const fs::path corpus_path = PathFromUtf8(corpus);
+                                             const std::string& indexFile, bool rebuild) {
+  const fs::path corpusPath = PathFromUtf8(corpus);
   const fs::path cache = PathFromSystemText(IndexCacheFolder());
-  fs::path file = PathFromUtf8(index_file);
-  if (index_file.empty()) {
+  fs::path file = PathFromUtf8(indexFile);
+  if (indexFile.empty()) {
     if (cache.empty()) {
       std::cerr << "index: no place for the index file: " << IndexCacheFolderHint()
                 << ", or give --index FILE\n";
       return nullptr;
     }
-    file = DefaultIndexFile(cache, corpus_path);
+    file = DefaultIndexFile(cache, corpusPath);
   }
   if (!rebuild && !cache.empty()) RemoveIndexesOfMissingCorpora(cache, std::cerr);
   const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
@@ -36,8 +36,8 @@ std::unique_ptr<CorpusIndex> OpenCorpusIndex(const std::string& corpus,
     return nullptr;
   }
   return SqliteIndex::Open(
-      corpus_path, file, std::cerr,
-      {.own_place = index_file.empty(), .rebuild = rebuild, .terminal = StandardErrorIsTerminal()});
+      corpusPath, file, std::cerr,
+      {.ownPlace = indexFile.empty(), .rebuild = rebuild, .terminal = StandardErrorIsTerminal()});
 }
 
 }  // namespace talewick::search

@@ -128,18 +128,18 @@ SearchTerms ParseSearchTerms(std::string_view q) {
   return terms;
 }
 
-QueryParseResult ParseSearchQuery(std::string_view raw_query) {
+QueryParseResult ParseSearchQuery(std::string_view rawQuery) {
   QueryParseResult result;
-  if (raw_query.size() > kMaxQueryBytes) {
+  if (rawQuery.size() > kMaxQueryBytes) {
     result.error = "query too long";
     return result;
   }
-  bool have_q = false;
+  bool haveQ = false;
   std::size_t pos = 0;
-  while (pos <= raw_query.size()) {
-    std::size_t end = raw_query.find('&', pos);
-    if (end == std::string_view::npos) end = raw_query.size();
-    const std::string_view field = raw_query.substr(pos, end - pos);
+  while (pos <= rawQuery.size()) {
+    std::size_t end = rawQuery.find('&', pos);
+    if (end == std::string_view::npos) end = rawQuery.size();
+    const std::string_view field = rawQuery.substr(pos, end - pos);
     pos = end + 1;
     if (field.empty()) continue;
     const std::size_t eq = field.find('=');
@@ -150,12 +150,12 @@ QueryParseResult ParseSearchQuery(std::string_view raw_query) {
       result.error = "malformed query string";
       return result;
     }
-    if (*key == "q" && !have_q) {
-      have_q = true;
+    if (*key == "q" && !haveQ) {
+      haveQ = true;
       result.q = *value;
     }
   }
-  if (!have_q) {
+  if (!haveQ) {
     result.error = "missing q";
     return result;
   }

@@ -38,6 +38,6 @@ struct QueryParseResult {
 
 // Parses the raw query string of a search request (the part after '?'). Every
 // field must decode; the q field must be present.
-QueryParseResult ParseSearchQuery(std::string_view raw_query);
+QueryParseResult ParseSearchQuery(std::string_view rawQuery);
 
 }  // namespace talewick::search

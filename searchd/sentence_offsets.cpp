@@ -25,8 +25,8 @@ bool ReadNumber(std::string_view in, std::size_t& pos, std::uint64_t& value) {
 
 }  // namespace
 
-void AppendSentenceSpan(std::string& offsets, std::uint64_t end_before, SentenceSpan span) {
-  AppendNumber(offsets, span.start - end_before);
+void AppendSentenceSpan(std::string& offsets, std::uint64_t endBefore, SentenceSpan span) {
+  AppendNumber(offsets, span.start - endBefore);
   AppendNumber(offsets, span.end - span.start);
 }
 

@@ -15,9 +15,9 @@
 
 namespace talewick::search {
 
-// Appends the place of the next sentence, which ends after `end_before` (0 for the first),
+// Appends the place of the next sentence, which ends after `endBefore` (0 for the first),
 // to `offsets`.
-void AppendSentenceSpan(std::string& offsets, std::uint64_t end_before, SentenceSpan span);
+void AppendSentenceSpan(std::string& offsets, std::uint64_t endBefore, SentenceSpan span);
 
 // The places recorded in `offsets`, read as far as they are asked for.
 class SentenceSpans {

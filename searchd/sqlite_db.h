@@ -29,13 +29,13 @@ void BindText(sqlite3_stmt* statement, int index, std::string_view text);
 // The first column of the first row of `sql`.
 std::optional<std::int64_t> ReadNumber(sqlite3* db, const char* sql);
 
-// Runs `sql` and hands each row to `on_row`; true when every row was read.
+// Runs `sql` and hands each row to `onRow`; true when every row was read.
 template <typename OnRow>
-bool ForEachRow(sqlite3* db, const char* sql, OnRow&& on_row) {
+bool ForEachRow(sqlite3* db, const char* sql, OnRow&& onRow) {
   const SqliteStatement statement = Prepare(db, sql);
   if (!statement) return false;
   int rc = sqlite3_step(statement.get());
-  for (; rc == SQLITE_ROW; rc = sqlite3_step(statement.get())) on_row(statement.get());
+  for (; rc == SQLITE_ROW; rc = sqlite3_step(statement.get())) onRow(statement.get());
   return rc == SQLITE_DONE;
 }
 

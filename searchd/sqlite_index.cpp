@@ -131,9 +131,9 @@ bool RecordCorpus(sqlite3* db, const std::string& corpus) {
 // index as it stands, with `why` saying why it cannot be written. Waits while
 // another service builds the index. True for exclusive.
 bool TakeLock(IndexLock& lock, const fs::path& file, std::ostream& log, std::string& why) {
-  std::string system_says;
-  const IndexLock::Place place = lock.Open(LockFileOf(file), system_says);
-  if (place != IndexLock::Place::kWritable) why = "its folder cannot be written to: " + system_says;
+  std::string systemSays;
+  const IndexLock::Place place = lock.Open(LockFileOf(file), systemSays);
+  if (place != IndexLock::Place::kWritable) why = "its folder cannot be written to: " + systemSays;
   if (place == IndexLock::Place::kUnlocked) return false;
   for (bool said = false;; said = true) {
     if (place == IndexLock::Place::kWritable && lock.TryExclusive()) return true;
@@ -167,7 +167,7 @@ bool OpenForWriting(const fs::path& file, const CorpusListing& listing, std::ost
            "); building it anew\n";
   };
   if (header.kind == IndexHeader::Kind::kForeign ||
-      (header.kind == IndexHeader::Kind::kUnknown && !opening.own_place)) {
+      (header.kind == IndexHeader::Kind::kUnknown && !opening.ownPlace)) {
     log << "index: " << name << " is not a talewick-search index (" << header.reason
         << "), so it is left as it is: give --index the name of a new file, or remove " << name
         << " if it was an index that is damaged\n";
@@ -248,7 +248,7 @@ std::unique_ptr<SqliteIndex> SqliteIndex::Open(const fs::path& corpus, const fs:
   std::unique_ptr<SqliteIndex> index(new SqliteIndex());
   index->file_ = file;
   index->corpus_ = corpus;
-  index->serving_log_ = opening.serving_log != nullptr ? opening.serving_log : &std::cerr;
+  index->servingLog_ = opening.servingLog != nullptr ? opening.servingLog : &std::cerr;
   SqliteDb db;
   UpdateCounts counts;
   std::string why;
@@ -279,14 +279,14 @@ std::unique_ptr<SqliteIndex> SqliteIndex::Open(const fs::path& corpus, const fs:
   std::uint64_t bytes = 0;
   for (const CorpusFile& listed : listing.files) bytes += listed.size;
   std::error_code ec;
-  const auto index_bytes = fs::file_size(file, ec);
+  const auto indexBytes = fs::file_size(file, ec);
   char line[400];
   std::snprintf(
       line, sizeof line,
       "corpus: %zu files, %llu bytes, %zu sites; index %s (%.0f MB): %zu files added, "
       "%zu changed, %zu removed, %.0f ms\n",
       listing.files.size(), static_cast<unsigned long long>(bytes), index->sites_.size(),
-      name.c_str(), ec ? 0.0 : static_cast<double>(index_bytes) / 1048576.0, counts.added,
+      name.c_str(), ec ? 0.0 : static_cast<double>(indexBytes) / 1048576.0, counts.added,
       counts.changed, counts.removed,
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
           .count());
@@ -337,11 +337,11 @@ std::optional<IdRange> SqliteIndex::SiteIds(const std::string& site) const {
 
 void SqliteIndex::SayChanged(const IndexedFile& file) const {
   const std::lock_guard<std::mutex> lock(mutex_);
-  if (!said_changed_.insert(file.key).second) return;
-  *serving_log_ << "index: " << Utf8Of(corpus_ / PathFromUtf8(file.key))
-                << " changed since it was indexed; its sentences are left out of answers until "
-                   "the next start indexes it again\n"
-                << std::flush;
+  if (!saidChanged_.insert(file.key).second) return;
+  *servingLog_ << "index: " << Utf8Of(corpus_ / PathFromUtf8(file.key))
+               << " changed since it was indexed; its sentences are left out of answers until "
+                  "the next start indexes it again\n"
+               << std::flush;
 }
 
 struct SqliteIndex::Connection {

@@ -39,14 +39,14 @@ struct IndexOpening {
   // cache folder), so whatever is there is an index of its, if a damaged one: it
   // is built anew even when its header is past knowing. A file named by the user
   // is only ever replaced when its header shows it is an index of this program.
-  bool own_place = false;
+  bool ownPlace = false;
   // A query found the index damaged: build it anew whatever its header says.
   bool rebuild = false;
   // The log is a terminal: the progress line is redrawn in place.
   bool terminal = false;
   // Where lines said while answering go (a corpus file changed since it was
   // indexed); the standard error when null.
-  std::ostream* serving_log = nullptr;
+  std::ostream* servingLog = nullptr;
 };
 
 class SqliteIndex final : public CorpusIndex {
@@ -93,12 +93,12 @@ class SqliteIndex final : public CorpusIndex {
   IndexLock lock_;  // held shared while the index answers; first member, so released last
   std::filesystem::path file_;
   std::filesystem::path corpus_;
-  std::ostream* serving_log_ = nullptr;
+  std::ostream* servingLog_ = nullptr;
   std::map<std::string, IdRange> sites_;
   std::vector<IndexedFile> files_;  // by first id
   mutable std::mutex mutex_;        // for the two below
   mutable std::unordered_map<std::thread::id, std::unique_ptr<Connection>> connections_;
-  mutable std::set<std::string> said_changed_;  // keys
+  mutable std::set<std::string> saidChanged_;  // keys
 };
 
 }  // namespace talewick::search

@@ -88,7 +88,7 @@ class SentenceReader {
     ready_.wait(lock, [this] { return !queue_.empty(); });
     Piece piece = std::move(queue_.front());
     queue_.pop_front();
-    queued_bytes_ -= Weight(piece);
+    queuedBytes_ -= Weight(piece);
     ready_.notify_all();
     return piece;
   }
@@ -110,7 +110,7 @@ class SentenceReader {
       std::ifstream in(listing_.PathOf(*listed), std::ios::binary);
       SentenceSplitter splitter(sentences, &spans);
       Piece piece;
-      std::uint64_t end_before = 0;
+      std::uint64_t endBefore = 0;
       bool more = in.is_open();
       while (more) {
         in.read(block.data(), static_cast<std::streamsize>(block.size()));
@@ -122,8 +122,8 @@ class SentenceReader {
         for (std::size_t i = 0; i < sentences.size(); ++i) {
           AppendDocumentTokens(sentences[i], piece.tokens);
           piece.ends.push_back(piece.tokens.tokens.size());
-          AppendSentenceSpan(piece.offsets, end_before, spans[i]);
-          end_before = spans[i].end;
+          AppendSentenceSpan(piece.offsets, endBefore, spans[i]);
+          endBefore = spans[i].end;
         }
         sentences.clear();
         spans.clear();
@@ -141,9 +141,9 @@ class SentenceReader {
   bool Push(Piece piece, const std::stop_token& stop) {
     std::unique_lock<std::mutex> lock(mutex_);
     // One piece always goes in, however big, so that a big one cannot wait for ever.
-    if (!ready_.wait(lock, stop, [this] { return queue_.empty() || queued_bytes_ < kAheadBytes; }))
+    if (!ready_.wait(lock, stop, [this] { return queue_.empty() || queuedBytes_ < kAheadBytes; }))
       return false;
-    queued_bytes_ += Weight(piece);
+    queuedBytes_ += Weight(piece);
     queue_.push_back(std::move(piece));
     ready_.notify_all();
     return true;
@@ -154,15 +154,15 @@ class SentenceReader {
   std::mutex mutex_;
   std::condition_variable_any ready_;
   std::deque<Piece> queue_;
-  std::uint64_t queued_bytes_ = 0;
+  std::uint64_t queuedBytes_ = 0;
   std::jthread thread_;  // last: it starts once the rest is there, and stops first
 };
 
 // Which files of the listing are to be indexed (added or changed since) and which
 // dropped (removed), counted in `counts`; marks the files of `state` still listed.
 struct UpdatePlan {
-  std::vector<const CorpusFile*> to_index;
-  std::vector<std::string> to_remove;
+  std::vector<const CorpusFile*> toIndex;
+  std::vector<std::string> toRemove;
 };
 
 UpdatePlan PlanUpdate(IndexState& state, const CorpusListing& listing, UpdateCounts& counts) {
@@ -172,16 +172,16 @@ UpdatePlan PlanUpdate(IndexState& state, const CorpusListing& listing, UpdateCou
     if (known != state.files.end()) known->second.listed = true;
     if (known == state.files.end()) {
       ++counts.added;
-      plan.to_index.push_back(&file);
+      plan.toIndex.push_back(&file);
     } else if (known->second.size != file.size || known->second.modified != file.modified) {
       ++counts.changed;
-      plan.to_index.push_back(&file);
+      plan.toIndex.push_back(&file);
     }
   }
   for (const auto& [key, row] : state.files) {
     if (!row.listed) {
       ++counts.removed;
-      plan.to_remove.push_back(key);
+      plan.toRemove.push_back(key);
     }
   }
   return plan;
@@ -195,16 +195,16 @@ class Updater {
 
   Failure Run(const CorpusListing& listing) {
     const UpdatePlan plan = PlanUpdate(state_, listing, counts_);
-    const auto& [to_index, to_remove] = plan;
-    if (to_index.empty() && to_remove.empty()) return {};
+    const auto& [toIndex, toRemove] = plan;
+    if (toIndex.empty() && toRemove.empty()) return {};
     // Rows of files changed or removed stay in the FTS5 table, and queries step
     // over them; once they would be most of it, the index is built anew.
     std::uint64_t indexed = 0;
-    for (const auto& [name, site] : state_.sites) indexed += site.next_seq;
+    for (const auto& [name, site] : state_.sites) indexed += site.nextSeq;
     std::uint64_t stale = indexed;
     for (const auto& [key, row] : state_.files) stale -= row.count;
-    for (const std::string& key : to_remove) stale += state_.files.at(key).count;
-    for (const CorpusFile* file : to_index) {
+    for (const std::string& key : toRemove) stale += state_.files.at(key).count;
+    for (const CorpusFile* file : toIndex) {
       const auto known = state_.files.find(file->key);
       if (known != state_.files.end()) stale += known->second.count;
     }
@@ -214,24 +214,24 @@ class Updater {
     if (!Exec(db_, kBuildingCache) || (fresh && !Exec(db_, kFastWrites)) || !Prepare() ||
         !Exec(db_, "BEGIN IMMEDIATE"))
       return Fail(db_);
-    for (const std::string& key : to_remove) {
+    for (const std::string& key : toRemove) {
       if (!Remove(key)) return Fail(db_);
     }
     std::uint64_t total = 0;
-    for (const CorpusFile* file : to_index) total += file->size;
-    std::uint64_t corpus_bytes = 0;
-    for (const CorpusFile& file : listing.files) corpus_bytes += file.size;
+    for (const CorpusFile* file : toIndex) total += file->size;
+    std::uint64_t corpusBytes = 0;
+    for (const CorpusFile& file : listing.files) corpusBytes += file.size;
     // When most of the index is new, its segments are merged once at the end
     // rather than again and again as it grows.
-    const bool bulk = total * 4 >= corpus_bytes;
+    const bool bulk = total * 4 >= corpusBytes;
     if (bulk && !Exec(db_, kMergeAtTheEnd)) return Fail(db_);
-    IndexProgress progress(log_, terminal_, to_index.size(), total);
-    SentenceReader reader(listing, to_index);
+    IndexProgress progress(log_, terminal_, toIndex.size(), total);
+    SentenceReader reader(listing, toIndex);
     std::uint64_t batch = 0;
-    for (const CorpusFile* file : to_index) {
+    for (const CorpusFile* file : toIndex) {
       if (state_.files.count(file->key) != 0 && !Remove(file->key)) return Fail(db_);
       SiteRow& site = SiteOf(file->site);
-      Adding adding{(static_cast<std::uint64_t>(site.id) << kSiteShift) + site.next_seq, 0, {}};
+      Adding adding{(static_cast<std::uint64_t>(site.id) << kSiteShift) + site.nextSeq, 0, {}};
       for (bool last = false; !last;) {
         const SentenceReader::Piece piece = reader.Next();
         last = piece.last;
@@ -263,25 +263,25 @@ class Updater {
     // copied without them, which takes less than a tenth of the build.
     if (!Exec(db_, "COMMIT") || (fresh && (!Exec(db_, "VACUUM") || !Exec(db_, kSafeWrites))))
       return Fail(db_);
-    if (!to_index.empty()) progress.Finish();
+    if (!toIndex.empty()) progress.Finish();
     return {};
   }
 
  private:
   bool Prepare() {
-    insert_sentence_ =
+    insertSentence_ =
         talewick::search::Prepare(db_, "INSERT INTO sentences(rowid, text) VALUES(?1, ?2)");
-    insert_file_ = talewick::search::Prepare(
+    insertFile_ = talewick::search::Prepare(
         db_, "INSERT OR REPLACE INTO files VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
-    delete_file_ = talewick::search::Prepare(db_, "DELETE FROM files WHERE key = ?1");
-    save_site_ = talewick::search::Prepare(db_, "INSERT OR REPLACE INTO sites VALUES(?1, ?2, ?3)");
-    return insert_sentence_ && insert_file_ && delete_file_ && save_site_;
+    deleteFile_ = talewick::search::Prepare(db_, "DELETE FROM files WHERE key = ?1");
+    saveSite_ = talewick::search::Prepare(db_, "INSERT OR REPLACE INTO sites VALUES(?1, ?2, ?3)");
+    return insertSentence_ && insertFile_ && deleteFile_ && saveSite_;
   }
 
   bool Remove(const std::string& key) {
     const auto it = state_.files.find(key);
-    BindText(delete_file_.get(), 1, key);
-    if (!StepDone(delete_file_.get())) return false;
+    BindText(deleteFile_.get(), 1, key);
+    if (!StepDone(deleteFile_.get())) return false;
     state_.files.erase(it);
     return true;
   }
@@ -305,18 +305,18 @@ class Updater {
   }
 
   bool AddRows(Adding& adding, const SentenceReader::Piece& piece) {
-    sqlite3_stmt* insert = insert_sentence_.get();
+    sqlite3_stmt* insert = insertSentence_.get();
     // The table keeps no text: FTS5 is given a stand-in, and takes the tokens made
     // by the reader.
     static constexpr char kStandIn = '-';
     sqlite3_bind_text(insert, 2, &kStandIn, 1, SQLITE_STATIC);
-    std::size_t first_token = 0;
+    std::size_t firstToken = 0;
     for (std::size_t i = 0; i < piece.ends.size(); ++i) {
       const std::uint64_t id = adding.first + adding.sentences + i;
       sqlite3_bind_int64(insert, 1, static_cast<sqlite3_int64>(id));
-      const PreparedTokens prepared(piece.tokens, first_token, piece.ends[i]);
+      const PreparedTokens prepared(piece.tokens, firstToken, piece.ends[i]);
       if (!StepDone(insert)) return false;
-      first_token = piece.ends[i];
+      firstToken = piece.ends[i];
     }
     adding.sentences += piece.ends.size();
     adding.offsets += piece.offsets;
@@ -326,24 +326,24 @@ class Updater {
   // Gives up a file that could not be read to its end: its rows stay, under ids
   // that are not given again.
   bool Discard(const CorpusFile& file, SiteRow& site, const Adding& adding) {
-    site.next_seq += adding.sentences;
+    site.nextSeq += adding.sentences;
     return adding.sentences == 0 || SaveSite(file, site);
   }
 
   bool SaveSite(const CorpusFile& file, const SiteRow& site) {
-    sqlite3_stmt* save = save_site_.get();
+    sqlite3_stmt* save = saveSite_.get();
     sqlite3_bind_int64(save, 1, site.id);
     BindText(save, 2, file.site);
-    sqlite3_bind_int64(save, 3, static_cast<sqlite3_int64>(site.next_seq));
+    sqlite3_bind_int64(save, 3, static_cast<sqlite3_int64>(site.nextSeq));
     return StepDone(save);
   }
 
   // Records a file whose sentences are all in.
   bool Record(const CorpusFile& file, SiteRow& site, const Adding& adding) {
-    site.next_seq += adding.sentences;
+    site.nextSeq += adding.sentences;
     if (!SaveSite(file, site)) return false;
 
-    sqlite3_stmt* record = insert_file_.get();
+    sqlite3_stmt* record = insertFile_.get();
     BindText(record, 1, file.key);
     sqlite3_bind_int64(record, 2, site.id);
     sqlite3_bind_int64(record, 3, static_cast<sqlite3_int64>(file.size));
@@ -363,10 +363,10 @@ class Updater {
   std::ostream& log_;
   bool terminal_;
   UpdateCounts& counts_;
-  SqliteStatement insert_sentence_;
-  SqliteStatement insert_file_;
-  SqliteStatement delete_file_;
-  SqliteStatement save_site_;
+  SqliteStatement insertSentence_;
+  SqliteStatement insertFile_;
+  SqliteStatement deleteFile_;
+  SqliteStatement saveSite_;
 };
 
 }  // namespace

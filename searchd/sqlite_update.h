@@ -30,7 +30,7 @@ struct FileRow {
 
 struct SiteRow {
   std::int64_t id;
-  std::uint64_t next_seq;  // ids given so far, to files in the index or not
+  std::uint64_t nextSeq;  // ids given so far, to files in the index or not
 };
 
 // What the index knew at the start.

@@ -48,15 +48,15 @@ struct Word {
 
 std::vector<Word> PairedWords(std::string_view lower) {
   std::vector<Word> words;
-  bool common_before = false;
-  std::size_t end_before = std::string::npos;
+  bool commonBefore = false;
+  std::size_t endBefore = std::string::npos;
   ForEachWord(lower, [&](std::size_t offset, std::size_t length) {
     const bool common = IsCommon(lower.substr(offset, length));
     const bool paired =
-        common && common_before && offset == end_before + 1 && lower[end_before] == ' ';
+        common && commonBefore && offset == endBefore + 1 && lower[endBefore] == ' ';
     words.push_back({{offset, length}, paired});
-    common_before = common;
-    end_before = offset + length;
+    commonBefore = common;
+    endBefore = offset + length;
   });
   return words;
 }
@@ -67,9 +67,9 @@ FtsToken Span(const WordSpan& first, const WordSpan& last, bool colocated) {
 }
 
 // The tokens made ahead for the text FTS5 is about to cut, if any.
-thread_local const TokenizedText* prepared_tokens = nullptr;
-thread_local std::size_t prepared_first = 0;
-thread_local std::size_t prepared_last = 0;
+thread_local const TokenizedText* preparedTokens = nullptr;
+thread_local std::size_t preparedFirst = 0;
+thread_local std::size_t preparedLast = 0;
 
 int Emit(const TokenizedText& tokenized, std::size_t first, std::size_t last, void* context,
          int (*token)(void*, int, const char*, int, int, int)) {
@@ -83,10 +83,10 @@ int Emit(const TokenizedText& tokenized, std::size_t first, std::size_t last, vo
   return SQLITE_OK;
 }
 
-char tokenizer_instance;  // FTS5 wants a non-null tokenizer; this one has no state
+char tokenizerInstance;  // FTS5 wants a non-null tokenizer; this one has no state
 
 int CreateTokenizer(void*, const char**, int, Fts5Tokenizer** out) {
-  *out = reinterpret_cast<Fts5Tokenizer*>(&tokenizer_instance);
+  *out = reinterpret_cast<Fts5Tokenizer*>(&tokenizerInstance);
   return SQLITE_OK;
 }
 
@@ -94,8 +94,8 @@ void DeleteTokenizer(Fts5Tokenizer*) {}
 
 int Tokenize(Fts5Tokenizer*, void* context, int flags, const char* text, int length,
              int (*token)(void*, int, const char*, int, int, int)) {
-  if (prepared_tokens != nullptr && (flags & FTS5_TOKENIZE_DOCUMENT) != 0) {
-    return Emit(*prepared_tokens, prepared_first, prepared_last, context, token);
+  if (preparedTokens != nullptr && (flags & FTS5_TOKENIZE_DOCUMENT) != 0) {
+    return Emit(*preparedTokens, preparedFirst, preparedLast, context, token);
   }
   if (text == nullptr || length <= 0) return SQLITE_OK;
   const std::string_view view(text, static_cast<std::size_t>(length));
@@ -141,13 +141,13 @@ std::string PhraseQuery(const std::vector<std::string>& words) {
     return IsCommon(words[i]) && (i == 0 || !IsCommon(words[i - 1])) &&
            (i + 1 == words.size() || !IsCommon(words[i + 1]));
   };
-  bool any_left = false;
-  for (std::size_t i = 0; i < words.size(); ++i) any_left = any_left || !alone(i);
+  bool anyLeft = false;
+  for (std::size_t i = 0; i < words.size(); ++i) anyLeft = anyLeft || !alone(i);
   // Phrases in double quotes, which no word holds, one after the other.
   std::string query;
   bool open = false;
   for (std::size_t i = 0; i < words.size(); ++i) {
-    if (any_left && alone(i)) {
+    if (anyLeft && alone(i)) {
       if (open) query += '"';
       open = false;
       continue;
@@ -174,11 +174,11 @@ bool RegisterTokenizer(sqlite3* db) {
 
 PreparedTokens::PreparedTokens(const TokenizedText& tokenized, std::size_t first,
                                std::size_t last) {
-  prepared_tokens = &tokenized;
-  prepared_first = first;
-  prepared_last = last;
+  preparedTokens = &tokenized;
+  preparedFirst = first;
+  preparedLast = last;
 }
 
-PreparedTokens::~PreparedTokens() { prepared_tokens = nullptr; }
+PreparedTokens::~PreparedTokens() { preparedTokens = nullptr; }
 
 }  // namespace talewick::search

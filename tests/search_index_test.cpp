@@ -92,8 +92,8 @@ TEST(SplitSentences, EndsAtStopsBlankLinesAndTheLengthLimit) {
   // Where each sentence stands in the text: that slice alone is split into that
   // sentence, whatever the text (random texts of awkward pieces, fed in random cuts).
   // The first four pieces hold no white space, the first six no line end.
-  const std::string long_word(300, 'x');
-  const char* const kPieces[] = {long_word.c_str(),
+  const std::string longWord(300, 'x');
+  const char* const kPieces[] = {longWord.c_str(),
                                  "caf\xc3\xa9",
                                  "\xc3",
                                  ".",
@@ -239,22 +239,22 @@ TEST(SqliteIndex, GivesTheRecordedAnswers) {
   WriteFile(corpus / "z.net" / "x.txt", "The cat of another site.");
   // An editor's lock file, a dangling link, read last in the folder, is left out
   // with a line: the rest of the site stays. (Where links can be made.)
-  const auto last_entry = [](const fs::path& dir) {
+  const auto lastEntry = [](const fs::path& dir) {
     fs::path last;
     for (const fs::directory_entry& entry : fs::directory_iterator(dir)) last = entry.path();
     return last;
   };
   fs::path link;
-  std::error_code no_links;
-  for (int i = 0; !no_links && (link.empty() || last_entry(site) != link); ++i) {
+  std::error_code noLinks;
+  for (int i = 0; !noLinks && (link.empty() || lastEntry(site) != link); ++i) {
     ASSERT_LT(i, 50) << "no name comes last";
     link = site / (".#lock" + std::to_string(i) + ".txt");
-    fs::create_symlink("nowhere", link, no_links);
+    fs::create_symlink("nowhere", link, noLinks);
   }
   std::ostringstream log;
   const auto index = SqliteIndex::Open(corpus, corpus.string() + ".sqlite", log);
   ASSERT_NE(index, nullptr) << log.str();
-  EXPECT_TRUE(no_links ||
+  EXPECT_TRUE(noLinks ||
               log.str().find("corpus: " + site.string() + "/" + link.filename().string() +
                              ": No such file or directory; skipped") != std::string::npos)
       << log.str();
@@ -289,7 +289,7 @@ TEST(SqliteIndex, GivesTheRecordedAnswers) {
       {"talewick.org", 100, {"ran", "and"}},
       {"talewick.org", 100, {}},
   };
-  const auto answer_all = [&] {
+  const auto answerAll = [&] {
     std::ostringstream table;
     for (const auto& query : queries) {
       std::string q;
@@ -308,11 +308,11 @@ TEST(SqliteIndex, GivesTheRecordedAnswers) {
     }
     return table.str();
   };
-  const std::string table = answer_all();
+  const std::string table = answerAll();
   // Threads that search at once get the same answers.
   std::vector<std::string> answers(3);
   std::vector<std::thread> threads;
-  for (std::string& answer : answers) threads.emplace_back([&] { answer = answer_all(); });
+  for (std::string& answer : answers) threads.emplace_back([&] { answer = answerAll(); });
   for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(answers, std::vector<std::string>(3, table));
   if (const char* record = std::getenv("TALEWICK_RECORD_ANSWERS")) {
@@ -344,7 +344,7 @@ TEST(SqliteIndex, FollowsTheCorpusAndIsWrittenByOneServiceAtATime) {
   const auto reopen = [&](const fs::path& path, const std::string& logged) {
     index.reset();
     std::ostringstream log;
-    index = SqliteIndex::Open(corpus, path, log, {.serving_log = &said});
+    index = SqliteIndex::Open(corpus, path, log, {.servingLog = &said});
     EXPECT_NE(log.str().find(logged), std::string::npos) << log.str();
     return index ? Sentences(index->Search("s.org", {"the", "cat"}, 100)) : Strings{"no index"};
   };
@@ -404,21 +404,21 @@ TEST(SqliteIndex, FollowsTheCorpusAndIsWrittenByOneServiceAtATime) {
   std::string why;
   ASSERT_EQ(builder->Open(file.string() + ".lock", why), IndexLock::Place::kWritable) << why;
   ASSERT_TRUE(builder->TryExclusive());
-  const fs::path waiter_log = dir / "waiter.log";
+  const fs::path waiterLog = dir / "waiter.log";
   std::unique_ptr<SqliteIndex> waited;
   std::thread waiter([&] {
-    std::ofstream log(waiter_log);
+    std::ofstream log(waiterLog);
     waited = SqliteIndex::Open(corpus, file, log);
   });
   const std::string waiting =
       "index: another talewick-search is building " + file.string() + "; waiting for it to finish";
-  for (int i = 0; i < 1000 && ReadAll(waiter_log).find(waiting) == std::string::npos; ++i) {
+  for (int i = 0; i < 1000 && ReadAll(waiterLog).find(waiting) == std::string::npos; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   builder.reset();
   waiter.join();
-  EXPECT_EQ(ReadAll(waiter_log).find(waiting), 0u) << ReadAll(waiter_log);
-  EXPECT_NE(ReadAll(waiter_log).find("1 files added, 0 changed, 0 removed"), std::string::npos);
+  EXPECT_EQ(ReadAll(waiterLog).find(waiting), 0u) << ReadAll(waiterLog);
+  EXPECT_NE(ReadAll(waiterLog).find("1 files added, 0 changed, 0 removed"), std::string::npos);
   ASSERT_NE(waited, nullptr);
   waited.reset();
   fs::remove_all(dir);
@@ -429,13 +429,13 @@ TEST(SqliteIndex, FollowsTheCorpusAndIsWrittenByOneServiceAtATime) {
 TEST(SqliteIndex, TheCacheLosesOnlyIndexesOfCorporaThatAreGone) {
   const fs::path dir = FreshFolder("cache");
   const fs::path cache = dir / "cache";
-  const auto index_of = [&](const char* name) { return DefaultIndexFile(cache, dir / name); };
+  const auto indexOf = [&](const char* name) { return DefaultIndexFile(cache, dir / name); };
   WriteFile(cache / "notes.sqlite", "my notes\n");
   std::unique_ptr<SqliteIndex> held;  // the last one opened stays open
   for (const char* name : {"gone", "here", "held"}) {
     WriteFile(dir / name / "s.org" / "a.txt", "The cat sat.");
     std::ostringstream log;
-    held = SqliteIndex::Open(dir / name, index_of(name), log);
+    held = SqliteIndex::Open(dir / name, indexOf(name), log);
     ASSERT_NE(held, nullptr) << log.str();
   }
   fs::remove_all(dir / "gone");
@@ -445,13 +445,13 @@ TEST(SqliteIndex, TheCacheLosesOnlyIndexesOfCorporaThatAreGone) {
   EXPECT_EQ(log.str(), "index: removed from " + cache.string() +
                            " the index of each corpus folder that no longer exists: " +
                            FullCorpusPath(dir / "gone") + "\n");
-  EXPECT_FALSE(fs::exists(index_of("gone")) || fs::exists(LockFileOf(index_of("gone"))));
-  EXPECT_TRUE(fs::exists(index_of("here")) && fs::exists(index_of("held")) &&
+  EXPECT_FALSE(fs::exists(indexOf("gone")) || fs::exists(LockFileOf(indexOf("gone"))));
+  EXPECT_TRUE(fs::exists(indexOf("here")) && fs::exists(indexOf("held")) &&
               fs::exists(cache / "notes.sqlite"));
   held.reset();  // let go, it goes
   RemoveIndexesOfMissingCorpora(cache, log);
-  EXPECT_FALSE(fs::exists(index_of("held")));
-  EXPECT_TRUE(fs::exists(index_of("here")));
+  EXPECT_FALSE(fs::exists(indexOf("held")));
+  EXPECT_TRUE(fs::exists(indexOf("here")));
   fs::remove_all(dir);
 }
 
@@ -479,20 +479,20 @@ TEST(SqliteIndex, LeavesOtherFilesAloneAndNeverAnswersFromADamagedOne) {
   Strings expected = answers(*SqliteIndex::Open(corpus, sound, log));
   ASSERT_EQ(expected.size(), 602u);
   // The pages that every start reads.
-  std::vector<bool> always_read(fs::file_size(sound) / 4096);
+  std::vector<bool> alwaysRead(fs::file_size(sound) / 4096);
   {
     SqliteDb db;
     sqlite3* raw = nullptr;
     ASSERT_EQ(sqlite3_open(sound.string().c_str(), &raw), SQLITE_OK);
     db.reset(raw);
     ForEachRow(raw, "SELECT pageno FROM dbstat WHERE name IN ('sqlite_schema', 'sites', 'files')",
-               [&](sqlite3_stmt* row) { always_read.at(sqlite3_column_int(row, 0) - 1) = true; });
+               [&](sqlite3_stmt* row) { alwaysRead.at(sqlite3_column_int(row, 0) - 1) = true; });
   }
 
   struct Case {
     std::string name;
     std::function<void(const fs::path&)> make;
-    bool own_place;  // the file lies in the program's own cache folder
+    bool ownPlace;  // the file lies in the program's own cache folder
     bool refused;
   };
   const auto overwrite = [&](std::streamoff offset, std::size_t bytes) {
@@ -522,7 +522,7 @@ TEST(SqliteIndex, LeavesOtherFilesAloneAndNeverAnswersFromADamagedOne) {
        },
        false, false},
   };
-  for (std::size_t page = 0; page < always_read.size(); ++page) {
+  for (std::size_t page = 0; page < alwaysRead.size(); ++page) {
     cases.push_back({"16 bytes of page " + std::to_string(page + 1),
                      overwrite(static_cast<std::streamoff>(page) * 4096 + 1000, 16), false, false});
   }
@@ -534,7 +534,7 @@ TEST(SqliteIndex, LeavesOtherFilesAloneAndNeverAnswersFromADamagedOne) {
     c.make(file);
     const std::string before = ReadAll(file);
     std::ostringstream opened;
-    auto index = SqliteIndex::Open(corpus, file, opened, {.own_place = c.own_place});
+    auto index = SqliteIndex::Open(corpus, file, opened, {.ownPlace = c.ownPlace});
     if (c.refused) {
       EXPECT_EQ(index, nullptr);
       EXPECT_NE(opened.str().find("index: " + file.string() + " is not a talewick-search index ("),
@@ -558,7 +558,7 @@ TEST(SqliteIndex, LeavesOtherFilesAloneAndNeverAnswersFromADamagedOne) {
       got = answers(*index);
     }
     EXPECT_EQ(got, expected) << opened.str();
-    if (i >= 4 && always_read[i - 4]) {
+    if (i >= 4 && alwaysRead[i - 4]) {
       EXPECT_TRUE(found) << "damage not found";
     }
   }

@@ -311,22 +311,22 @@ TEST(SearchServiceCommandTest, RefusesBadOptionsOrATakenPort) {
       {{"--port", taken},
        1,
        "talewick-search: cannot listen on 127.0.0.1:" + taken + ": Address already in use"}};
-  const fs::path in_the_way = WorkFolder() / "in-the-way";
+  const fs::path inTheWay = WorkFolder() / "in-the-way";
   fs::create_directories(WorkFolder());
-  std::ofstream(in_the_way) << "a file where the index folder should be";
-  refusals.push_back({{"--port", "0", "--index", (in_the_way / "index.sqlite").string()},
+  std::ofstream(inTheWay) << "a file where the index folder should be";
+  refusals.push_back({{"--port", "0", "--index", (inTheWay / "index.sqlite").string()},
                       1,
-                      "index: cannot write to the folder " + in_the_way.string()});
-  refusals.push_back({{"--port", "0", "--index", in_the_way.string()},
+                      "index: cannot write to the folder " + inTheWay.string()});
+  refusals.push_back({{"--port", "0", "--index", inTheWay.string()},
                       1,
-                      "index: " + in_the_way.string() + " is not a talewick-search index"});
+                      "index: " + inTheWay.string() + " is not a talewick-search index"});
   for (const auto& [arguments, status, message] : refusals) {
     const Finished refused = RunToEnd(arguments);
     EXPECT_EQ(refused.status, status) << message;
     EXPECT_EQ(refused.out, "");
     EXPECT_NE(refused.err.find(message), std::string::npos) << refused.err;
   }
-  EXPECT_EQ(ReadWholeFile(in_the_way), "a file where the index folder should be");
+  EXPECT_EQ(ReadWholeFile(inTheWay), "a file where the index folder should be");
 }
 
 }  // namespace
