@@ -135,11 +135,11 @@ MUTANTS = [
      'CreateControl(kStatusKind, "", 0, 0, 0, 0, 0, kStatusBar);'),
     # the search service
     ("search-page-cap", "if (bytes <= kMaxHitBytes) ++fitting;", "++fitting;"),
-    ("search-spread", "return FitOnPage(Spread(site, words, *ids, std::clamp<std::size_t>(fitting, "
-     "1, limit)));", "hits.resize(limit);\n  return FitOnPage(std::move(hits));"),
+    ("search-spread", "return FitOnPage(Spread(*reader, *ids, std::clamp<std::size_t>(fitting, 1, limit)));",
+     "hits.resize(limit);\n  return FitOnPage(std::move(hits));"),
     ("search-unicode-break", "return kBreakRanges[low].first <= c && c <= kBreakRanges[low].last;",
      "return false;"),
-    ("search-one-blank", "lower_text[before.offset + before.length] == ' ';", "true;"),
+    ("search-one-blank", "lowerText[before.offset + before.length] == ' ';", "true;"),
     ("search-decode-plus", "      out.push_back(' ');", "      out.push_back('+');"),
     ("search-escape-amp", 'out += "&amp;";', "out.push_back(c);"),
     ("search-404", 'if ((method != "GET" && method != "HEAD") || target.substr(0, question) != '
@@ -157,9 +157,9 @@ MUTANTS = [
     ("search-title-escape", '<h3 class=\\"r\\">" + EscapeHtmlText(hit.title) +',
      '<h3 class=\\"r\\">" + hit.title +'),
     ("search-attr-quote", 'out += quotes ? "&quot;" : "\\"";', 'out += quotes ? "\\"" : "\\"";'),
-    ("search-first-q", 'if (*key == "q" && !have_q) {', 'if (*key == "q") {'),
-    ("search-query-length", "if (raw_query.size() > kMaxQueryBytes) {",
-     "if (raw_query.size() >= kMaxQueryBytes) {"),
+    ("search-first-q", 'if (*key == "q" && !haveQ) {', 'if (*key == "q") {'),
+    ("search-query-length", "if (rawQuery.size() > kMaxQueryBytes) {",
+     "if (rawQuery.size() >= kMaxQueryBytes) {"),
     ("search-last-site", "terms.site = term.substr(5);",
      "if (terms.site.empty()) terms.site = term.substr(5);"),
     ("search-foreign-file", "if (header.kind == IndexHeader::Kind::kForeign ||", "if (false ||"),
@@ -171,8 +171,11 @@ MUTANTS = [
      "if (place == IndexLock::Place::kWritable) return true;"),
     ("search-dangling-link", "errno = 0;  // readdir tells its own end from an error by errno alone",
      ""),
-    ("search-sentence-cut", "const bool continues_character = (static_cast<unsigned char>(c) & 0xc0) "
-     "== 0x80;", "const bool continues_character = true;"),
+    ("search-sentence-cut", "const bool continuesCharacter = (static_cast<unsigned char>(c) & 0xc0) "
+     "== 0x80;", "const bool continuesCharacter = true;"),
+    ("search-changed-file", "size == file.size && modified == file.modified) {", "true) {"),
+    ("search-one-connection", "const std::thread::id thread = std::this_thread::get_id();",
+     "const std::thread::id thread{};"),
     ("search-connection-cap", "if (open < kMaxConnections) {", "if (true) {"),
     ("search-sentence-closer", "bool IsCloser(char c) { return c == '\"' || c == '\\'' || c == ')' "
      "|| c == ']'; }", "bool IsCloser(char c) { return c == '\\'' || c == ')' || c == ']'; }"),
@@ -182,8 +185,8 @@ MUTANTS = [
      "if (IsUtf8(out) && out.empty()) return out;"),
     ("search-prune-held", "!= IndexLock::Place::kWritable || !lock.TryExclusive()) {",
      "!= IndexLock::Place::kWritable) {"),
-    ("search-prune-existing", "if (!corpus || fs::exists(PathFromUtf8(*corpus), entry_ec) || "
-     "entry_ec) continue;", "if (!corpus) continue;"),
+    ("search-prune-existing", "if (!corpus || fs::exists(PathFromUtf8(*corpus), entryEc) || "
+     "entryEc) continue;", "if (!corpus) continue;"),
     ("search-progress-terminal", ".terminal = StandardErrorIsTerminal()", ".terminal = true"),
     # the launcher and the story folder
     ("launcher-site", 'return ownService && Variable("TALEWICK_SEARCH_SITE").empty() ? '
@@ -214,7 +217,8 @@ MUTANTS = [
     ("story-folder-seed-once", "if (!programFolder.empty() && !FileExists(wordList)) {",
      "if (!programFolder.empty()) {"),
     ("story-folder-probe-left", "::unlink(probe.c_str());", ""),
-    ("story-folder-win32-probe", "if (file == INVALID_HANDLE_VALUE) return false;", ""),
+    ("story-folder-win32-probe", "FILE_FLAG_DELETE_ON_CLOSE, nullptr);\n  if (file == INVALID_HANDLE_VALUE) return false;",
+     "FILE_FLAG_DELETE_ON_CLOSE, nullptr);"),
     # window layers
     ("gtk-enter-on-button", "return focus != nullptr && GTK_IS_BUTTON(focus) ? TRUE : FALSE;",
      "return FALSE;"),
