@@ -173,7 +173,11 @@ MUTANTS = [
      ""),
     ("search-sentence-cut", "const bool continuesCharacter = (static_cast<unsigned char>(c) & 0xc0) "
      "== 0x80;", "const bool continuesCharacter = true;"),
-    ("search-changed-file", "size == file.size && modified == file.modified) {", "true) {"),
+    ("search-changed-file", "size != file.size || modified != file.modified) {", "false) {"),
+    ("search-kept-unchecked", "if (!CorpusFileReader::Names(path, file.size, file.modified)) {",
+     "if (false) {"),
+    ("search-page-bound", "return kFrame + 5 * titleBytes + 5 * sentenceBytes",
+     "return kFrame + titleBytes + sentenceBytes"),
     ("search-one-connection", "const std::thread::id thread = std::this_thread::get_id();",
      "const std::thread::id thread{};"),
     ("search-connection-cap", "if (open < kMaxConnections) {", "if (true) {"),

@@ -71,6 +71,9 @@ class CorpusFileReader {
   bool Open(const std::filesystem::path& path, std::uint64_t& size, std::int64_t& modified);
   // Fills `bytes` from `offset` on; false when the file holds fewer.
   bool ReadAt(std::uint64_t offset, std::string& bytes) const;
+  // Whether `path` still names a regular file of this size and last write time
+  // (it may since name another file than the one open).
+  static bool Names(const std::filesystem::path& path, std::uint64_t size, std::int64_t modified);
 
  private:
   std::intptr_t handle_ = -1;  // the system's, -1 when closed

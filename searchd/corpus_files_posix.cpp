@@ -88,4 +88,13 @@ bool CorpusFileReader::ReadAt(std::uint64_t offset, std::string& bytes) const {
   return true;
 }
 
+bool CorpusFileReader::Names(const std::filesystem::path& path, std::uint64_t size,
+                             std::int64_t modified) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+         static_cast<std::uint64_t>(info.st_size) == size &&
+         static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec ==
+             modified;
+}
+
 }  // namespace talewick::search

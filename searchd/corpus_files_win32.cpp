@@ -116,4 +116,13 @@ bool CorpusFileReader::ReadAt(std::uint64_t offset, std::string& bytes) const {
   return true;
 }
 
+bool CorpusFileReader::Names(const std::filesystem::path& path, std::uint64_t size,
+                             std::int64_t modified) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  return GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) &&
+         (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0 &&
+         ((std::uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow) == size &&
+         Ticks(data.ftLastWriteTime) == modified;
+}
+
 }  // namespace talewick::search

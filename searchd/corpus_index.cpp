@@ -148,8 +148,17 @@ std::vector<SearchHit> CorpusIndex::Search(const std::string& site,
   const auto ids = words.empty() || limit == 0 ? std::nullopt : SiteIds(site);
   if (!ids) return {};
   const std::unique_ptr<PhraseReader> reader = StartSearch(words);
-  // The first matches in id order, a batch at a time, until there are more than
-  // the page holds. When all of them fit, they are the answer.
+  // When even the longest results of `limit` + 1 hits fit on the page, the page
+  // never cuts the answer: it is every match when they are `limit` or fewer, and
+  // the spread of `limit` otherwise, which is also every match when they are
+  // fewer. A count of what the index names, with nothing read, tells which is the
+  // shorter way to it.
+  if (limit < kMaxHitBytes / MostResultBlockBytes(LongestTitleBytes(), kMostSentenceBytes)) {
+    if (reader->Candidates(*ids, limit + 1) <= limit) return reader->Matches(*ids, limit);
+    return Spread(*reader, *ids, limit);
+  }
+  // Else the first matches in id order, a batch at a time, until there are more
+  // than the page holds. When all of them fit, they are the answer.
   constexpr std::size_t kBatch = 512;
   std::vector<SearchHit> hits;
   std::size_t bytes = 0;

@@ -21,6 +21,9 @@ namespace talewick::search {
 // stays small whatever the input file looks like: no sentence passes this by more
 // than the bytes of one character.
 inline constexpr std::size_t kMaxSentenceBytes = 1000;
+// The longest a sentence can be: cut between characters, the last character may
+// take up to three bytes more.
+inline constexpr std::size_t kMostSentenceBytes = kMaxSentenceBytes + 3;
 
 // Cuts text into sentences with their white space folded to single blanks. A
 // sentence ends at '.', '!' or '?' (with any closing quotes or brackets after it)
@@ -114,10 +117,16 @@ class CorpusIndex {
     virtual ~PhraseReader() = default;
     // The first `count` sentences with ids in `range` that hold the phrase.
     virtual std::vector<SearchHit> Matches(IdRange range, std::size_t count) = 0;
+    // How many sentences with ids in `range` the index names for the phrase,
+    // counted up to `most`, without reading any: every sentence that holds the
+    // phrase is among them, but some of them may not hold it.
+    virtual std::size_t Candidates(IdRange range, std::size_t most) = 0;
   };
 
   // The ids of the site's sentences, or nothing for a site without any.
   virtual std::optional<IdRange> SiteIds(const std::string& site) const = 0;
+  // The bytes of the longest title of any hit.
+  virtual std::size_t LongestTitleBytes() const = 0;
   // Starts a search for `words` (lower-case) as one phrase.
   virtual std::unique_ptr<PhraseReader> StartSearch(
       const std::vector<std::string>& words) const = 0;

@@ -64,6 +64,13 @@ std::string RenderResultBlock(const SearchHit& hit) {
          "</h3>\n<div class=\"s\">" + HighlightSnippet(hit) + "\n</div></div>\n";
 }
 
+std::size_t MostResultBlockBytes(std::size_t titleBytes, std::size_t sentenceBytes) {
+  // Escaping makes a byte at most five ("&amp;"); matches are whole words one
+  // blank apart at least, so a sentence holds at most one "<b></b>" per two bytes.
+  constexpr std::size_t kFrame = 80;
+  return kFrame + 5 * titleBytes + 5 * sentenceBytes + 7 * (sentenceBytes / 2 + 1);
+}
+
 std::vector<SearchHit> FitOnPage(std::vector<SearchHit> hits) {
   std::vector<std::size_t> sizes;
   std::size_t total = 0;

@@ -31,6 +31,10 @@ std::string HighlightSnippet(const SearchHit& hit);
 // The markup of one result: its title line and its snippet line.
 std::string RenderResultBlock(const SearchHit& hit);
 
+// The most bytes RenderResultBlock gives for a hit whose title and sentence are
+// no longer than these.
+std::size_t MostResultBlockBytes(std::size_t titleBytes, std::size_t sentenceBytes);
+
 // `hits` when their results fit in kMaxHitBytes; otherwise as many of them as fit,
 // taken evenly spaced from the list so that they still come from all of it.
 std::vector<SearchHit> FitOnPage(std::vector<SearchHit> hits);

@@ -15,6 +15,7 @@
 #include "corpus_files.h"
 #include "index_cache.h"
 #include "index_header.h"
+#include "kept_files.h"
 #include "sentence_offsets.h"
 #include "sqlite_update.h"
 #include "sqlite_words.h"
@@ -314,6 +315,7 @@ bool SqliteIndex::LoadFiles(sqlite3* db) {
                  });
   std::sort(files_.begin(), files_.end(),
             [](const IndexedFile& a, const IndexedFile& b) { return a.first < b.first; });
+  for (const IndexedFile& file : files_) longestTitle_ = std::max(longestTitle_, file.title.size());
   return read;
 }
 
@@ -346,8 +348,9 @@ void SqliteIndex::SayChanged(const IndexedFile& file) const {
 
 struct SqliteIndex::Connection {
   SqliteDb db;
-  SqliteStatement match;    // the rowids of a phrase in a range
-  SqliteStatement offsets;  // where a file's sentences stand
+  SqliteStatement match;                 // the rowids of a phrase in a range
+  SqliteStatement offsets;               // where a file's sentences stand
+  KeptFiles kept{std::size_t{4} << 20};  // by the id of their first sentence
 };
 
 SqliteIndex::Connection& SqliteIndex::ConnectionOfThisThread() const {
@@ -392,11 +395,19 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
     Exec(connection_.db.get(), "COMMIT");
   }
 
+  std::size_t Candidates(IdRange range, std::size_t most) override {
+    sqlite3_stmt* statement = Bound(range);
+    std::size_t count = 0;
+    int rc = SQLITE_ROW;
+    while (count < most && (rc = sqlite3_step(statement)) == SQLITE_ROW) ++count;
+    sqlite3_reset(statement);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) Throw();
+    return count;
+  }
+
   std::vector<SearchHit> Matches(IdRange range, std::size_t count) override {
     std::vector<SearchHit> hits;
-    sqlite3_stmt* statement = connection_.match.get();
-    sqlite3_bind_int64(statement, 2, static_cast<sqlite3_int64>(range.first));
-    sqlite3_bind_int64(statement, 3, static_cast<sqlite3_int64>(range.last));
+    sqlite3_stmt* statement = Bound(range);
     int rc = SQLITE_ROW;
     while (hits.size() < count && (rc = sqlite3_step(statement)) == SQLITE_ROW) {
       const auto id = static_cast<std::uint64_t>(sqlite3_column_int64(statement, 0));
@@ -418,63 +429,116 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
   }
 
  private:
-  struct OpenFile {
-    bool sound = false;
-    std::optional<SentenceSpans> spans;
-    CorpusFileReader in;
-  };
+  sqlite3_stmt* Bound(IdRange range) {
+    sqlite3_stmt* statement = connection_.match.get();
+    sqlite3_bind_int64(statement, 2, static_cast<sqlite3_int64>(range.first));
+    sqlite3_bind_int64(statement, 3, static_cast<sqlite3_int64>(range.last));
+    return statement;
+  }
 
   [[noreturn]] void Throw() {
     const Failure failure = Fail(connection_.db.get());
     throw IndexFault(failure.outcome == Outcome::kDamaged, failure.reason);
   }
 
+  // What this search found of a file: whether it was looked at and is as it was
+  // indexed, and the file open when it is too big to be kept.
+  struct Looked {
+    bool checked = false;
+    bool sound = true;
+    std::unique_ptr<CorpusFileReader> in;
+  };
+
   // Sentence `place` of `file`, or nothing when the file changed since it was
   // indexed.
   std::optional<std::string> SentenceOf(const IndexedFile& file, std::uint64_t place) {
-    OpenFile& open = Look(file);
-    std::optional<SentenceSpan> span;
-    if (open.sound) span = open.spans->At(place);
-    if (span) {
-      std::string bytes(span->end - span->start, '\0');
-      if (open.in.ReadAt(span->start, bytes)) {
-        if (std::optional<std::string> sentence = SentenceAt(bytes)) return sentence;
+    Looked& looked = looked_[&file];
+    KeptFile* kept = looked.sound ? Look(file, looked) : nullptr;
+    if (kept == nullptr) return std::nullopt;
+    if (const std::optional<SentenceSpan> span = kept->spans->At(place)) {
+      std::optional<std::string> sentence;
+      if (kept->text && span->end <= kept->text->size()) {
+        sentence =
+            SentenceAt(std::string_view(*kept->text).substr(span->start, span->end - span->start));
+      } else if (looked.in != nullptr) {
+        std::string bytes(span->end - span->start, '\0');
+        if (looked.in->ReadAt(span->start, bytes)) sentence = SentenceAt(bytes);
       }
+      if (sentence) return sentence;
     }
-    if (open.sound) index_.SayChanged(file);
-    open.sound = false;
+    Changed(file, looked);
     return std::nullopt;
   }
 
-  OpenFile& Look(const IndexedFile& file) {
-    const auto [it, added] = files_.try_emplace(&file);
-    OpenFile& open = it->second;
-    if (!added) return open;
-    std::uint64_t size = 0;
-    std::int64_t modified = 0;
-    if (open.in.Open(index_.corpus_ / PathFromUtf8(file.key), size, modified) &&
-        size == file.size && modified == file.modified) {
-      sqlite3_stmt* statement = connection_.offsets.get();
-      BindText(statement, 1, file.key);
-      const int rc = sqlite3_step(statement);
-      if (rc == SQLITE_ROW) {
-        const auto* data = static_cast<const char*>(sqlite3_column_blob(statement, 0));
-        open.spans.emplace(
-            std::string(data == nullptr ? "" : data,
-                        static_cast<std::size_t>(sqlite3_column_bytes(statement, 0))));
-      }
-      sqlite3_reset(statement);
-      if (rc != SQLITE_ROW && rc != SQLITE_DONE) Throw();
-      open.sound = open.spans.has_value();
+  // What is kept of `file`, once this search has seen that it is as it was
+  // indexed; null when it is not. Kept text is only trusted while the file's path
+  // names a file of the size and time it was indexed with.
+  KeptFile* Look(const IndexedFile& file, Looked& looked) {
+    const bool first = !looked.checked;
+    looked.checked = true;
+    KeptFile* kept = connection_.kept.Find(file.first);
+    if (!first || kept == nullptr) return kept != nullptr ? kept : Open(file, looked);
+    const std::filesystem::path path = index_.corpus_ / PathFromUtf8(file.key);
+    if (!CorpusFileReader::Names(path, file.size, file.modified)) {
+      Changed(file, looked);
+      return nullptr;
     }
-    if (!open.sound) index_.SayChanged(file);
-    return open;
+    if (!kept->text) return Open(file, looked);
+    return kept;
+  }
+
+  // Opens `file` and reads what is kept of it; null, after saying so, when it is
+  // not as it was indexed.
+  KeptFile* Open(const IndexedFile& file, Looked& looked) {
+    if (looked.in == nullptr) {
+      looked.in = std::make_unique<CorpusFileReader>();
+      std::uint64_t size = 0;
+      std::int64_t modified = 0;
+      if (!looked.in->Open(index_.corpus_ / PathFromUtf8(file.key), size, modified) ||
+          size != file.size || modified != file.modified) {
+        Changed(file, looked);
+        return nullptr;
+      }
+    }
+    if (KeptFile* kept = connection_.kept.Find(file.first)) return kept;
+    auto read = std::make_unique<KeptFile>();
+    if (file.size <= kMostKeptFileBytes) {
+      read->text.emplace(file.size, '\0');
+      if (!looked.in->ReadAt(0, *read->text)) {
+        Changed(file, looked);
+        return nullptr;
+      }
+      looked.in.reset();  // all of it is read
+    }
+    sqlite3_stmt* statement = connection_.offsets.get();
+    BindText(statement, 1, file.key);
+    const int rc = sqlite3_step(statement);
+    std::size_t bytes = 0;
+    if (rc == SQLITE_ROW) {
+      const auto* data = static_cast<const char*>(sqlite3_column_blob(statement, 0));
+      bytes = static_cast<std::size_t>(sqlite3_column_bytes(statement, 0));
+      read->spans.emplace(std::string(data == nullptr ? "" : data, bytes));
+    }
+    sqlite3_reset(statement);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE) Throw();
+    if (!read->spans) {
+      Changed(file, looked);
+      return nullptr;
+    }
+    return &connection_.kept.Add(file.first, std::move(read), bytes);
+  }
+
+  void Changed(const IndexedFile& file, Looked& looked) {
+    if (looked.sound) index_.SayChanged(file);
+    looked.sound = false;
+    looked.in.reset();
+    connection_.kept.Drop(file.first);
   }
 
   const SqliteIndex& index_;
   Connection& connection_;
   const std::vector<std::string>& words_;
-  std::unordered_map<const IndexedFile*, OpenFile> files_;
+  std::unordered_map<const IndexedFile*, Looked> looked_;  // files asked for in this search
 };
 
 std::unique_ptr<CorpusIndex::PhraseReader> SqliteIndex::StartSearch(

@@ -67,6 +67,7 @@ class SqliteIndex final : public CorpusIndex {
 
  protected:
   std::optional<IdRange> SiteIds(const std::string& site) const override;
+  std::size_t LongestTitleBytes() const override { return longestTitle_; }
   std::unique_ptr<PhraseReader> StartSearch(const std::vector<std::string>& words) const override;
 
  private:
@@ -96,6 +97,7 @@ class SqliteIndex final : public CorpusIndex {
   std::ostream* servingLog_ = nullptr;
   std::map<std::string, IdRange> sites_;
   std::vector<IndexedFile> files_;  // by first id
+  std::size_t longestTitle_ = 0;    // bytes
   mutable std::mutex mutex_;        // for the two below
   mutable std::unordered_map<std::thread::id, std::unique_ptr<Connection>> connections_;
   mutable std::set<std::string> saidChanged_;  // keys

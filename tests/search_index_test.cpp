@@ -20,6 +20,7 @@
 
 #include "index_cache.h"
 #include "index_lock.h"
+#include "kept_files.h"
 #include "query_decode.h"
 #include "result_page.h"
 #include "sqlite_index.h"
@@ -134,6 +135,7 @@ TEST(SplitSentences, EndsAtStopsBlankLinesAndTheLengthLimit) {
     ASSERT_EQ(sentences, SplitSentences(random));
     ASSERT_EQ(spans.size(), sentences.size());
     for (std::size_t i = 0; i < spans.size(); ++i) {
+      ASSERT_LE(sentences[i].size(), kMostSentenceBytes);
       ASSERT_TRUE(spans[i].start < spans[i].end && spans[i].end <= random.size());
       ASSERT_TRUE(i == 0 || spans[i - 1].end <= spans[i].start);
       EXPECT_EQ(SplitSentences(random.substr(spans[i].start, spans[i].end - spans[i].start)),
@@ -150,6 +152,37 @@ TEST(SplitSentences, EndsAtStopsBlankLinesAndTheLengthLimit) {
     joined += s;
   }
   EXPECT_EQ(joined, dots);
+}
+
+// The longest result a hit can give: every byte of its title and sentence
+// escaped, and every word of the sentence a match.
+TEST(ResultPage, NoResultIsLongerThanItsBound) {
+  std::string sentence;
+  while (sentence.size() + 2 <= kMostSentenceBytes) sentence += "& ";
+  sentence += "&";
+  SearchHit hit{1, std::string(40, '<'), sentence, {}};
+  for (std::size_t at = 0; at < sentence.size(); at += 2) hit.matches.push_back({at, 1});
+  EXPECT_LE(RenderResultBlock(hit).size(), MostResultBlockBytes(40, kMostSentenceBytes));
+}
+
+// What searches keep of files stays within its budget, the least recently used
+// going first.
+TEST(KeptFiles, LetsTheLeastRecentlyUsedGoFirst) {
+  const auto file = [](std::size_t bytes) {
+    auto made = std::make_unique<KeptFile>();
+    made->text.emplace(bytes, 'x');
+    return made;
+  };
+  KeptFiles kept(5000);
+  for (std::uint64_t key = 1; key <= 3; ++key) kept.Add(key, file(1000), 10);
+  ASSERT_NE(kept.Find(1), nullptr);
+  kept.Add(4, file(1000), 10);
+  EXPECT_EQ(kept.Find(2), nullptr);
+  EXPECT_TRUE(kept.Find(1) != nullptr && kept.Find(3) != nullptr && kept.Find(4) != nullptr);
+  // One that takes more than the budget leaves only itself.
+  kept.Add(5, file(6000), 10);
+  EXPECT_TRUE(kept.Find(5) != nullptr && kept.Find(1) == nullptr && kept.Find(3) == nullptr &&
+              kept.Find(4) == nullptr);
 }
 
 fs::path FreshFolder(const std::string& name) {
@@ -355,8 +388,11 @@ TEST(SqliteIndex, FollowsTheCorpusAndIsWrittenByOneServiceAtATime) {
             (Strings{"The cat sat in a.", "The cat sat in b.", "The cat sat in c."}));
   // Sentences are read back from the files: one edited (to the same size) or cut
   // short behind the index's back gives none, and one line, until the next start.
+  // (The files stay open from that first search: c.txt is replaced by another file of
+  // the same text, which the open one does not show.)
   Rewrite(corpus / "s.org" / "b.txt", "The dog sat in b.");
-  fs::resize_file(corpus / "s.org" / "c.txt", 7);
+  Rewrite(corpus / "s.org" / "c.new", "The cat sat in c.");
+  fs::rename(corpus / "s.org" / "c.new", corpus / "s.org" / "c.txt");
   for (int i = 0; i < 2; ++i) {
     EXPECT_EQ(Sentences(index->Search("s.org", {"the", "cat"}, 100)), Strings{"The cat sat in a."});
   }
