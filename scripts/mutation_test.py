@@ -174,6 +174,8 @@ MUTANTS = [
     ("search-sentence-cut", "const bool continuesCharacter = (static_cast<unsigned char>(c) & 0xc0) "
      "== 0x80;", "const bool continuesCharacter = true;"),
     ("search-changed-file", "size != file.size || modified != file.modified) {", "false) {"),
+    ("search-empty-places", "if (it->second.count > 0 && !StepDone(deletePlaces_.get())) return false;",
+     "if (!StepDone(deletePlaces_.get())) return false;"),
     ("search-kept-unchecked", "if (!CorpusFileReader::Names(path, file.size, file.modified)) {",
      "if (false) {"),
     ("search-page-bound", "return kFrame + 5 * titleBytes + 5 * sentenceBytes",

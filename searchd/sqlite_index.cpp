@@ -37,17 +37,18 @@ constexpr const char* kServing = "PRAGMA cache_size = -16384; PRAGMA locking_mod
 constexpr const char* kSchema = R"(
   BEGIN;
   PRAGMA application_id = 1415007025;
-  PRAGMA user_version = 3;
+  PRAGMA user_version = 4;
   CREATE TABLE sites(id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE, next_seq INTEGER NOT NULL);
   CREATE TABLE files(key TEXT PRIMARY KEY, site INTEGER NOT NULL, size INTEGER NOT NULL,
                      modified INTEGER NOT NULL, first INTEGER NOT NULL, count INTEGER NOT NULL,
-                     title TEXT NOT NULL, offsets BLOB NOT NULL) WITHOUT ROWID;
+                     title TEXT NOT NULL) WITHOUT ROWID;
+  CREATE TABLE places(first INTEGER PRIMARY KEY, offsets BLOB NOT NULL);
   CREATE VIRTUAL TABLE sentences USING fts5(text, tokenize = 'talewick', content = '',
                                             columnsize = 0);
   INSERT INTO sentences(sentences, rank) VALUES('pgsz', 4040);
   COMMIT;
 )";
-static_assert(kApplicationId == 1415007025 && kSchemaVersion == 3, "kSchema writes both");
+static_assert(kApplicationId == 1415007025 && kSchemaVersion == 4, "kSchema writes both");
 // FTS5 keeps its posting lists in blobs of about 'pgsz' bytes (4050 by default),
 // each meant to fill one 4096-byte page; with the checksum's bytes a page holds
 // less, and a blob that does not fit spills into a page of its own. So 'pgsz' is
@@ -185,6 +186,7 @@ bool OpenForWriting(const fs::path& file, const CorpusListing& listing, std::ost
       RemoveIndexFiles(file);
     }
     IndexState state;
+    state.files.reserve(listing.files.size());
     counts = {};
     Failure failure = OpenDatabase(file, true, db);
     if (failure.outcome == Outcome::kDone) failure = ReadState(db.get(), true, state);
@@ -212,6 +214,7 @@ bool OpenAsItStands(const fs::path& file, const CorpusListing& listing, std::ost
   const IndexHeader header = ReadIndexHeader(file);
   Failure failure;
   IndexState state;
+  state.files.reserve(listing.files.size());
   if (header.kind == IndexHeader::Kind::kMissing) {
     failure = {Outcome::kFailed, "there is no index there yet"};
   } else if (header.kind != IndexHeader::Kind::kIndex) {
@@ -367,7 +370,7 @@ SqliteIndex::Connection& SqliteIndex::ConnectionOfThisThread() const {
     made->match = Prepare(db,
                           "SELECT rowid FROM sentences WHERE sentences MATCH ?1 AND rowid "
                           "BETWEEN ?2 AND ?3");
-    made->offsets = Prepare(db, "SELECT offsets FROM files WHERE key = ?1");
+    made->offsets = Prepare(db, "SELECT offsets FROM places WHERE first = ?1");
     if (!Exec(db, kServing) || !made->match || !made->offsets) failure = Fail(db);
   }
   if (failure.outcome != Outcome::kDone) {
@@ -511,7 +514,7 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
       looked.in.reset();  // all of it is read
     }
     sqlite3_stmt* statement = connection_.offsets.get();
-    BindText(statement, 1, file.key);
+    sqlite3_bind_int64(statement, 1, static_cast<sqlite3_int64>(file.first));
     const int rc = sqlite3_step(statement);
     std::size_t bytes = 0;
     if (rc == SQLITE_ROW) {

@@ -5,9 +5,9 @@
 // A sentence's id is its site's number times 2^40 plus its place in the site, so
 // an id range picks one site; a fresh index numbers sentences in corpus order, and
 // files indexed later are numbered after the rest. The FTS5 table has a row for
-// each sentence, under its id, and keeps no text: each file's row holds where its
-// sentences stand in it, and a hit's sentence is read back from the corpus file,
-// after checking that the file is as it was indexed.
+// each sentence, under its id, and keeps no text: a table beside the files keeps
+// where each file's sentences stand in it, and a hit's sentence is read back from
+// the corpus file, after checking that the file is as it was indexed.
 //
 // Searches may run on several threads at once: each thread reads through an
 // SQLite connection of its own, made on its first search.

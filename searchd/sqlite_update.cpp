@@ -29,8 +29,8 @@ constexpr const char* kBuildingCache = "PRAGMA cache_size = -131072";
 constexpr const char* kFastWrites =
     "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; PRAGMA user_version = 0";
 constexpr const char* kSafeWrites =
-    "PRAGMA journal_mode = DELETE; PRAGMA synchronous = FULL; PRAGMA user_version = 3";
-static_assert(kSchemaVersion == 3, "kSafeWrites writes it");
+    "PRAGMA journal_mode = DELETE; PRAGMA synchronous = FULL; PRAGMA user_version = 4";
+static_assert(kSchemaVersion == 4, "kSafeWrites writes it");
 // FTS5 merges its segments as they pile up (its defaults: automerge 4, crisismerge
 // 16). A query asks every segment, so a freshly built index is merged into one at
 // the end, and merged as little as it can be before.
@@ -272,16 +272,23 @@ class Updater {
     insertSentence_ =
         talewick::search::Prepare(db_, "INSERT INTO sentences(rowid, text) VALUES(?1, ?2)");
     insertFile_ = talewick::search::Prepare(
-        db_, "INSERT OR REPLACE INTO files VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
+        db_, "INSERT OR REPLACE INTO files VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+    insertPlaces_ =
+        talewick::search::Prepare(db_, "INSERT OR REPLACE INTO places VALUES(?1, ?2)");
     deleteFile_ = talewick::search::Prepare(db_, "DELETE FROM files WHERE key = ?1");
+    deletePlaces_ = talewick::search::Prepare(db_, "DELETE FROM places WHERE first = ?1");
     saveSite_ = talewick::search::Prepare(db_, "INSERT OR REPLACE INTO sites VALUES(?1, ?2, ?3)");
-    return insertSentence_ && insertFile_ && deleteFile_ && saveSite_;
+    return insertSentence_ && insertFile_ && insertPlaces_ && deleteFile_ && deletePlaces_ &&
+           saveSite_;
   }
 
   bool Remove(const std::string& key) {
     const auto it = state_.files.find(key);
     BindText(deleteFile_.get(), 1, key);
     if (!StepDone(deleteFile_.get())) return false;
+    // A file without sentences has no places; its first id is the next file's.
+    sqlite3_bind_int64(deletePlaces_.get(), 1, static_cast<sqlite3_int64>(it->second.first));
+    if (it->second.count > 0 && !StepDone(deletePlaces_.get())) return false;
     state_.files.erase(it);
     return true;
   }
@@ -351,8 +358,10 @@ class Updater {
     sqlite3_bind_int64(record, 5, static_cast<sqlite3_int64>(adding.first));
     sqlite3_bind_int64(record, 6, static_cast<sqlite3_int64>(adding.sentences));
     BindText(record, 7, file.Title());
-    sqlite3_bind_blob64(record, 8, adding.offsets.data(), adding.offsets.size(), SQLITE_STATIC);
-    if (!StepDone(record)) return false;
+    sqlite3_stmt* places = insertPlaces_.get();
+    sqlite3_bind_int64(places, 1, static_cast<sqlite3_int64>(adding.first));
+    sqlite3_bind_blob64(places, 2, adding.offsets.data(), adding.offsets.size(), SQLITE_STATIC);
+    if (!StepDone(record) || (adding.sentences > 0 && !StepDone(places))) return false;
     state_.files[file.key] = {site.id,      file.size,        file.modified,
                               adding.first, adding.sentences, true};
     return true;
@@ -365,7 +374,9 @@ class Updater {
   UpdateCounts& counts_;
   SqliteStatement insertSentence_;
   SqliteStatement insertFile_;
+  SqliteStatement insertPlaces_;
   SqliteStatement deleteFile_;
+  SqliteStatement deletePlaces_;
   SqliteStatement saveSite_;
 };
 
