@@ -20,9 +20,12 @@ struct CorpusFile {
   std::uint64_t size = 0;
   std::int64_t modified = 0;  // last write time, in the platform's ticks
 
-  // The file name without ".txt", with '_' and '-' made blanks.
   std::string Title() const;
 };
+
+// The title of the file `key` names: its name without ".txt", with '_' and '-'
+// made blanks.
+std::string TitleOf(std::string_view key);
 
 // Inside the service paths are UTF-8 text; they become the system's paths (wide
 // ones on Windows) only where a file or folder is opened.

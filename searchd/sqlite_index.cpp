@@ -158,9 +158,11 @@ bool TakeLock(IndexLock& lock, const fs::path& file, std::ostream& log, std::str
 }
 
 // Opens the index `file` to write it, and builds it (anew when it is damaged) or
-// brings it up to date with `listing`. False, after saying why, when it cannot.
+// brings it up to date with `listing`, as `state` then tells. False, after saying
+// why, when it cannot.
 bool OpenForWriting(const fs::path& file, const CorpusListing& listing, std::ostream& log,
-                    const IndexOpening& opening, SqliteDb& db, UpdateCounts& counts) {
+                    const IndexOpening& opening, SqliteDb& db, IndexState& state,
+                    UpdateCounts& counts) {
   const std::string name = Utf8Of(file);
   const IndexHeader header = ReadIndexHeader(file);
   std::string anew;  // the line that says why the index is built anew
@@ -185,7 +187,7 @@ bool OpenForWriting(const fs::path& file, const CorpusListing& listing, std::ost
       db.reset();
       RemoveIndexFiles(file);
     }
-    IndexState state;
+    state = {};
     state.files.reserve(listing.files.size());
     counts = {};
     Failure failure = OpenDatabase(file, true, db);
@@ -207,13 +209,12 @@ bool OpenForWriting(const fs::path& file, const CorpusListing& listing, std::ost
 
 // Opens the index `file` read-only, to answer from it as it stands: it cannot be
 // written, for the reason `why`. False, after saying why, when there is no sound
-// index there.
+// index there; else `state` tells what it holds.
 bool OpenAsItStands(const fs::path& file, const CorpusListing& listing, std::ostream& log,
-                    const std::string& why, SqliteDb& db) {
+                    const std::string& why, SqliteDb& db, IndexState& state) {
   const std::string name = Utf8Of(file);
   const IndexHeader header = ReadIndexHeader(file);
   Failure failure;
-  IndexState state;
   state.files.reserve(listing.files.size());
   if (header.kind == IndexHeader::Kind::kMissing) {
     failure = {Outcome::kFailed, "there is no index there yet"};
@@ -254,10 +255,11 @@ std::unique_ptr<SqliteIndex> SqliteIndex::Open(const fs::path& corpus, const fs:
   index->corpus_ = corpus;
   index->servingLog_ = opening.servingLog != nullptr ? opening.servingLog : &std::cerr;
   SqliteDb db;
+  IndexState state;
   UpdateCounts counts;
   std::string why;
   if (TakeLock(index->lock_, file, log, why)) {
-    if (!OpenForWriting(file, listing, log, opening, db, counts)) {
+    if (!OpenForWriting(file, listing, log, opening, db, state, counts)) {
       // A lock file made for a file that is not an index goes with the refusal.
       std::error_code ec;
       if (index->lock_.Made() && ReadIndexHeader(file).kind != IndexHeader::Kind::kIndex) {
@@ -270,16 +272,13 @@ std::unique_ptr<SqliteIndex> SqliteIndex::Open(const fs::path& corpus, const fs:
     log << "index: " << Utf8Of(file) << " is damaged, and cannot be built anew now (" << why
         << ")\n";
     return nullptr;
-  } else if (!OpenAsItStands(file, listing, log, why, db)) {
-    return nullptr;
-  }
-
-  const std::string name = Utf8Of(file);
-  if (!index->LoadFiles(db.get())) {
-    log << "index: cannot use " << name << ": " << sqlite3_errmsg(db.get()) << "\n";
+  } else if (!OpenAsItStands(file, listing, log, why, db, state)) {
     return nullptr;
   }
   db.reset();  // each thread that searches opens its own
+  index->LoadFiles(state);
+
+  const std::string name = Utf8Of(file);
   std::uint64_t bytes = 0;
   for (const CorpusFile& listed : listing.files) bytes += listed.size;
   std::error_code ec;
@@ -298,28 +297,29 @@ std::unique_ptr<SqliteIndex> SqliteIndex::Open(const fs::path& corpus, const fs:
   return index;
 }
 
-bool SqliteIndex::LoadFiles(sqlite3* db) {
-  const bool read =
-      ForEachRow(db,
-                 "SELECT sites.name, first, count, title, key, size, modified FROM files "
-                 "JOIN sites ON sites.id = files.site WHERE count > 0",
-                 [this](sqlite3_stmt* row) {
-                   const auto first = static_cast<std::uint64_t>(sqlite3_column_int64(row, 1));
-                   const auto count = static_cast<std::uint64_t>(sqlite3_column_int64(row, 2));
-                   const IdRange ids{first, first + count - 1};
-                   const auto [site, added] = sites_.try_emplace(ColumnText(row, 0), ids);
-                   if (!added) {
-                     site->second.first = std::min(site->second.first, ids.first);
-                     site->second.last = std::max(site->second.last, ids.last);
-                   }
-                   files_.push_back({first, count, ColumnText(row, 4), ColumnText(row, 3),
-                                     static_cast<std::uint64_t>(sqlite3_column_int64(row, 5)),
-                                     sqlite3_column_int64(row, 6)});
-                 });
+void SqliteIndex::LoadFiles(IndexState& state) {
+  std::unordered_map<std::int64_t, const std::string*> siteNames;
+  for (const auto& [name, site] : state.sites) siteNames[site.id] = &name;
+  files_.reserve(state.files.size());
+  // The keys are taken from `state`, which is left behind, rather than copied.
+  while (!state.files.empty()) {
+    auto node = state.files.extract(state.files.begin());
+    const FileRow& row = node.mapped();
+    const auto site = siteNames.find(row.site);
+    if (row.count == 0 || site == siteNames.end()) continue;
+    const IdRange ids{row.first, row.first + row.count - 1};
+    const auto [range, added] = sites_.try_emplace(*site->second, ids);
+    if (!added) {
+      range->second.first = std::min(range->second.first, ids.first);
+      range->second.last = std::max(range->second.last, ids.last);
+    }
+    // A title is never longer than its file's name.
+    std::string& key = node.key();
+    longestTitle_ = std::max(longestTitle_, key.size() - key.rfind('/') - 1);
+    files_.push_back({row.first, row.count, std::move(key), row.size, row.modified});
+  }
   std::sort(files_.begin(), files_.end(),
             [](const IndexedFile& a, const IndexedFile& b) { return a.first < b.first; });
-  for (const IndexedFile& file : files_) longestTitle_ = std::max(longestTitle_, file.title.size());
-  return read;
 }
 
 SqliteIndex::~SqliteIndex() = default;
@@ -422,7 +422,7 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
       // for part of the phrase; the page wants the words one blank apart.
       std::vector<PhraseMatch> matches = FindPhrase(LowerAscii(*sentence), words_);
       if (!matches.empty()) {
-        hits.push_back({id, file->title, std::move(*sentence), std::move(matches)});
+        hits.push_back({id, TitleOf(file->key), std::move(*sentence), std::move(matches)});
       }
     }
     sqlite3_reset(statement);

@@ -34,6 +34,8 @@
 
 namespace talewick::search {
 
+struct IndexState;
+
 struct IndexOpening {
   // The file lies where this program puts its indexes (a name of its own in its
   // cache folder), so whatever is there is an index of its, if a damaged one: it
@@ -75,7 +77,6 @@ class SqliteIndex final : public CorpusIndex {
     std::uint64_t first;  // id of its first sentence
     std::uint64_t count;
     std::string key;
-    std::string title;
     std::uint64_t size;
     std::int64_t modified;
   };
@@ -83,7 +84,8 @@ class SqliteIndex final : public CorpusIndex {
   class Reader;
 
   SqliteIndex() = default;
-  bool LoadFiles(sqlite3* db);
+  // Takes what `state` knows of the files.
+  void LoadFiles(IndexState& state);
   // The file that holds the sentence `id`; null for a row of a file that was
   // changed or removed since.
   const IndexedFile* FileOf(std::uint64_t id) const;
@@ -97,7 +99,7 @@ class SqliteIndex final : public CorpusIndex {
   std::ostream* servingLog_ = nullptr;
   std::map<std::string, IdRange> sites_;
   std::vector<IndexedFile> files_;  // by first id
-  std::size_t longestTitle_ = 0;    // bytes
+  std::size_t longestTitle_ = 0;    // bytes at most: the longest file name
   mutable std::mutex mutex_;        // for the two below
   mutable std::unordered_map<std::thread::id, std::unique_ptr<Connection>> connections_;
   mutable std::set<std::string> saidChanged_;  // keys
