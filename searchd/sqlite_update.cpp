@@ -273,8 +273,7 @@ class Updater {
         talewick::search::Prepare(db_, "INSERT INTO sentences(rowid, text) VALUES(?1, ?2)");
     insertFile_ = talewick::search::Prepare(
         db_, "INSERT OR REPLACE INTO files VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)");
-    insertPlaces_ =
-        talewick::search::Prepare(db_, "INSERT OR REPLACE INTO places VALUES(?1, ?2)");
+    insertPlaces_ = talewick::search::Prepare(db_, "INSERT OR REPLACE INTO places VALUES(?1, ?2)");
     deleteFile_ = talewick::search::Prepare(db_, "DELETE FROM files WHERE key = ?1");
     deletePlaces_ = talewick::search::Prepare(db_, "DELETE FROM places WHERE first = ?1");
     saveSite_ = talewick::search::Prepare(db_, "INSERT OR REPLACE INTO sites VALUES(?1, ?2, ?3)");
