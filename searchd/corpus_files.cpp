@@ -39,8 +39,6 @@ std::string Utf8Of(const fs::path& path) {
   return std::string(text.begin(), text.end());
 }
 
-std::string CorpusFile::Title() const { return TitleOf(key); }
-
 std::string TitleOf(std::string_view key) {
   std::string title(key.substr(key.rfind('/') + 1));
   if (title.size() > 4 && title.compare(title.size() - 4, 4, ".txt") == 0)

@@ -19,8 +19,6 @@ struct CorpusFile {
   std::string site;  // the site folder's name, lower-cased
   std::uint64_t size = 0;
   std::int64_t modified = 0;  // last write time, in the platform's ticks
-
-  std::string Title() const;
 };
 
 // The title of the file `key` names: its name without ".txt", with '_' and '-'

@@ -154,7 +154,9 @@ std::vector<SearchHit> CorpusIndex::Search(const std::string& site,
   // fewer. A count of what the index names, with nothing read, tells which is the
   // shorter way to it.
   if (limit < kMaxHitBytes / MostResultBlockBytes(LongestTitleBytes(), kMostSentenceBytes)) {
-    if (reader->Candidates(*ids, limit + 1) <= limit) return reader->Matches(*ids, limit);
+    const std::size_t candidates = reader->Candidates(*ids, limit + 1);
+    if (candidates == 0) return {};
+    if (candidates <= limit) return reader->Matches(*ids, limit);
     return Spread(*reader, *ids, limit);
   }
   // Else the first matches in id order, a batch at a time, until there are more

@@ -40,8 +40,8 @@ constexpr const char* kSchema = R"(
   PRAGMA user_version = 4;
   CREATE TABLE sites(id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE, next_seq INTEGER NOT NULL);
   CREATE TABLE files(key TEXT PRIMARY KEY, site INTEGER NOT NULL, size INTEGER NOT NULL,
-                     modified INTEGER NOT NULL, first INTEGER NOT NULL, count INTEGER NOT NULL,
-                     title TEXT NOT NULL) WITHOUT ROWID;
+                     modified INTEGER NOT NULL, first INTEGER NOT NULL, count INTEGER NOT NULL)
+                     WITHOUT ROWID;
   CREATE TABLE places(first INTEGER PRIMARY KEY, offsets BLOB NOT NULL);
   CREATE VIRTUAL TABLE sentences USING fts5(text, tokenize = 'talewick', content = '',
                                             columnsize = 0);

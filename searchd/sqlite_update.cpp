@@ -272,7 +272,7 @@ class Updater {
     insertSentence_ =
         talewick::search::Prepare(db_, "INSERT INTO sentences(rowid, text) VALUES(?1, ?2)");
     insertFile_ = talewick::search::Prepare(
-        db_, "INSERT OR REPLACE INTO files VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+        db_, "INSERT OR REPLACE INTO files VALUES(?1, ?2, ?3, ?4, ?5, ?6)");
     insertPlaces_ = talewick::search::Prepare(db_, "INSERT OR REPLACE INTO places VALUES(?1, ?2)");
     deleteFile_ = talewick::search::Prepare(db_, "DELETE FROM files WHERE key = ?1");
     deletePlaces_ = talewick::search::Prepare(db_, "DELETE FROM places WHERE first = ?1");
@@ -356,7 +356,6 @@ class Updater {
     sqlite3_bind_int64(record, 4, file.modified);
     sqlite3_bind_int64(record, 5, static_cast<sqlite3_int64>(adding.first));
     sqlite3_bind_int64(record, 6, static_cast<sqlite3_int64>(adding.sentences));
-    BindText(record, 7, file.Title());
     sqlite3_stmt* places = insertPlaces_.get();
     sqlite3_bind_int64(places, 1, static_cast<sqlite3_int64>(adding.first));
     sqlite3_bind_blob64(places, 2, adding.offsets.data(), adding.offsets.size(), SQLITE_STATIC);
