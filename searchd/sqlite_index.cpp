@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <future>
 #include <iostream>
 #include <system_error>
 #include <unordered_map>
@@ -157,10 +158,41 @@ bool TakeLock(IndexLock& lock, const fs::path& file, std::ostream& log, std::str
   }
 }
 
+// The corpus listed on a thread of its own: a later start spends most of its time
+// listing the corpus, and what the index holds is read meanwhile.
+class SideListing {
+ public:
+  SideListing(const fs::path& corpus, std::ostream& log)
+      : corpus_(corpus),
+        log_(log),
+        task_(std::async(std::launch::async | std::launch::deferred,
+                         [corpus] { return ListCorpusFiles(corpus); })) {}
+
+  // The listing, once it is done, with its errors said; null, after saying so,
+  // when the corpus holds no file.
+  const CorpusListing* Listed() {
+    if (!listing_) {
+      listing_ = task_.get();
+      for (const std::string& error : listing_->errors) log_ << "corpus: " << error << "\n";
+      if (listing_->files.empty()) {
+        log_ << "corpus: no .txt files under " << Utf8Of(corpus_) << "/<site>/\n";
+      }
+    }
+    return listing_->files.empty() ? nullptr : &*listing_;
+  }
+
+ private:
+  fs::path corpus_;
+  std::ostream& log_;
+  std::future<CorpusListing> task_;
+  std::optional<CorpusListing> listing_;
+};
+
 // Opens the index `file` to write it, and builds it (anew when it is damaged) or
-// brings it up to date with `listing`, as `state` then tells. False, after saying
-// why, when it cannot.
-bool OpenForWriting(const fs::path& file, const CorpusListing& listing, std::ostream& log,
+// brings it up to date with the corpus, as `state` then tells. False, after
+// saying why, when it cannot, or the corpus holds no file. Nothing is removed
+// before the corpus is known to hold files.
+bool OpenForWriting(const fs::path& file, SideListing& side, std::ostream& log,
                     const IndexOpening& opening, SqliteDb& db, IndexState& state,
                     UpdateCounts& counts) {
   const std::string name = Utf8Of(file);
@@ -183,19 +215,21 @@ bool OpenForWriting(const fs::path& file, const CorpusListing& listing, std::ost
   if (opening.rebuild) anew = unsound("damaged pages found while answering");
   for (int attempt = 0;; ++attempt) {
     if (!anew.empty()) {
+      if (side.Listed() == nullptr) return false;
       log << anew;
       db.reset();
       RemoveIndexFiles(file);
     }
     state = {};
-    state.files.reserve(listing.files.size());
     counts = {};
     Failure failure = OpenDatabase(file, true, db);
     if (failure.outcome == Outcome::kDone) failure = ReadState(db.get(), true, state);
-    if (failure.outcome == Outcome::kDone && !RecordCorpus(db.get(), FullCorpusPath(listing.root)))
+    const CorpusListing* listing = side.Listed();
+    if (listing == nullptr) return false;
+    if (failure.outcome == Outcome::kDone && !RecordCorpus(db.get(), FullCorpusPath(listing->root)))
       failure = Fail(db.get());
     if (failure.outcome == Outcome::kDone)
-      failure = UpdateIndex(db.get(), state, listing, log, opening.terminal, counts);
+      failure = UpdateIndex(db.get(), state, *listing, log, opening.terminal, counts);
     if (failure.outcome == Outcome::kDone) return true;
     if (failure.outcome == Outcome::kFailed || attempt > 0) {
       log << "index: cannot use " << name << ": " << failure.reason << "\n";
@@ -209,13 +243,12 @@ bool OpenForWriting(const fs::path& file, const CorpusListing& listing, std::ost
 
 // Opens the index `file` read-only, to answer from it as it stands: it cannot be
 // written, for the reason `why`. False, after saying why, when there is no sound
-// index there; else `state` tells what it holds.
-bool OpenAsItStands(const fs::path& file, const CorpusListing& listing, std::ostream& log,
+// index there, or the corpus holds no file; else `state` tells what it holds.
+bool OpenAsItStands(const fs::path& file, SideListing& side, std::ostream& log,
                     const std::string& why, SqliteDb& db, IndexState& state) {
   const std::string name = Utf8Of(file);
   const IndexHeader header = ReadIndexHeader(file);
   Failure failure;
-  state.files.reserve(listing.files.size());
   if (header.kind == IndexHeader::Kind::kMissing) {
     failure = {Outcome::kFailed, "there is no index there yet"};
   } else if (header.kind != IndexHeader::Kind::kIndex) {
@@ -229,7 +262,9 @@ bool OpenAsItStands(const fs::path& file, const CorpusListing& listing, std::ost
     log << "index: cannot use " << name << ": " << why << ", and " << failure.reason << "\n";
     return false;
   }
-  const UpdateCounts missed = PendingChanges(state, listing);
+  const CorpusListing* listing = side.Listed();
+  if (listing == nullptr) return false;
+  const UpdateCounts missed = PendingChanges(state, *listing);
   if (missed.Any()) {
     log << "index: " << name << " cannot be brought up to date (" << why
         << "); answering from it as it stands, without the files changed since: " << missed.added
@@ -243,10 +278,10 @@ bool OpenAsItStands(const fs::path& file, const CorpusListing& listing, std::ost
 std::unique_ptr<SqliteIndex> SqliteIndex::Open(const fs::path& corpus, const fs::path& file,
                                                std::ostream& log, IndexOpening opening) {
   const auto started = std::chrono::steady_clock::now();
-  const CorpusListing listing = ListCorpusFiles(corpus);
-  for (const std::string& error : listing.errors) log << "corpus: " << error << "\n";
-  if (listing.files.empty()) {
-    log << "corpus: no .txt files under " << Utf8Of(corpus) << "/<site>/\n";
+  SideListing side(corpus, log);
+  // With no index there yet, nothing is read meanwhile, and nothing is made for a
+  // corpus without files.
+  if (ReadIndexHeader(file).kind != IndexHeader::Kind::kIndex && side.Listed() == nullptr) {
     return nullptr;
   }
 
@@ -259,7 +294,7 @@ std::unique_ptr<SqliteIndex> SqliteIndex::Open(const fs::path& corpus, const fs:
   UpdateCounts counts;
   std::string why;
   if (TakeLock(index->lock_, file, log, why)) {
-    if (!OpenForWriting(file, listing, log, opening, db, state, counts)) {
+    if (!OpenForWriting(file, side, log, opening, db, state, counts)) {
       // A lock file made for a file that is not an index goes with the refusal.
       std::error_code ec;
       if (index->lock_.Made() && ReadIndexHeader(file).kind != IndexHeader::Kind::kIndex) {
@@ -272,13 +307,14 @@ std::unique_ptr<SqliteIndex> SqliteIndex::Open(const fs::path& corpus, const fs:
     log << "index: " << Utf8Of(file) << " is damaged, and cannot be built anew now (" << why
         << ")\n";
     return nullptr;
-  } else if (!OpenAsItStands(file, listing, log, why, db, state)) {
+  } else if (!OpenAsItStands(file, side, log, why, db, state)) {
     return nullptr;
   }
   db.reset();  // each thread that searches opens its own
   index->LoadFiles(state);
 
   const std::string name = Utf8Of(file);
+  const CorpusListing& listing = *side.Listed();
   std::uint64_t bytes = 0;
   for (const CorpusFile& listed : listing.files) bytes += listed.size;
   std::error_code ec;

@@ -459,6 +459,15 @@ TEST(SqliteIndex, FollowsTheCorpusAndIsWrittenByOneServiceAtATime) {
   EXPECT_NE(ReadAll(waiterLog).find("1 files added, 0 changed, 0 removed"), std::string::npos);
   ASSERT_NE(waited, nullptr);
   waited.reset();
+
+  // A corpus emptied behind the index's back leaves it as it is.
+  const std::string last = ReadAll(file);
+  fs::remove_all(corpus);
+  fs::create_directories(corpus / "s.org");
+  std::ostringstream emptied;
+  EXPECT_EQ(SqliteIndex::Open(corpus, file, emptied), nullptr);
+  EXPECT_NE(emptied.str().find("corpus: no .txt files under"), std::string::npos) << emptied.str();
+  EXPECT_TRUE(ReadAll(file) == last) << "the index was written";
   fs::remove_all(dir);
 }
 
