@@ -176,6 +176,9 @@ MUTANTS = [
     ("search-changed-file", "size != file.size || modified != file.modified) {", "false) {"),
     ("search-empty-places", "if (it->second.count > 0 && !StepDone(deletePlaces_.get())) return false;",
      "if (!StepDone(deletePlaces_.get())) return false;"),
+    ("search-emptied-corpus", "    if (listing == nullptr) return false;\n    if (failure.outcome == "
+     "Outcome::kDone && !RecordCorpus", "    static const CorpusListing none;\n    if (listing == "
+     "nullptr) listing = &none;\n    if (failure.outcome == Outcome::kDone && !RecordCorpus"),
     ("search-kept-unchecked", "if (!CorpusFileReader::Names(path, file.size, file.modified)) {",
      "if (false) {"),
     ("search-page-bound", "return kFrame + 5 * titleBytes + 5 * sentenceBytes",
