@@ -148,16 +148,41 @@ std::vector<SearchHit> CorpusIndex::Search(const std::string& site,
   const auto ids = words.empty() || limit == 0 ? std::nullopt : SiteIds(site);
   if (!ids) return {};
   const std::unique_ptr<PhraseReader> reader = StartSearch(words);
+  const std::string key = AnswerCache::KeyOf(site, words, limit);
+  if (const std::optional<std::vector<std::uint64_t>> known = answers_.Find(key)) {
+    std::vector<SearchHit> hits;
+    for (const std::uint64_t id : *known) {
+      std::optional<SearchHit> hit = reader->Read(id);
+      if (!hit) break;
+      hits.push_back(std::move(*hit));
+    }
+    if (hits.size() == known->size()) return hits;
+    // A file it came from changed: the answer is found anew without it.
+    answers_.Drop(key);
+  }
+  std::vector<SearchHit> hits = Find(*reader, *ids, limit);
+  // An answer that left out a changed file is not kept: the file may come back.
+  if (!reader->SawChange()) {
+    std::vector<std::uint64_t> found;
+    found.reserve(hits.size());
+    for (const SearchHit& hit : hits) found.push_back(hit.id);
+    answers_.Keep(key, std::move(found));
+  }
+  return hits;
+}
+
+std::vector<SearchHit> CorpusIndex::Find(PhraseReader& reader, IdRange ids,
+                                         std::size_t limit) const {
   // When even the longest results of `limit` + 1 hits fit on the page, the page
   // never cuts the answer: it is every match when they are `limit` or fewer, and
   // the spread of `limit` otherwise, which is also every match when they are
   // fewer. A count of what the index names, with nothing read, tells which is the
   // shorter way to it.
   if (limit < kMaxHitBytes / MostResultBlockBytes(LongestTitleBytes(), kMostSentenceBytes)) {
-    const std::size_t candidates = reader->Candidates(*ids, limit + 1);
+    const std::size_t candidates = reader.Candidates(ids, limit + 1);
     if (candidates == 0) return {};
-    if (candidates <= limit) return reader->Matches(*ids, limit);
-    return Spread(*reader, *ids, limit);
+    if (candidates <= limit) return reader.Matches(ids, limit);
+    return Spread(reader, ids, limit);
   }
   // Else the first matches in id order, a batch at a time, until there are more
   // than the page holds. When all of them fit, they are the answer.
@@ -165,10 +190,10 @@ std::vector<SearchHit> CorpusIndex::Search(const std::string& site,
   std::vector<SearchHit> hits;
   std::size_t bytes = 0;
   std::size_t fitting = 0;
-  std::uint64_t from = ids->first;
+  std::uint64_t from = ids.first;
   while (hits.size() <= limit && bytes <= kMaxHitBytes) {
     const std::size_t wanted = std::min(limit + 1 - hits.size(), kBatch);
-    std::vector<SearchHit> batch = reader->Matches({from, ids->last}, wanted);
+    std::vector<SearchHit> batch = reader.Matches({from, ids.last}, wanted);
     for (SearchHit& hit : batch) {
       bytes += RenderResultBlock(hit).size();
       if (bytes <= kMaxHitBytes) ++fitting;
@@ -177,7 +202,7 @@ std::vector<SearchHit> CorpusIndex::Search(const std::string& site,
     if (batch.size() < wanted) return FitOnPage(std::move(hits));
     from = hits.back().id + 1;
   }
-  return FitOnPage(Spread(*reader, *ids, std::clamp<std::size_t>(fitting, 1, limit)));
+  return FitOnPage(Spread(reader, ids, std::clamp<std::size_t>(fitting, 1, limit)));
 }
 
 // Cuts the site's ids into `count` even slices and takes the first match of each;

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "answer_cache.h"
 #include "search_hit.h"
 
 namespace talewick::search {
@@ -97,7 +98,9 @@ class IndexFault : public std::runtime_error {
 
 class CorpusIndex {
  public:
-  CorpusIndex() = default;
+  // Answers are kept, in about 4 MB, to be given again, unless `keepAnswers` is false.
+  explicit CorpusIndex(bool keepAnswers = true)
+      : answers_(keepAnswers ? std::size_t{4} << 20 : 0) {}
   CorpusIndex(const CorpusIndex&) = delete;
   CorpusIndex& operator=(const CorpusIndex&) = delete;
   virtual ~CorpusIndex() = default;
@@ -106,7 +109,8 @@ class CorpusIndex {
   // at most `limit` of them, and no more than fit on one result page. When more
   // match, they are drawn from evenly spaced stretches of the site's ids, so that a
   // page of a common phrase samples the whole corpus and not its first files; the
-  // same query gives the same hits.
+  // same query gives the same hits. A query asked before is answered with the
+  // hits it had, read again, while their files are as they were indexed.
   std::vector<SearchHit> Search(const std::string& site, const std::vector<std::string>& words,
                                 std::size_t limit) const;
 
@@ -121,6 +125,11 @@ class CorpusIndex {
     // counted up to `most`, without reading any: every sentence that holds the
     // phrase is among them, but some of them may not hold it.
     virtual std::size_t Candidates(IdRange range, std::size_t most) = 0;
+    // The sentence `id`, found before to hold the phrase; nothing when its file
+    // changed since it was indexed.
+    virtual std::optional<SearchHit> Read(std::uint64_t id) = 0;
+    // Whether some file this search read changed since it was indexed.
+    virtual bool SawChange() const = 0;
   };
 
   // The ids of the site's sentences, or nothing for a site without any.
@@ -132,7 +141,10 @@ class CorpusIndex {
       const std::vector<std::string>& words) const = 0;
 
  private:
+  std::vector<SearchHit> Find(PhraseReader& reader, IdRange ids, std::size_t limit) const;
   static std::vector<SearchHit> Spread(PhraseReader& reader, IdRange ids, std::size_t count);
+
+  mutable AnswerCache answers_;
 };
 
 }  // namespace talewick::search

@@ -285,7 +285,7 @@ std::unique_ptr<SqliteIndex> SqliteIndex::Open(const fs::path& corpus, const fs:
     return nullptr;
   }
 
-  std::unique_ptr<SqliteIndex> index(new SqliteIndex());
+  std::unique_ptr<SqliteIndex> index(new SqliteIndex(opening.keepAnswers));
   index->file_ = file;
   index->corpus_ = corpus;
   index->servingLog_ = opening.servingLog != nullptr ? opening.servingLog : &std::cerr;
@@ -357,6 +357,8 @@ void SqliteIndex::LoadFiles(IndexState& state) {
   std::sort(files_.begin(), files_.end(),
             [](const IndexedFile& a, const IndexedFile& b) { return a.first < b.first; });
 }
+
+SqliteIndex::SqliteIndex(bool keepAnswers) : CorpusIndex(keepAnswers) {}
 
 SqliteIndex::~SqliteIndex() = default;
 
@@ -453,22 +455,27 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
     int rc = SQLITE_ROW;
     while (hits.size() < count && (rc = sqlite3_step(statement)) == SQLITE_ROW) {
       const auto id = static_cast<std::uint64_t>(sqlite3_column_int64(statement, 0));
-      const IndexedFile* file = index_.FileOf(id);
-      if (file == nullptr) continue;
-      std::optional<std::string> sentence = SentenceOf(*file, id - file->first);
-      if (!sentence) continue;
-      // FTS5 also matches words with punctuation between them, and may be asked
-      // for part of the phrase; the page wants the words one blank apart.
-      std::vector<PhraseMatch> matches = FindPhrase(LowerAscii(*sentence), words_);
-      if (!matches.empty()) {
-        hits.push_back({id, TitleOf(file->key), std::move(*sentence), std::move(matches)});
-      }
+      if (std::optional<SearchHit> hit = Read(id)) hits.push_back(std::move(*hit));
     }
     sqlite3_reset(statement);
     // No part of the answer is given: a page of it may be what is damaged.
     if (rc != SQLITE_ROW && rc != SQLITE_DONE) Throw();
     return hits;
   }
+
+  std::optional<SearchHit> Read(std::uint64_t id) override {
+    const IndexedFile* file = index_.FileOf(id);
+    if (file == nullptr) return std::nullopt;
+    std::optional<std::string> sentence = SentenceOf(*file, id - file->first);
+    if (!sentence) return std::nullopt;
+    // FTS5 also matches words with punctuation between them, and may be asked
+    // for part of the phrase; the page wants the words one blank apart.
+    std::vector<PhraseMatch> matches = FindPhrase(LowerAscii(*sentence), words_);
+    if (matches.empty()) return std::nullopt;
+    return SearchHit{id, TitleOf(file->key), std::move(*sentence), std::move(matches)};
+  }
+
+  bool SawChange() const override { return sawChange_; }
 
  private:
   sqlite3_stmt* Bound(IdRange range) {
@@ -571,6 +578,7 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
   }
 
   void Changed(const IndexedFile& file, Looked& looked) {
+    sawChange_ = true;
     if (looked.sound) index_.SayChanged(file);
     looked.sound = false;
     looked.in.reset();
@@ -581,6 +589,7 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
   Connection& connection_;
   const std::vector<std::string>& words_;
   std::unordered_map<const IndexedFile*, Looked> looked_;  // files asked for in this search
+  bool sawChange_ = false;
 };
 
 std::unique_ptr<CorpusIndex::PhraseReader> SqliteIndex::StartSearch(

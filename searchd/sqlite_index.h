@@ -49,6 +49,9 @@ struct IndexOpening {
   // Where lines said while answering go (a corpus file changed since it was
   // indexed); the standard error when null.
   std::ostream* servingLog = nullptr;
+  // Answers are kept to be given again (answer_cache.h); off, every search finds
+  // its hits anew, as a benchmark of that wants.
+  bool keepAnswers = true;
 };
 
 class SqliteIndex final : public CorpusIndex {
@@ -83,7 +86,7 @@ class SqliteIndex final : public CorpusIndex {
   struct Connection;
   class Reader;
 
-  SqliteIndex() = default;
+  explicit SqliteIndex(bool keepAnswers);
   // Takes what `state` knows of the files.
   void LoadFiles(IndexState& state);
   // The file that holds the sentence `id`; null for a row of a file that was
