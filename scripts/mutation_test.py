@@ -181,6 +181,7 @@ MUTANTS = [
      "nullptr) listing = &none;\n    if (failure.outcome == Outcome::kDone && !RecordCorpus"),
     ("search-kept-unchecked", "if (!CorpusFileReader::Names(path, file.size, file.modified)) {",
      "if (false) {"),
+    ("search-answer-kept-after-change", "if (!reader->SawChange()) {", "if (true) {"),
     ("search-page-bound", "return kFrame + 5 * titleBytes + 5 * sentenceBytes",
      "return kFrame + titleBytes + sentenceBytes"),
     ("search-one-connection", "const std::thread::id thread = std::this_thread::get_id();",
