@@ -1,4 +1,4 @@
-// The least recently asked for answers go first.
+// Answers kept, by query.
 #include "answer_cache.h"
 
 #include <utility>
@@ -20,35 +20,22 @@ std::string AnswerCache::KeyOf(const std::string& site, const std::vector<std::s
 
 std::optional<std::vector<std::uint64_t>> AnswerCache::Find(const std::string& key) {
   const std::lock_guard<std::mutex> lock(mutex_);
-  const auto it = byKey_.find(key);
-  if (it == byKey_.end()) return std::nullopt;
-  entries_.splice(entries_.begin(), entries_, it->second);
-  return it->second->ids;
+  const std::vector<std::uint64_t>* ids = answers_.Find(key);
+  if (ids == nullptr) return std::nullopt;
+  return *ids;
 }
 
 void AnswerCache::Keep(const std::string& key, std::vector<std::uint64_t> ids) {
   // The entry, its key twice (in the list and the map) and its ids.
   const std::size_t bytes = 2 * key.size() + ids.size() * sizeof(std::uint64_t) + 160;
-  if (bytes > budget_ / 16) return;
+  if (bytes > answers_.budget() / 16) return;
   const std::lock_guard<std::mutex> lock(mutex_);
-  const auto it = byKey_.find(key);
-  if (it != byKey_.end()) Erase(it->second);
-  entries_.push_front({key, std::move(ids), bytes});
-  byKey_.emplace(entries_.front().key, entries_.begin());
-  bytes_ += bytes;
-  while (bytes_ > budget_) Erase(std::prev(entries_.end()));
+  answers_.Add(key, std::move(ids), bytes);
 }
 
 void AnswerCache::Drop(const std::string& key) {
   const std::lock_guard<std::mutex> lock(mutex_);
-  const auto it = byKey_.find(key);
-  if (it != byKey_.end()) Erase(it->second);
-}
-
-void AnswerCache::Erase(std::list<Entry>::iterator entry) {
-  bytes_ -= entry->bytes;
-  byKey_.erase(entry->key);
-  entries_.erase(entry);
+  answers_.Drop(key);
 }
 
 }  // namespace talewick::search

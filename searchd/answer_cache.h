@@ -8,13 +8,12 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <list>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <string_view>
-#include <unordered_map>
 #include <vector>
+
+#include "recent_first.h"
 
 namespace talewick::search {
 
@@ -22,7 +21,7 @@ namespace talewick::search {
 // Safe to use from several threads at once.
 class AnswerCache {
  public:
-  explicit AnswerCache(std::size_t budget) : budget_(budget) {}
+  explicit AnswerCache(std::size_t budget) : answers_(budget) {}
 
   // The key of a query.
   static std::string KeyOf(const std::string& site, const std::vector<std::string>& words,
@@ -35,18 +34,8 @@ class AnswerCache {
   void Drop(const std::string& key);
 
  private:
-  struct Entry {
-    std::string key;
-    std::vector<std::uint64_t> ids;
-    std::size_t bytes;
-  };
-  void Erase(std::list<Entry>::iterator entry);
-
   std::mutex mutex_;
-  std::size_t budget_;
-  std::size_t bytes_ = 0;
-  std::list<Entry> entries_;  // the most recently asked for first
-  std::unordered_map<std::string_view, std::list<Entry>::iterator> byKey_;  // into entries_
+  RecentFirst<std::string, std::vector<std::uint64_t>> answers_;
 };
 
 }  // namespace talewick::search

@@ -10,12 +10,11 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <list>
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_map>
 
+#include "recent_first.h"
 #include "sentence_offsets.h"
 
 namespace talewick::search {
@@ -32,26 +31,19 @@ struct KeptFile {
 // by one thread at a time.
 class KeptFiles {
  public:
-  explicit KeptFiles(std::size_t budget) : budget_(budget) {}
+  explicit KeptFiles(std::size_t budget) : files_(budget) {}
 
   // The file kept under `key`, or null; valid until the next Add or Drop.
-  KeptFile* Find(std::uint64_t key);
+  KeptFile* Find(std::uint64_t key) {
+    std::unique_ptr<KeptFile>* file = files_.Find(key);
+    return file != nullptr ? file->get() : nullptr;
+  }
   // Keeps `file`, whose places were read from `offsetBytes` bytes, under `key`.
   KeptFile& Add(std::uint64_t key, std::unique_ptr<KeptFile> file, std::size_t offsetBytes);
-  void Drop(std::uint64_t key);
+  void Drop(std::uint64_t key) { files_.Drop(key); }
 
  private:
-  struct Entry {
-    std::uint64_t key;
-    std::unique_ptr<KeptFile> file;
-    std::size_t bytes;
-  };
-  void Erase(std::list<Entry>::iterator entry);
-
-  std::size_t budget_;
-  std::size_t bytes_ = 0;
-  std::list<Entry> entries_;  // the most recently asked for first
-  std::unordered_map<std::uint64_t, std::list<Entry>::iterator> byKey_;
+  RecentFirst<std::uint64_t, std::unique_ptr<KeptFile>> files_;
 };
 
 }  // namespace talewick::search
