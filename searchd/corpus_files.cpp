@@ -72,6 +72,13 @@ CorpusListing ListCorpusFiles(const fs::path& root) {
   return listing;
 }
 
+bool ListedBefore(std::string_view a, std::string_view b) {
+  const std::size_t siteEndA = std::min(a.find('/'), a.size());
+  const std::size_t siteEndB = std::min(b.find('/'), b.size());
+  const int site = a.substr(0, siteEndA).compare(b.substr(0, siteEndB));
+  return site != 0 ? site < 0 : a.substr(siteEndA) < b.substr(siteEndB);
+}
+
 IndexProgress::IndexProgress(std::ostream& out, bool terminal, std::size_t files,
                              std::uint64_t bytes)
     : out_(out), terminal_(terminal), filesTotal_(files), bytesTotal_(bytes) {}

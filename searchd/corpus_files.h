@@ -42,6 +42,11 @@ struct CorpusListing {
 
 CorpusListing ListCorpusFiles(const std::filesystem::path& root);
 
+// Whether the file with the key `a` comes before the one with the key `b` in a
+// listing: by site folder, then by name. This is not the order of the keys
+// themselves: "a-b/x" comes after "a/y", though '-' sorts before '/'.
+bool ListedBefore(std::string_view a, std::string_view b);
+
 struct FolderEntry {
   std::string name;     // UTF-8
   bool folder = false;  // else a regular file

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <future>
 #include <iostream>
 #include <system_error>
@@ -97,13 +98,14 @@ Failure ReadState(sqlite3* db, bool write, IndexState& state) {
                  }) &&
       ForEachRow(db, "SELECT key, site, size, modified, first, count FROM files",
                  [&](sqlite3_stmt* row) {
-                   state.files[ColumnText(row, 0)] = {
-                       sqlite3_column_int64(row, 1),
-                       static_cast<std::uint64_t>(sqlite3_column_int64(row, 2)),
-                       sqlite3_column_int64(row, 3),
-                       static_cast<std::uint64_t>(sqlite3_column_int64(row, 4)),
-                       static_cast<std::uint64_t>(sqlite3_column_int64(row, 5)),
-                       false};
+                   const auto [file, added] = state.files.insert_or_assign(
+                       ColumnText(row, 0),
+                       FileRow{sqlite3_column_int64(row, 1),
+                               static_cast<std::uint64_t>(sqlite3_column_int64(row, 2)),
+                               sqlite3_column_int64(row, 3),
+                               static_cast<std::uint64_t>(sqlite3_column_int64(row, 4)),
+                               static_cast<std::uint64_t>(sqlite3_column_int64(row, 5)), false});
+                   if (added) state.asListed.push_back(&*file);
                  }) &&
       // One query for a word that sorts first and is not there reads the FTS5
       // structure, and no more: a common word would read the index of its long
@@ -112,6 +114,7 @@ Failure ReadState(sqlite3* db, bool write, IndexState& state) {
       ForEachRow(db, "SELECT rowid FROM sentences WHERE sentences MATCH '\"00000000\"' LIMIT 1",
                  [](sqlite3_stmt*) {});
   if (!read) return Fail(db);
+  SortAsListed(state);
   return {};
 }
 
@@ -181,6 +184,8 @@ class SideListing {
     return listing_->files.empty() ? nullptr : &*listing_;
   }
 
+  std::optional<CorpusListing> Release() { return std::move(listing_); }
+
  private:
   fs::path corpus_;
   std::ostream& log_;
@@ -188,13 +193,16 @@ class SideListing {
   std::optional<CorpusListing> listing_;
 };
 
+// What is done with the index's state as read, while the corpus is still listed.
+using WhileListing = std::function<void(const IndexState&)>;
+
 // Opens the index `file` to write it, and builds it (anew when it is damaged) or
 // brings it up to date with the corpus, as `state` then tells. False, after
 // saying why, when it cannot, or the corpus holds no file. Nothing is removed
 // before the corpus is known to hold files.
 bool OpenForWriting(const fs::path& file, SideListing& side, std::ostream& log,
-                    const IndexOpening& opening, SqliteDb& db, IndexState& state,
-                    UpdateCounts& counts) {
+                    const IndexOpening& opening, const WhileListing& whileListing, SqliteDb& db,
+                    IndexState& state, UpdateCounts& counts) {
   const std::string name = Utf8Of(file);
   const IndexHeader header = ReadIndexHeader(file);
   std::string anew;  // the line that says why the index is built anew
@@ -224,6 +232,7 @@ bool OpenForWriting(const fs::path& file, SideListing& side, std::ostream& log,
     counts = {};
     Failure failure = OpenDatabase(file, true, db);
     if (failure.outcome == Outcome::kDone) failure = ReadState(db.get(), true, state);
+    if (failure.outcome == Outcome::kDone) whileListing(state);
     const CorpusListing* listing = side.Listed();
     if (listing == nullptr) return false;
     if (failure.outcome == Outcome::kDone && !RecordCorpus(db.get(), FullCorpusPath(listing->root)))
@@ -245,7 +254,8 @@ bool OpenForWriting(const fs::path& file, SideListing& side, std::ostream& log,
 // written, for the reason `why`. False, after saying why, when there is no sound
 // index there, or the corpus holds no file; else `state` tells what it holds.
 bool OpenAsItStands(const fs::path& file, SideListing& side, std::ostream& log,
-                    const std::string& why, SqliteDb& db, IndexState& state) {
+                    const std::string& why, const WhileListing& whileListing, SqliteDb& db,
+                    IndexState& state) {
   const std::string name = Utf8Of(file);
   const IndexHeader header = ReadIndexHeader(file);
   Failure failure;
@@ -257,6 +267,7 @@ bool OpenAsItStands(const fs::path& file, SideListing& side, std::ostream& log,
   } else {
     failure = OpenDatabase(file, false, db);
     if (failure.outcome == Outcome::kDone) failure = ReadState(db.get(), false, state);
+    if (failure.outcome == Outcome::kDone) whileListing(state);
   }
   if (failure.outcome != Outcome::kDone) {
     log << "index: cannot use " << name << ": " << why << ", and " << failure.reason << "\n";
@@ -293,8 +304,9 @@ std::unique_ptr<SqliteIndex> SqliteIndex::Open(const fs::path& corpus, const fs:
   IndexState state;
   UpdateCounts counts;
   std::string why;
+  const WhileListing loadFiles = [&index](const IndexState& read) { index->LoadFiles(read); };
   if (TakeLock(index->lock_, file, log, why)) {
-    if (!OpenForWriting(file, side, log, opening, db, state, counts)) {
+    if (!OpenForWriting(file, side, log, opening, loadFiles, db, state, counts)) {
       // A lock file made for a file that is not an index goes with the refusal.
       std::error_code ec;
       if (index->lock_.Made() && ReadIndexHeader(file).kind != IndexHeader::Kind::kIndex) {
@@ -307,11 +319,12 @@ std::unique_ptr<SqliteIndex> SqliteIndex::Open(const fs::path& corpus, const fs:
     log << "index: " << Utf8Of(file) << " is damaged, and cannot be built anew now (" << why
         << ")\n";
     return nullptr;
-  } else if (!OpenAsItStands(file, side, log, why, db, state)) {
+  } else if (!OpenAsItStands(file, side, log, why, loadFiles, db, state)) {
     return nullptr;
   }
   db.reset();  // each thread that searches opens its own
-  index->LoadFiles(state);
+  // The files were taken in while the corpus was listed, as the index held them.
+  if (counts.Any()) index->LoadFiles(state);
 
   const std::string name = Utf8Of(file);
   const CorpusListing& listing = *side.Listed();
@@ -330,17 +343,23 @@ std::unique_ptr<SqliteIndex> SqliteIndex::Open(const fs::path& corpus, const fs:
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
           .count());
   log << line << std::flush;
+  // What the start read and listed is freed on a thread of its own: for a big
+  // corpus, some 200,000 small blocks that the first answer need not wait for.
+  index->leftovers_ = std::jthread([state = std::move(state), listing = side.Release()]() mutable {
+    state = {};
+    listing.reset();
+  });
   return index;
 }
 
-void SqliteIndex::LoadFiles(IndexState& state) {
+void SqliteIndex::LoadFiles(const IndexState& state) {
+  sites_.clear();
+  files_.clear();
+  longestTitle_ = 0;
   std::unordered_map<std::int64_t, const std::string*> siteNames;
   for (const auto& [name, site] : state.sites) siteNames[site.id] = &name;
   files_.reserve(state.files.size());
-  // The keys are taken from `state`, which is left behind, rather than copied.
-  while (!state.files.empty()) {
-    auto node = state.files.extract(state.files.begin());
-    const FileRow& row = node.mapped();
+  for (const auto& [key, row] : state.files) {
     const auto site = siteNames.find(row.site);
     if (row.count == 0 || site == siteNames.end()) continue;
     const IdRange ids{row.first, row.first + row.count - 1};
@@ -350,9 +369,8 @@ void SqliteIndex::LoadFiles(IndexState& state) {
       range->second.last = std::max(range->second.last, ids.last);
     }
     // A title is never longer than its file's name.
-    std::string& key = node.key();
     longestTitle_ = std::max(longestTitle_, key.size() - key.rfind('/') - 1);
-    files_.push_back({row.first, row.count, std::move(key), row.size, row.modified});
+    files_.push_back({row.first, row.count, key, row.size, row.modified});
   }
   std::sort(files_.begin(), files_.end(),
             [](const IndexedFile& a, const IndexedFile& b) { return a.first < b.first; });

@@ -87,8 +87,8 @@ class SqliteIndex final : public CorpusIndex {
   class Reader;
 
   explicit SqliteIndex(bool keepAnswers);
-  // Takes what `state` knows of the files.
-  void LoadFiles(IndexState& state);
+  // Takes in what `state` knows of the files, in place of what was known before.
+  void LoadFiles(const IndexState& state);
   // The file that holds the sentence `id`; null for a row of a file that was
   // changed or removed since.
   const IndexedFile* FileOf(std::uint64_t id) const;
@@ -106,6 +106,7 @@ class SqliteIndex final : public CorpusIndex {
   mutable std::mutex mutex_;        // for the two below
   mutable std::unordered_map<std::thread::id, std::unique_ptr<Connection>> connections_;
   mutable std::set<std::string> saidChanged_;  // keys
+  std::jthread leftovers_;                     // frees what the start no longer needs
 };
 
 }  // namespace talewick::search

@@ -167,23 +167,41 @@ struct UpdatePlan {
 
 UpdatePlan PlanUpdate(IndexState& state, const CorpusListing& listing, UpdateCounts& counts) {
   UpdatePlan plan;
+  // The listing and the files as listed, side by side; a file out of step with
+  // them is looked up, so the plan is right whatever their order.
+  const std::vector<IndexState::Files::value_type*>& asListed = state.asListed;
+  std::size_t next = 0;
+  std::size_t listed = 0;
   for (const CorpusFile& file : listing.files) {
-    const auto known = state.files.find(file.key);
-    if (known != state.files.end()) known->second.listed = true;
-    if (known == state.files.end()) {
+    while (next < asListed.size() && ListedBefore(asListed[next]->first, file.key)) ++next;
+    IndexState::Files::value_type* known = nullptr;
+    if (next < asListed.size() && asListed[next]->first == file.key) {
+      known = asListed[next++];
+    } else if (const auto found = state.files.find(file.key); found != state.files.end()) {
+      known = &*found;
+    }
+    if (known == nullptr) {
       ++counts.added;
       plan.toIndex.push_back(&file);
-    } else if (known->second.size != file.size || known->second.modified != file.modified) {
+      continue;
+    }
+    FileRow& row = known->second;
+    if (!row.listed) ++listed;
+    row.listed = true;
+    if (row.size != file.size || row.modified != file.modified) {
       ++counts.changed;
       plan.toIndex.push_back(&file);
     }
   }
-  for (const auto& [key, row] : state.files) {
-    if (!row.listed) {
+  // Every file still listed is the common case, and a walk of them all is not cheap.
+  for (auto row = state.files.begin(); listed < state.files.size() && row != state.files.end();
+       ++row) {
+    if (!row->second.listed) {
       ++counts.removed;
-      plan.toRemove.push_back(key);
+      plan.toRemove.push_back(row->first);
     }
   }
+  state.asListed.clear();
   return plan;
 }
 
@@ -385,6 +403,15 @@ Failure Fail(sqlite3* db) {
     return {Outcome::kDamaged, "a page of it does not match its checksum"};
   }
   return {IsDamage(db) ? Outcome::kDamaged : Outcome::kFailed, sqlite3_errmsg(db)};
+}
+
+void SortAsListed(IndexState& state) {
+  const auto before = [](const IndexState::Files::value_type* a,
+                         const IndexState::Files::value_type* b) {
+    return ListedBefore(a->first, b->first);
+  };
+  if (!std::is_sorted(state.asListed.begin(), state.asListed.end(), before))
+    std::sort(state.asListed.begin(), state.asListed.end(), before);
 }
 
 UpdateCounts PendingChanges(IndexState& state, const CorpusListing& listing) {
