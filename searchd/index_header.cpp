@@ -21,6 +21,10 @@ std::uint32_t BigEndian(const unsigned char* bytes, int size) {
 
 }  // namespace
 
+std::string DescribeVersion(std::uint32_t version) {
+  return version == 0 ? "its building was cut short" : "made by another version of talewick-search";
+}
+
 IndexHeader ReadIndexHeader(const std::filesystem::path& file) {
   using Kind = IndexHeader::Kind;
   std::error_code ec;
@@ -39,8 +43,8 @@ IndexHeader ReadIndexHeader(const std::filesystem::path& file) {
                                              : "an SQLite database of another program (id " +
                                                    std::to_string(application) + ")"};
   }
-  if (BigEndian(&header[60], 4) != kSchemaVersion) {
-    return {Kind::kDamaged, "made by another version of talewick-search"};
+  if (const std::uint32_t version = BigEndian(&header[60], 4); version != kSchemaVersion) {
+    return {Kind::kDamaged, DescribeVersion(version)};
   }
   const std::uint32_t pageField = BigEndian(&header[16], 2);
   const std::uint64_t pageSize = pageField == 1 ? 65536 : pageField;

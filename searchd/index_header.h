@@ -30,4 +30,8 @@ struct IndexHeader {
 
 IndexHeader ReadIndexHeader(const std::filesystem::path& file);
 
+// Why an index of this program whose version reads `version`, not kSchemaVersion,
+// cannot be used. A fresh index reads 0 until it is complete.
+std::string DescribeVersion(std::uint32_t version);
+
 }  // namespace talewick::search

@@ -86,9 +86,7 @@ Failure ReadState(sqlite3* db, bool write, IndexState& state) {
     return SetUpChecksums(db) && Exec(db, kSchema) ? Failure{} : Fail(db);
   }
   if (*application != kApplicationId) return {Outcome::kDamaged, "made by another program"};
-  if (*version != kSchemaVersion) {
-    return {Outcome::kDamaged, "made by another version of talewick-search"};
-  }
+  if (*version != kSchemaVersion) return {Outcome::kDamaged, DescribeVersion(*version)};
   const bool read =
       ForEachRow(db, "SELECT id, name, next_seq FROM sites",
                  [&](sqlite3_stmt* row) {
