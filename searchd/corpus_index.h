@@ -114,6 +114,11 @@ class CorpusIndex {
   std::vector<SearchHit> Search(const std::string& site, const std::vector<std::string>& words,
                                 std::size_t limit) const;
 
+  // Frees what opening the index needed and answering does not: called by the
+  // thread that opened it, once the service listens, so that neither the start nor
+  // the first answers wait for it.
+  virtual void ReleaseStartMemory() {}
+
  protected:
   // The reads of one search, which see the index as it stood when it began.
   class PhraseReader {

@@ -109,6 +109,7 @@ HttpReply Answer(Service& service, std::string_view method, std::string_view tar
       service.server->Stop();
       return Unavailable();
     }
+    service.index->ReleaseStartMemory();
   }
 }
 
@@ -164,6 +165,7 @@ int main(int argc, char** argv) {
   service.index = talewick::search::OpenCorpusIndex(service.corpus, service.indexFile);
   if (!service.index) return 1;
   std::cout << "listening on " << kHost << ":" << server.Port() << std::endl;
+  service.index->ReleaseStartMemory();
   server.Run();
   return service.status;
 }

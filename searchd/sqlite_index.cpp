@@ -284,6 +284,11 @@ bool OpenAsItStands(const fs::path& file, SideListing& side, std::ostream& log,
 
 }  // namespace
 
+struct SqliteIndex::StartMemory {
+  IndexState state;
+  std::optional<CorpusListing> listing;
+};
+
 std::unique_ptr<SqliteIndex> SqliteIndex::Open(const fs::path& corpus, const fs::path& file,
                                                std::ostream& log, IndexOpening opening) {
   const auto started = std::chrono::steady_clock::now();
@@ -341,12 +346,7 @@ std::unique_ptr<SqliteIndex> SqliteIndex::Open(const fs::path& corpus, const fs:
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
           .count());
   log << line << std::flush;
-  // What the start read and listed is freed on a thread of its own: for a big
-  // corpus, some 200,000 small blocks that the first answer need not wait for.
-  index->leftovers_ = std::jthread([state = std::move(state), listing = side.Release()]() mutable {
-    state = {};
-    listing.reset();
-  });
+  index->startMemory_ = std::make_unique<StartMemory>(std::move(state), side.Release());
   return index;
 }
 
@@ -377,6 +377,8 @@ void SqliteIndex::LoadFiles(const IndexState& state) {
 SqliteIndex::SqliteIndex(bool keepAnswers) : CorpusIndex(keepAnswers) {}
 
 SqliteIndex::~SqliteIndex() = default;
+
+void SqliteIndex::ReleaseStartMemory() { startMemory_.reset(); }
 
 const SqliteIndex::IndexedFile* SqliteIndex::FileOf(std::uint64_t id) const {
   // The last file that starts at or before `id`, if it reaches it.

@@ -70,6 +70,8 @@ class SqliteIndex final : public CorpusIndex {
 
   ~SqliteIndex() override;
 
+  void ReleaseStartMemory() override;
+
  protected:
   std::optional<IdRange> SiteIds(const std::string& site) const override;
   std::size_t LongestTitleBytes() const override { return longestTitle_; }
@@ -85,6 +87,7 @@ class SqliteIndex final : public CorpusIndex {
   };
   struct Connection;
   class Reader;
+  struct StartMemory;
 
   explicit SqliteIndex(bool keepAnswers);
   // Takes in what `state` knows of the files, in place of what was known before.
@@ -106,7 +109,8 @@ class SqliteIndex final : public CorpusIndex {
   mutable std::mutex mutex_;        // for the two below
   mutable std::unordered_map<std::thread::id, std::unique_ptr<Connection>> connections_;
   mutable std::set<std::string> saidChanged_;  // keys
-  std::jthread leftovers_;                     // frees what the start no longer needs
+  // What the start read and listed: some 200,000 small blocks for a big corpus.
+  std::unique_ptr<StartMemory> startMemory_;
 };
 
 }  // namespace talewick::search
