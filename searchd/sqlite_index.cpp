@@ -284,11 +284,6 @@ bool OpenAsItStands(const fs::path& file, SideListing& side, std::ostream& log,
 
 }  // namespace
 
-struct SqliteIndex::StartMemory {
-  IndexState state;
-  std::optional<CorpusListing> listing;
-};
-
 std::unique_ptr<SqliteIndex> SqliteIndex::Open(const fs::path& corpus, const fs::path& file,
                                                std::ostream& log, IndexOpening opening) {
   const auto started = std::chrono::steady_clock::now();
@@ -346,7 +341,9 @@ std::unique_ptr<SqliteIndex> SqliteIndex::Open(const fs::path& corpus, const fs:
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
           .count());
   log << line << std::flush;
-  index->startMemory_ = std::make_unique<StartMemory>(std::move(state), side.Release());
+  index->startState_ = std::make_unique<IndexState>(std::move(state));
+  if (std::optional<CorpusListing> listed = side.Release())
+    index->startListing_ = std::make_unique<CorpusListing>(std::move(*listed));
   return index;
 }
 
@@ -378,7 +375,10 @@ SqliteIndex::SqliteIndex(bool keepAnswers) : CorpusIndex(keepAnswers) {}
 
 SqliteIndex::~SqliteIndex() = default;
 
-void SqliteIndex::ReleaseStartMemory() { startMemory_.reset(); }
+void SqliteIndex::ReleaseStartMemory() {
+  startState_.reset();
+  startListing_.reset();
+}
 
 const SqliteIndex::IndexedFile* SqliteIndex::FileOf(std::uint64_t id) const {
   // The last file that starts at or before `id`, if it reaches it.

@@ -34,6 +34,7 @@
 
 namespace talewick::search {
 
+struct CorpusListing;
 struct IndexState;
 
 struct IndexOpening {
@@ -87,7 +88,6 @@ class SqliteIndex final : public CorpusIndex {
   };
   struct Connection;
   class Reader;
-  struct StartMemory;
 
   explicit SqliteIndex(bool keepAnswers);
   // Takes in what `state` knows of the files, in place of what was known before.
@@ -110,7 +110,8 @@ class SqliteIndex final : public CorpusIndex {
   mutable std::unordered_map<std::thread::id, std::unique_ptr<Connection>> connections_;
   mutable std::set<std::string> saidChanged_;  // keys
   // What the start read and listed: some 200,000 small blocks for a big corpus.
-  std::unique_ptr<StartMemory> startMemory_;
+  std::unique_ptr<IndexState> startState_;
+  std::unique_ptr<CorpusListing> startListing_;
 };
 
 }  // namespace talewick::search
