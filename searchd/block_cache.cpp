@@ -17,7 +17,11 @@ namespace talewick::search {
 
 namespace {
 
-constexpr std::size_t kSmallest = 256;  // smaller blocks, and larger ones, are not kept
+// Blocks of kSmallest bytes or fewer (header included) and larger than kLargest
+// are not kept. Small ones are kept too: under Wine every heap call takes one
+// lock for the whole process, and the serving threads, which make and drop small
+// strings by the thousand for each page, waited on each other there.
+constexpr std::size_t kSmallest = 16;
 constexpr std::size_t kLargest = std::size_t{256} * 1024;
 constexpr std::size_t kClassesPerDoubling = 8;
 constexpr std::size_t kClasses =
@@ -58,7 +62,7 @@ SizeClass ClassOf(std::size_t bytes) {
   const std::size_t size = bytes + kHeader;
   if (size <= kSmallest || size > kLargest) return {size, kClasses};
   // The doubling [2^k, 2^(k+1)) that holds size - 1 is cut into eight steps.
-  // size > kSmallest, so the doubling is at least kSmallest and the step at least 32.
+  // size > kSmallest, so the doubling is at least kSmallest and the step at least 2.
   const std::size_t doubling = std::bit_floor(size - 1);
   const std::size_t step = std::max(doubling / kClassesPerDoubling, std::size_t{1});
   const std::size_t steps = (size - 1 - doubling) / step + 1;  // 1 to 8

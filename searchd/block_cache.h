@@ -1,4 +1,4 @@
-// Memory blocks of a few hundred bytes to a few hundred kilobytes, taken from the
+// Memory blocks of up to a few hundred kilobytes, taken from the
 // C library and, once freed, kept in lists of their own size class to be handed
 // out again, up to a bound.
 //

@@ -6,8 +6,10 @@
 
 #include <cctype>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -18,6 +20,7 @@
 #include <thread>
 #include <vector>
 
+#include "block_cache.h"
 #include "index_cache.h"
 #include "index_lock.h"
 #include "kept_files.h"
@@ -183,6 +186,32 @@ TEST(KeptFiles, LetsTheLeastRecentlyUsedGoFirst) {
   kept.Add(5, file(6000), 10);
   EXPECT_TRUE(kept.Find(5) != nullptr && kept.Find(1) == nullptr && kept.Find(3) == nullptr &&
               kept.Find(4) == nullptr);
+}
+
+// SQLite, and on Windows the whole program, take their memory from the block
+// cache: each block must hold what was asked for (SQLite is told its size ahead),
+// be aligned for any type, and come back for the next request of its size.
+TEST(BlockCache, BlocksHoldWhatWasAskedAndAreHandedOutAgain) {
+  std::vector<std::size_t> sizes;
+  for (std::size_t bytes = 1; bytes <= 600; ++bytes) sizes.push_back(bytes);
+  for (std::size_t bytes = 601; bytes <= (std::size_t{1} << 19); bytes = bytes * 9 / 8) {
+    sizes.push_back(bytes);
+  }
+  for (const std::size_t bytes : sizes) {
+    void* block = TakeBlock(bytes);
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block) % alignof(std::max_align_t), 0u) << bytes;
+    EXPECT_EQ(BlockBytes(block), RoundedBlockBytes(bytes)) << bytes;
+    EXPECT_GE(BlockBytes(block), bytes) << bytes;
+    EXPECT_LE(BlockBytes(block), bytes + (bytes + 16) / 8) << bytes;  // an eighth over at most
+    std::memset(block, 0x5a, BlockBytes(block));
+    GiveBackBlock(block);
+    if (bytes <= std::size_t{128} * 1024) {
+      void* again = TakeBlock(bytes);
+      EXPECT_EQ(again, block) << bytes;
+      GiveBackBlock(again);
+    }
+  }
 }
 
 fs::path FreshFolder(const std::string& name) {
