@@ -18,19 +18,24 @@ std::string AnswerCache::KeyOf(const std::string& site, const std::vector<std::s
   return key;
 }
 
-std::optional<std::vector<std::uint64_t>> AnswerCache::Find(const std::string& key) {
+AnswerCache::Hits AnswerCache::Find(const std::string& key) {
   const std::lock_guard<std::mutex> lock(mutex_);
-  const std::vector<std::uint64_t>* ids = answers_.Find(key);
-  if (ids == nullptr) return std::nullopt;
-  return *ids;
+  const Hits* hits = answers_.Find(key);
+  return hits != nullptr ? *hits : nullptr;
 }
 
-void AnswerCache::Keep(const std::string& key, std::vector<std::uint64_t> ids) {
-  // The entry, its key twice (in the list and the map) and its ids.
-  const std::size_t bytes = 2 * key.size() + ids.size() * sizeof(std::uint64_t) + 160;
+void AnswerCache::Keep(const std::string& key, std::vector<SearchHit> hits) {
+  // The entry, its key twice (in the list and the map), and each hit with the
+  // blocks of its strings and matches.
+  std::size_t bytes = 2 * key.size() + sizeof(std::vector<SearchHit>) + 160;
+  for (const SearchHit& hit : hits) {
+    bytes += sizeof hit + hit.title.capacity() + hit.sentence.capacity() +
+             hit.matches.capacity() * sizeof(PhraseMatch) + std::size_t{3} * 16;
+  }
   if (bytes > answers_.budget() / 16) return;
+  auto kept = std::make_shared<const std::vector<SearchHit>>(std::move(hits));
   const std::lock_guard<std::mutex> lock(mutex_);
-  answers_.Add(key, std::move(ids), bytes);
+  answers_.Add(key, std::move(kept), bytes);
 }
 
 void AnswerCache::Drop(const std::string& key) {

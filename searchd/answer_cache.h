@@ -1,19 +1,20 @@
 // The hits that queries were answered with, by query. The index does not change
-// while it is served, so a query's hits stay its hits for as long as the files
-// they were read from are as they were indexed, which a search checks as it reads
-// them again. Phrases of everyday words come back again and again, and finding
-// their hits anew, a hundred stretches of the index at a time, costs most of a
-// search.
+// while it is served, so a query's hits stay its hits, sentences and all, for as
+// long as the files they were read from are as they were indexed, which a search
+// checks before it gives them again. Phrases of everyday words come back again
+// and again, and finding their hits anew, a hundred stretches of the index at a
+// time, costs most of a search; reading each sentence back and finding the phrase
+// in it again cost most of the rest.
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
+#include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "recent_first.h"
+#include "search_hit.h"
 
 namespace talewick::search {
 
@@ -27,15 +28,17 @@ class AnswerCache {
   static std::string KeyOf(const std::string& site, const std::vector<std::string>& words,
                            std::size_t limit);
 
-  // The ids of the hits that answered `key`, in their order, if it was answered.
-  std::optional<std::vector<std::uint64_t>> Find(const std::string& key);
-  // Keeps `ids` as the answer to `key`, unless it would take much of the budget.
-  void Keep(const std::string& key, std::vector<std::uint64_t> ids);
+  using Hits = std::shared_ptr<const std::vector<SearchHit>>;
+
+  // The hits that answered `key`, in their order, or null if it was not answered.
+  Hits Find(const std::string& key);
+  // Keeps `hits` as the answer to `key`, unless they would take much of the budget.
+  void Keep(const std::string& key, std::vector<SearchHit> hits);
   void Drop(const std::string& key);
 
  private:
   std::mutex mutex_;
-  RecentFirst<std::string, std::vector<std::uint64_t>> answers_;
+  RecentFirst<std::string, Hits> answers_;
 };
 
 }  // namespace talewick::search

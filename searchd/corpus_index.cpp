@@ -149,25 +149,17 @@ std::vector<SearchHit> CorpusIndex::Search(const std::string& site,
   if (!ids) return {};
   const std::unique_ptr<PhraseReader> reader = StartSearch(words);
   const std::string key = AnswerCache::KeyOf(site, words, limit);
-  if (const std::optional<std::vector<std::uint64_t>> known = answers_.Find(key)) {
-    std::vector<SearchHit> hits;
-    for (const std::uint64_t id : *known) {
-      std::optional<SearchHit> hit = reader->Read(id);
-      if (!hit) break;
-      hits.push_back(std::move(*hit));
+  if (const AnswerCache::Hits known = answers_.Find(key)) {
+    if (std::all_of(known->begin(), known->end(),
+                    [&](const SearchHit& hit) { return reader->Sound(hit.id); })) {
+      return *known;
     }
-    if (hits.size() == known->size()) return hits;
     // A file it came from changed: the answer is found anew without it.
     answers_.Drop(key);
   }
   std::vector<SearchHit> hits = Find(*reader, *ids, limit);
   // An answer that left out a changed file is not kept: the file may come back.
-  if (!reader->SawChange()) {
-    std::vector<std::uint64_t> found;
-    found.reserve(hits.size());
-    for (const SearchHit& hit : hits) found.push_back(hit.id);
-    answers_.Keep(key, std::move(found));
-  }
+  if (!reader->SawChange()) answers_.Keep(key, hits);
   return hits;
 }
 

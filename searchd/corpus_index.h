@@ -98,9 +98,9 @@ class IndexFault : public std::runtime_error {
 
 class CorpusIndex {
  public:
-  // Answers are kept, in about 4 MB, to be given again, unless `keepAnswers` is false.
+  // Answers are kept, in about 16 MB, to be given again, unless `keepAnswers` is false.
   explicit CorpusIndex(bool keepAnswers = true)
-      : answers_(keepAnswers ? std::size_t{4} << 20 : 0) {}
+      : answers_(keepAnswers ? std::size_t{16} << 20 : 0) {}
   CorpusIndex(const CorpusIndex&) = delete;
   CorpusIndex& operator=(const CorpusIndex&) = delete;
   virtual ~CorpusIndex() = default;
@@ -110,7 +110,7 @@ class CorpusIndex {
   // match, they are drawn from evenly spaced stretches of the site's ids, so that a
   // page of a common phrase samples the whole corpus and not its first files; the
   // same query gives the same hits. A query asked before is answered with the
-  // hits it had, read again, while their files are as they were indexed.
+  // hits it had, while their files are as they were indexed.
   std::vector<SearchHit> Search(const std::string& site, const std::vector<std::string>& words,
                                 std::size_t limit) const;
 
@@ -130,9 +130,9 @@ class CorpusIndex {
     // counted up to `most`, without reading any: every sentence that holds the
     // phrase is among them, but some of them may not hold it.
     virtual std::size_t Candidates(IdRange range, std::size_t most) = 0;
-    // The sentence `id`, found before to hold the phrase; nothing when its file
-    // changed since it was indexed.
-    virtual std::optional<SearchHit> Read(std::uint64_t id) = 0;
+    // Whether the file of sentence `id` is as it was indexed (looked at once a
+    // search).
+    virtual bool Sound(std::uint64_t id) = 0;
     // Whether some file this search read changed since it was indexed.
     virtual bool SawChange() const = 0;
   };

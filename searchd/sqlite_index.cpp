@@ -445,7 +445,6 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
  public:
   Reader(const SqliteIndex& index, Connection& connection, const std::vector<std::string>& words)
       : index_(index), connection_(connection), words_(words) {
-    if (!Exec(connection_.db.get(), "BEGIN")) Throw();
     BindText(connection_.match.get(), 1, PhraseQuery(words));
   }
 
@@ -454,7 +453,7 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
 
   ~Reader() override {
     sqlite3_reset(connection_.match.get());
-    Exec(connection_.db.get(), "COMMIT");
+    if (begun_) Exec(connection_.db.get(), "COMMIT");
   }
 
   std::size_t Candidates(IdRange range, std::size_t most) override {
@@ -481,7 +480,19 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
     return hits;
   }
 
-  std::optional<SearchHit> Read(std::uint64_t id) override {
+  bool Sound(std::uint64_t id) override {
+    const IndexedFile* file = index_.FileOf(id);
+    if (file == nullptr) return false;
+    Looked& looked = looked_[file];
+    return looked.sound && Named(*file, looked);
+  }
+
+  bool SawChange() const override { return sawChange_; }
+
+ private:
+  // The sentence `id`, found by the index to hold the phrase, or nothing when it
+  // does not hold it or its file changed since it was indexed.
+  std::optional<SearchHit> Read(std::uint64_t id) {
     const IndexedFile* file = index_.FileOf(id);
     if (file == nullptr) return std::nullopt;
     std::optional<std::string> sentence = SentenceOf(*file, id - file->first);
@@ -493,10 +504,16 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
     return SearchHit{id, TitleOf(file->key), std::move(*sentence), std::move(matches)};
   }
 
-  bool SawChange() const override { return sawChange_; }
+  // Every statement of the search reads inside one transaction, begun by the
+  // first: a search answered from kept hits needs none.
+  void Begin() {
+    if (begun_) return;
+    if (!Exec(connection_.db.get(), "BEGIN")) Throw();
+    begun_ = true;
+  }
 
- private:
   sqlite3_stmt* Bound(IdRange range) {
+    Begin();
     sqlite3_stmt* statement = connection_.match.get();
     sqlite3_bind_int64(statement, 2, static_cast<sqlite3_int64>(range.first));
     sqlite3_bind_int64(statement, 3, static_cast<sqlite3_int64>(range.last));
@@ -512,6 +529,7 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
   // indexed, and the file open when it is too big to be kept.
   struct Looked {
     bool checked = false;
+    bool named = false;  // its path was found to name it as it was indexed
     bool sound = true;
     std::unique_ptr<CorpusFileReader> in;
   };
@@ -545,13 +563,20 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
     looked.checked = true;
     KeptFile* kept = connection_.kept.Find(file.first);
     if (!first || kept == nullptr) return kept != nullptr ? kept : Open(file, looked);
-    const std::filesystem::path path = index_.corpus_ / PathFromUtf8(file.key);
-    if (!CorpusFileReader::Names(path, file.size, file.modified)) {
-      Changed(file, looked);
-      return nullptr;
-    }
+    if (!Named(file, looked)) return nullptr;
     if (!kept->text) return Open(file, looked);
     return kept;
+  }
+
+  // Whether `file`'s path names a file of the size and time it was indexed with,
+  // looked at once in a search.
+  bool Named(const IndexedFile& file, Looked& looked) {
+    if (!looked.named) {
+      looked.named = true;
+      const std::filesystem::path path = index_.corpus_ / PathFromUtf8(file.key);
+      if (!CorpusFileReader::Names(path, file.size, file.modified)) Changed(file, looked);
+    }
+    return looked.sound;
   }
 
   // Opens `file` and reads what is kept of it; null, after saying so, when it is
@@ -577,6 +602,7 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
       }
       looked.in.reset();  // all of it is read
     }
+    Begin();
     sqlite3_stmt* statement = connection_.offsets.get();
     sqlite3_bind_int64(statement, 1, static_cast<sqlite3_int64>(file.first));
     const int rc = sqlite3_step(statement);
@@ -607,6 +633,7 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
   Connection& connection_;
   const std::vector<std::string>& words_;
   std::unordered_map<const IndexedFile*, Looked> looked_;  // files asked for in this search
+  bool begun_ = false;                                     // the read transaction
   bool sawChange_ = false;
 };
 
