@@ -198,6 +198,9 @@ MUTANTS = [
     ("search-prune-existing", "if (!corpus || fs::exists(PathFromUtf8(*corpus), entryEc) || "
      "entryEc) continue;", "if (!corpus) continue;"),
     ("search-progress-terminal", ".terminal = StandardErrorIsTerminal()", ".terminal = true"),
+    ("search-health-at-start", "std::atomic<Health> health = Health::kBuilding;",
+     "std::atomic<Health> health = Health::kReady;"),
+    ("search-health-logged", ".contentType = kText, .logged = false};", ".contentType = kText};"),
     # the launcher and the story folder
     ("launcher-site", 'return ownService && Variable("TALEWICK_SEARCH_SITE").empty() ? '
      'kShippedSite : "";', 'return ownService && false ? kShippedSite : "";'),

@@ -139,10 +139,11 @@ class Session : public std::enable_shared_from_this<Session> {
 
   void Send(HttpReply reply, unsigned version, bool keepAlive) {
     resultCount_ = std::move(reply.resultCount);
+    logged_ = reply.logged;
     response_ = {};
     response_.version(version);
     response_.result(static_cast<unsigned>(reply.status));
-    response_.set(http::field::content_type, "text/html; charset=utf-8");
+    response_.set(http::field::content_type, reply.contentType);
     response_.keep_alive(keepAlive);
     response_.body() = std::move(reply.body);
     response_.prepare_payload();
@@ -155,10 +156,12 @@ class Session : public std::enable_shared_from_this<Session> {
   }
 
   void OnSent(const beast::error_code& error) {
-    const double ms = std::chrono::duration<double, std::milli>(Clock::now() - started_).count();
-    std::fprintf(stderr, "%s %s %d results=%s %.2f ms\n", Printable(method_).c_str(),
-                 Printable(target_).c_str(), response_.result_int(), resultCount_.c_str(), ms);
-    std::fflush(stderr);
+    if (logged_) {
+      const double ms = std::chrono::duration<double, std::milli>(Clock::now() - started_).count();
+      std::fprintf(stderr, "%s %s %d results=%s %.2f ms\n", Printable(method_).c_str(),
+                   Printable(target_).c_str(), response_.result_int(), resultCount_.c_str(), ms);
+      std::fflush(stderr);
+    }
     if (error) return;
     if (response_.keep_alive()) {
       ReadRequest();
@@ -188,6 +191,7 @@ class Session : public std::enable_shared_from_this<Session> {
   std::string method_;
   std::string target_;
   std::string resultCount_;
+  bool logged_ = true;
   Clock::time_point started_;
   std::array<char, 4096> drain_{};
   std::size_t drained_ = 0;

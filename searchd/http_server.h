@@ -16,8 +16,10 @@ namespace talewick::search {
 
 struct HttpReply {
   int status = 200;
-  std::string body;               // an HTML page
+  std::string body;               // an HTML page, unless contentType says otherwise
   std::string resultCount = "-";  // for the log line
+  std::string contentType = "text/html; charset=utf-8";
+  bool logged = true;  // false: no log line (a balancer's health check, asked twice a second)
 };
 
 // Called for every well-formed request, with its method and its raw target, from

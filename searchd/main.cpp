@@ -1,6 +1,7 @@
 // talewick-search: a small local search service over a folder of text files, one
 // sub-folder per site, answering /search?q=WORDS+site:DOMAIN with an HTML result page.
 // `talewick-search --help` lists the options.
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "corpus_files.h"
@@ -30,8 +32,6 @@ namespace {
 namespace fs = std::filesystem;
 using talewick::search::CorpusIndex;
 using talewick::search::HttpReply;
-
-constexpr const char* kHost = "127.0.0.1";
 
 // The shipped corpus: beside the program (the Windows folder, the build tree),
 // else where a Linux install puts it.
@@ -66,6 +66,30 @@ HttpReply Unavailable() {
   return {503, talewick::search::RenderErrorPage(503, "Service Unavailable")};
 }
 
+// What GET /health tells a balancer: whether searches are answered now.
+enum class Health { kBuilding, kReady, kDamaged };
+
+bool IsHealthCheck(std::string_view method, std::string_view target) {
+  return (method == "GET" || method == "HEAD") && target.substr(0, target.find('?')) == "/health";
+}
+
+// One line, from what the service keeps at hand: no index is asked. A ready
+// answer is not logged, as a balancer asks for it twice a second.
+HttpReply HealthReply(Health health) {
+  constexpr const char* kText = "text/plain; charset=utf-8";
+  switch (health) {
+    case Health::kReady:
+      return {.status = 200, .body = "ready\n", .contentType = kText, .logged = false};
+    case Health::kBuilding:
+      return {.status = 503, .body = "building the index\n", .contentType = kText};
+    case Health::kDamaged:
+      break;
+  }
+  return {.status = 503,
+          .body = "the index is damaged and could not be built anew\n",
+          .contentType = kText};
+}
+
 struct Service {
   std::string corpus;  // UTF-8
   std::string indexFile;
@@ -74,6 +98,7 @@ struct Service {
   std::shared_mutex indexGuard{};
   std::unique_ptr<CorpusIndex> index{};  // none once it could not be built anew
   std::uint64_t builds = 0;              // times it was built anew
+  std::atomic<Health> health = Health::kBuilding;
   talewick::search::HttpServer* server = nullptr;
   int status = 0;  // the process's, once the server stops
 };
@@ -83,6 +108,7 @@ struct Service {
 // the request is answered from the new one; when it cannot be built, the service
 // stops.
 HttpReply Answer(Service& service, std::string_view method, std::string_view target) {
+  if (IsHealthCheck(method, target)) return HealthReply(service.health);
   for (int attempt = 0;; ++attempt) {
     std::uint64_t damagedBuild = 0;
     {
@@ -100,15 +126,18 @@ HttpReply Answer(Service& service, std::string_view method, std::string_view tar
     // Another request found it damaged too and has built it anew meanwhile.
     if (service.builds != damagedBuild || !service.index) continue;
     ++service.builds;
+    service.health = Health::kBuilding;
     service.index.reset();
     service.index = talewick::search::OpenCorpusIndex(service.corpus, service.indexFile, true);
     if (!service.index) {
+      service.health = Health::kDamaged;
       std::fprintf(stderr,
                    "talewick-search: stopping: the index is damaged and could not be built anew\n");
       service.status = 1;
       service.server->Stop();
       return Unavailable();
     }
+    service.health = Health::kReady;
     service.index->ReleaseStartMemory();
   }
 }
@@ -155,17 +184,28 @@ int main(int argc, char** argv) {
   });
   service.server = &server;
   // The port is taken before the corpus is loaded, so that a port in use is
-  // reported at once; requests wait in the queue until the index is ready.
+  // reported at once. Requests are served meanwhile: /health says the index is
+  // being built, and searches wait until it is ready.
+  const std::string host =
+      options.listen.find(':') == std::string::npos ? options.listen : "[" + options.listen + "]";
   std::string reason;
-  if (!server.Listen(kHost, options.port, reason)) {
-    std::fprintf(stderr, "talewick-search: cannot listen on %s:%d: %s\n", kHost, options.port,
-                 reason.c_str());
+  if (!server.Listen(options.listen, options.port, reason)) {
+    std::fprintf(stderr, "talewick-search: cannot listen on %s:%d: %s\n", host.c_str(),
+                 options.port, reason.c_str());
     return 1;
   }
-  service.index = talewick::search::OpenCorpusIndex(service.corpus, service.indexFile);
-  if (!service.index) return 1;
-  std::cout << "listening on " << kHost << ":" << server.Port() << std::endl;
+  std::jthread serving([&server] { server.Run(); });
+  {
+    const std::unique_lock<std::shared_mutex> opening(service.indexGuard);
+    service.index = talewick::search::OpenCorpusIndex(service.corpus, service.indexFile);
+  }
+  if (!service.index) {
+    server.Stop();
+    return 1;
+  }
+  service.health = Health::kReady;
+  std::cout << "listening on " << host << ":" << server.Port() << std::endl;
   service.index->ReleaseStartMemory();
-  server.Run();
+  serving.join();
   return service.status;
 }

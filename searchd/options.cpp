@@ -2,6 +2,7 @@
 // over everything else on the line.
 #include "options.h"
 
+#include <boost/asio/ip/address.hpp>
 #include <cstdlib>
 #include <optional>
 #include <string_view>
@@ -41,7 +42,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   ServiceOptions& options = line.options;
   for (std::size_t i = 1; i < argc; ++i) {
     const std::string& name = arguments[i];
-    if (name != "--corpus" && name != "--index" && name != "--port" && name != "--results")
+    if (name != "--corpus" && name != "--index" && name != "--port" && name != "--results" &&
+        name != "--listen")
       return Refuse("unknown option '" + name + "'");
     if (i + 1 >= argc) return Refuse(name + " needs a value");
     const std::string& value = arguments[++i];
@@ -51,6 +53,13 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     } else if (name == "--index") {
       if (value.empty()) return Refuse("--index needs a file");
       options.index = value;
+    } else if (name == "--listen") {
+      boost::system::error_code notAnAddress;
+      boost::asio::ip::make_address(value, notAnAddress);
+      if (notAnAddress)
+        return Refuse("--listen takes an IP address such as 127.0.0.1 or 0.0.0.0, not '" + value +
+                      "'");
+      options.listen = value;
     } else if (name == "--port") {
       const auto port = ParseNumber(value, 0, 65535);
       if (!port) return Refuse("--port takes a number from 0 to 65535, not '" + value + "'");
@@ -67,10 +76,14 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 std::string HelpText() {
   const ServiceOptions defaults;
   return "usage: talewick-search [--corpus DIR] [--index FILE] [--port N] [--results N]\n"
+         "                       [--listen ADDR]\n"
          "\n"
          "A local search service for Talewick. It answers GET /search?q=WORDS+site:DOMAIN\n"
-         "on 127.0.0.1 with an HTML result page whose snippets hold WORDS in <b></b>.\n"
+         "with an HTML result page whose snippets hold WORDS in <b></b>.\n"
          "WORDS are UTF-8, or Windows-1252 when they are not valid UTF-8.\n"
+         "GET /health answers 200 and one line once the index is open and the corpus\n"
+         "listed, 503 while the index is being built or once it was found damaged and\n"
+         "could not be built anew: a balancer may ask it twice a second.\n"
          "\n"
          "  --corpus DIR   folder of plain-text files, one sub-folder per site (DOMAIN)\n"
          "                 (default: the shipped corpus, in the program's folder as\n"
@@ -79,19 +92,23 @@ std::string HelpText() {
          "                 up to date at each later one (default: a file named after\n"
          "                 the corpus in the cache folder: $XDG_CACHE_HOME/talewick/ or\n"
          "                 ~/.cache/talewick/; on Windows %LOCALAPPDATA%\\Talewick\\cache\\)\n"
-         "  --port N       port on 127.0.0.1; 0 takes a free one (default: " +
+         "  --port N       port to listen on; 0 takes a free one (default: " +
          std::to_string(defaults.port) +
          ")\n"
          "  --results N    most results on one page, 1 to 100000 (default: " +
          std::to_string(defaults.results) +
          ")\n"
+         "  --listen ADDR  the IP address to listen on: 0.0.0.0 (or ::) for every one of\n"
+         "                 this machine, for a balancer on another (default: " +
+         defaults.listen +
+         ")\n"
          "  --help         show this help and exit\n"
          "  --version      show the version and exit\n"
          "\n"
          "Each start removes from the cache folder the indexes of corpus folders that no\n"
-         "longer exist. The first line on standard output is \"listening on\n"
-         "127.0.0.1:PORT\"; standard error tells the indexing's progress, then logs each\n"
-         "request as one line.\n";
+         "longer exist. The first line on standard output is \"listening on ADDR:PORT\",\n"
+         "once the index is ready; standard error tells the indexing's progress, then\n"
+         "logs each request as one line (but for /health answered 200).\n";
 }
 
 }  // namespace talewick::search

@@ -12,7 +12,8 @@ struct ServiceOptions {
   std::string corpus;  // UTF-8; empty: the shipped corpus beside the program
   int port = 8080;     // 0: a free port
   std::size_t results = 100;
-  std::string index;  // UTF-8; empty: the default file in the user's cache folder
+  std::string index;                 // UTF-8; empty: the default file in the user's cache folder
+  std::string listen = "127.0.0.1";  // an IP address of this machine
 };
 
 struct CommandLine {

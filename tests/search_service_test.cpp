@@ -171,6 +171,7 @@ TEST_F(SearchServiceTest, AnswersSearchesAndRefusesAllElseToOneClientOrMany) {
       {"GET", "/search?q=the+unicorn+site%3Atalewick.org", 200, "No results"},
       {"GET", "/search?q=%22x%22+%3Cy%3E&hl=", 200, "value=\"&quot;x&quot; &lt;y&gt;\""},
       {"GET", longest, 200, "No results"},
+      {"GET", "/health?from=balancer", 200, "\r\n\r\nready\n"},
       {"GET", "/", 404, "<h1>404 Not Found"},
       {"GET", "/searchx?q=the", 404, "<h1>404 Not Found"},
       {"POST", "/search?q=the+cat+site%3Atalewick.org", 404, "<h1>404 Not Found"},
@@ -197,6 +198,7 @@ TEST_F(SearchServiceTest, AnswersSearchesAndRefusesAllElseToOneClientOrMany) {
                                   "GET /search?q=the%2 400 results=- "s}) {
     EXPECT_NE(log.find("\n" + line), std::string::npos) << line << " in\n" << log;
   }
+  EXPECT_EQ(log.find("/health"), std::string::npos) << "a balancer's checks fill the log";
   std::vector<std::jthread> clients;
   for (int client = 0; client < 8; ++client) {
     clients.emplace_back([&] {
@@ -246,8 +248,9 @@ TEST_F(SearchServiceTest, AStalledVanishedOrFloodingClientHoldsUpNoOne) {
   EXPECT_EQ(answered, 200);
 }
 
-// Two services started at once on one index share it, and a page of it found
-// damaged while answering is not served, but the index is built anew.
+// Two services started at once on one index share it (the first tells a balancer
+// it is not ready while it builds it), and a page of it found damaged while
+// answering is not served, but the index is built anew.
 TEST(SearchServiceIndexFileTest, TwoServicesShareAnIndexAndADamagedOneIsBuiltAnew) {
   const fs::path corpus = WorkFolder() / "corpus";
   fs::remove_all(WorkFolder());
@@ -264,7 +267,20 @@ TEST(SearchServiceIndexFileTest, TwoServicesShareAnIndexAndADamagedOneIsBuiltAne
   const std::string answer = "Then <b>the unicorn</b> slept.";
   {
     Child first, second;
-    ASSERT_TRUE(Start(first, arguments, WorkFolder() / "first.log"));
+    asio::io_context io;
+    const int firstPort =
+        asio::ip::tcp::acceptor(io, {asio::ip::address_v4::loopback(), 0}).local_endpoint().port();
+    Strings firstArguments = arguments;
+    firstArguments[3] = std::to_string(firstPort);
+    ASSERT_TRUE(Start(first, firstArguments, WorkFolder() / "first.log"));
+    std::pair<int, std::string> health;
+    for (auto end = std::chrono::steady_clock::now() + kProgramTime;
+         health.first == 0 && std::chrono::steady_clock::now() < end;
+         std::this_thread::sleep_for(20ms)) {
+      health = Request(firstPort, "/health");
+    }
+    EXPECT_EQ(health.first, 503);
+    EXPECT_TRUE(health.second.ends_with("\r\n\r\nbuilding the index\n")) << health.second;
     ASSERT_TRUE(Start(second, arguments, WorkFolder() / "second.log"));
     for (const int port : {ListeningPort(first, WorkFolder() / "first.log"),
                            ListeningPort(second, WorkFolder() / "second.log")}) {
