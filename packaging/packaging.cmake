@@ -4,7 +4,8 @@
 #            talewick-VERSION-win64-setup.exe, which installs the same files;
 #   Linux:   talewick_VERSION_amd64.deb, installed under /usr (programs in bin/,
 #            word list and corpus in share/talewick/, the desktop entry, icons,
-#            man pages, copyright and changelog).
+#            man pages, copyright and changelog, the search service's systemd
+#            unit and examples of its settings and of HAProxy in front of it).
 # `cpack` in a build folder makes the platform's packages. The install layout and
 # the generator come from packaging_<platform>.cmake, included before this file.
 set(CPACK_PACKAGE_NAME talewick)

@@ -41,6 +41,15 @@ add_custom_target(talewick_docs ALL DEPENDS ${_docs} ${CMAKE_BINARY_DIR}/changel
 install(FILES ${_packaging}/copyright ${CMAKE_BINARY_DIR}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
+# For servers: the search service's unit (installed, never enabled), and examples
+# of an instance's settings and of HAProxy in front of several services.
+if(TARGET talewick-search)
+  install(FILES "${_packaging}/systemd/talewick-search@.service" DESTINATION lib/systemd/system)
+  install(FILES ${_packaging}/systemd/search-NAME.conf
+          DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples/systemd)
+  install(FILES ${_packaging}/haproxy/talewick.cfg DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples/haproxy)
+endif()
+
 install(FILES ${_packaging}/lintian-overrides
         DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME talewick)
 

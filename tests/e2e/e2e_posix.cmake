@@ -18,3 +18,11 @@ if(TALEWICK_LINTIAN AND TARGET talewick-search)
   talewick_test(package_lintian COMMAND ${TALEWICK_WITH_PACKAGES} ${TALEWICK_LINTIAN} --info
     --pedantic --fail-on error,warning,info,pedantic ${_package} TIMEOUT 600 LABELS e2e)
 endif()
+
+# The package's service unit, as systemd reads it.
+if(TARGET talewick-search)
+  talewick_test(package_service_unit
+    COMMAND ${TALEWICK_WITH_PACKAGES} bash ${CMAKE_CURRENT_SOURCE_DIR}/service_unit_test.sh
+            ${_package}
+    TIMEOUT 600 LABELS e2e)
+endif()
