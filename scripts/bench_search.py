@@ -13,6 +13,8 @@ corpora in the same run.
                                     [--sizes 10,100,1000] [--queries 200] [--seconds 5]
                                     [--work build/bench-corpus]
     python3 scripts/bench_search.py --big-file 200 [--build build/linux]
+    python3 scripts/bench_search.py --balanced [--build build/linux] [--sizes 100]
+                                    [--seconds 10] [--clients 8] [--kill-at 4]
 
 The baseline is built with the benchmarks (-DTALEWICK_BUILD_BENCH=ON; for
 --windows, in the windows build too). Corpora are made by make_bench_corpus.py
@@ -31,6 +33,17 @@ the end.
 joined by dots, with no white space at all (the worst case for cutting text
 into sentences), with a fresh SQLite index, and reports the time and the peak
 memory (RSS) the indexing took, and the time of a query once it is done.
+
+--balanced runs the shipped HAProxy configuration (packaging/haproxy/talewick.cfg,
+its addresses made free ports of 127.0.0.1) in front of three services: shard A,
+talewick.org, on two replicas sharing one index file, and shard B, fables.org,
+on one, each shard a generated corpus of the first of --sizes MB. CLIENTS
+processes ask common phrases of both sites in turn through HAProxy for SECONDS,
+and one replica of shard A is killed (SIGKILL) KILL_AT seconds in. It reports
+the answers, the failures (an error, a status other than 200, or no results for
+a phrase that has them), requests/s, p50 and p99, and how many searches each
+replica answered; it exits 1 when a search failed, a replica answered none, or
+shard A answered none after the kill, and 77 (skipped) when haproxy is missing.
 """
 
 import argparse
@@ -40,6 +53,7 @@ import os
 import random
 import re
 import shutil
+import signal
 import socket
 import subprocess
 import sys
@@ -62,6 +76,13 @@ CLIENTS = [1, 8, 32]
 CLIENT_TURNS = 2
 STARTS = 3
 WINE_RUN = os.path.join(HERE, "wine-run.sh")
+HAPROXY_CONFIG = os.path.join(REPO, "packaging", "haproxy", "talewick.cfg")
+# What the shipped configuration routes where, by the addresses it gives: shard A
+# (talewick.org) on a1 and a2, shard B (fables.org) on b1.
+BALANCER = "127.0.0.1:8080"
+REPLICAS = [("a1", "talewick.org", "127.0.0.1:8081"), ("a2", "talewick.org", "127.0.0.1:8082"),
+            ("b1", "fables.org", "127.0.0.1:8083")]
+SITES = ["talewick.org", "fables.org"]
 
 
 def windows_path(path):
@@ -116,9 +137,9 @@ def command(exe, wine, *arguments):
                                       for a in arguments]
 
 
-def query(connection, words):
+def query(connection, words, site=SITE):
     """One search on a kept-alive connection: its time in ms and its result count."""
-    q = urllib.parse.quote(words) + "+site%3A" + SITE
+    q = urllib.parse.quote(words) + "+site%3A" + site
     started = time.perf_counter()
     connection.request("GET", "/search?hl=en&q=%s&btnG=Google+Search&meta=" % q)
     # The service writes head and body apart; a delayed ACK here would hold the
@@ -209,11 +230,11 @@ def run_timed(args):
     return seconds, dict(item.split("=", 1) for item in done.stdout.split())
 
 
-def corpus_for(size_mb, work):
-    folder = os.path.join(work, "%dMB" % size_mb)
+def corpus_for(size_mb, work, site=SITE):
+    folder = os.path.join(work, "%dMB" % size_mb + ("" if site == SITE else "-" + site))
     if not os.path.isdir(folder):
         subprocess.run([sys.executable, os.path.join(HERE, "make_bench_corpus.py"),
-                        str(size_mb), folder], check=True)
+                        str(size_mb), folder, "--site", site], check=True)
     total = 0
     for root, _, files in os.walk(folder):
         for name in files:  # read once, so that no one measured reads from the disk
@@ -319,6 +340,135 @@ def measure_big_file(exe, size_mb, work):
                                                             elapsed / 1000.0))
 
 
+def free_port():
+    with socket.socket() as probe:
+        probe.bind(("127.0.0.1", 0))
+        return probe.getsockname()[1]
+
+
+def balancer_config(ports, balancer_port):
+    """The shipped HAProxy configuration with this run's addresses, logging the
+    replicas going down and up (not each request) on standard error."""
+    with open(HAPROXY_CONFIG) as source:
+        text = source.read()
+    changes = [("bind " + BALANCER, "bind 127.0.0.1:%d" % balancer_port),
+               ("log /dev/log local0", "log stderr format short local0 notice")]
+    changes += [("server %s %s" % (name, address), "server %s 127.0.0.1:%d" % (name, ports[name]))
+                for name, _, address in REPLICAS]
+    for old, new in changes:
+        if text.count(old) != 1:
+            sys.exit("%s no longer has '%s' once" % (HAPROXY_CONFIG, old))
+        text = text.replace(old, new)
+    return text
+
+
+def balanced_client(port, first, start_at, stop_at):
+    """One client of the balancer, asking common phrases of every site in turn
+    from `start_at` until `stop_at`: for each answer, when it came, its site and
+    its time in ms; and what went wrong with each search that failed."""
+    connection = http.client.HTTPConnection("127.0.0.1", port, timeout=60)
+    time.sleep(max(0.0, start_at - time.monotonic()))
+    answers, failures = [], []
+    turn = first
+    while time.monotonic() < stop_at:
+        site, words = SITES[turn % len(SITES)], COMMON[turn // len(SITES) % len(COMMON)]
+        turn += 1
+        try:
+            elapsed, hits = query(connection, words, site)
+            if hits == 0:
+                raise RuntimeError("no results")
+            answers.append((time.monotonic(), site, elapsed))
+        except (OSError, http.client.HTTPException, RuntimeError) as error:
+            failures.append("%r site:%s: %s" % (words, site, error))
+            connection.close()
+    connection.close()
+    return answers, failures
+
+
+def wait_for_balancer(port, seconds=30):
+    """Until a search of every site through the balancer has results."""
+    deadline = time.monotonic() + seconds
+    for site in SITES:
+        while True:
+            connection = http.client.HTTPConnection("127.0.0.1", port, timeout=5)
+            try:
+                if query(connection, COMMON[0], site)[1] > 0:
+                    break
+            except (OSError, http.client.HTTPException, RuntimeError):
+                pass
+            finally:
+                connection.close()
+            if time.monotonic() > deadline:
+                sys.exit("the balancer gave no results for site:%s in %d s" % (site, seconds))
+            time.sleep(0.2)
+
+
+def measure_balanced(exe, size_mb, work, seconds, clients, kill_at):
+    if shutil.which("haproxy") is None:
+        print("skipped: haproxy is not installed (bash scripts/install-deps.sh test)")
+        sys.exit(77)
+    corpora = {site: corpus_for(size_mb, work, site)[0] for site in SITES}
+    replicas, balancer = {}, None
+    logs = {name: os.path.join(work, "balanced-%s.log" % name) for name, _, _ in REPLICAS}
+    try:
+        for name, site, _ in REPLICAS:  # the replicas of a shard share its index
+            index = os.path.join(work, "balanced-%dMB-%s.sqlite" % (size_mb, site))
+            replicas[name] = Service(exe, corpora[site], index, logs[name])
+        port = free_port()
+        config = os.path.join(work, "balanced-haproxy.cfg")
+        with open(config, "w") as out:
+            out.write(balancer_config({name: s.port for name, s in replicas.items()}, port))
+        with open(os.path.join(work, "balanced-haproxy.log"), "w") as log:
+            balancer = subprocess.Popen(["haproxy", "-db", "-f", config], stdout=log,
+                                        stderr=subprocess.STDOUT)
+        wait_for_balancer(port)
+        with multiprocessing.get_context("fork").Pool(clients) as pool:
+            start_at = time.monotonic() + 1.0  # every client started by then
+            runs = pool.starmap_async(balanced_client, [(port, i, start_at, start_at + seconds)
+                                                        for i in range(clients)])
+            time.sleep(max(0.0, start_at + kill_at - time.monotonic()))
+            killed_at = time.monotonic()
+            killed = replicas.pop("a1")
+            os.kill(killed.process.pid, signal.SIGKILL)
+            killed.process.wait()
+            killed.process.stdout.close()
+            results = runs.get(seconds + 120)
+    finally:
+        if balancer:
+            balancer.terminate()
+            balancer.wait()
+        for service in replicas.values():
+            service.stop()
+    report_balanced(results, killed_at, logs, "%d clients for %.0f s through HAProxy, a1 "
+                    "killed at %.1f s | %d MB a shard" % (clients, seconds, kill_at, size_mb),
+                    seconds)
+
+
+def report_balanced(results, killed_at, logs, title, seconds):
+    """The figures of a balanced run as a Markdown table; exits 1 when a search
+    failed, a replica answered none, or shard A none after the kill."""
+    answers = [a for run, _ in results for a in run]
+    failures = [f for _, run in results for f in run]
+    times = [elapsed for _, _, elapsed in answers]
+    after_kill = sum(1 for at, site, _ in answers if at > killed_at and site == SITES[0])
+    served = {}
+    for name, log in logs.items():
+        with open(log, encoding="utf-8", errors="replace") as lines:
+            served[name] = sum(1 for line in lines
+                               if line.startswith("GET /search") and " 200 " in line)
+    print("| %s |\n|---|---|" % title)
+    print("| answers (requests/s) | %d (%.0f) |" % (len(answers), len(answers) / seconds))
+    print("| failed | %d |" % len(failures))
+    print("| p50 / p99 ms | %.2f / %.2f |" % (percentile(times, 0.5), percentile(times, 0.99)))
+    print("| searches answered by a1 (until killed) / a2 / b1 | %s |" % " / ".join(
+        str(served[name]) for name, _, _ in REPLICAS))
+    print("| %s answers after the kill | %d |" % (SITES[0], after_kill))
+    for failure in failures[:10]:
+        print("failed: " + failure)
+    if failures or min(served.values()) == 0 or after_kill == 0:
+        sys.exit(1)
+
+
 def table(size, rows):
     """One Markdown table: a row for each figure, a column for each service; with
     two services, a last column compares the second's ratios (or query times)
@@ -376,13 +526,26 @@ def main():
     parser.add_argument("--work", default=os.path.join(REPO, "build", "bench-corpus"))
     parser.add_argument("--big-file", type=int, metavar="MB",
                         help="index one file of MB megabytes with no white space")
+    parser.add_argument("--balanced", action="store_true",
+                        help="two shards, three replicas behind HAProxy; one is killed")
+    parser.add_argument("--clients", type=int, default=8, help="with --balanced")
+    parser.add_argument("--kill-at", type=float, metavar="S",
+                        help="with --balanced: when a1 is killed (default: 0.4 of --seconds)")
     args = parser.parse_args()
     args.work = os.path.abspath(args.work)
     os.makedirs(args.work, exist_ok=True)
-    if shutil.disk_usage(args.work).free < 8 * 1024 ** 3:
-        sys.exit("less than 8 GB free under %s" % args.work)
+    sizes = [int(s) for s in args.sizes.split(",")]
+    # The corpora, their indexes and the bulk loads', with room to spare.
+    need = 1024 ** 3 + 6 * sum(sizes) * 1024 ** 2
+    if shutil.disk_usage(args.work).free < need:
+        sys.exit("less than %.1f GB free under %s" % (need / 1024 ** 3, args.work))
     if args.big_file:
         measure_big_file(os.path.join(args.build, "talewick-search"), args.big_file, args.work)
+        return
+    if args.balanced:
+        measure_balanced(os.path.join(args.build, "talewick-search"), sizes[0], args.work,
+                         args.seconds, args.clients,
+                         0.4 * args.seconds if args.kill_at is None else args.kill_at)
         return
 
     services = [("linux", args.build, "", False)]
@@ -397,7 +560,7 @@ def main():
     results = []
     load_before = os.getloadavg()[0]
     try:
-        for size in [int(s) for s in args.sizes.split(",")]:
+        for size in sizes:
             corpus, mb = corpus_for(size, args.work)
             rows = []
             for name, build, suffix, wine in services:

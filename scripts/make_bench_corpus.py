@@ -5,8 +5,9 @@ common word), in files of 2 to 30 KB, some with curly quotes and dashes, and a
 few rare phrases planted a fixed number of times whatever the size.
 
     python3 scripts/make_bench_corpus.py SIZE_MB OUT_DIR [--corpus corpus] [--seed 1]
+                                         [--site talewick.org]
 
-Writes OUT_DIR/talewick.org/*.txt (OUT_DIR must not exist). Never commit the output.
+Writes OUT_DIR/SITE/*.txt (OUT_DIR must not exist). Never commit the output.
 """
 
 import argparse
@@ -61,13 +62,14 @@ def main():
     parser.add_argument("out_dir")
     parser.add_argument("--corpus", default=os.path.join(REPO, "corpus"))
     parser.add_argument("--seed", type=int, default=1)
+    parser.add_argument("--site", default="talewick.org")
     args = parser.parse_args()
 
     sentences = read_sentences(args.corpus)
     if not sentences:
         sys.exit("no sentences under %s" % args.corpus)
     rng = random.Random(args.seed)
-    site = os.path.join(args.out_dir, "talewick.org")
+    site = os.path.join(args.out_dir, args.site)
     os.makedirs(site)
     total = int(args.size_mb * 1024 * 1024)
     # Files by size, so that the planted phrases can go to evenly spread files.

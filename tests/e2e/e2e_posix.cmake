@@ -19,8 +19,15 @@ if(TALEWICK_LINTIAN AND TARGET talewick-search)
     --pedantic --fail-on error,warning,info,pedantic ${_package} TIMEOUT 600 LABELS e2e)
 endif()
 
-# The package's service unit, as systemd reads it.
+# The search service behind HAProxy as the package ships it: two shards, one of
+# two replicas, one replica killed mid-run and no search failed (skipped where
+# haproxy is missing); and the package's service unit, as systemd reads it.
 if(TARGET talewick-search)
+  talewick_test(balancer_failover
+    COMMAND ${TALEWICK_PYTHON3} ${PROJECT_SOURCE_DIR}/scripts/bench_search.py --balanced
+            --build ${CMAKE_BINARY_DIR} --sizes 2 --seconds 6 --clients 4
+            --work ${CMAKE_CURRENT_BINARY_DIR}/balancer
+    TIMEOUT 300 LABELS e2e)
   talewick_test(package_service_unit
     COMMAND ${TALEWICK_WITH_PACKAGES} bash ${CMAKE_CURRENT_SOURCE_DIR}/service_unit_test.sh
             ${_package}
