@@ -4,7 +4,7 @@ run, and prints one Markdown table per size: indexing time and index file size
 against a plain FTS5 bulk load of the same sentences (bench/fts5_baseline), an
 indexed start against listing and checking the corpus files, the first search
 of common phrases and the time of single phrases asked again and again over HTTP
-with one client (p50, p99), and throughput with p50 and p99 for 1, 8 and 32
+with one client (p50, p99) and of GET /health, and throughput with p50 and p99 for 1, 8 and 32
 concurrent clients asking common phrases. With --windows, the
 Windows build's talewick-search.exe and baseline under Wine too, on the same
 corpora in the same run.
@@ -42,7 +42,8 @@ processes ask common phrases of both sites in turn through HAProxy for SECONDS,
 and one replica of shard A is killed (SIGKILL) KILL_AT seconds in. It reports
 the answers, the failures (an error, a status other than 200, or no results for
 a phrase that has them), requests/s, p50 and p99, and how many searches each
-replica answered; it exits 1 when a search failed, a replica answered none, or
+replica answered, beside the answers the same clients got from one replica
+asked directly (for its site alone) just before; it exits 1 when a search failed, a replica answered none, or
 shard A answered none after the kill, and 77 (skipped) when haproxy is missing.
 """
 
@@ -170,6 +171,21 @@ def time_first_searches(service):
     return percentile(times, 0.5), max(times)
 
 
+def time_health(service, rounds):
+    """p50 and p99 in ms of GET /health, what a balancer asks twice a second."""
+    times = []
+    for _ in range(rounds):
+        started = time.perf_counter()
+        service.connection.request("GET", "/health")
+        service.connection.sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_QUICKACK, 1)
+        response = service.connection.getresponse()
+        response.read()
+        times.append((time.perf_counter() - started) * 1000.0)
+        if response.status != 200:
+            raise RuntimeError("/health: status %d" % response.status)
+    return percentile(times, 0.5), percentile(times, 0.99)
+
+
 def time_phrases(service, rounds):
     """Each phrase's p50 and p99 in ms, and its result count, with one client."""
     for words in PHRASES:  # warm-up
@@ -277,6 +293,7 @@ def measure(exe, baseline, corpus, index, rounds, seconds, wine):
         "disk": os.path.getsize(index) / 1048576.0,
         "first": time_first_searches(service),
         "phrases": time_phrases(service, rounds),
+        "health": time_health(service, 10 * rounds),
         "clients": time_clients(service.port, seconds),
         "rss": service.peak_rss_mb(),
     }
@@ -362,16 +379,17 @@ def balancer_config(ports, balancer_port):
     return text
 
 
-def balanced_client(port, first, start_at, stop_at):
-    """One client of the balancer, asking common phrases of every site in turn
-    from `start_at` until `stop_at`: for each answer, when it came, its site and
-    its time in ms; and what went wrong with each search that failed."""
+def balanced_client(port, first, start_at, stop_at, sites=SITES):
+    """One client of the balancer (or of one service, asked for its site alone),
+    asking common phrases of every site in turn from `start_at` until `stop_at`:
+    for each answer, when it came, its site and its time in ms; and what went
+    wrong with each search that failed."""
     connection = http.client.HTTPConnection("127.0.0.1", port, timeout=60)
     time.sleep(max(0.0, start_at - time.monotonic()))
     answers, failures = [], []
     turn = first
     while time.monotonic() < stop_at:
-        site, words = SITES[turn % len(SITES)], COMMON[turn // len(SITES) % len(COMMON)]
+        site, words = sites[turn % len(sites)], COMMON[turn // len(sites) % len(COMMON)]
         turn += 1
         try:
             elapsed, hits = query(connection, words, site)
@@ -421,8 +439,13 @@ def measure_balanced(exe, size_mb, work, seconds, clients, kill_at):
         with open(os.path.join(work, "balanced-haproxy.log"), "w") as log:
             balancer = subprocess.Popen(["haproxy", "-db", "-f", config], stdout=log,
                                         stderr=subprocess.STDOUT)
-        wait_for_balancer(port)
         with multiprocessing.get_context("fork").Pool(clients) as pool:
+            start_at = time.monotonic() + 1.0
+            direct = pool.starmap(balanced_client, [
+                (replicas["a2"].port, i, start_at, start_at + seconds, SITES[:1])
+                for i in range(clients)])
+            wait_for_balancer(port)
+            before = searches_answered(logs)
             start_at = time.monotonic() + 1.0  # every client started by then
             runs = pool.starmap_async(balanced_client, [(port, i, start_at, start_at + seconds)
                                                         for i in range(clients)])
@@ -439,30 +462,41 @@ def measure_balanced(exe, size_mb, work, seconds, clients, kill_at):
             balancer.wait()
         for service in replicas.values():
             service.stop()
-    report_balanced(results, killed_at, logs, "%d clients for %.0f s through HAProxy, a1 "
-                    "killed at %.1f s | %d MB a shard" % (clients, seconds, kill_at, size_mb),
-                    seconds)
+    title = "%d clients for %.0f s, a1 killed at %.1f s, %d MB a shard" % (
+        clients, seconds, kill_at, size_mb)
+    report_balanced(direct, before, results, killed_at, logs, title, seconds)
 
 
-def report_balanced(results, killed_at, logs, title, seconds):
-    """The figures of a balanced run as a Markdown table; exits 1 when a search
-    failed, a replica answered none, or shard A none after the kill."""
-    answers = [a for run, _ in results for a in run]
-    failures = [f for _, run in results for f in run]
-    times = [elapsed for _, _, elapsed in answers]
-    after_kill = sum(1 for at, site, _ in answers if at > killed_at and site == SITES[0])
+def searches_answered(logs):
+    """How many searches each service has answered, from its log."""
     served = {}
     for name, log in logs.items():
         with open(log, encoding="utf-8", errors="replace") as lines:
             served[name] = sum(1 for line in lines
                                if line.startswith("GET /search") and " 200 " in line)
-    print("| %s |\n|---|---|" % title)
-    print("| answers (requests/s) | %d (%.0f) |" % (len(answers), len(answers) / seconds))
-    print("| failed | %d |" % len(failures))
-    print("| p50 / p99 ms | %.2f / %.2f |" % (percentile(times, 0.5), percentile(times, 0.99)))
-    print("| searches answered by a1 (until killed) / a2 / b1 | %s |" % " / ".join(
+    return served
+
+
+def report_balanced(direct, before, results, killed_at, logs, title, seconds):
+    """The figures of a balanced run as a Markdown table, beside those of the
+    same clients asking one service directly; exits 1 when a search failed, a
+    replica answered none, or shard A none after the kill."""
+    answers = [a for run, _ in results for a in run]
+    failures = [f for _, run in results + direct for f in run]
+    times = [elapsed for _, _, elapsed in answers]
+    alone = [elapsed for run, _ in direct for _, _, elapsed in run]
+    after_kill = sum(1 for at, site, _ in answers if at > killed_at and site == SITES[0])
+    served = {name: count - before[name] for name, count in searches_answered(logs).items()}
+    print("| %s | through HAProxy | a2 alone, %s only |\n|---|---|---|" % (title, SITES[0]))
+    print("| answers (requests/s) | %d (%.0f) | %d (%.0f) |" % (
+        len(answers), len(answers) / seconds, len(alone), len(alone) / seconds))
+    print("| failed | %d | |" % len(failures))
+    print("| p50 / p99 ms | %.2f / %.2f | %.2f / %.2f |" % (
+        percentile(times, 0.5), percentile(times, 0.99), percentile(alone, 0.5),
+        percentile(alone, 0.99)))
+    print("| searches answered by a1 (until killed) / a2 / b1 | %s | |" % " / ".join(
         str(served[name]) for name, _, _ in REPLICAS))
-    print("| %s answers after the kill | %d |" % (SITES[0], after_kill))
+    print("| %s answers after the kill | %d | |" % (SITES[0], after_kill))
     for failure in failures[:10]:
         print("failed: " + failure)
     if failures or min(served.values()) == 0 or after_kill == 0:
@@ -498,6 +532,8 @@ def table(size, rows):
         lambda r: "%.2f / %.2f = **%.2fx**" % (r["start"], r["list"], r["start"] / r["list"]),
         lambda r: r["start"] / r["list"])
     row("peak RSS serving MB", lambda r: "%.0f" % r["rss"])
+    row("GET /health p50 / p99 ms", lambda r: "%.2f / %.2f" % r["health"],
+        lambda r: r["health"][0])
     row("first search of a common phrase, p50 / most ms (%d phrases)" % len(FIRST),
         lambda r: "%.2f / %.2f" % r["first"], lambda r: r["first"][0])
     for words in PHRASES:
