@@ -42,8 +42,8 @@ processes ask common phrases of both sites in turn through HAProxy for SECONDS,
 and one replica of shard A is killed (SIGKILL) KILL_AT seconds in. It reports
 the answers, the failures (an error, a status other than 200, or no results for
 a phrase that has them), requests/s, p50 and p99, and how many searches each
-replica answered, beside the answers the same clients got from one replica
-asked directly (for its site alone) just before; it exits 1 when a search failed, a replica answered none, or
+replica answered and how many HAProxy sent again, beside the answers the same
+clients got from one replica asked directly (for its site alone) just before; it exits 1 when a search failed, a replica answered none, or
 shard A answered none after the kill, and 77 (skipped) when haproxy is missing.
 """
 
@@ -58,6 +58,7 @@ import signal
 import socket
 import subprocess
 import sys
+import tempfile
 import time
 import urllib.parse
 
@@ -363,13 +364,15 @@ def free_port():
         return probe.getsockname()[1]
 
 
-def balancer_config(ports, balancer_port):
+def balancer_config(ports, balancer_port, stats):
     """The shipped HAProxy configuration with this run's addresses, logging the
-    replicas going down and up (not each request) on standard error."""
+    replicas going down and up (not each request) on standard error, and its
+    figures on the socket `stats`."""
     with open(HAPROXY_CONFIG) as source:
         text = source.read()
     changes = [("bind " + BALANCER, "bind 127.0.0.1:%d" % balancer_port),
-               ("log /dev/log local0", "log stderr format short local0 notice")]
+               ("log /dev/log local0", "log stderr format short local0 notice\n"
+                "    stats socket " + stats)]
     changes += [("server %s %s" % (name, address), "server %s 127.0.0.1:%d" % (name, ports[name]))
                 for name, _, address in REPLICAS]
     for old, new in changes:
@@ -377,6 +380,21 @@ def balancer_config(ports, balancer_port):
             sys.exit("%s no longer has '%s' once" % (HAPROXY_CONFIG, old))
         text = text.replace(old, new)
     return text
+
+
+def retries(stats):
+    """How many searches of shard A HAProxy tried again on the same replica, and
+    how many on another."""
+    with socket.socket(socket.AF_UNIX) as connection:
+        connection.connect(stats)
+        connection.sendall(b"show stat\n")
+        text = b"".join(iter(lambda: connection.recv(65536), b"")).decode()
+    header, *rows = text.lstrip("# ").splitlines()
+    for row in rows:
+        fields = dict(zip(header.split(","), row.split(",")))
+        if fields.get("pxname") == "shard_a" and fields.get("svname") == "BACKEND":
+            return int(fields["wretr"] or 0), int(fields["wredis"] or 0)
+    sys.exit("HAProxy's figures have no backend shard_a")
 
 
 def balanced_client(port, first, start_at, stop_at, sites=SITES):
@@ -426,7 +444,9 @@ def measure_balanced(exe, size_mb, work, seconds, clients, kill_at):
         print("skipped: haproxy is not installed (bash scripts/install-deps.sh test)")
         sys.exit(77)
     corpora = {site: corpus_for(size_mb, work, site)[0] for site in SITES}
+    load_before = os.getloadavg()[0]
     replicas, balancer = {}, None
+    sockets = tempfile.mkdtemp(prefix="talewick-haproxy-")
     logs = {name: os.path.join(work, "balanced-%s.log" % name) for name, _, _ in REPLICAS}
     try:
         for name, site, _ in REPLICAS:  # the replicas of a shard share its index
@@ -434,8 +454,10 @@ def measure_balanced(exe, size_mb, work, seconds, clients, kill_at):
             replicas[name] = Service(exe, corpora[site], index, logs[name])
         port = free_port()
         config = os.path.join(work, "balanced-haproxy.cfg")
+        # A socket's path must be short: not in a deep work folder.
+        stats = os.path.join(sockets, "stats")
         with open(config, "w") as out:
-            out.write(balancer_config({name: s.port for name, s in replicas.items()}, port))
+            out.write(balancer_config({name: s.port for name, s in replicas.items()}, port, stats))
         with open(os.path.join(work, "balanced-haproxy.log"), "w") as log:
             balancer = subprocess.Popen(["haproxy", "-db", "-f", config], stdout=log,
                                         stderr=subprocess.STDOUT)
@@ -456,15 +478,19 @@ def measure_balanced(exe, size_mb, work, seconds, clients, kill_at):
             killed.process.wait()
             killed.process.stdout.close()
             results = runs.get(seconds + 120)
+        sent_again = retries(stats)
     finally:
         if balancer:
             balancer.terminate()
             balancer.wait()
         for service in replicas.values():
             service.stop()
-    title = "%d clients for %.0f s, a1 killed at %.1f s, %d MB a shard" % (
-        clients, seconds, kill_at, size_mb)
+        shutil.rmtree(sockets)
+    title = "%d clients for %.0f s, a1 killed at %.1f s, %d MB a shard (load %.1f, %.1f)" % (
+        clients, seconds, kill_at, size_mb, load_before, os.getloadavg()[0])
     report_balanced(direct, before, results, killed_at, logs, title, seconds)
+    print("| shard A's searches tried again on the same replica / on the other (HAProxy) | "
+          "%d / %d | |" % sent_again)
 
 
 def searches_answered(logs):
