@@ -179,6 +179,9 @@ MUTANTS = [
     ("search-emptied-corpus", "    if (listing == nullptr) return false;\n    if (failure.outcome == "
      "Outcome::kDone && !RecordCorpus", "    static const CorpusListing none;\n    if (listing == "
      "nullptr) listing = &none;\n    if (failure.outcome == Outcome::kDone && !RecordCorpus"),
+    ("search-not-text-nul", "if (head.find('\\0') != std::string_view::npos) return \"it holds NUL bytes\";",
+     ""),
+    ("search-skipped-counted-added", "--(known ? counts_.changed : counts_.added);", ""),
     ("search-kept-unchecked", "if (!CorpusFileReader::Names(path, file.size, file.modified)) {",
      "if (false) {"),
     ("search-answer-kept-after-change", "if (!reader->SawChange()) {", "if (true) {"),
