@@ -9,6 +9,7 @@ Each scenario is one ctest test:
 
 import os
 import subprocess
+import sys
 import time
 
 from desktop import wait_until
@@ -48,6 +49,7 @@ class Scenarios(DesktopCase):
         self.start_program()
         # 840 by 400 with its frame, at the top-left corner of the screen.
         frame = self.desktop.frame(self.window)
+        print("frame (x, y, width, height): %s" % (frame,), file=sys.stderr)
         self.assertLessEqual(max(abs(a - b) for a, b in zip(frame, PLACES["MainWindow"])),
                              FRAME_SLACK, "the frame: %s" % (frame,))
         _, _, _, height = self.desktop.geometry(self.window)
@@ -69,6 +71,7 @@ class Scenarios(DesktopCase):
         shot = self.desktop.screenshot(self.path("lines.png"), self.window)
         x, y, _, height = PLACES["StoryList"]
         lines = self.desktop.text_lines(shot, x + 4, y + 3, 150, height - 6)
+        print("lines shown in the list: %d" % lines, file=sys.stderr)
         self.assertLessEqual(abs(lines - LIST_LINES), 1, "%d lines shown" % lines)
         # It can be made as small as a Windows window, far smaller than it opened.
         self.desktop.run(["xdotool", "windowsize", str(self.window), "100", "40"])
