@@ -365,7 +365,7 @@ void GtkSizeClientArea(GtkWindow* window, int width, int height) {
   } else {
     std::fprintf(stderr,
                  "talewick: the window manager tells no size of its frame; the window's "
-                 "inside is %d by %d, with the frame around it\n",
+                 "inside is %d by %d, and a frame, if any, comes around it\n",
                  width, height);
   }
   gtk_window_set_default_size(window, gtk.clientWidth, gtk.clientHeight);
