@@ -11,7 +11,9 @@ set(TALEWICK_DOWNLOAD_LIBRARIES CURL::libcurl)
 
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(GTK3 REQUIRED IMPORTED_TARGET gtk+-3.0)
-set(TALEWICK_WINDOW_LIBRARIES PkgConfig::GTK3)
+# Xlib too: what GDK does not wrap (the window manager's frame, its list of windows).
+pkg_check_modules(X11 REQUIRED IMPORTED_TARGET x11)
+set(TALEWICK_WINDOW_LIBRARIES PkgConfig::GTK3 PkgConfig::X11)
 
 find_package(Threads REQUIRED)
 set(TALEWICK_THREAD_LIBRARIES Threads::Threads)

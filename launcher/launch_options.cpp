@@ -2,6 +2,7 @@
 #include "launch_options.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <string_view>
 #include <system_error>
@@ -29,6 +30,16 @@ std::string Listed(const std::vector<std::string>& names) {
   std::string list;
   for (const std::string& name : names) list += (list.empty() ? "" : ", ") + name;
   return list;
+}
+
+// `text` as one word of a command line the user may copy: quoted when it holds
+// a blank or a character that a shell reads.
+std::string ShellWord(const std::string& text) {
+  const bool plain = !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+    return static_cast<unsigned char>(c) >= 0x80 || std::isalnum(static_cast<unsigned char>(c)) ||
+           std::string_view("._-/:\\+,=@%").find(c) != std::string_view::npos;
+  });
+  return plain ? text : "\"" + text + "\"";
 }
 
 // `folder` as a full path without a trailing separator, for the service and for
@@ -91,24 +102,47 @@ std::string LaunchHelpText() {
          "is shown in a message box when there is no terminal to print it on.\n";
 }
 
+std::string StartedText(const std::string& storyFolder, const std::string& site,
+                        const std::string& corpus, const std::string& host) {
+  std::string searched = site.empty() ? "" : " " + site;
+  if (!host.empty()) {
+    searched += " at " + host;
+  } else {
+    searched += " in " + (corpus.empty() ? "the texts shipped with Talewick" : corpus);
+  }
+  return "Talewick: the story goes to " + storyFolder + "OutPutTextFile.txt; searching" + searched +
+         "; close the window or press Ctrl-C to stop " + (host.empty() ? "both" : "it") + ".\n";
+}
+
 SiteChoice ChooseSite(const std::string& corpus, const std::string& wanted) {
   SiteChoice choice;
   const fs::path folder = FullPath(corpus);
   choice.corpus = folder.string();
   std::error_code ec;
   std::vector<std::string> sites;
+  bool texts = false;  // .txt files of its own
   for (fs::directory_iterator entry(folder, ec), end; !ec && entry != end; entry.increment(ec)) {
     std::error_code kind;
-    if (entry->is_directory(kind)) sites.push_back(entry->path().filename().string());
+    if (entry->is_directory(kind)) {
+      sites.push_back(entry->path().filename().string());
+    } else if (SameName(entry->path().extension().string(), ".txt")) {
+      texts = true;
+    }
   }
   if (ec) {
-    choice.problem = "cannot read " + choice.corpus + ": " + ec.message();
+    choice.problem = "cannot read " + choice.corpus + ": " + ec.message() + ".";
     return choice;
   }
   std::sort(sites.begin(), sites.end());
   const std::string example =
-      (folder / "mysite.org" / "").string() + " and put your .txt files in it";
-  if (!wanted.empty()) {
+      (folder / "mysite.org" / "").string() + " and put your .txt files in it.";
+  if (sites.empty() && texts && folder.has_parent_path() && folder != folder.parent_path()) {
+    // The folder of one site's texts, given where the folder of site folders goes.
+    choice.problem = choice.corpus +
+                     " holds texts, not site folders; did you mean talewick-start --corpus " +
+                     ShellWord(folder.parent_path().string()) + " --site " +
+                     ShellWord(folder.filename().string()) + "?";
+  } else if (!wanted.empty()) {
     const auto found = std::find_if(sites.begin(), sites.end(), [&](const std::string& site) {
       return SameName(site, wanted);
     });
@@ -116,10 +150,10 @@ SiteChoice ChooseSite(const std::string& corpus, const std::string& wanted) {
       choice.site = *found;
     } else if (sites.empty()) {
       choice.problem = choice.corpus + " has no site folder " + wanted + "; make " +
-                       (folder / wanted / "").string() + " and put your .txt files in it";
+                       (folder / wanted / "").string() + " and put your .txt files in it.";
     } else {
-      choice.problem =
-          choice.corpus + " has no site folder " + wanted + "; its site folders: " + Listed(sites);
+      choice.problem = choice.corpus + " has no site folder " + wanted +
+                       "; its site folders: " + Listed(sites) + ".";
     }
   } else if (sites.size() == 1) {
     choice.site = sites.front();
@@ -130,7 +164,7 @@ SiteChoice ChooseSite(const std::string& corpus, const std::string& wanted) {
                      example;
   } else {
     choice.problem = choice.corpus + " has " + std::to_string(sites.size()) +
-                     " site folders: " + Listed(sites) + "; choose one with --site NAME";
+                     " site folders: " + Listed(sites) + "; choose one with --site NAME.";
   }
   return choice;
 }

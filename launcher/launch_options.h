@@ -20,9 +20,16 @@ std::string LaunchHelpText();
 struct SiteChoice {
   std::string corpus;   // the corpus folder as a full path
   std::string site;     // the site folder's name as it stands in the corpus
-  std::string problem;  // when `site` is empty: why, in words the user can act on
+  std::string problem;  // when `site` is empty: why, in sentences the user can act on
 };
 
 // The site folder of `corpus` to search: `wanted` (ASCII case ignored, as the
 // service does) when given, else the only one there is.
 SiteChoice ChooseSite(const std::string& corpus, const std::string& wanted);
+
+// The one line that tells the user on a terminal what runs: where the story goes
+// (the story folder `storyFolder`), the `site` searched (empty: the program's
+// own choice) in `corpus` (empty: the shipped texts) or, when `host` is given,
+// through the user's own service there, and how to stop.
+std::string StartedText(const std::string& storyFolder, const std::string& site,
+                        const std::string& corpus, const std::string& host);

@@ -119,7 +119,7 @@ int main(int argc, char** argv) {
     chosen = ChooseSite(line.corpus, line.site);
     if (chosen.site.empty()) {
       ReportFailure("Talewick cannot grow stories from " + chosen.corpus + ".\n\n" +
-                    chosen.problem + ".");
+                    chosen.problem);
       return 1;
     }
   }
@@ -158,9 +158,8 @@ int main(int argc, char** argv) {
   }
   Child service;
   if (ownService && !StartService(service, programFolder, storyFolder, chosen.corpus)) return 1;
-  if (const std::string site = SiteToSearch(line, chosen, ownService); !site.empty()) {
-    SetChildEnvironment("TALEWICK_SEARCH_SITE", site);
-  }
+  const std::string site = SiteToSearch(line, chosen, ownService);
+  if (!site.empty()) SetChildEnvironment("TALEWICK_SEARCH_SITE", site);
 
   Child program;
   ChildOptions options;
@@ -173,6 +172,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   lock.Record(program.Id());
+  WriteToTerminal(StartedText(storyFolder, site.empty() ? Variable("TALEWICK_SEARCH_SITE") : site,
+                              chosen.corpus, ownService ? "" : Variable("TALEWICK_SEARCH_HOST")));
   const int status = program.Wait();
   service.Stop();
   // A program stopped at the user's request has not failed.

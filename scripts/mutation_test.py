@@ -179,6 +179,9 @@ MUTANTS = [
     ("search-emptied-corpus", "    if (listing == nullptr) return false;\n    if (failure.outcome == "
      "Outcome::kDone && !RecordCorpus", "    static const CorpusListing none;\n    if (listing == "
      "nullptr) listing = &none;\n    if (failure.outcome == Outcome::kDone && !RecordCorpus"),
+    ("search-not-text-nul", "if (head.find('\\0') != std::string_view::npos) return \"it holds NUL bytes\";",
+     ""),
+    ("search-skipped-counted-added", "--(known ? counts_.changed : counts_.added);", ""),
     ("search-kept-unchecked", "if (!CorpusFileReader::Names(path, file.size, file.modified)) {",
      "if (false) {"),
     ("search-answer-kept-after-change", "if (!reader->SawChange()) {", "if (true) {"),
@@ -251,6 +254,9 @@ MUTANTS = [
     ("gtk-timer-repeat-w", "armed->second == source ? G_SOURCE_CONTINUE : G_SOURCE_REMOVE;",
      "armed->second == source ? G_SOURCE_REMOVE : G_SOURCE_REMOVE;"),
     ("event-restore-w", "  handler();\n  WindowEvent = outer;\n}", "  handler();\n  (void)outer;\n}"),
+    ("gtk-frame-outside", "gtk.clientHeight = std::max(1, height - static_cast<int>(frame->top + "
+     "frame->bottom));", "gtk.clientHeight = height;"),
+    ("gtk-row-padding", 'g_object_set(cell, "ypad", 0, nullptr);', 'g_object_set(cell, "ypad", 3, nullptr);'),
     ("gtk-list-utf8", "gtk_list_store_insert_with_values(control->lines, nullptr, -1, 0, "
      "GtkValidUtf8(text).c_str(), -1);", "gtk_list_store_insert_with_values(control->lines, nullptr, "
      "-1, 0, std::string(text).c_str(), -1);"),

@@ -72,6 +72,21 @@ CorpusListing ListCorpusFiles(const fs::path& root) {
   return listing;
 }
 
+std::string NothingToIndex(const fs::path& root) {
+  std::error_code ec;
+  std::vector<std::string> skipped;
+  const std::vector<FolderEntry> entries = ReadFolder(root, ".txt", ec, skipped);
+  fs::path full = fs::absolute(root, ec).lexically_normal();
+  if (!full.has_filename()) full = full.parent_path();
+  const bool texts = std::any_of(entries.begin(), entries.end(),
+                                 [](const FolderEntry& entry) { return !entry.folder; });
+  if (!texts || full == full.parent_path()) {
+    return "corpus: no .txt files under " + Utf8Of(root) + "/<site>/";
+  }
+  return "corpus: " + Utf8Of(full) + " holds texts, not site folders; did you mean --corpus " +
+         Utf8Of(full.parent_path()) + ", with " + Utf8Of(full.filename()) + " as its site folder?";
+}
+
 bool ListedBefore(std::string_view a, std::string_view b) {
   const std::size_t siteEndA = std::min(a.find('/'), a.size());
   const std::size_t siteEndB = std::min(b.find('/'), b.size());

@@ -42,6 +42,11 @@ struct CorpusListing {
 
 CorpusListing ListCorpusFiles(const std::filesystem::path& root);
 
+// The line that tells why the corpus `root` holds no file to index: no .txt
+// files in site folders, or texts of one site given where the folder of site
+// folders was meant.
+std::string NothingToIndex(const std::filesystem::path& root);
+
 // Whether the file with the key `a` comes before the one with the key `b` in a
 // listing: by site folder, then by name. This is not the order of the keys
 // themselves: "a-b/x" comes after "a/y", though '-' sorts before '/'.

@@ -34,6 +34,23 @@ std::uint64_t SliceStart(std::uint64_t width, std::uint64_t count, std::uint64_t
 
 }  // namespace
 
+std::string WhyNotText(std::string_view head) {
+  if (head.starts_with("\xff\xfe") || head.starts_with("\xfe\xff")) {
+    return "it is UTF-16; save it as UTF-8";
+  }
+  if (head.find('\0') != std::string_view::npos) return "it holds NUL bytes";
+  std::size_t odd = 0;
+  for (std::size_t pos = 0; pos < head.size();) {
+    const auto c = static_cast<unsigned char>(head[pos]);
+    const std::size_t length = c < 0x80 ? 1 : detail::ReadChar(head, pos).length;
+    if (c >= 0x80 ? length == 1 : (c < 0x20 && !IsSpace(static_cast<char>(c))) || c == 0x7f) {
+      ++odd;
+    }
+    pos += length;
+  }
+  return odd * 2 > head.size() ? "most of its bytes are not UTF-8 text" : "";
+}
+
 std::vector<std::string> SplitSentences(std::string_view text) {
   std::vector<std::string> sentences;
   SentenceSplitter splitter(sentences);

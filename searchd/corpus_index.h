@@ -32,6 +32,12 @@ inline constexpr std::size_t kMostSentenceBytes = kMaxSentenceBytes + 3;
 // them are dropped.
 std::vector<std::string> SplitSentences(std::string_view text);
 
+// Why a file whose first bytes are `head` is not text to be indexed (a program,
+// a picture, or text in another encoding than UTF-8); empty when it is. A NUL
+// byte says so, or bytes that are mostly neither UTF-8 nor the controls that
+// text holds (tabs, line and page ends).
+std::string WhyNotText(std::string_view head);
+
 // Where a sentence stands in the text it was cut from, in bytes: split alone,
 // text[start, end) gives that sentence and nothing else.
 struct SentenceSpan {

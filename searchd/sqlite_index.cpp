@@ -176,7 +176,7 @@ class SideListing {
       listing_ = task_.get();
       for (const std::string& error : listing_->errors) log_ << "corpus: " << error << "\n";
       if (listing_->files.empty()) {
-        log_ << "corpus: no .txt files under " << Utf8Of(corpus_) << "/<site>/\n";
+        log_ << NothingToIndex(corpus_) << "\n";
       }
     }
     return listing_->files.empty() ? nullptr : &*listing_;
@@ -250,10 +250,11 @@ bool OpenForWriting(const fs::path& file, SideListing& side, std::ostream& log,
 
 // Opens the index `file` read-only, to answer from it as it stands: it cannot be
 // written, for the reason `why`. False, after saying why, when there is no sound
-// index there, or the corpus holds no file; else `state` tells what it holds.
+// index there, or the corpus holds no file; else `state` tells what it holds,
+// and `counts` the files listed that it does not hold as they are.
 bool OpenAsItStands(const fs::path& file, SideListing& side, std::ostream& log,
                     const std::string& why, const WhileListing& whileListing, SqliteDb& db,
-                    IndexState& state) {
+                    IndexState& state, UpdateCounts& counts) {
   const std::string name = Utf8Of(file);
   const IndexHeader header = ReadIndexHeader(file);
   Failure failure;
@@ -279,6 +280,7 @@ bool OpenAsItStands(const fs::path& file, SideListing& side, std::ostream& log,
         << "); answering from it as it stands, without the files changed since: " << missed.added
         << " added, " << missed.changed << " changed, " << missed.removed << " removed\n";
   }
+  counts.skipped = missed.added + missed.changed;
   return true;
 }
 
@@ -317,7 +319,7 @@ std::unique_ptr<SqliteIndex> SqliteIndex::Open(const fs::path& corpus, const fs:
     log << "index: " << Utf8Of(file) << " is damaged, and cannot be built anew now (" << why
         << ")\n";
     return nullptr;
-  } else if (!OpenAsItStands(file, side, log, why, loadFiles, db, state)) {
+  } else if (!OpenAsItStands(file, side, log, why, loadFiles, db, state, counts)) {
     return nullptr;
   }
   db.reset();  // each thread that searches opens its own
@@ -333,11 +335,12 @@ std::unique_ptr<SqliteIndex> SqliteIndex::Open(const fs::path& corpus, const fs:
   char line[400];
   std::snprintf(
       line, sizeof line,
-      "corpus: %zu files, %llu bytes, %zu sites; index %s (%.0f MB): %zu files added, "
-      "%zu changed, %zu removed, %.0f ms\n",
-      listing.files.size(), static_cast<unsigned long long>(bytes), index->sites_.size(),
-      name.c_str(), ec ? 0.0 : static_cast<double>(indexBytes) / 1048576.0, counts.added,
-      counts.changed, counts.removed,
+      "corpus: %zu files (%zu indexed, %zu skipped), %llu bytes, %zu sites; index %s (%.0f MB): "
+      "%zu files added, %zu changed, %zu removed, %.0f ms\n",
+      listing.files.size(), listing.files.size() - counts.skipped, counts.skipped,
+      static_cast<unsigned long long>(bytes), index->sites_.size(), name.c_str(),
+      ec ? 0.0 : static_cast<double>(indexBytes) / 1048576.0, counts.added, counts.changed,
+      counts.removed,
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started)
           .count());
   log << line << std::flush;

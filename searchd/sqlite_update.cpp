@@ -71,6 +71,7 @@ class SentenceReader {
   struct Piece {
     bool last = false;              // the end of its file
     bool failed = false;            // the file could not be read: drop what came of it
+    std::string notText;            // why the file is not text (WhyNotText), read no further
     std::uint64_t bytes = 0;        // bytes of the file read into this piece
     TokenizedText tokens;           // of all its sentences, one after the other
     std::vector<std::size_t> ends;  // where each sentence's tokens end in `tokens`
@@ -112,9 +113,11 @@ class SentenceReader {
       Piece piece;
       std::uint64_t endBefore = 0;
       bool more = in.is_open();
-      while (more) {
+      for (bool first = true; more; first = false) {
         in.read(block.data(), static_cast<std::streamsize>(block.size()));
         const auto got = static_cast<std::size_t>(in.gcount());
+        if (first) piece.notText = WhyNotText(std::string_view(block).substr(0, got));
+        if (!piece.notText.empty()) break;
         more = got == block.size();
         piece.bytes += got;
         splitter.Feed(std::string_view(block).substr(0, got));
@@ -247,15 +250,21 @@ class Updater {
     SentenceReader reader(listing, toIndex);
     std::uint64_t batch = 0;
     for (const CorpusFile* file : toIndex) {
-      if (state_.files.count(file->key) != 0 && !Remove(file->key)) return Fail(db_);
+      const bool known = state_.files.count(file->key) != 0;
+      if (known && !Remove(file->key)) return Fail(db_);
       SiteRow& site = SiteOf(file->site);
       Adding adding{(static_cast<std::uint64_t>(site.id) << kSiteShift) + site.nextSeq, 0, {}};
       for (bool last = false; !last;) {
         const SentenceReader::Piece piece = reader.Next();
         last = piece.last;
-        if (piece.failed) {
+        if (piece.failed || !piece.notText.empty()) {
           if (!Discard(*file, site, adding)) return Fail(db_);
-          progress.Say("corpus: " + Utf8Of(listing.PathOf(*file)) + ": cannot read");
+          const std::string path = Utf8Of(listing.PathOf(*file));
+          progress.Say(piece.failed
+                           ? "corpus: " + path + ": cannot read"
+                           : "corpus: " + path + " is not text (" + piece.notText + "); skipped");
+          --(known ? counts_.changed : counts_.added);
+          ++counts_.skipped;
           break;
         }
         if (!AddRows(adding, piece)) return Fail(db_);

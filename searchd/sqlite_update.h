@@ -68,8 +68,9 @@ struct UpdateCounts {
   std::size_t added = 0;
   std::size_t changed = 0;
   std::size_t removed = 0;
+  std::size_t skipped = 0;  // listed, but not in the index: not text, or unreadable
 
-  bool Any() const { return added + changed + removed > 0; }
+  bool Any() const { return added + changed + removed + skipped > 0; }
 };
 
 // What bringing an index that holds `state` up to date with `listing` would do.

@@ -20,6 +20,7 @@
 
 #include "launcher/process.h"
 #include "support/program_files.h"
+#include "support/test_environment.h"
 
 namespace {
 
@@ -309,6 +310,51 @@ TEST(SearchServiceIndexFileTest, TwoServicesShareAnIndexAndADamagedOneIsBuiltAne
                       "answering); building it anew"),
             std::string::npos)
       << ReadWholeFile(WorkFolder() / "damaged.log");
+}
+
+// A shelf as users make them. Files that are not UTF-8 text, or cannot be read,
+// are skipped with a line each, and the counts add up; the texts of one site
+// given as the shelf are refused with what was meant.
+TEST(SearchServiceShelfTest, SaysWhatIsWrongWithIt) {
+  const fs::path shelf = WorkFolder() / "shelf";
+  const fs::path site = shelf / "s.org";
+  fs::remove_all(WorkFolder());
+  fs::create_directories(site);
+  for (int i = 0; i < 5; ++i) std::ofstream(site / (std::to_string(i) + ".txt")) << "The cat sat.";
+  const auto locked = UnreadableFileAt((site / "locked.txt").string());
+  ASSERT_NE(locked, nullptr);
+  // Each file that is not text, and the log's words for it.
+  const std::vector<std::pair<std::string, std::string>> skipped{
+      {"MZ\x90\0\3\0The cat ran off. Usage: the cat [options]"s,
+       "program.txt is not text (it holds NUL bytes); skipped"},
+      {"The cat \xea\xee\xf2 \xf1\xe8\xe4\xe5\xeb \xed\xe0 \xea\xee\xe2\xf0\xe8\xea\xe5.",
+       "cp1251.txt is not text (most of its bytes are not UTF-8 text); skipped"},
+      {"\xff\xfeT\0h\0e\0 \0c\0a\0t\0"s,
+       "utf16.txt is not text (it is UTF-16; save it as UTF-8); skipped"},
+      {"", "locked.txt: cannot read"},
+      {"", "corpus: 9 files (5 indexed, 4 skipped), "},
+      {"", "): 5 files added, 0 changed, 0 removed"}};
+  for (const auto& [bytes, line] : skipped) {
+    if (!bytes.empty())
+      std::ofstream(site / line.substr(0, line.find(' ')), std::ios::binary) << bytes;
+  }
+  Child service;
+  const int port = StartService(
+      service,
+      {"--corpus", shelf.string(), "--port", "0", "--index", (WorkFolder() / "i").string()},
+      WorkFolder() / "log");
+  const std::string log = ReadWholeFile(WorkFolder() / "log");
+  for (const auto& [bytes, line] : skipped) EXPECT_NE(log.find(line), std::string::npos) << log;
+  const std::string page = Request(port, "/search?q=the+cat+site%3As.org").second;
+  EXPECT_TRUE(page.find("ran off") == std::string::npos && page.find("sat") != std::string::npos);
+
+  const Finished refused =
+      RunToEnd({"--corpus", site.string(), "--index", (WorkFolder() / "j").string()});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("s.org holds texts, not site folders; did you mean --corpus " +
+                             shelf.string() + ", with s.org as its site folder?"),
+            std::string::npos)
+      << refused.err;
 }
 
 TEST(SearchServiceCommandTest, RefusesBadOptionsOrATakenPort) {

@@ -10,3 +10,7 @@
 // given (a pipe, a file, Wine's Unix terminal), else to the console of the
 // process that started it; with neither, the text goes nowhere.
 void WriteStandardOutput(std::string_view text);
+
+// Writes `text` as WriteStandardOutput does, but only to a terminal or console the
+// user looks at: nothing when standard output is a file, a pipe or nowhere.
+void WriteToTerminal(std::string_view text);

@@ -1,4 +1,6 @@
 // POSIX: standard output is always the one the program was started with.
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "text/standard_output.h"
@@ -6,4 +8,8 @@
 void WriteStandardOutput(std::string_view text) {
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fflush(stdout);
+}
+
+void WriteToTerminal(std::string_view text) {
+  if (::isatty(STDOUT_FILENO)) WriteStandardOutput(text);
 }

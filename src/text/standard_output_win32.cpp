@@ -23,14 +23,8 @@ void WriteAll(HANDLE handle, std::string_view text) {
   }
 }
 
-}  // namespace
-
-void WriteStandardOutput(std::string_view text) {
-  const HANDLE given = GetStdHandle(STD_OUTPUT_HANDLE);
-  if (Usable(given)) {
-    WriteAll(given, text);
-    return;
-  }
+// The console of the process that started this one, when it has one.
+void WriteToParentConsole(std::string_view text) {
   if (!AttachConsole(ATTACH_PARENT_PROCESS)) return;
   const HANDLE console = CreateFileA("CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                      nullptr, OPEN_EXISTING, 0, nullptr);
@@ -40,4 +34,24 @@ void WriteStandardOutput(std::string_view text) {
   WriteAll(console, "\r\n");
   WriteAll(console, text);
   CloseHandle(console);
+}
+
+}  // namespace
+
+void WriteStandardOutput(std::string_view text) {
+  const HANDLE given = GetStdHandle(STD_OUTPUT_HANDLE);
+  if (Usable(given)) {
+    WriteAll(given, text);
+  } else {
+    WriteToParentConsole(text);
+  }
+}
+
+void WriteToTerminal(std::string_view text) {
+  const HANDLE given = GetStdHandle(STD_OUTPUT_HANDLE);
+  if (!Usable(given)) {
+    WriteToParentConsole(text);
+  } else if (GetFileType(given) == FILE_TYPE_CHAR) {
+    WriteAll(given, text);
+  }
 }

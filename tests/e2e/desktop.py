@@ -4,12 +4,14 @@ map, and the few xdotool / wmctrl / ImageMagick steps a person's hands and eyes
 stand for. Every wait is bounded."""
 
 import os
+import re
 import select
 import shutil
 import subprocess
 import time
 
-TOOLS = ("Xvfb", "openbox", "xdotool", "wmctrl", "setxkbmap", "xprop", "import", "convert")
+TOOLS = ("Xvfb", "openbox", "xdotool", "wmctrl", "setxkbmap", "xprop", "xwininfo", "import",
+         "convert")
 TOOL_TIMEOUT = 10.0
 
 
@@ -98,6 +100,20 @@ class Desktop:
         values = dict(line.split("=", 1) for line in out.split() if "=" in line)
         return tuple(int(values[key]) for key in ("X", "Y", "WIDTH", "HEIGHT"))
 
+    def frame(self, wid):
+        """(x, y, width, height) of the window with the frame that the window manager
+        put around it: its ancestor that is a child of the root window."""
+        while True:
+            tree = self.run(["xwininfo", "-tree", "-id", str(wid)]).stdout
+            root, parent = (int(re.search(name + r" window id: (0x[0-9a-f]+)", tree).group(1), 16)
+                            for name in ("Root", "Parent"))
+            if parent == root:
+                break
+            wid = parent
+        info = self.run(["xwininfo", "-id", str(wid)]).stdout
+        return tuple(int(re.search(name + r":\s+(-?\d+)", info).group(1)) for name in
+                     ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
+
     def activate(self, wid):
         """Raises and focuses the window; True once it is the active one."""
         self.run(["xdotool", "windowactivate", str(wid)], check=False)
@@ -135,3 +151,12 @@ class Desktop:
         return float(self.run(["convert", path, "-crop", "%dx%d+%d+%d" % (width, height, x, y),
                                "+repage", "-colorspace", "Gray", "-format", "%[fx:minima]",
                                "info:"]).stdout)
+
+    def text_lines(self, path, x, y, width, height):
+        """How many lines of dark text a rectangle of a screenshot shows: runs of
+        pixel rows with ink in them, blank rows between (a line cut off counts)."""
+        pixels = subprocess.run(["convert", path, "-crop", "%dx%d+%d+%d" % (width, height, x, y),
+                                 "+repage", "-colorspace", "Gray", "-depth", "8", "gray:-"],
+                                capture_output=True, check=True, timeout=TOOL_TIMEOUT).stdout
+        inked = [min(pixels[row * width:(row + 1) * width]) < 128 for row in range(height)]
+        return sum(ink and (row == 0 or not inked[row - 1]) for row, ink in enumerate(inked))

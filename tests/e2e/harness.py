@@ -45,8 +45,6 @@ def centre(x, y, width, height):
 PLACES = window_places()
 INPUT_BOX, GO_BUTTON, STOP_BUTTON = (centre(*PLACES[name])
                                      for name in ("InputBox", "GoButton", "StopButton"))
-# The client area: the window's own size where the platform draws no frame.
-CLIENT_SIZE = platform.CLIENT_SIZE or PLACES["MainWindow"][2:]
 
 
 def cycle_lines(candidates, **values):

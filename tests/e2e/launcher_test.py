@@ -1,13 +1,14 @@
 """talewick-start with stand-ins for its two programs (shell scripts that say
 what they were given), so that each rule of the launcher is seen alone: the
-service and the site each way of starting it chooses, the logs, the stop
-signals, and a service that fails, or falls silent before it is ready. No display: a failure is
-only written on standard error.
+service and the site each way of starting it chooses and the line it says on a
+terminal, the logs, the stop signals, and a service that fails, or falls silent
+before it is ready. No display: a failure is only written on standard error.
 
 Environment: TALEWICK_START (the built launcher).
 """
 
 import os
+import pty
 import shutil
 import signal
 import subprocess
@@ -78,14 +79,28 @@ class LauncherTest(unittest.TestCase):
             if os.path.exists(self.path(name)):
                 os.remove(self.path(name))
 
-    def launch(self, *arguments, **variables):
+    def launch(self, *arguments, terminal=None, **variables):
+        """The launcher, its standard error a pipe; its standard output a pipe too, or
+        the terminal `terminal` (a pty's other end)."""
         env = {k: v for k, v in os.environ.items()
                if not k.startswith("TALEWICK_SEARCH_") and k not in ("DISPLAY", "WAYLAND_DISPLAY")}
         launcher = subprocess.Popen([self.path("talewick-start")] + list(arguments),
                                     env=dict(env, **variables), stderr=subprocess.PIPE, text=True,
-                                    cwd=self.folder)
+                                    stdout=terminal or subprocess.PIPE, cwd=self.folder)
         self.addCleanup(launcher.kill)
         return launcher
+
+    def on_terminal(self, *arguments, **variables):
+        """Runs the launcher to its end with a terminal as its standard output: what
+        it said there (one read: a short line comes whole)."""
+        reader, terminal = pty.openpty()
+        launcher = self.launch(*arguments, terminal=terminal, **variables)
+        os.close(terminal)
+        launcher.communicate(timeout=10)
+        self.assertEqual(launcher.returncode, 0)
+        said = os.read(reader, 4096).decode().replace("\r\n", "\n")
+        os.close(reader)
+        return said
 
     def test_each_stop_signal_ends_the_program_and_the_service(self):
         for stop in (signal.SIGINT, signal.SIGHUP, signal.SIGTERM):
@@ -98,8 +113,9 @@ class LauncherTest(unittest.TestCase):
                                  "http://127.0.0.1:4321 talewick.org\n")
                 self.assertEqual(self.read("service.args"), "--port 0\n")
                 launcher.send_signal(stop)
-                _, stderr = launcher.communicate(timeout=10)
+                stdout, stderr = launcher.communicate(timeout=10)
                 self.assertEqual(stderr, "", "a stop is no failure")
+                self.assertEqual(stdout, "", "no terminal, nothing said")
                 self.assertFalse(alive(program) or alive(service))
                 self.assertEqual(self.read("talewick.log"), "[Talewick 02] starting...\n")
                 self.assertEqual(self.read("talewick-search.log"), "corpus: 1 files\n")
@@ -108,20 +124,26 @@ class LauncherTest(unittest.TestCase):
         for site in ("one.org", "a.org", "B.org"):
             os.makedirs(self.path(os.path.join("shelf" if site == "one.org" else "two", site)))
         os.makedirs(self.path("none"))
+        with open(self.path(os.path.join("shelf", "one.org", "tale.txt")), "w") as text:
+            text.write("The cat sat.")
         shelf, ours = "--corpus %s --port 0\n" % self.path("shelf"), "http://127.0.0.1:4321"
         mine = dict(TALEWICK_SEARCH_HOST="http://example:80", TALEWICK_SEARCH_SITE="mine.org")
-        for arguments, variables, service, program in (
-                ((), mine, None, "http://example:80 mine.org"),
-                (("--site", "x.org"), mine, None, "http://example:80 x.org"),
-                (("--corpus", "shelf/"), mine, shelf, ours + " one.org"),
+        story = "Talewick: the story goes to %s; searching " % self.path("OutPutTextFile.txt")
+        both = "; close the window or press Ctrl-C to stop both.\n"
+        theirs = " at http://example:80; close the window or press Ctrl-C to stop it.\n"
+        for arguments, variables, service, program, said in (
+                ((), mine, None, "http://example:80 mine.org", "mine.org" + theirs),
+                (("--site", "x.org"), mine, None, "http://example:80 x.org", "x.org" + theirs),
+                (("--corpus", "shelf/"), mine, shelf, ours + " one.org",
+                 "one.org in %s%s" % (self.path("shelf"), both)),
                 (("--site", "b.ORG", "--corpus", "two"), {}, "--corpus %s --port 0\n" %
-                 self.path("two"), ours + " B.org"),
-                ((), dict(TALEWICK_SEARCH_SITE="mine.org"), "--port 0\n", ours + " mine.org")):
+                 self.path("two"), ours + " B.org", "B.org in %s%s" % (self.path("two"), both)),
+                ((), dict(TALEWICK_SEARCH_SITE="mine.org"), "--port 0\n", ours + " mine.org",
+                 "mine.org in the texts shipped with Talewick" + both)):
             with self.subTest(arguments=arguments, variables=variables):
                 self.forget("service.args", "program.env")
-                launcher = self.launch(*arguments, FAKE_PROGRAM_EXIT="0", **variables)
-                launcher.communicate(timeout=10)
-                self.assertEqual(launcher.returncode, 0)
+                self.assertEqual(self.on_terminal(*arguments, FAKE_PROGRAM_EXIT="0", **variables),
+                                 story + said)
                 self.assertEqual(self.read("program.env"), program + "\n")
                 if service is None:
                     self.assertFalse(os.path.exists(self.path("service.args")))
@@ -133,6 +155,8 @@ class LauncherTest(unittest.TestCase):
                 (("--corpus", "two", "--site", "c.org"), 1, "has no site folder c.org; its site "
                  "folders: B.org, a.org"),
                 (("--corpus", "none"), 1, "none has no site folder: the texts go in a sub-folder"),
+                (("--corpus", "shelf/one.org"), 1, "one.org holds texts, not site folders; did you "
+                 "mean talewick-start --corpus %s --site one.org?" % self.path("shelf")),
                 (("--corpus",), 2, "--corpus needs a folder"),
                 (("--colour", "red"), 2, "unknown option '--colour'")):
             with self.subTest(arguments=arguments):

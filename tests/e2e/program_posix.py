@@ -11,7 +11,6 @@ import tempfile
 
 SCREEN = "1920x1080x24"
 STARTUP_SECONDS = 30.0
-CLIENT_SIZE = None  # the window's size: GTK puts the frame outside it
 # What the program says, with exit code 1, when it cannot open its display.
 WITHOUT_DISPLAY = {":99": "talewick: cannot open display ':99'\n",
                    None: "talewick: cannot open display (DISPLAY is not set)\n"}

@@ -18,8 +18,6 @@ WINE = "/usr/lib/wine/wine64" if os.path.exists("/usr/lib/wine/wine64") else "wi
 # Big enough that a box centred on it leaves GO and STOP uncovered.
 SCREEN = "1600x1000x24"
 STARTUP_SECONDS = 40.0
-# The window is 840 by 400 with its caption and sizing border, as Wine draws them.
-CLIENT_SIZE = (832, 373)
 WITHOUT_DISPLAY = {}
 # One OutputDebugStringA line; a long one is cut after about 290 characters and
 # followed by "...", which stays so that it never equals a complete line.

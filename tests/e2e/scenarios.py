@@ -9,16 +9,23 @@ Each scenario is one ctest test:
 
 import os
 import subprocess
+import sys
 import time
 
+from desktop import wait_until
 from fake_search import SITE
-from harness import (CLIENT_SIZE, GO_BUTTON, STOP_BUTTON, TITLE, DesktopCase, cycle_lines,
-                     platform, run_main)
+from harness import (GO_BUTTON, PLACES, STOP_BUTTON, TITLE, DesktopCase, cycle_lines, platform,
+                     run_main)
 
 BOX = "sub DisectInput"
 NO_WORD_LIST = "error reading file: dictonary.txt"
 # Longer than the 3 s re-arm after GO: a tick would have come by then.
 QUIET_SECONDS = 4.0
+# How far a window manager may place the window's frame from where it was asked to.
+FRAME_SLACK = 8
+# The list box's rows are 16 pixels high: 18 whole lines and part of one more
+# show in the 300-pixel list.
+LIST_LINES = 19
 
 
 class Scenarios(DesktopCase):
@@ -40,9 +47,12 @@ class Scenarios(DesktopCase):
 
     def test_window_opens_as_laid_out_and_closes(self):
         self.start_program()
-        x, y, width, height = self.desktop.geometry(self.window)
-        self.assertEqual((width, height), CLIENT_SIZE)
-        self.assertLess(max(x, y), 60, "not at the top-left corner")
+        # 840 by 400 with its frame, at the top-left corner of the screen.
+        frame = self.desktop.frame(self.window)
+        print("frame (x, y, width, height): %s" % (frame,), file=sys.stderr)
+        self.assertLessEqual(max(abs(a - b) for a, b in zip(frame, PLACES["MainWindow"])),
+                             FRAME_SLACK, "the frame: %s" % (frame,))
+        _, _, _, height = self.desktop.geometry(self.window)
         shot = self.desktop.screenshot(self.path("window.png"), self.window)
         for text, area in (("GO", (580, 312, 20, 8)), ("STOP", (575, 335, 30, 8)),
                            ("Status...", (2, height - 18, 60, 14))):
@@ -51,8 +61,24 @@ class Scenarios(DesktopCase):
                          TITLE + "\n")
         self.assertIn("Icon (32 x 32)",
                       self.desktop.run(["xprop", "-id", str(self.window), "_NET_WM_ICON"]).stdout)
+        self.assertEqual(self.lines(), ["starting..."])
+
+        # The list shows as many lines as a list box of its height.
+        for n in range(1, LIST_LINES + 3):
+            self.type_input("row %02d" % n)
+            self.wait_for("GO button pressed", count=n)
+        time.sleep(0.5)
+        shot = self.desktop.screenshot(self.path("lines.png"), self.window)
+        x, y, _, height = PLACES["StoryList"]
+        lines = self.desktop.text_lines(shot, x + 4, y + 3, 150, height - 6)
+        print("lines shown in the list: %d" % lines, file=sys.stderr)
+        self.assertLessEqual(abs(lines - LIST_LINES), 1, "%d lines shown" % lines)
+        # It can be made as small as a Windows window, far smaller than it opened.
+        self.desktop.run(["xdotool", "windowsize", str(self.window), "100", "40"])
+        small = wait_until(lambda: self.desktop.frame(self.window)[2] < 200 and
+                           self.desktop.frame(self.window)[3] < 100, 5)
+        self.assertTrue(small, "the frame: %s" % (self.desktop.frame(self.window),))
         self.close_and_expect_exit()
-        self.assertEqual(self.lines(), ["starting...", "closing..."])
         for display, message in platform.WITHOUT_DISPLAY.items():
             env = {k: v for k, v in self.env.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
             env.update({"DISPLAY": display} if display else {})

@@ -1,6 +1,7 @@
 // POSIX: setenv changes the environment that getenv reads; /proc takes no new
-// files.
+// files, and no read at the start of /proc/self/mem succeeds.
 #include <stdlib.h>
+#include <unistd.h>
 
 #include "support/test_environment.h"
 
@@ -9,3 +10,8 @@ void SetTestEnvironment(const std::string& name, const std::string& value) {
 }
 
 std::string UnwritableFolder() { return "/proc/"; }
+
+std::shared_ptr<void> UnreadableFileAt(const std::string& path) {
+  if (symlink("/proc/self/mem", path.c_str()) != 0) return nullptr;
+  return std::make_shared<int>(0);
+}

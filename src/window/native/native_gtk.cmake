@@ -1,5 +1,6 @@
 # The GTK 3 window layer, with the window icon compiled in from
-# assets/talewick.png.
+# assets/talewick.png; on X11 it asks the window manager through Xlib for the
+# size of its frame.
 set(_talewick_icon_png ${PROJECT_SOURCE_DIR}/assets/talewick.png)
 set(_talewick_icon_cpp ${CMAKE_CURRENT_BINARY_DIR}/embedded_icon_data.cpp)
 add_custom_command(

@@ -2,11 +2,16 @@
 // layout, the cycle timer as a GLib timeout, event pumping and the message box.
 // It only translates: close requests, button clicks, Enter in the input box and
 // timer ticks become WindowEvent records for the one handler.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "window/native/embedded_icon.h"
@@ -22,8 +27,14 @@ constexpr int kMinimumTimerMs = 10;
 constexpr int kMaxPendingRounds = 10'000;
 
 // Buttons of 20 pixels' height need the theme's padding and minimum sizes off.
-constexpr const char* kCompactButtonCss =
-    "button.talewick-button { min-height: 0; min-width: 0; padding: 0 2px; }";
+// A list row is one line of the font high, as in a list box: the theme's space
+// between rows goes, and so does its expander's size, which no row is less than
+// (a plain list has no expanders).
+constexpr const char* kCompactCss =
+    "button.talewick-button { min-height: 0; min-width: 0; padding: 0 2px; }"
+    "treeview.talewick-list { -GtkTreeView-vertical-separator: 0; -GtkTreeView-expander-size: 0; }";
+// How long the window manager may take to tell the size of its frame.
+constexpr gint64 kFrameExtentsWaitUs = 500'000;
 
 struct WidgetDestroyer {
   void operator()(GtkWidget* widget) const { gtk_widget_destroy(widget); }
@@ -54,7 +65,7 @@ struct GtkControl {
 // The layer's private state.
 struct GtkLayer {
   OwnedWidget window;
-  GtkWidget* fixed = nullptr;
+  GtkWidget* layout = nullptr;  // the controls at their places; asks for no minimum size
   int clientWidth = 0;
   int clientHeight = 0;
   WindowHandler handler = nullptr;
@@ -88,9 +99,9 @@ bool GtkStartToolkit() {
   return ready;
 }
 
-void GtkInstallCompactButtonStyle() {
+void GtkInstallCompactStyle() {
   const OwnedObject<GtkCssProvider> css(gtk_css_provider_new());
-  gtk_css_provider_load_from_data(css.get(), kCompactButtonCss, -1, nullptr);
+  gtk_css_provider_load_from_data(css.get(), kCompactCss, -1, nullptr);
   gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(css.get()),
                                             GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
 }
@@ -236,7 +247,9 @@ GtkControl GtkMakeList(int width, int height) {
   GtkTreeView* view = GTK_TREE_VIEW(control.inner);
   gtk_tree_view_set_headers_visible(view, FALSE);
   gtk_tree_view_set_enable_search(view, FALSE);
+  gtk_style_context_add_class(gtk_widget_get_style_context(control.inner), "talewick-list");
   GtkCellRenderer* cell = gtk_cell_renderer_text_new();
+  g_object_set(cell, "ypad", 0, nullptr);  // nothing above or below the line
   GtkTreeViewColumn* column =
       gtk_tree_view_column_new_with_attributes("", cell, "text", 0, nullptr);
   // A column as wide as the list: a longer line is cut at the edge and never
@@ -268,7 +281,7 @@ void GtkPlaceStatusBar(GtkWidget* bar) {
   int natural = 0;
   gtk_widget_get_preferred_height(bar, &minimum, &natural);
   gtk_widget_set_size_request(bar, gtk.clientWidth, natural);
-  gtk_fixed_put(GTK_FIXED(gtk.fixed), bar, 0, std::max(0, gtk.clientHeight - natural));
+  gtk_layout_put(GTK_LAYOUT(gtk.layout), bar, 0, std::max(0, gtk.clientHeight - natural));
 }
 
 // GTK paints at the next frame, which may be due only after PumpEvents(0) has
@@ -283,6 +296,81 @@ void GtkPaintNow() {
   gdk_display_flush(gdk_window_get_display(window));
 }
 
+struct FrameExtents {
+  long left, right, top, bottom;
+};
+
+std::optional<FrameExtents> GtkReadFrameExtents(Display* x, Window window, Atom extents) {
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0;
+  unsigned long after = 0;
+  unsigned char* data = nullptr;
+  if (XGetWindowProperty(x, window, extents, 0, 4, False, XA_CARDINAL, &type, &format, &count,
+                         &after, &data) != Success) {
+    return std::nullopt;
+  }
+  std::optional<FrameExtents> found;
+  if (type == XA_CARDINAL && format == 32 && count == 4) {
+    const auto* sides = reinterpret_cast<const long*>(data);  // format 32 comes as longs
+    found = FrameExtents{sides[0], sides[1], sides[2], sides[3]};
+  }
+  if (data != nullptr) XFree(data);
+  return found;
+}
+
+// The sizes of the frame the window manager will put around the realized but
+// not yet mapped `window` (_NET_REQUEST_FRAME_EXTENTS), so that the window can
+// be mapped at its outer size at once; nothing when the window manager does
+// not tell (no such window manager, or not X11).
+std::optional<FrameExtents> GtkAskFrameExtents(GtkWidget* window) {
+  GdkWindow* own = gtk_widget_get_window(window);
+  GdkDisplay* display = gtk_widget_get_display(window);
+  if (own == nullptr || !GDK_IS_X11_DISPLAY(display) ||
+      !gdk_x11_screen_supports_net_wm_hint(
+          gtk_widget_get_screen(window),
+          gdk_atom_intern_static_string("_NET_REQUEST_FRAME_EXTENTS"))) {
+    return std::nullopt;
+  }
+  Display* x = gdk_x11_display_get_xdisplay(display);
+  const Window xid = gdk_x11_window_get_xid(own);
+  const Atom extents = gdk_x11_get_xatom_by_name_for_display(display, "_NET_FRAME_EXTENTS");
+  XEvent request{};
+  request.xclient.type = ClientMessage;
+  request.xclient.window = xid;
+  request.xclient.message_type =
+      gdk_x11_get_xatom_by_name_for_display(display, "_NET_REQUEST_FRAME_EXTENTS");
+  request.xclient.format = 32;
+  XSendEvent(x, DefaultRootWindow(x), False, SubstructureRedirectMask | SubstructureNotifyMask,
+             &request);
+  // The answer is a property of the window: looked at until it is there, briefly.
+  const gint64 deadline = g_get_monotonic_time() + kFrameExtentsWaitUs;
+  for (;;) {
+    XSync(x, False);
+    if (auto found = GtkReadFrameExtents(x, xid, extents)) return found;
+    if (g_get_monotonic_time() >= deadline) return std::nullopt;
+    g_usleep(5'000);
+  }
+}
+
+// The window's client area, so that with its frame it is `width` by `height`.
+// Without a frame size from the window manager the client area takes the whole
+// size, and the frame comes on top.
+void GtkSizeClientArea(GtkWindow* window, int width, int height) {
+  gtk.clientWidth = width;
+  gtk.clientHeight = height;
+  if (const auto frame = GtkAskFrameExtents(GTK_WIDGET(window))) {
+    gtk.clientWidth = std::max(1, width - static_cast<int>(frame->left + frame->right));
+    gtk.clientHeight = std::max(1, height - static_cast<int>(frame->top + frame->bottom));
+  } else {
+    std::fprintf(stderr,
+                 "talewick: the window manager tells no size of its frame; the window's "
+                 "inside is %d by %d, and a frame, if any, comes around it\n",
+                 width, height);
+  }
+  gtk_window_set_default_size(window, gtk.clientWidth, gtk.clientHeight);
+}
+
 }  // namespace
 
 // --- start-up ---------------------------------------------------------------------
@@ -292,19 +380,21 @@ void OpenWindow(int x, int y, int width, int height, uint32_t flags, const void*
   if (gtk.window) return;
   gtk.handler = handler;
   if (!GtkStartToolkit()) return;
-  GtkInstallCompactButtonStyle();
+  GtkInstallCompactStyle();
 
   gtk.window.reset(gtk_window_new(GTK_WINDOW_TOPLEVEL));
   GtkWindow* window = GTK_WINDOW(gtk.window.get());
   gtk_window_set_title(window, GtkValidUtf8(caption).c_str());
-  gtk_window_set_default_size(window, width, height);
   gtk_window_set_resizable(window, (flags & kSizingBorderFlag) != 0);
+  // The frame's top-left corner at (x, y), as the default gravity places it.
   gtk_window_move(window, x, y);
   GtkApplyEmbeddedIcon(window);
-  gtk.clientWidth = width;
-  gtk.clientHeight = height;
-  gtk.fixed = gtk_fixed_new();
-  gtk_container_add(GTK_CONTAINER(window), gtk.fixed);
+  gtk_widget_realize(gtk.window.get());
+  GtkSizeClientArea(window, width, height);
+  // A layout, unlike a fixed container, asks for no minimum size: the window
+  // may be made as small as the user likes, and cuts the controls off.
+  gtk.layout = gtk_layout_new(nullptr, nullptr);
+  gtk_container_add(GTK_CONTAINER(window), gtk.layout);
   g_signal_connect(window, "delete-event", G_CALLBACK(GtkOnWindowDeleteEvent), nullptr);
   g_signal_connect(window, "key-press-event", G_CALLBACK(GtkOnWindowKeyPress), nullptr);
   g_signal_connect(window, "move-focus", G_CALLBACK(GtkOnWindowMoveFocus), nullptr);
@@ -340,7 +430,7 @@ void CreateControl(int kind, std::string_view text, int x, int y, int width, int
   if (kind == kStatusKind) {
     GtkPlaceStatusBar(control.outer);
   } else {
-    gtk_fixed_put(GTK_FIXED(gtk.fixed), control.outer, x, y);
+    gtk_layout_put(GTK_LAYOUT(gtk.layout), control.outer, x, y);
   }
   gtk_widget_show_all(control.outer);
   gtk.controls.emplace(id, std::move(control));
@@ -357,7 +447,7 @@ void CloseWindowLayer() {
   for (const auto& [id, source] : gtk.timers) g_source_remove(source);
   gtk.timers.clear();
   gtk.controls.clear();
-  gtk.fixed = nullptr;
+  gtk.layout = nullptr;
   gtk.window.reset();
   gtk.handler = nullptr;
 }
