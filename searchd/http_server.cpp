@@ -142,7 +142,7 @@ class Session : public std::enable_shared_from_this<Session> {
     response_ = {};
     response_.version(version);
     response_.result(static_cast<unsigned>(reply.status));
-    response_.set(http::field::content_type, "text/html; charset=utf-8");
+    response_.set(http::field::content_type, std::string("text/html; charset=") + reply.charset);
     response_.keep_alive(keepAlive);
     response_.body() = std::move(reply.body);
     response_.prepare_payload();

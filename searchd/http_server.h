@@ -18,6 +18,7 @@ struct HttpReply {
   int status = 200;
   std::string body;               // an HTML page
   std::string resultCount = "-";  // for the log line
+  const char* charset = "utf-8";  // the body's, as its header declares it
 };
 
 // Called for every well-formed request, with its method and its raw target, from

@@ -59,7 +59,8 @@ HttpReply AnswerRequest(const CorpusIndex& index, std::size_t maxResults, std::s
   const auto hits = parsed.terms.site.empty()
                         ? std::vector<talewick::search::SearchHit>()
                         : index.Search(parsed.terms.site, parsed.terms.words, maxResults);
-  return {200, talewick::search::RenderResultPage(parsed.q, hits), std::to_string(hits.size())};
+  return {200, talewick::search::RenderResultPage(parsed.q, hits, parsed.charset),
+          std::to_string(hits.size()), talewick::search::CharsetName(parsed.charset)};
 }
 
 HttpReply Unavailable() {
