@@ -18,8 +18,7 @@ std::vector<FolderEntry> SortedEntries(const fs::path& dir, bool folders, std::e
                                        std::vector<std::string>& errors) {
   std::vector<std::string> skipped;
   std::vector<FolderEntry> entries = ReadFolder(dir, ".txt", ec, skipped);
-  for (const std::string& entry : skipped)
-    errors.push_back(Utf8Of(dir) + "/" + entry + "; skipped");
+  for (const std::string& entry : skipped) errors.push_back(Utf8Of(dir / "") + entry + "; skipped");
   entries.erase(std::remove_if(entries.begin(), entries.end(),
                                [&](const FolderEntry& entry) { return entry.folder != folders; }),
                 entries.end());

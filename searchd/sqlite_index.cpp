@@ -176,7 +176,7 @@ class SideListing {
       listing_ = task_.get();
       for (const std::string& error : listing_->errors) log_ << "corpus: " << error << "\n";
       if (listing_->files.empty()) {
-        log_ << "corpus: no .txt files under " << Utf8Of(corpus_) << "/<site>/\n";
+        log_ << "corpus: no .txt files under " << Utf8Of(corpus_ / "<site>" / "") << "\n";
       }
     }
     return listing_->files.empty() ? nullptr : &*listing_;
@@ -399,7 +399,7 @@ std::optional<IdRange> SqliteIndex::SiteIds(const std::string& site) const {
 void SqliteIndex::SayChanged(const IndexedFile& file) const {
   const std::lock_guard<std::mutex> lock(mutex_);
   if (!saidChanged_.insert(file.key).second) return;
-  *servingLog_ << "index: " << Utf8Of(corpus_ / PathFromUtf8(file.key))
+  *servingLog_ << "index: " << Utf8Of((corpus_ / PathFromUtf8(file.key)).make_preferred())
                << " changed since it was indexed; its sentences are left out of answers until "
                   "the next start indexes it again\n"
                << std::flush;

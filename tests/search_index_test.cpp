@@ -457,8 +457,8 @@ TEST(SqliteIndex, FollowsTheCorpusAndIsWrittenByOneServiceAtATime) {
   }
   std::string lines;
   for (const char* name : {"b", "c"}) {
-    lines += "index: " + (corpus / "s.org").string() + "/" + name +
-             ".txt changed since it was indexed; its sentences are left out of answers until the "
+    lines += "index: " + (corpus / "s.org" / (std::string(name) + ".txt")).string() +
+             " changed since it was indexed; its sentences are left out of answers until the "
              "next start indexes it again\n";
   }
   EXPECT_EQ(said.str(), lines);
