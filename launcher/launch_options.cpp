@@ -7,6 +7,8 @@
 #include <system_error>
 #include <vector>
 
+#include "text/utf8_system.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -31,22 +33,23 @@ std::string Listed(const std::vector<std::string>& names) {
   return list;
 }
 
-// `folder` as a full path without a trailing separator, for the service and for
-// messages that name it.
+// `folder` as a full path without a trailing separator, spelled with the
+// system's own separators, for the service and for messages that name it.
 fs::path FullPath(const std::string& folder) {
   std::error_code ec;
-  fs::path path = fs::absolute(fs::path(folder), ec);
-  if (ec) path = folder;
-  path = path.lexically_normal();
+  fs::path path = fs::absolute(PathFromUtf8(folder), ec);
+  if (ec) path = PathFromUtf8(folder);
+  path = path.lexically_normal().make_preferred();
   if (!path.has_filename() && path.has_relative_path()) path = path.parent_path();
   return path;
 }
 
 }  // namespace
 
-LaunchLine ParseLaunchLine(int argc, const char* const* argv) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view name = argv[i];
+LaunchLine ParseLaunchLine(const std::vector<std::string>& arguments) {
+  const std::size_t argc = arguments.size();
+  for (std::size_t i = 1; i < argc; ++i) {
+    const std::string& name = arguments[i];
     if (name == "--help" || name == "--version") {
       LaunchLine line;
       line.action = name == "--help" ? LaunchLine::Action::kHelp : LaunchLine::Action::kVersion;
@@ -54,13 +57,13 @@ LaunchLine ParseLaunchLine(int argc, const char* const* argv) {
     }
   }
   LaunchLine line;
-  for (int i = 1; i < argc; ++i) {
-    const std::string name = argv[i];
+  for (std::size_t i = 1; i < argc; ++i) {
+    const std::string& name = arguments[i];
     if (name != "--corpus" && name != "--site") return Refuse("unknown option '" + name + "'");
-    if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+    if (i + 1 >= argc || arguments[i + 1].empty()) {
       return Refuse(name + (name == "--corpus" ? " needs a folder" : " needs a site name"));
     }
-    (name == "--corpus" ? line.corpus : line.site) = argv[++i];
+    (name == "--corpus" ? line.corpus : line.site) = arguments[++i];
   }
   return line;
 }
@@ -94,20 +97,19 @@ std::string LaunchHelpText() {
 SiteChoice ChooseSite(const std::string& corpus, const std::string& wanted) {
   SiteChoice choice;
   const fs::path folder = FullPath(corpus);
-  choice.corpus = folder.string();
+  choice.corpus = Utf8Of(folder);
   std::error_code ec;
   std::vector<std::string> sites;
   for (fs::directory_iterator entry(folder, ec), end; !ec && entry != end; entry.increment(ec)) {
     std::error_code kind;
-    if (entry->is_directory(kind)) sites.push_back(entry->path().filename().string());
+    if (entry->is_directory(kind)) sites.push_back(Utf8Of(entry->path().filename()));
   }
   if (ec) {
     choice.problem = "cannot read " + choice.corpus + ": " + ec.message();
     return choice;
   }
   std::sort(sites.begin(), sites.end());
-  const std::string example =
-      (folder / "mysite.org" / "").string() + " and put your .txt files in it";
+  const std::string example = Utf8Of(folder / "mysite.org" / "") + " and put your .txt files in it";
   if (!wanted.empty()) {
     const auto found = std::find_if(sites.begin(), sites.end(), [&](const std::string& site) {
       return SameName(site, wanted);
@@ -116,7 +118,8 @@ SiteChoice ChooseSite(const std::string& corpus, const std::string& wanted) {
       choice.site = *found;
     } else if (sites.empty()) {
       choice.problem = choice.corpus + " has no site folder " + wanted + "; make " +
-                       (folder / wanted / "").string() + " and put your .txt files in it";
+                       Utf8Of(folder / PathFromUtf8(wanted) / "") +
+                       " and put your .txt files in it";
     } else {
       choice.problem =
           choice.corpus + " has no site folder " + wanted + "; its site folders: " + Listed(sites);
