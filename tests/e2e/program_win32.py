@@ -84,6 +84,25 @@ def folder_seen(folder):
     return "Z:" + folder.replace("/", "\\") + "\\"
 
 
+def started_wide(argv, folder):
+    """The command that starts `argv` as Explorer would, through CreateProcessW
+    (tests/e2e_win32/wide_start.cpp): Wine's own command line cannot carry letters
+    outside the POSIX locale's. Full paths in `argv` become Windows ones; the lines
+    are written to a file in `folder`."""
+    lines = tempfile.NamedTemporaryFile("w", encoding="utf-8", dir=folder, suffix=".txt",
+                                        delete=False)
+    with lines:
+        for word in argv:
+            lines.write(("Z:" + word.replace("/", "\\") if word.startswith("/") else word) + "\n")
+    return [WINE, os.environ["TALEWICK_WIDE_START"], "Z:" + lines.name.replace("/", "\\")]
+
+
+def kill(process, exe):
+    """Kills the program `exe` that `process` started (through wide_start.exe) outright."""
+    subprocess.run(["pkill", "-KILL", "-f", "^" + re.escape("Z:" + exe.replace("/", "\\"))])
+    process.wait(10)
+
+
 class Package:
     """The installer run silently in a fresh prefix by a normal user (a system user
     made for it when the test runs as root); the installed folder then unwritable
