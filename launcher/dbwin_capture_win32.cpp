@@ -82,15 +82,15 @@ DbwinCapture::~DbwinCapture() {
 
 bool DbwinCapture::Start(HANDLE log) {
   DbwinState& s = *state_;
-  s.bufferReady.value = CreateEventA(nullptr, FALSE, FALSE, "DBWIN_BUFFER_READY");
+  s.bufferReady.value = CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_BUFFER_READY");
   if (s.bufferReady.value == nullptr || GetLastError() == ERROR_ALREADY_EXISTS) return false;
-  s.dataReady.value = CreateEventA(nullptr, FALSE, FALSE, "DBWIN_DATA_READY");
+  s.dataReady.value = CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_DATA_READY");
   if (s.dataReady.value == nullptr || GetLastError() == ERROR_ALREADY_EXISTS) return false;
-  s.mapping.value = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                       kBufferSize, "DBWIN_BUFFER");
+  s.mapping.value = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                       kBufferSize, L"DBWIN_BUFFER");
   if (s.mapping.value == nullptr) return false;
   s.view.address = MapViewOfFile(s.mapping.value, FILE_MAP_READ, 0, 0, kBufferSize);
-  s.stop.value = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  s.stop.value = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   if (s.view.address == nullptr || s.stop.value == nullptr) return false;
   s.log = log;
   s.thread = std::thread([&s] { s.Run(); });

@@ -13,3 +13,7 @@ void ReportFailure(const std::string& message);
 // Brings the main window of the window program with process id `programId` to
 // the front, where the platform allows; false when it found no such window.
 bool BringToFront(long programId);
+
+// What to do when a program of Talewick's folder is missing or cannot be started:
+// install Talewick again, or, where it was unpacked from a zip, unpack it again.
+std::string RestoreAdvice(const std::string& programFolder);

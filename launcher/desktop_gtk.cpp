@@ -117,3 +117,6 @@ bool BringToFront(long programId) {
   gdk_x11_display_error_trap_pop_ignored(display);
   return found.has_value();
 }
+
+// Talewick comes to Linux as a package.
+std::string RestoreAdvice(const std::string&) { return "Install Talewick again."; }

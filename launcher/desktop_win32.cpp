@@ -1,16 +1,18 @@
 // Windows: the launcher is a GUI-subsystem program, started from the Start menu
-// or a shortcut with no console, so a failure is shown in a message box. The
-// window of a running Talewick is found among the top-level windows by its
-// process id and title.
+// or a shortcut with no console, so a failure is shown in a message box, in
+// whatever letters it holds. The window of a running Talewick is found among
+// the top-level windows by its process id and title.
 #include <windows.h>
 
 #include <cstdio>
 
 #include "desktop.h"
+#include "text/story_folder.h"
+#include "text/wide_text_win32.h"
 
 namespace {
 
-constexpr const char* kMainWindowTitle = "Talewick 02";
+constexpr const wchar_t* kMainWindowTitle = L"Talewick 02";
 
 struct WindowSearch {
   DWORD programId;
@@ -21,9 +23,9 @@ BOOL CALLBACK TakeIfProgramWindow(HWND window, LPARAM searchAddress) {
   auto& search = *reinterpret_cast<WindowSearch*>(searchAddress);
   DWORD owner = 0;
   GetWindowThreadProcessId(window, &owner);
-  char title[64] = {};
-  if (owner != search.programId || GetWindowTextA(window, title, sizeof title) == 0 ||
-      lstrcmpA(title, kMainWindowTitle) != 0) {
+  wchar_t title[64] = {};
+  if (owner != search.programId || GetWindowTextW(window, title, 64) == 0 ||
+      lstrcmpW(title, kMainWindowTitle) != 0) {
     return TRUE;
   }
   search.found = window;
@@ -35,7 +37,8 @@ BOOL CALLBACK TakeIfProgramWindow(HWND window, LPARAM searchAddress) {
 void ReportFailure(const std::string& message) {
   std::fprintf(stderr, "talewick-start: %s\n", message.c_str());
   std::fflush(stderr);
-  MessageBoxA(nullptr, message.c_str(), "Talewick", MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+  MessageBoxW(nullptr, WideFromUtf8(message).c_str(), L"Talewick",
+              MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
 }
 
 bool BringToFront(long programId) {
@@ -47,4 +50,12 @@ bool BringToFront(long programId) {
   // Windows lets the process the user just started take the foreground.
   SetForegroundWindow(search.found);
   return true;
+}
+
+// An installed Talewick has the installer's marker beside it; a folder without
+// one was unpacked from the zip, where nothing was installed.
+std::string RestoreAdvice(const std::string& programFolder) {
+  return FileExists(programFolder + std::string(kInstalledMarkerName))
+             ? "Install Talewick again."
+             : "Unpack Talewick again from its zip, into a folder of its own.";
 }

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "text/story_folder.h"
+#include "text/utf8_system.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ constexpr std::string_view kCorpusPrefix = "corpus: ";
 constexpr std::string_view kIndexPrefix = "index: ";
 
 std::string Tail(const std::string& path) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  std::ifstream in(PathFromUtf8(path), std::ios::binary | std::ios::ate);
   if (!in) return {};
   const std::streamoff size = in.tellg();
   in.seekg(std::max<std::streamoff>(0, size - kTailBytes));
@@ -128,4 +129,18 @@ std::string ProgramFailureText(int status, const std::string& logPath) {
   return "Talewick ended before its window was closed.\n\n" +
          Paragraph("ended with status " + std::to_string(status), ReasonsInLog(logPath)) +
          "\n\nIts log tells what it did last: " + logPath;
+}
+
+std::string UnspelledFolderText(const std::string& folder, bool programFolder) {
+  const std::string remedy =
+      programFolder ? "Move Talewick to a folder whose name uses only the system's letters, "
+                      "such as C:\\Talewick."
+                    : "Unpack Talewick from its zip into a folder you can write to whose name "
+                      "uses only the system's letters, such as C:\\Talewick: it then keeps "
+                      "its story there.";
+  return "Talewick cannot use the folder " + folder +
+         "\n\nThe Talewick window names its files in the letters of the system's code page, "
+         "which cannot spell this folder's name, and the drive gives the folder no short name "
+         "to use instead.\n\n" +
+         remedy;
 }

@@ -19,3 +19,8 @@ std::string ServiceFailureText(const std::string& what, const std::string& logPa
 // The message for a window program that ended with `status` before its window
 // was closed.
 std::string ProgramFailureText(int status, const std::string& logPath);
+
+// The message for a window program that cannot be given `folder` in the letters
+// it names files in (`programFolder`: the folder it runs from, else the story
+// folder).
+std::string UnspelledFolderText(const std::string& folder, bool programFolder);

@@ -8,6 +8,8 @@
 #include <system_error>
 #include <vector>
 
+#include "text/utf8_system.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -42,22 +44,23 @@ std::string ShellWord(const std::string& text) {
   return plain ? text : "\"" + text + "\"";
 }
 
-// `folder` as a full path without a trailing separator, for the service and for
-// messages that name it.
+// `folder` as a full path without a trailing separator, spelled with the
+// system's own separators, for the service and for messages that name it.
 fs::path FullPath(const std::string& folder) {
   std::error_code ec;
-  fs::path path = fs::absolute(fs::path(folder), ec);
-  if (ec) path = folder;
-  path = path.lexically_normal();
+  fs::path path = fs::absolute(PathFromUtf8(folder), ec);
+  if (ec) path = PathFromUtf8(folder);
+  path = path.lexically_normal().make_preferred();
   if (!path.has_filename() && path.has_relative_path()) path = path.parent_path();
   return path;
 }
 
 }  // namespace
 
-LaunchLine ParseLaunchLine(int argc, const char* const* argv) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view name = argv[i];
+LaunchLine ParseLaunchLine(const std::vector<std::string>& arguments) {
+  const std::size_t argc = arguments.size();
+  for (std::size_t i = 1; i < argc; ++i) {
+    const std::string& name = arguments[i];
     if (name == "--help" || name == "--version") {
       LaunchLine line;
       line.action = name == "--help" ? LaunchLine::Action::kHelp : LaunchLine::Action::kVersion;
@@ -65,13 +68,13 @@ LaunchLine ParseLaunchLine(int argc, const char* const* argv) {
     }
   }
   LaunchLine line;
-  for (int i = 1; i < argc; ++i) {
-    const std::string name = argv[i];
+  for (std::size_t i = 1; i < argc; ++i) {
+    const std::string& name = arguments[i];
     if (name != "--corpus" && name != "--site") return Refuse("unknown option '" + name + "'");
-    if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+    if (i + 1 >= argc || arguments[i + 1].empty()) {
       return Refuse(name + (name == "--corpus" ? " needs a folder" : " needs a site name"));
     }
-    (name == "--corpus" ? line.corpus : line.site) = argv[++i];
+    (name == "--corpus" ? line.corpus : line.site) = arguments[++i];
   }
   return line;
 }
@@ -117,14 +120,14 @@ std::string StartedText(const std::string& storyFolder, const std::string& site,
 SiteChoice ChooseSite(const std::string& corpus, const std::string& wanted) {
   SiteChoice choice;
   const fs::path folder = FullPath(corpus);
-  choice.corpus = folder.string();
+  choice.corpus = Utf8Of(folder);
   std::error_code ec;
   std::vector<std::string> sites;
   bool texts = false;  // .txt files of its own
   for (fs::directory_iterator entry(folder, ec), end; !ec && entry != end; entry.increment(ec)) {
     std::error_code kind;
     if (entry->is_directory(kind)) {
-      sites.push_back(entry->path().filename().string());
+      sites.push_back(Utf8Of(entry->path().filename()));
     } else if (SameName(entry->path().extension().string(), ".txt")) {
       texts = true;
     }
@@ -135,13 +138,13 @@ SiteChoice ChooseSite(const std::string& corpus, const std::string& wanted) {
   }
   std::sort(sites.begin(), sites.end());
   const std::string example =
-      (folder / "mysite.org" / "").string() + " and put your .txt files in it.";
+      Utf8Of(folder / "mysite.org" / "") + " and put your .txt files in it.";
   if (sites.empty() && texts && folder.has_parent_path() && folder != folder.parent_path()) {
     // The folder of one site's texts, given where the folder of site folders goes.
     choice.problem = choice.corpus +
                      " holds texts, not site folders; did you mean talewick-start --corpus " +
-                     ShellWord(folder.parent_path().string()) + " --site " +
-                     ShellWord(folder.filename().string()) + "?";
+                     ShellWord(Utf8Of(folder.parent_path())) + " --site " +
+                     ShellWord(Utf8Of(folder.filename())) + "?";
   } else if (!wanted.empty()) {
     const auto found = std::find_if(sites.begin(), sites.end(), [&](const std::string& site) {
       return SameName(site, wanted);
@@ -150,7 +153,8 @@ SiteChoice ChooseSite(const std::string& corpus, const std::string& wanted) {
       choice.site = *found;
     } else if (sites.empty()) {
       choice.problem = choice.corpus + " has no site folder " + wanted + "; make " +
-                       (folder / wanted / "").string() + " and put your .txt files in it.";
+                       Utf8Of(folder / PathFromUtf8(wanted) / "") +
+                       " and put your .txt files in it.";
     } else {
       choice.problem = choice.corpus + " has no site folder " + wanted +
                        "; its site folders: " + Listed(sites) + ".";

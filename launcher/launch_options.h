@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 struct LaunchLine {
   enum class Action { kStart, kHelp, kVersion, kRefuse };
@@ -12,13 +13,14 @@ struct LaunchLine {
   std::string error;   // for kRefuse: the argument at fault and what is wrong with it
 };
 
-// --help and --version stand alone and win over everything else on the line.
-LaunchLine ParseLaunchLine(int argc, const char* const* argv);
+// `arguments`: the program first, then its options, all UTF-8. --help and
+// --version stand alone and win over everything else on the line.
+LaunchLine ParseLaunchLine(const std::vector<std::string>& arguments);
 
 std::string LaunchHelpText();
 
 struct SiteChoice {
-  std::string corpus;   // the corpus folder as a full path
+  std::string corpus;   // the corpus folder as a full path, in UTF-8
   std::string site;     // the site folder's name as it stands in the corpus
   std::string problem;  // when `site` is empty: why, in sentences the user can act on
 };

@@ -6,7 +6,6 @@
 // has a service already: only the program is run.
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -15,10 +14,12 @@
 #include "desktop.h"
 #include "failure_text.h"
 #include "launch_options.h"
+#include "narrow_program.h"
 #include "process.h"
 #include "story_lock.h"
 #include "text/standard_output.h"
 #include "text/story_folder.h"
+#include "text/utf8_system.h"
 
 namespace {
 
@@ -31,14 +32,11 @@ constexpr std::string_view kListening = "listening on ";
 constexpr auto kSilenceLimit = 30s;
 constexpr const char* kShippedSite = "talewick.org";
 
-std::string Variable(const char* name) {
-  const char* value = std::getenv(name);
-  return value != nullptr ? value : "";
-}
+std::string Variable(const char* name) { return Utf8Environment(name); }
 
 std::uintmax_t SizeOf(const std::string& path) {
   std::error_code ec;
-  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  const std::uintmax_t size = std::filesystem::file_size(PathFromUtf8(path), ec);
   return ec ? 0 : size;
 }
 
@@ -57,7 +55,7 @@ bool StartService(Child& service, const std::string& programFolder, const std::s
   std::string error;
   if (!service.Start(options, error)) {
     ReportFailure("Talewick could not start its search service.\n\ncannot start " +
-                  options.command[0] + ": " + error + "\n\nInstall Talewick again.");
+                  options.command[0] + ": " + error + "\n\n" + RestoreAdvice(programFolder));
     return false;
   }
   std::uintmax_t logSize = 0;
@@ -98,7 +96,7 @@ std::string SiteToSearch(const LaunchLine& line, const SiteChoice& chosen, bool 
 }  // namespace
 
 int main(int argc, char** argv) {
-  const LaunchLine line = ParseLaunchLine(argc, argv);
+  const LaunchLine line = ParseLaunchLine(Utf8CommandLine(argc, argv));
   switch (line.action) {
     case LaunchLine::Action::kHelp:
       WriteStandardOutput(LaunchHelpText());
@@ -132,6 +130,13 @@ int main(int argc, char** argv) {
   }
   const std::string programFolder = ProgramFolder();
   const std::string& storyFolder = story.folder;
+  // The window program names its files in the system's narrow encoding.
+  const NarrowStart narrow =
+      PrepareNarrowProgram(programFolder, std::string("talewick") + kExecutableSuffix, storyFolder);
+  if (narrow.program.empty()) {
+    ReportFailure(UnspelledFolderText(narrow.folder, narrow.folder == programFolder));
+    return 1;
+  }
   StoryLock lock;
   long holder = 0;
   std::string error;
@@ -163,12 +168,12 @@ int main(int argc, char** argv) {
 
   Child program;
   ChildOptions options;
-  options.command = {programFolder + "talewick" + kExecutableSuffix};
+  options.command = {narrow.program};
   options.logPath = storyFolder + "talewick.log";
   options.debugChannel = true;
   if (!program.Start(options, error)) {
     ReportFailure("Talewick could not start.\n\ncannot start " + options.command[0] + ": " + error +
-                  "\n\nInstall Talewick again.");
+                  "\n\n" + RestoreAdvice(programFolder));
     return 1;
   }
   lock.Record(program.Id());

@@ -1,6 +1,7 @@
-// Win32 children: CreateProcessA into a job object that ends every child when
-// the launcher ends, however it ends; Ctrl-C or a closed console ends the job
-// too. talewick.exe's debug lines are taken from the DBWIN buffer.
+// Win32 children: CreateProcessW, with a wide command line, into a job object
+// that ends every child when the launcher ends, however it ends; Ctrl-C or a
+// closed console ends the job too. talewick.exe's debug lines are taken from the
+// DBWIN buffer. Every path and argument is UTF-8 until it meets the system.
 #include <windows.h>
 
 #include <algorithm>
@@ -8,7 +9,7 @@
 
 #include "dbwin_capture_win32.h"
 #include "process.h"
-#include "system_message_win32.h"
+#include "text/wide_text_win32.h"
 
 const char* const kExecutableSuffix = ".exe";
 
@@ -74,17 +75,6 @@ std::optional<int> AwaitEnd(Handle& process, DWORD ms) {
 
 }  // namespace
 
-std::string SystemMessage(unsigned long code) {
-  char text[512];
-  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                code, 0, text, sizeof text, nullptr);
-  while (length > 0 &&
-         (text[length - 1] == '\n' || text[length - 1] == '\r' || text[length - 1] == '.')) {
-    --length;
-  }
-  return length > 0 ? std::string(text, length) : "error " + std::to_string(code);
-}
-
 struct ChildState {
   Handle process;
   DWORD id = 0;
@@ -101,7 +91,7 @@ Child::~Child() { Stop(); }
 bool Child::Start(const ChildOptions& options, std::string& error) {
   ChildState& s = *state_;
   SECURITY_ATTRIBUTES inherit = Inheritable();
-  s.log.Reset(CreateFileA(options.logPath.c_str(), GENERIC_WRITE,
+  s.log.Reset(CreateFileW(WideFromUtf8(options.logPath).c_str(), GENERIC_WRITE,
                           FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, CREATE_ALWAYS,
                           FILE_ATTRIBUTE_NORMAL, nullptr));
   if (s.log.value == INVALID_HANDLE_VALUE) {
@@ -109,7 +99,7 @@ bool Child::Start(const ChildOptions& options, std::string& error) {
     return false;
   }
   Handle input;
-  input.Reset(CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+  input.Reset(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                           OPEN_EXISTING, 0, nullptr));
   Handle outputWrite;
   if (options.readOutput) {
@@ -130,7 +120,7 @@ bool Child::Start(const ChildOptions& options, std::string& error) {
     WriteFile(s.log.value, note, sizeof note - 1, &written, nullptr);
   }
 
-  STARTUPINFOA startup{};
+  STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = input.value;
@@ -138,10 +128,12 @@ bool Child::Start(const ChildOptions& options, std::string& error) {
   startup.hStdError = s.log.value;
   std::string line;
   for (const std::string& word : options.command) AppendQuoted(line, word);
+  std::wstring wideLine = WideFromUtf8(line);
   PROCESS_INFORMATION created{};
   // Suspended until it is in the job; no console window for the service.
-  if (!CreateProcessA(options.command[0].c_str(), line.data(), nullptr, nullptr, TRUE,
-                      CREATE_SUSPENDED | CREATE_NO_WINDOW, nullptr, nullptr, &startup, &created)) {
+  if (!CreateProcessW(WideFromUtf8(options.command[0]).c_str(), wideLine.data(), nullptr, nullptr,
+                      TRUE, CREATE_SUSPENDED | CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                      &created)) {
     error = SystemMessage(GetLastError());
     return false;
   }
@@ -212,7 +204,7 @@ long Child::Id() const {
 }
 
 void StopChildrenWithLauncher() {
-  job = CreateJobObjectA(nullptr, nullptr);
+  job = CreateJobObjectW(nullptr, nullptr);
   if (job != nullptr) {
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
@@ -224,5 +216,5 @@ void StopChildrenWithLauncher() {
 bool StopRequested() { return stopRequested; }
 
 void SetChildEnvironment(const char* name, const std::string& value) {
-  SetEnvironmentVariableA(name, value.c_str());
+  SetEnvironmentVariableW(WideFromUtf8(name).c_str(), WideFromUtf8(value).c_str());
 }

@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "story_lock.h"
-#include "system_message_win32.h"
+#include "text/wide_text_win32.h"
 
 namespace {
 
@@ -33,9 +33,9 @@ StoryLock::~StoryLock() {
 StoryLock::Outcome StoryLock::Take(const std::string& folder, long& holderProgram,
                                    std::string& error) {
   const std::string path = folder + kStoryLockName;
-  const HANDLE file =
-      CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE file = CreateFileW(WideFromUtf8(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     error = "cannot open " + path + ": " + SystemMessage(GetLastError());
     return Outcome::kFailed;

@@ -20,10 +20,17 @@ set(CPACK_INSTALL_CMAKE_PROJECTS "${CMAKE_BINARY_DIR};${PROJECT_NAME};portable;/
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
 
 # The installer, talewick-VERSION-win64-setup.exe, made by Debian's makensis with
-# its 64-bit stubs (the default x86 one would need 32-bit Windows to run). It
-# installs the same folder into Program Files, "Talewick" in the Start menu with
+# its 64-bit stubs (the default x86 one would need 32-bit Windows to run) from
+# the script nsis/NSIS.template.in. It installs the same folder into Program
+# Files, with installed.txt beside the programs (the component "installed",
+# which only the installer takes: a program folder that holds it keeps the
+# user's files in %APPDATA%\Talewick always), "Talewick" in the Start menu with
 # the launcher's icon, and an entry in the installed programs; its uninstaller
 # removes the files it installed, never the stories in the user's folder.
+configure_file(${_packaging}/installed-windows.txt ${CMAKE_BINARY_DIR}/installed.txt @ONLY
+               NEWLINE_STYLE CRLF)
+install(FILES ${CMAKE_BINARY_DIR}/installed.txt DESTINATION . COMPONENT installed
+        EXCLUDE_FROM_ALL)
 find_program(TALEWICK_MAKENSIS makensis)
 if(TALEWICK_MAKENSIS)
   set(CPACK_GENERATOR ZIP NSIS)
@@ -32,6 +39,7 @@ else()
   set(CPACK_GENERATOR ZIP)
 endif()
 set(CPACK_NSIS_EXECUTABLE ${TALEWICK_MAKENSIS})
+set(CPACK_MODULE_PATH ${_packaging}/nsis)
 # In the script, not on makensis's command line: CPack splits its arguments at
 # every blank, and "Target amd64-unicode" must stay one.
 set(CPACK_NSIS_DEFINES "Target amd64-unicode")
@@ -46,6 +54,3 @@ set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
 set(CPACK_NSIS_INSTALLED_ICON_NAME talewick-start.exe)
 set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/assets/talewick.ico)
 set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/assets/talewick.ico)
-set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
-configure_file(${_packaging}/copyright ${CMAKE_BINARY_DIR}/copyright.txt NEWLINE_STYLE CRLF)
-set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_BINARY_DIR}/copyright.txt)

@@ -194,8 +194,14 @@ MUTANTS = [
      "|| c == ']'; }", "bool IsCloser(char c) { return c == '\\'' || c == ')' || c == ']'; }"),
     ("search-1252-unassigned", "if (code == 0) return std::nullopt;", ""),
     ("search-1252-high", "c < 0xa0 ? kWindows1252High[c - 0x80] : c;", "c;"),
-    ("search-utf8-first", "if (IsUtf8(out)) return out;",
-     "if (IsUtf8(out) && out.empty()) return out;"),
+    ("search-utf8-first", "const bool utf8 = IsUtf8(out);",
+     "const bool utf8 = IsUtf8(out) && out.empty();"),
+    ("search-page-charset", "      result.charset = charset;\n", "\n"),
+    ("search-page-1252-reference", 'out += "&#" + std::to_string(static_cast<unsigned long>(code)) '
+     '+ ";";', "out.push_back('?');"),
+    ("search-page-1252-fits", "const std::vector<std::size_t> kept = FittingBlocks(sizes);",
+     "std::vector<std::size_t> kept;\n  for (std::size_t i = 0; i < sizes.size(); ++i) "
+     "kept.push_back(i);"),
     ("search-prune-held", "!= IndexLock::Place::kWritable || !lock.TryExclusive()) {",
      "!= IndexLock::Place::kWritable) {"),
     ("search-prune-existing", "if (!corpus || fs::exists(PathFromUtf8(*corpus), entryEc) || "
@@ -233,8 +239,16 @@ MUTANTS = [
     ("story-folder-seed-once", "if (!programFolder.empty() && !FileExists(wordList)) {",
      "if (!programFolder.empty()) {"),
     ("story-folder-probe-left", "::unlink(probe.c_str());", ""),
-    ("story-folder-win32-probe", "FILE_FLAG_DELETE_ON_CLOSE, nullptr);\n  if (file == INVALID_HANDLE_VALUE) return false;",
-     "FILE_FLAG_DELETE_ON_CLOSE, nullptr);"),
+    ("story-folder-win32-probe", "CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,\n"
+     "                            FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);\n"
+     "  if (file == INVALID_HANDLE_VALUE) return false;",
+     "CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,\n"
+     "                            FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);"),
+    ("story-folder-installed", "} else if (FileExists(programFolder + std::string(kInstalledMarkerName))) {",
+     "} else if (false) {"),
+    ("launcher-win32-short-name", "if (SpelledInAnsi(wide)) return path;", "return path;"),
+    ("program-win32-short-name", "if (path.find('?') == std::string::npos) return path;",
+     "return path;"),
     # window layers
     ("gtk-enter-on-button", "return focus != nullptr && GTK_IS_BUTTON(focus) ? TRUE : FALSE;",
      "return FALSE;"),

@@ -18,8 +18,7 @@ std::vector<FolderEntry> SortedEntries(const fs::path& dir, bool folders, std::e
                                        std::vector<std::string>& errors) {
   std::vector<std::string> skipped;
   std::vector<FolderEntry> entries = ReadFolder(dir, ".txt", ec, skipped);
-  for (const std::string& entry : skipped)
-    errors.push_back(Utf8Of(dir) + "/" + entry + "; skipped");
+  for (const std::string& entry : skipped) errors.push_back(Utf8Of(dir / "") + entry + "; skipped");
   entries.erase(std::remove_if(entries.begin(), entries.end(),
                                [&](const FolderEntry& entry) { return entry.folder != folders; }),
                 entries.end());
@@ -81,7 +80,7 @@ std::string NothingToIndex(const fs::path& root) {
   const bool texts = std::any_of(entries.begin(), entries.end(),
                                  [](const FolderEntry& entry) { return !entry.folder; });
   if (!texts || full == full.parent_path()) {
-    return "corpus: no .txt files under " + Utf8Of(root) + "/<site>/";
+    return "corpus: no .txt files under " + Utf8Of(root / "<site>" / "");
   }
   return "corpus: " + Utf8Of(full) + " holds texts, not site folders; did you mean --corpus " +
          Utf8Of(full.parent_path()) + ", with " + Utf8Of(full.filename()) + " as its site folder?";

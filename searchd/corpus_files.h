@@ -35,8 +35,9 @@ struct CorpusListing {
   std::vector<CorpusFile> files;    // sites, then files, in name order
   std::vector<std::string> errors;  // folders or entries that could not be read, and why
 
+  // The key's '/' as the system's separator, for the messages that name it.
   std::filesystem::path PathOf(const CorpusFile& file) const {
-    return root / PathFromUtf8(file.key);
+    return (root / PathFromUtf8(file.key)).make_preferred();
   }
 };
 

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include "index_lock.h"
+#include "text/wide_text_win32.h"
 
 namespace talewick::search {
 
@@ -14,17 +15,6 @@ namespace {
 
 constexpr DWORD kGuardByte = 0;
 constexpr DWORD kStateByte = 1;
-
-std::string SystemText(DWORD code) {
-  char text[256] = {};
-  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
-                 sizeof text, nullptr);
-  std::string out = text;
-  while (!out.empty() && (out.back() == '\n' || out.back() == '\r' || out.back() == '.')) {
-    out.pop_back();
-  }
-  return out.empty() ? "error " + std::to_string(code) : out;
-}
 
 }  // namespace
 
@@ -81,10 +71,10 @@ IndexLock::Place IndexLock::Open(const std::filesystem::path& path, std::string&
       CloseHandle(probe);
       return Place::kWritable;
     }
-    why = SystemText(GetLastError());
+    why = SystemMessage(GetLastError());
     return Place::kReadOnly;
   }
-  why = SystemText(GetLastError());
+  why = SystemMessage(GetLastError());
   s.file = CreateFileW(path.c_str(), GENERIC_READ, kShare, nullptr, OPEN_EXISTING,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
   return s.file != INVALID_HANDLE_VALUE ? Place::kReadOnly : Place::kUnlocked;

@@ -26,6 +26,7 @@
 #include "result_page.h"
 #include "service_platform.h"
 #include "text/story_folder.h"
+#include "text/utf8_system.h"
 
 namespace {
 
@@ -59,7 +60,9 @@ HttpReply AnswerRequest(const CorpusIndex& index, std::size_t maxResults, std::s
   const auto hits = parsed.terms.site.empty()
                         ? std::vector<talewick::search::SearchHit>()
                         : index.Search(parsed.terms.site, parsed.terms.words, maxResults);
-  return {200, talewick::search::RenderResultPage(parsed.q, hits), std::to_string(hits.size())};
+  return {200, talewick::search::RenderResultPage(parsed.q, hits, parsed.charset),
+          std::to_string(hits.size()),
+          std::string("text/html; charset=") + talewick::search::CharsetName(parsed.charset)};
 }
 
 HttpReply Unavailable() {
@@ -146,8 +149,7 @@ HttpReply Answer(Service& service, std::string_view method, std::string_view tar
 
 int main(int argc, char** argv) {
   using talewick::search::CommandLine;
-  const CommandLine line =
-      talewick::search::ParseCommandLine(talewick::search::CommandLineArguments(argc, argv));
+  const CommandLine line = talewick::search::ParseCommandLine(Utf8CommandLine(argc, argv));
   switch (line.action) {
     case CommandLine::Action::kHelp:
       std::fputs(talewick::search::HelpText().c_str(), stdout);
@@ -166,7 +168,7 @@ int main(int argc, char** argv) {
   Service service{
       .corpus = options.corpus, .indexFile = options.index, .maxResults = options.results};
   if (service.corpus.empty()) {
-    const fs::path programFolder = talewick::search::PathFromSystemText(ProgramFolder());
+    const fs::path programFolder = talewick::search::PathFromUtf8(ProgramFolder());
     const auto shipped = FindShippedCorpus(programFolder);
     if (!shipped) {
       std::fprintf(stderr,

@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 std::unique_ptr<CorpusIndex> OpenCorpusIndex(const std::string& corpus,
                                              const std::string& indexFile, bool rebuild) {
   const fs::path corpusPath = PathFromUtf8(corpus);
-  const fs::path cache = PathFromSystemText(IndexCacheFolder());
+  const fs::path cache = PathFromUtf8(IndexCacheFolder());
   fs::path file = PathFromUtf8(indexFile);
   if (indexFile.empty()) {
     if (cache.empty()) {

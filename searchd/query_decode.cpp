@@ -1,6 +1,7 @@
 // Decoding of search query strings and parsing of the q value.
 #include "query_decode.h"
 
+#include "windows1252.h"
 #include "words.h"
 
 namespace talewick::search {
@@ -48,39 +49,9 @@ bool IsUtf8(std::string_view text) {
   return true;
 }
 
-// The characters of Windows-1252 from 0x80 to 0x9f; 0 for the five bytes it leaves
-// unassigned. From 0xa0 on, a byte is the Latin-1 character of its value.
-constexpr char16_t kWindows1252High[32] = {
-    0x20ac, 0,      0x201a, 0x0192, 0x201e, 0x2026, 0x2020, 0x2021, 0x02c6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0,      0x017d, 0,      0,      0x2018, 0x2019, 0x201c, 0x201d, 0x2022,
-    0x2013, 0x2014, 0x02dc, 0x2122, 0x0161, 0x203a, 0x0153, 0,      0x017e, 0x0178};
-
-// Text in Windows-1252, the ANSI code page the Windows program sends its words
-// in, as UTF-8; nothing when it holds an unassigned byte.
-std::optional<std::string> Utf8FromWindows1252(std::string_view text) {
-  std::string out;
-  out.reserve(text.size() * 2);
-  for (const char byte : text) {
-    const auto c = static_cast<unsigned char>(byte);
-    const char16_t code = c < 0x80 ? c : c < 0xa0 ? kWindows1252High[c - 0x80] : c;
-    if (code == 0) return std::nullopt;
-    if (code < 0x80) {
-      out.push_back(static_cast<char>(code));
-    } else if (code < 0x800) {
-      out.push_back(static_cast<char>(0xc0 | (code >> 6)));
-      out.push_back(static_cast<char>(0x80 | (code & 0x3f)));
-    } else {
-      out.push_back(static_cast<char>(0xe0 | (code >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3f)));
-      out.push_back(static_cast<char>(0x80 | (code & 0x3f)));
-    }
-  }
-  return out;
-}
-
 }  // namespace
 
-std::optional<std::string> DecodeFormValue(std::string_view raw) {
+std::optional<std::string> DecodeFormValue(std::string_view raw, PageCharset* charset) {
   std::string out;
   out.reserve(raw.size());
   for (std::size_t i = 0; i < raw.size(); ++i) {
@@ -102,7 +73,9 @@ std::optional<std::string> DecodeFormValue(std::string_view raw) {
   for (const char c : out) {
     if (IsControl(static_cast<unsigned char>(c))) return std::nullopt;
   }
-  if (IsUtf8(out)) return out;
+  const bool utf8 = IsUtf8(out);
+  if (charset != nullptr) *charset = utf8 ? PageCharset::kUtf8 : PageCharset::kWindows1252;
+  if (utf8) return out;
   return Utf8FromWindows1252(out);
 }
 
@@ -144,8 +117,9 @@ QueryParseResult ParseSearchQuery(std::string_view rawQuery) {
     if (field.empty()) continue;
     const std::size_t eq = field.find('=');
     const auto key = DecodeFormValue(field.substr(0, eq));
-    const auto value =
-        DecodeFormValue(eq == std::string_view::npos ? std::string_view() : field.substr(eq + 1));
+    PageCharset charset = PageCharset::kUtf8;
+    const auto value = DecodeFormValue(
+        eq == std::string_view::npos ? std::string_view() : field.substr(eq + 1), &charset);
     if (!key || !value) {
       result.error = "malformed query string";
       return result;
@@ -153,6 +127,7 @@ QueryParseResult ParseSearchQuery(std::string_view rawQuery) {
     if (*key == "q" && !haveQ) {
       haveQ = true;
       result.q = *value;
+      result.charset = charset;
     }
   }
   if (!haveQ) {

@@ -13,12 +13,17 @@ namespace talewick::search {
 // far longer is a broken or hostile client and is refused rather than searched.
 inline constexpr std::size_t kMaxQueryBytes = 2048;
 
+// The character set of a result page: the one the query's words came in, so
+// that the page holds them as the asker spelled them.
+enum class PageCharset { kUtf8, kWindows1252 };
+
 // Decodes one form field into UTF-8: "%XX" becomes that byte and '+' a space.
 // Bytes that are not valid UTF-8 are read as Windows-1252, the ANSI code page in
-// which the Windows program sends its words. Returns nothing for a cut or non-hex
-// escape, for raw bytes that a URL cannot carry, for control bytes, and for bytes
-// that Windows-1252 leaves unassigned.
-std::optional<std::string> DecodeFormValue(std::string_view raw);
+// which the Windows program sends its words; `charset`, when given, tells which
+// it was read as. Returns nothing for a cut or non-hex escape, for raw bytes that
+// a URL cannot carry, for control bytes, and for bytes that Windows-1252 leaves
+// unassigned.
+std::optional<std::string> DecodeFormValue(std::string_view raw, PageCharset* charset = nullptr);
 
 struct SearchTerms {
   std::vector<std::string> words;  // lower-case, in query order
@@ -31,8 +36,9 @@ SearchTerms ParseSearchTerms(std::string_view q);
 
 struct QueryParseResult {
   bool ok = false;
-  std::string error;  // why the request is refused, when !ok
-  std::string q;      // the decoded q value
+  std::string error;                         // why the request is refused, when !ok
+  std::string q;                             // the decoded q value
+  PageCharset charset = PageCharset::kUtf8;  // the one q was read as
   SearchTerms terms;
 };
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include "query_decode.h"
+#include "windows1252.h"
 
 namespace talewick::search {
 
@@ -36,6 +37,35 @@ std::string Escape(std::string_view text, bool quotes) {
     }
   }
   return out;
+}
+
+// The positions of the results to keep, of those whose blocks are `sizes` bytes
+// long: all when they fit in kMaxHitBytes, else as many as fit, evenly spaced.
+std::vector<std::size_t> FittingBlocks(const std::vector<std::size_t>& sizes) {
+  std::size_t total = 0;
+  for (const std::size_t size : sizes) total += size;
+  const std::size_t n = sizes.size();
+  std::vector<std::size_t> kept;
+  if (total <= kMaxHitBytes) {
+    for (std::size_t i = 0; i < n; ++i) kept.push_back(i);
+    return kept;
+  }
+  auto keep = static_cast<std::size_t>(static_cast<double>(n) * kMaxHitBytes / total);
+  while (keep > 0) {
+    std::size_t bytes = 0;
+    for (std::size_t i = 0; i < keep; ++i) bytes += sizes[i * n / keep];
+    if (bytes <= kMaxHitBytes) {
+      for (std::size_t i = 0; i < keep; ++i) kept.push_back(i * n / keep);
+      return kept;
+    }
+    keep -= std::max<std::size_t>(1, keep / 16);
+  }
+  return kept;
+}
+
+std::string InCharset(std::string utf8, PageCharset charset) {
+  if (charset == PageCharset::kWindows1252) utf8 = Windows1252FromUtf8(utf8);
+  return utf8;
 }
 
 }  // namespace
@@ -73,42 +103,44 @@ std::size_t MostResultBlockBytes(std::size_t titleBytes, std::size_t sentenceByt
 
 std::vector<SearchHit> FitOnPage(std::vector<SearchHit> hits) {
   std::vector<std::size_t> sizes;
-  std::size_t total = 0;
-  for (const SearchHit& hit : hits) {
-    sizes.push_back(RenderResultBlock(hit).size());
-    total += sizes.back();
-  }
-  if (total <= kMaxHitBytes) return hits;
-  const std::size_t n = hits.size();
-  auto keep = static_cast<std::size_t>(static_cast<double>(n) * kMaxHitBytes / total);
-  while (keep > 0) {
-    std::size_t bytes = 0;
-    for (std::size_t i = 0; i < keep; ++i) bytes += sizes[i * n / keep];
-    if (bytes <= kMaxHitBytes) {
-      std::vector<SearchHit> kept;
-      for (std::size_t i = 0; i < keep; ++i) kept.push_back(std::move(hits[i * n / keep]));
-      return kept;
-    }
-    keep -= std::max<std::size_t>(1, keep / 16);
-  }
-  return {};
+  sizes.reserve(hits.size());
+  for (const SearchHit& hit : hits) sizes.push_back(RenderResultBlock(hit).size());
+  const std::vector<std::size_t> fitting = FittingBlocks(sizes);
+  std::vector<SearchHit> kept;
+  kept.reserve(fitting.size());
+  for (const std::size_t i : fitting) kept.push_back(std::move(hits[i]));
+  return kept;
 }
 
-std::string RenderResultPage(std::string_view q, const std::vector<SearchHit>& hits) {
+const char* CharsetName(PageCharset charset) {
+  return charset == PageCharset::kWindows1252 ? "windows-1252" : "utf-8";
+}
+
+std::string RenderResultPage(std::string_view q, const std::vector<SearchHit>& hits,
+                             PageCharset charset) {
+  std::vector<std::string> blocks;
+  std::vector<std::size_t> sizes;
+  for (const SearchHit& hit : hits) {
+    blocks.push_back(InCharset(RenderResultBlock(hit), charset));
+    sizes.push_back(blocks.back().size());
+  }
+  const std::vector<std::size_t> kept = FittingBlocks(sizes);
   const std::string query = EscapeHtmlText(q);
-  std::string page;
-  page += "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">\n";
-  page += "<title>" + query + " - Talewick Search</title></head>\n<body>\n";
-  page += "<form action=\"/search\" method=\"get\"><input name=\"q\" size=\"60\" value=\"" +
+  std::string head;
+  head +=
+      "<!DOCTYPE html>\n<html><head><meta charset=\"" + std::string(CharsetName(charset)) + "\">\n";
+  head += "<title>" + query + " - Talewick Search</title></head>\n<body>\n";
+  head += "<form action=\"/search\" method=\"get\"><input name=\"q\" size=\"60\" value=\"" +
           EscapeHtmlAttribute(q) +
           "\"><input type=\"submit\" name=\"btnG\" value=\"Search\"></form>\n";
-  if (hits.empty()) {
-    page += "<p id=\"stats\">No results for " + query + "</p>\n";
+  if (kept.empty()) {
+    head += "<p id=\"stats\">No results for " + query + "</p>\n";
   } else {
-    page +=
-        "<p id=\"stats\">Results 1 - " + std::to_string(hits.size()) + " for " + query + "</p>\n";
+    head +=
+        "<p id=\"stats\">Results 1 - " + std::to_string(kept.size()) + " for " + query + "</p>\n";
   }
-  for (const SearchHit& hit : hits) page += RenderResultBlock(hit);
+  std::string page = InCharset(std::move(head), charset);
+  for (const std::size_t i : kept) page += blocks[i];
   page += "</body></html>\n";
   return page;
 }

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "query_decode.h"
 #include "search_hit.h"
 
 namespace talewick::search {
@@ -39,9 +40,15 @@ std::size_t MostResultBlockBytes(std::size_t titleBytes, std::size_t sentenceByt
 // taken evenly spaced from the list so that they still come from all of it.
 std::vector<SearchHit> FitOnPage(std::vector<SearchHit> hits);
 
+// The name of the character set, as a page and its header declare it.
+const char* CharsetName(PageCharset charset);
+
 // The whole page for the decoded query text `q` and its hits (none for a query
-// without results, which still gives a normal page).
-std::string RenderResultPage(std::string_view q, const std::vector<SearchHit>& hits);
+// without results, which still gives a normal page), in `charset`. Results that
+// no longer fit once in that character set are left out as FitOnPage leaves
+// them.
+std::string RenderResultPage(std::string_view q, const std::vector<SearchHit>& hits,
+                             PageCharset charset = PageCharset::kUtf8);
 
 // A short page for refused requests.
 std::string RenderErrorPage(int status, std::string_view reason);

@@ -3,20 +3,9 @@
 #pragma once
 
 #include <boost/asio/ip/tcp.hpp>
-#include <filesystem>
 #include <string>
-#include <vector>
 
 namespace talewick::search {
-
-// A path as the text layer spells it (ProgramFolder(), IndexCacheFolder()): in
-// the system's own narrow encoding, the ANSI code page on Windows.
-std::filesystem::path PathFromSystemText(const std::string& text);
-
-// The command line as UTF-8 text, the program first. (Windows hands `argv` over
-// in the ANSI code page, which cannot spell every file name: there it comes from
-// the wide command line.)
-std::vector<std::string> CommandLineArguments(int argc, char** argv);
 
 // What to set when IndexCacheFolder() is empty: the environment names no cache folder.
 const char* IndexCacheFolderHint();

@@ -1,5 +1,5 @@
-// POSIX: paths and the command line as they are (UTF-8), SIGPIPE ignored, and an
-// address that is still in TIME_WAIT after a restart may be listened on again.
+// POSIX: SIGPIPE ignored, and an address that is still in TIME_WAIT after a restart may be listened
+// on again.
 #include <unistd.h>
 
 #include <csignal>
@@ -7,12 +7,6 @@
 #include "service_platform.h"
 
 namespace talewick::search {
-
-std::filesystem::path PathFromSystemText(const std::string& text) { return text; }
-
-std::vector<std::string> CommandLineArguments(int argc, char** argv) {
-  return std::vector<std::string>(argv, argv + argc);
-}
 
 const char* IndexCacheFolderHint() { return "set HOME or XDG_CACHE_HOME to a full path"; }
 

@@ -402,7 +402,7 @@ std::optional<IdRange> SqliteIndex::SiteIds(const std::string& site) const {
 void SqliteIndex::SayChanged(const IndexedFile& file) const {
   const std::lock_guard<std::mutex> lock(mutex_);
   if (!saidChanged_.insert(file.key).second) return;
-  *servingLog_ << "index: " << Utf8Of(corpus_ / PathFromUtf8(file.key))
+  *servingLog_ << "index: " << Utf8Of((corpus_ / PathFromUtf8(file.key)).make_preferred())
                << " changed since it was indexed; its sentences are left out of answers until "
                   "the next start indexes it again\n"
                << std::flush;

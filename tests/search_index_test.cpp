@@ -28,6 +28,7 @@
 #include "result_page.h"
 #include "sqlite_index.h"
 #include "text/story_folder.h"
+#include "windows1252.h"
 
 namespace talewick::search {
 namespace {
@@ -45,8 +46,10 @@ TEST(DecodeFormValue, DecodesEscapesAndPlusAndRefusesBrokenInput) {
   EXPECT_EQ(DecodeFormValue("%4a%4A+%2B%25caf%C3%A9"), "JJ +%caf\xC3\xA9");
   EXPECT_EQ(DecodeFormValue(""), "");
   // What is not UTF-8 is Windows-1252, its bytes from 0x80 to 0x9f included.
-  EXPECT_EQ(DecodeFormValue("caf%E9+%93%FF%94%80%C3"),
+  PageCharset charset = PageCharset::kUtf8;
+  EXPECT_EQ(DecodeFormValue("caf%E9+%93%FF%94%80%C3", &charset),
             "caf\xC3\xA9 \xE2\x80\x9C\xC3\xBF\xE2\x80\x9D\xE2\x82\xAC\xC3\x83");
+  EXPECT_EQ(charset, PageCharset::kWindows1252);
   // Broken escapes, control bytes, bytes Windows-1252 leaves unassigned, raw bytes.
   for (const char* bad : {"%", "ab%2", "%zz", "%2g", "a%%20", "%00", "a%0Ab", "%7F", "%E9%81",
                           "a\x01", "caf\xC3\xA9", "a b"}) {
@@ -166,6 +169,29 @@ TEST(ResultPage, NoResultIsLongerThanItsBound) {
   SearchHit hit{1, std::string(40, '<'), sentence, {}};
   for (std::size_t at = 0; at < sentence.size(); at += 2) hit.matches.push_back({at, 1});
   EXPECT_LE(RenderResultBlock(hit).size(), MostResultBlockBytes(40, kMostSentenceBytes));
+}
+
+// A page in Windows-1252 holds what that code page can as its bytes and the rest
+// as references, and keeps within the page's size though references make
+// Cyrillic three and a half times as long as in UTF-8.
+TEST(ResultPage, InWindows1252HoldsEveryLetterWithinThePagesSize) {
+  EXPECT_EQ(Windows1252FromUtf8("<b>caf\xc3\xa9</b> \xe2\x80\x93 \xc5\x81\xc3\xb3\x64\xc5\xba "
+                                "\xf0\x9f\x98\x80 \xff\xc3"),
+            "<b>caf\xe9</b> \x96 &#321;\xf3\x64&#378; &#128512; &#65533;&#65533;");
+  std::string sentence;
+  while (sentence.size() + 2 <= kMaxSentenceBytes) sentence += "\xd0\xb4";
+  const std::vector<SearchHit> hits(kMaxHitBytes / 1200, SearchHit{1, "t", sentence, {}});
+  ASSERT_EQ(FitOnPage(hits).size(), hits.size());
+  const std::string page = RenderResultPage("caf\xc3\xa9", hits, PageCharset::kWindows1252);
+  EXPECT_LE(page.size(), kMaxPageBytes);
+  std::size_t shown = 0;
+  for (std::size_t at = page.find("<div class=\"s\">&#1076;"); at != std::string::npos;
+       at = page.find("<div class=\"s\">&#1076;", at + 1)) {
+    ++shown;
+  }
+  EXPECT_GT(shown, hits.size() / 4);
+  EXPECT_NE(page.find("charset=\"windows-1252\">\n<title>caf\xe9 - "), std::string::npos);
+  EXPECT_NE(page.find("Results 1 - " + std::to_string(shown) + " for"), std::string::npos);
 }
 
 // What searches keep of files stays within its budget, the least recently used
@@ -431,8 +457,8 @@ TEST(SqliteIndex, FollowsTheCorpusAndIsWrittenByOneServiceAtATime) {
   }
   std::string lines;
   for (const char* name : {"b", "c"}) {
-    lines += "index: " + (corpus / "s.org").string() + "/" + name +
-             ".txt changed since it was indexed; its sentences are left out of answers until the "
+    lines += "index: " + (corpus / "s.org" / (std::string(name) + ".txt")).string() +
+             " changed since it was indexed; its sentences are left out of answers until the "
              "next start indexes it again\n";
   }
   EXPECT_EQ(said.str(), lines);

@@ -1,8 +1,9 @@
 // The story-folder rule, one table of cases run on each platform: a program
-// folder that can, cannot or may not be used, against a user's folder that is
-// set, missing, relative or too long. Whatever the outcome, only full paths are
-// used: nothing is read from or made in the current folder. (Where the user's
-// folder lies is seen by the end-to-end tests of the packages.)
+// folder that can, cannot or may not be used (an installed copy's, writable or
+// not), against a user's folder that is set, missing, relative or too long.
+// Whatever the outcome, only full paths are used: nothing is read from or made
+// in the current folder. (Where the user's folder lies is seen by the
+// end-to-end tests of the packages.)
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -18,7 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-enum Program { kWritable, kUnwritable, kDeep, kUnknown };
+enum Program { kWritable, kUnwritable, kDeep, kUnknown, kInstalled };
 enum Home { kHome, kNoHome, kRelativeHome, kDeepHome };
 enum Chosen { kProgramFolder, kUserFolder, kNoFolder };
 
@@ -37,6 +38,7 @@ const Case kCases[] = {
     {kUnwritable, kHome, nullptr, kUserFolder, "(none)"},
     {kDeep, kHome, nullptr, kUserFolder, "shipped\n"},
     {kDeep, kHome, "edited\n", kUserFolder, "edited\n"},
+    {kInstalled, kHome, nullptr, kUserFolder, "shipped\n"},
     {kUnknown, kHome, nullptr, kUserFolder, "(none)"},
     {kUnwritable, kNoHome, nullptr, kNoFolder, "(none)"},
     {kUnwritable, kRelativeHome, nullptr, kNoFolder, "(none)"},
@@ -81,10 +83,15 @@ TEST(StoryFolderTest, TheRuleForEachCase) {
     const auto stray = std::distance(fs::recursive_directory_iterator(cwd.parent_path()), {});
     fs::current_path(cwd);
 
-    const std::string programs[] = {Deeper(work, 236), UnwritableFolder(), Deeper(work, 237), ""};
+    const std::string programs[] = {Deeper(work, 236), UnwritableFolder(), Deeper(work, 237), "",
+                                    work + "installed" + work.back()};
     const std::string& program = programs[c.program];
     if (!program.empty()) fs::create_directories(program);
-    if (c.program == kDeep) WriteFile(ShippedWordListPath(program), "shipped\n");
+    if (c.program == kDeep || c.program == kInstalled) {
+      WriteFile(ShippedWordListPath(program), "shipped\n");
+    }
+    // Writable, but where the installer put its marker.
+    if (c.program == kInstalled) WriteFile(program + std::string(kInstalledMarkerName), "");
     SetUserBase(c.home == kDeepHome ? Deeper(work, 230) : work + "home");
     const std::string user = UserStoryFolderPath();
     if (c.home == kNoHome || c.home == kRelativeHome) SetUserBase(c.home == kNoHome ? "" : "home");

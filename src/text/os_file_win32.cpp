@@ -97,6 +97,16 @@ int64_t OsSize(OsFileHandle handle) {
 
 void OsClose(OsFileHandle handle) { CloseHandle(Win32Handle(handle)); }
 
+// The first argument of the command line, which names the program.
+static std::string FirstArgument(const char* line) {
+  std::string_view text = line != nullptr ? line : "";
+  if (text.starts_with('"')) {
+    text.remove_prefix(1);
+    return std::string(text.substr(0, text.find('"')));
+  }
+  return std::string(text.substr(0, text.find_first_of(" \t")));
+}
+
 std::string OsExecutablePath() {
   // Asked again with more room while the answer fills the buffer (it is then cut).
   std::string path(MAX_PATH, '\0');
@@ -105,11 +115,24 @@ std::string OsExecutablePath() {
     if (length == 0) return {};
     if (length < path.size()) {
       path.resize(length);
-      return path;
+      break;
     }
     if (path.size() >= 32768) return {};  // longer than any path the system has
     path.resize(path.size() * 2);
   }
+  // A folder whose name the ANSI code page cannot spell comes back with '?' in
+  // it, which no path may hold. Started by a spelling it can hold (the short
+  // 8.3 name, as the launcher starts it), the program goes by that one.
+  if (path.find('?') == std::string::npos) return path;
+  std::string named = FirstArgument(GetCommandLineA());
+  const bool full =
+      (named.size() > 2 && named[1] == ':' && named[2] == '\\') || named.starts_with("\\\\");
+  const DWORD attributes = GetFileAttributesA(named.c_str());
+  if (!full || named.find('?') != std::string::npos || attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return {};
+  }
+  return named;
 }
 
 char OsPathSeparator() { return '\\'; }

@@ -46,8 +46,14 @@ std::string ProgramFolder() {
 }
 
 StoryFolderChoice ChooseStoryFolder(const std::string& programFolder) {
-  const std::string programProblem =
-      programFolder.empty() ? "the system cannot tell where it is" : Unusable(programFolder);
+  std::string programProblem;
+  if (programFolder.empty()) {
+    programProblem = "the system cannot tell where it is";
+  } else if (FileExists(programFolder + std::string(kInstalledMarkerName))) {
+    programProblem = "it is where Talewick was installed, for every user";
+  } else {
+    programProblem = Unusable(programFolder);
+  }
   if (programProblem.empty()) return {programFolder, {}};
 
   const std::string user = UserStoryFolderPath();

@@ -11,6 +11,11 @@
 // the program's text fields, or some path would be cut.
 inline constexpr std::string_view kLongestDataFileName = "OutPutTextFile.txt";
 
+// The file that the installer puts beside the programs: a program folder that
+// holds it is an installed copy's, which keeps its files in the user's folder
+// always, even where the user may write to the program's.
+inline constexpr std::string_view kInstalledMarkerName = "installed.txt";
+
 struct StoryFolderChoice {
   std::string folder;   // ends in the separator; empty when no folder can be used
   std::string problem;  // when `folder` is empty: why, in words the user can act on
@@ -21,9 +26,9 @@ struct StoryFolderChoice {
 std::string ProgramFolder();
 
 // The rule for a program in `programFolder` (empty when unknown): that folder when
-// it is usable, else the user's folder, made when missing and given the shipped
-// word list when it has none. Only full paths are ever used: with neither folder
-// usable the choice is empty and says why.
+// it is usable and not an installed copy's, else the user's folder, made when missing and given the
+// shipped word list when it has none. Only full paths are ever used: with neither folder usable the
+// choice is empty and says why.
 StoryFolderChoice ChooseStoryFolder(const std::string& programFolder);
 
 // This process's choice for its own program folder, made by the first call.

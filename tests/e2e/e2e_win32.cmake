@@ -42,3 +42,9 @@ n=$(grep -c '^[^/]*/corpus/talewick.org/[^/]*\\.txt$' <<<\"$z\"); \
             ${CMAKE_COMMAND} ${CMAKE_BINARY_DIR}/${_zip_folder}.zip "${_zip_top}" ${_corpus_count}
     TIMEOUT 600 LABELS e2e)
 endif()
+
+# Starts a program through CreateProcessW with a wide command line read from a
+# UTF-8 file, as Explorer starts a shortcut: Wine's own command line cannot carry
+# letters outside the POSIX locale's (start_test.py).
+add_executable(wide_start ../e2e_win32/wide_start.cpp)
+set(_start_environment TALEWICK_WIDE_START=$<TARGET_FILE:wide_start>)

@@ -27,6 +27,16 @@ def debug_line(raw):
     return raw if raw.startswith("[Talewick 02] ") else None
 
 
+def started_wide(argv, folder):
+    """`argv` as it stands: a POSIX command line carries any letters."""
+    return argv
+
+
+def kill(process, exe):
+    process.kill()
+    process.wait(10)
+
+
 def folder_seen(folder):
     """The program's own folder as its debug lines name it."""
     return os.path.realpath(folder) + "/"

@@ -82,10 +82,31 @@ def folder_seen(folder):
     return "Z:" + folder.replace("/", "\\") + "\\"
 
 
+def started_wide(argv, folder):
+    """The command that starts `argv` as Explorer would, through CreateProcessW
+    (tests/e2e_win32/wide_start.cpp): Wine's own command line cannot carry letters
+    outside the POSIX locale's. Full paths in `argv` become Windows ones; the lines
+    are written to a file in `folder`."""
+    lines = tempfile.NamedTemporaryFile("w", encoding="utf-8", dir=folder, suffix=".txt",
+                                        delete=False)
+    with lines:
+        for word in argv:
+            lines.write(("Z:" + word.replace("/", "\\") if word.startswith("/") else word) + "\n")
+    return [WINE, os.environ["TALEWICK_WIDE_START"], "Z:" + lines.name.replace("/", "\\")]
+
+
+def kill(process, exe):
+    """Kills the program `exe` that `process` started (through wide_start.exe) outright."""
+    subprocess.run(["pkill", "-KILL", "-f", "^" + re.escape("Z:" + exe.replace("/", "\\"))])
+    process.wait(10)
+
+
 class Package:
     """The installer run silently in a fresh prefix by a normal user (a system user
-    made for it when the test runs as root); the installed folder then unwritable
-    for that user, whose stories go to %APPDATA%\\Talewick. check() uninstalls it."""
+    made for it when the test runs as root), who may write to the installed folder,
+    as Wine lets every user: an installed Talewick keeps the stories in
+    %APPDATA%\\Talewick all the same. Its entry in the installed programs says where
+    it is and how big, and offers no repair. check() uninstalls it."""
 
     def __init__(self, case, path):
         if not os.path.exists(path):
@@ -111,8 +132,11 @@ class Package:
         self.menu = os.path.join(drive, "ProgramData", "Microsoft", "Windows", "Start Menu",
                                  "Programs", "Talewick")
         case.assertTrue(os.path.exists(os.path.join(self.menu, "Talewick.lnk")), "no menu entry")
-        case.assertEqual(self.run(WINE, "reg", "query", UNINSTALL_KEY).returncode, 0)
-        os.chmod(self.untouched, 0o555)
+        entry = self.run(WINE, "reg", "query", UNINSTALL_KEY).stdout.decode(errors="replace")
+        for value in (r"InstallLocation\s+REG_SZ\s+C:\\Program Files\\Talewick\s",
+                      r"EstimatedSize\s+REG_DWORD\s+0x[1-9a-f]", r"NoModify\s+REG_DWORD\s+0x1\s",
+                      r"NoRepair\s+REG_DWORD\s+0x1\s"):
+            case.assertRegex(entry, value)
         self.story = os.path.join(drive, "users", self.user, "AppData", "Roaming", "Talewick")
         self.service = INSTALLED + "talewick-search.exe"
         self.command = self.user_env + [WINE, INSTALLED + "talewick-start.exe"]
@@ -123,8 +147,7 @@ class Package:
 
     def check(self, case):
         """A silent uninstall (which runs a copy of itself and returns at once)
-        removes what was installed and leaves the stories."""
-        os.chmod(self.untouched, 0o755)
+        removes what was installed, the folder with it, and leaves the stories."""
         self.run(WINE, INSTALLED + "Uninstall.exe", "/S")
         wait_until(lambda: not os.path.exists(self.untouched), 60, 0.5)
         case.assertFalse(os.path.exists(self.untouched), "the installed folder stays")
