@@ -165,8 +165,11 @@ MUTANTS = [
     ("search-foreign-file", "if (header.kind == IndexHeader::Kind::kForeign ||", "if (false ||"),
     ("search-index-folder", "if (!fs::create_directories(folder, ec) && !fs::is_directory(folder)) {",
      "if (!fs::is_directory(folder)) {"),
-    ("search-page-checksum", "      checked->damaged = true;\n      return SQLITE_IOERR_DATA;",
-     "      checked->damaged = true;"),
+    ("search-page-checksum", "      state.damaged = true;\n      return SQLITE_IOERR_DATA;",
+     "      state.damaged = true;"),
+    ("search-page-place", "std::uint32_t a = 0x9e3779b9 ^ (page * 0x85ebca6bu);\n  std::uint32_t b = "
+     "0x7f4a7c15 + page;", "std::uint32_t a = 0x9e3779b9 ^ (page * 0u);\n  std::uint32_t b = 0x7f4a7c15;"),
+    ("search-page-stale", "return check.stamp >= ExpectedStamp(state, number);", "return true;"),
     ("search-index-lock", "if (place == IndexLock::Place::kWritable && lock.TryExclusive()) return true;",
      "if (place == IndexLock::Place::kWritable) return true;"),
     ("search-dangling-link", "errno = 0;  // readdir tells its own end from an error by errno alone",

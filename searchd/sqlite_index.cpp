@@ -37,22 +37,21 @@ namespace {
 constexpr const char* kServing = "PRAGMA cache_size = -16384; PRAGMA locking_mode = EXCLUSIVE";
 
 constexpr const char* kSchema = R"(
-  BEGIN;
   PRAGMA application_id = 1415007025;
-  PRAGMA user_version = 4;
+  PRAGMA user_version = 5;
   CREATE TABLE sites(id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE, next_seq INTEGER NOT NULL);
   CREATE TABLE files(key TEXT PRIMARY KEY, site INTEGER NOT NULL, size INTEGER NOT NULL,
                      modified INTEGER NOT NULL, first INTEGER NOT NULL, count INTEGER NOT NULL)
                      WITHOUT ROWID;
   CREATE TABLE places(first INTEGER PRIMARY KEY, offsets BLOB NOT NULL);
+  CREATE TABLE corpus(id INTEGER PRIMARY KEY, path TEXT NOT NULL);
   CREATE VIRTUAL TABLE sentences USING fts5(text, tokenize = 'talewick', content = '',
                                             columnsize = 0);
-  INSERT INTO sentences(sentences, rank) VALUES('pgsz', 4040);
-  COMMIT;
+  INSERT INTO sentences(sentences, rank) VALUES('pgsz', 4032);
 )";
-static_assert(kApplicationId == 1415007025 && kSchemaVersion == 4, "kSchema writes both");
+static_assert(kApplicationId == 1415007025 && kSchemaVersion == 5, "kSchema writes both");
 // FTS5 keeps its posting lists in blobs of about 'pgsz' bytes (4050 by default),
-// each meant to fill one 4096-byte page; with the checksum's bytes a page holds
+// each meant to fill one 4096-byte page; with the check's bytes a page holds
 // less, and a blob that does not fit spills into a page of its own. So 'pgsz' is
 // made smaller by them, and a little more for the record around the blob.
 
@@ -83,10 +82,16 @@ Failure ReadState(sqlite3* db, bool write, IndexState& state) {
   if (!application || !version || !tables) return Fail(db);
   if (*application == 0 && *tables == 0) {
     if (!write) return {Outcome::kDamaged, "it is empty"};
-    return SetUpChecksums(db) && Exec(db, kSchema) ? Failure{} : Fail(db);
+    if (!SetUpChecksums(db) || !Exec(db, "BEGIN") || !Exec(db, kSchema) ||
+        !Exec(db, kPageStampsTable) || !Exec(db, "COMMIT"))
+      return Fail(db);
+  } else if (*application != kApplicationId) {
+    return {Outcome::kDamaged, "made by another program"};
+  } else if (*version != kSchemaVersion) {
+    return {Outcome::kDamaged, DescribeVersion(*version)};
   }
-  if (*application != kApplicationId) return {Outcome::kDamaged, "made by another program"};
-  if (*version != kSchemaVersion) return {Outcome::kDamaged, DescribeVersion(*version)};
+  // Every page read from here on is checked against the stamp it was written with.
+  if (!LoadPageStamps(db)) return Fail(db);
   const bool read =
       ForEachRow(db, "SELECT id, name, next_seq FROM sites",
                  [&](sqlite3_stmt* row) {
@@ -117,10 +122,8 @@ Failure ReadState(sqlite3* db, bool write, IndexState& state) {
 }
 
 // Records the corpus folder in the index, for the tidying of the cache folder
-// (index_cache.h). An index made before this table was has it added.
+// (index_cache.h).
 bool RecordCorpus(sqlite3* db, const std::string& corpus) {
-  if (!Exec(db, "CREATE TABLE IF NOT EXISTS corpus(id INTEGER PRIMARY KEY, path TEXT NOT NULL)"))
-    return false;
   const SqliteStatement statement =
       Prepare(db,
               "INSERT INTO corpus VALUES(1, ?1) ON CONFLICT(id) DO UPDATE SET path = excluded.path "
@@ -237,6 +240,7 @@ bool OpenForWriting(const fs::path& file, SideListing& side, std::ostream& log,
       failure = Fail(db.get());
     if (failure.outcome == Outcome::kDone)
       failure = UpdateIndex(db.get(), state, *listing, log, opening.terminal, counts);
+    if (failure.outcome == Outcome::kDone && !SavePageStamps(db.get())) failure = Fail(db.get());
     if (failure.outcome == Outcome::kDone) return true;
     if (failure.outcome == Outcome::kFailed || attempt > 0) {
       log << "index: cannot use " << name << ": " << failure.reason << "\n";
@@ -320,7 +324,8 @@ std::unique_ptr<SqliteIndex> SqliteIndex::Open(const fs::path& corpus, const fs:
   } else if (!OpenAsItStands(file, side, log, why, loadFiles, db, state)) {
     return nullptr;
   }
-  db.reset();  // each thread that searches opens its own
+  index->stamps_ = PageStampsOf(db.get());
+  db.reset();  // each thread that searches opens its own, and checks its pages by these stamps
   // The files were taken in while the corpus was listed, as the index held them.
   if (counts.Any()) index->LoadFiles(state);
 
@@ -425,6 +430,7 @@ SqliteIndex::Connection& SqliteIndex::ConnectionOfThisThread() const {
   auto made = std::make_unique<Connection>();
   Failure failure = OpenDatabase(file_, false, made->db);
   sqlite3* db = made->db.get();
+  if (failure.outcome == Outcome::kDone && !UsePageStamps(db, stamps_)) failure = Fail(db);
   if (failure.outcome == Outcome::kDone) {
     made->match = Prepare(db,
                           "SELECT rowid FROM sentences WHERE sentences MATCH ?1 AND rowid "
@@ -614,10 +620,9 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
     }
     sqlite3_reset(statement);
     if (rc != SQLITE_ROW && rc != SQLITE_DONE) Throw();
-    if (!read->spans) {
-      Changed(file, looked);
-      return nullptr;
-    }
+    // Every file with sentences has its places: one missing is the index's damage,
+    // not a change of the file.
+    if (!read->spans) throw IndexFault(true, "the places of " + file.key + " are missing");
     return &connection_.kept.Add(file.first, std::move(read), bytes);
   }
 

@@ -28,6 +28,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "checked_vfs.h"
 #include "corpus_index.h"
 #include "index_lock.h"
 #include "sqlite_db.h"
@@ -104,9 +105,10 @@ class SqliteIndex final : public CorpusIndex {
   std::filesystem::path corpus_;
   std::ostream* servingLog_ = nullptr;
   std::map<std::string, IdRange> sites_;
-  std::vector<IndexedFile> files_;  // by first id
-  std::size_t longestTitle_ = 0;    // bytes at most: the longest file name
-  mutable std::mutex mutex_;        // for the two below
+  std::vector<IndexedFile> files_;            // by first id
+  std::size_t longestTitle_ = 0;              // bytes at most: the longest file name
+  std::shared_ptr<const PageStamps> stamps_;  // of the file's pages, shared by the connections
+  mutable std::mutex mutex_;                  // for the two below
   mutable std::unordered_map<std::thread::id, std::unique_ptr<Connection>> connections_;
   mutable std::set<std::string> saidChanged_;  // keys
   // What the start read and listed: some 200,000 small blocks for a big corpus.

@@ -29,8 +29,8 @@ constexpr const char* kBuildingCache = "PRAGMA cache_size = -131072";
 constexpr const char* kFastWrites =
     "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; PRAGMA user_version = 0";
 constexpr const char* kSafeWrites =
-    "PRAGMA journal_mode = DELETE; PRAGMA synchronous = FULL; PRAGMA user_version = 4";
-static_assert(kSchemaVersion == 4, "kSafeWrites writes it");
+    "PRAGMA journal_mode = DELETE; PRAGMA synchronous = FULL; PRAGMA user_version = 5";
+static_assert(kSchemaVersion == 5, "kSafeWrites writes it");
 // FTS5 merges its segments as they pile up (its defaults: automerge 4, crisismerge
 // 16). A query asks every segment, so a freshly built index is merged into one at
 // the end, and merged as little as it can be before.
@@ -270,7 +270,8 @@ class Updater {
       // Commits fall between files, so that no file is ever half in the index.
       if (batch >= kBatchBytes) {
         batch = 0;
-        if (!Exec(db_, "COMMIT") || !Exec(db_, "BEGIN IMMEDIATE")) return Fail(db_);
+        if (!Exec(db_, "COMMIT") || !SavePageStamps(db_) || !Exec(db_, "BEGIN IMMEDIATE"))
+          return Fail(db_);
       }
     }
     if (bulk) {
@@ -279,7 +280,8 @@ class Updater {
     }
     // The merges leave the pages of the segments merged free: a fresh index is
     // copied without them, which takes less than a tenth of the build.
-    if (!Exec(db_, "COMMIT") || (fresh && (!Exec(db_, "VACUUM") || !Exec(db_, kSafeWrites))))
+    if (!Exec(db_, "COMMIT") || (fresh && !Exec(db_, "VACUUM")) || !SavePageStamps(db_) ||
+        (fresh && !Exec(db_, kSafeWrites)))
       return Fail(db_);
     if (!toIndex.empty()) progress.Finish();
     return {};
@@ -400,7 +402,9 @@ class Updater {
 
 Failure Fail(sqlite3* db) {
   if (FoundDamagedPage(db)) {
-    return {Outcome::kDamaged, "a page of it does not match its checksum"};
+    return {Outcome::kDamaged,
+            "a page of it fails its check: damaged, out of place, or older than the one written "
+            "there"};
   }
   return {IsDamage(db) ? Outcome::kDamaged : Outcome::kFailed, sqlite3_errmsg(db)};
 }
