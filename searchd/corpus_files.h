@@ -72,8 +72,9 @@ class CorpusFileReader {
   CorpusFileReader& operator=(const CorpusFileReader&) = delete;
   ~CorpusFileReader();
 
-  // Opens the regular file `path`, with its size and last write time as
-  // ReadFolder gives them; false when it cannot (it is gone).
+  // Opens the regular file `path` without waiting, with its size and last write
+  // time as ReadFolder gives them; false when it cannot (it is gone, or a pipe or
+  // a device stands in its place).
   bool Open(const std::filesystem::path& path, std::uint64_t& size, std::int64_t& modified);
   // Fills `bytes` from `offset` on; false when the file holds fewer.
   bool ReadAt(std::uint64_t offset, std::string& bytes) const;

@@ -166,9 +166,11 @@ bool TakeLock(IndexLock& lock, const fs::path& file, std::ostream& log, std::str
 // listing the corpus, and what the index holds is read meanwhile.
 class SideListing {
  public:
-  SideListing(const fs::path& corpus, std::ostream& log)
+  SideListing(const fs::path& corpus, std::ostream& log,
+              std::function<void(const CorpusListing&)> afterListing)
       : corpus_(corpus),
         log_(log),
+        afterListing_(std::move(afterListing)),
         task_(std::async(std::launch::async | std::launch::deferred,
                          [corpus] { return ListCorpusFiles(corpus); })) {}
 
@@ -177,6 +179,7 @@ class SideListing {
   const CorpusListing* Listed() {
     if (!listing_) {
       listing_ = task_.get();
+      if (afterListing_) afterListing_(*listing_);
       for (const std::string& error : listing_->errors) log_ << "corpus: " << error << "\n";
       if (listing_->files.empty()) {
         log_ << "corpus: no .txt files under " << Utf8Of(corpus_) << "/<site>/\n";
@@ -190,6 +193,7 @@ class SideListing {
  private:
   fs::path corpus_;
   std::ostream& log_;
+  std::function<void(const CorpusListing&)> afterListing_;
   std::future<CorpusListing> task_;
   std::optional<CorpusListing> listing_;
 };
@@ -291,7 +295,7 @@ bool OpenAsItStands(const fs::path& file, SideListing& side, std::ostream& log,
 std::unique_ptr<SqliteIndex> SqliteIndex::Open(const fs::path& corpus, const fs::path& file,
                                                std::ostream& log, IndexOpening opening) {
   const auto started = std::chrono::steady_clock::now();
-  SideListing side(corpus, log);
+  SideListing side(corpus, log, opening.afterListing);
   // With no index there yet, nothing is read meanwhile, and nothing is made for a
   // corpus without files.
   if (ReadIndexHeader(file).kind != IndexHeader::Kind::kIndex && side.Listed() == nullptr) {

@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -54,6 +55,9 @@ struct IndexOpening {
   // Answers are kept to be given again (answer_cache.h); off, every search finds
   // its hits anew, as a benchmark of that wants.
   bool keepAnswers = true;
+  // Called once the corpus is listed, before a file of it is read: a test changes
+  // the corpus there, as a user may at any moment.
+  std::function<void(const CorpusListing&)> afterListing = nullptr;
 };
 
 class SqliteIndex final : public CorpusIndex {

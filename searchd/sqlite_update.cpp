@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
-#include <fstream>
 #include <mutex>
 #include <stop_token>
 #include <thread>
@@ -71,6 +70,7 @@ class SentenceReader {
   struct Piece {
     bool last = false;              // the end of its file
     bool failed = false;            // the file could not be read: drop what came of it
+    CorpusFile opened;              // the file's size and time as it was opened and read
     std::uint64_t bytes = 0;        // bytes of the file read into this piece
     TokenizedText tokens;           // of all its sentences, one after the other
     std::vector<std::size_t> ends;  // where each sentence's tokens end in `tokens`
@@ -94,7 +94,7 @@ class SentenceReader {
   }
 
  private:
-  static constexpr std::size_t kReadBytes = std::size_t{1} << 20;
+  static constexpr std::uint64_t kReadBytes = std::uint64_t{1} << 20;
   static constexpr std::uint64_t kPieceBytes = std::uint64_t{1} << 20;
   static constexpr std::uint64_t kAheadBytes = std::uint64_t{8} << 20;
 
@@ -102,23 +102,31 @@ class SentenceReader {
   // so that a folder of empty files cannot pile up.
   static std::uint64_t Weight(const Piece& piece) { return piece.bytes + 4096; }
 
+  // Each file is opened without waiting (a pipe or a device put in its place since
+  // it was listed is refused, never read) and read as far as its size at the open.
   void Run(const std::stop_token& stop) {
-    std::string block(kReadBytes, '\0');
+    std::string block;
     std::vector<std::string> sentences;
     std::vector<SentenceSpan> spans;
     for (const CorpusFile* listed : files_) {
-      std::ifstream in(listing_.PathOf(*listed), std::ios::binary);
+      CorpusFileReader in;
+      CorpusFile opened = *listed;
+      bool failed = !in.Open(listing_.PathOf(*listed), opened.size, opened.modified);
       SentenceSplitter splitter(sentences, &spans);
       Piece piece;
+      std::uint64_t done = 0;
       std::uint64_t endBefore = 0;
-      bool more = in.is_open();
-      while (more) {
-        in.read(block.data(), static_cast<std::streamsize>(block.size()));
-        const auto got = static_cast<std::size_t>(in.gcount());
-        more = got == block.size();
-        piece.bytes += got;
-        splitter.Feed(std::string_view(block).substr(0, got));
-        if (!more && !in.bad()) splitter.Finish();
+      while (!failed && done < opened.size) {
+        block.resize(
+            static_cast<std::size_t>(std::min<std::uint64_t>(kReadBytes, opened.size - done)));
+        if (!in.ReadAt(done, block)) {
+          failed = true;
+          break;
+        }
+        done += block.size();
+        piece.bytes += block.size();
+        splitter.Feed(block);
+        if (done == opened.size) splitter.Finish();
         for (std::size_t i = 0; i < sentences.size(); ++i) {
           AppendDocumentTokens(sentences[i], piece.tokens);
           piece.ends.push_back(piece.tokens.tokens.size());
@@ -127,13 +135,14 @@ class SentenceReader {
         }
         sentences.clear();
         spans.clear();
-        if (more && piece.bytes >= kPieceBytes) {
+        if (done < opened.size && piece.bytes >= kPieceBytes) {
           if (!Push(std::move(piece), stop)) return;
           piece = {};
         }
       }
       piece.last = true;
-      piece.failed = !in.is_open() || in.bad();
+      piece.failed = failed;
+      piece.opened = std::move(opened);
       if (!Push(std::move(piece), stop)) return;
     }
   }
@@ -259,7 +268,7 @@ class Updater {
           break;
         }
         if (!AddRows(adding, piece)) return Fail(db_);
-        if (last && !Record(*file, site, adding)) return Fail(db_);
+        if (last && !Record(piece.opened, site, adding)) return Fail(db_);
         batch += piece.bytes;
         if (last) {
           progress.FileDone(piece.bytes);
