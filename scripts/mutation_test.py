@@ -144,8 +144,7 @@ MUTANTS = [
     ("search-escape-amp", 'out += "&amp;";', "out.push_back(c);"),
     ("search-404", 'if ((method != "GET" && method != "HEAD") || target.substr(0, question) != '
      '"/search")', "if (false)"),
-    ("search-incremental", "} else if (known->second.size != file.size || known->second.modified "
-     "!= file.modified) {", "} else if (false) {"),
+    ("search-incremental", "if (row.stamp != file) {", "if (false) {"),
     ("search-404-path", 'target.substr(0, question) != "/search")',
      '!target.starts_with("/search"))'),
     ("search-read-timeout", "constexpr auto kReadTimeout = std::chrono::seconds(5);",
@@ -176,15 +175,18 @@ MUTANTS = [
      ""),
     ("search-sentence-cut", "const bool continuesCharacter = (static_cast<unsigned char>(c) & 0xc0) "
      "== 0x80;", "const bool continuesCharacter = true;"),
-    ("search-changed-file", "size != file.size || modified != file.modified) {", "false) {"),
+    ("search-changed-file", "stamp) || stamp != file.stamp) {", "stamp)) {"),
+    ("search-stamp-identity", "bool operator==(const FileStamp&) const = default;",
+     "bool operator==(const FileStamp& o) const { return size == o.size && modified == o.modified; }"),
     ("search-empty-places", "if (it->second.count > 0 && !StepDone(deletePlaces_.get())) return false;",
      "if (!StepDone(deletePlaces_.get())) return false;"),
     ("search-emptied-corpus", "    if (listing == nullptr) return false;\n    if (failure.outcome == "
      "Outcome::kDone && !RecordCorpus", "    static const CorpusListing none;\n    if (listing == "
      "nullptr) listing = &none;\n    if (failure.outcome == Outcome::kDone && !RecordCorpus"),
-    ("search-kept-unchecked", "if (!CorpusFileReader::Names(path, file.size, file.modified)) {",
-     "if (false) {"),
-    ("search-answer-kept-after-change", "if (!reader->SawChange()) {", "if (true) {"),
+    ("search-kept-unchecked", "if (!CorpusFileReader::Names(path, file.stamp)) Changed(file, looked);",
+     "if (false) Changed(file, looked);"),
+    ("search-answer-kept-after-change", "if (!reader->SawChange()) answers_.Keep(key, hits);",
+     "answers_.Keep(key, hits);"),
     ("search-page-bound", "return kFrame + 5 * titleBytes + 5 * sentenceBytes",
      "return kFrame + titleBytes + sentenceBytes"),
     ("search-one-connection", "const std::thread::id thread = std::this_thread::get_id();",

@@ -38,18 +38,18 @@ constexpr const char* kServing = "PRAGMA cache_size = -16384; PRAGMA locking_mod
 
 constexpr const char* kSchema = R"(
   PRAGMA application_id = 1415007025;
-  PRAGMA user_version = 5;
+  PRAGMA user_version = 6;
   CREATE TABLE sites(id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE, next_seq INTEGER NOT NULL);
   CREATE TABLE files(key TEXT PRIMARY KEY, site INTEGER NOT NULL, size INTEGER NOT NULL,
-                     modified INTEGER NOT NULL, first INTEGER NOT NULL, count INTEGER NOT NULL)
-                     WITHOUT ROWID;
+                     modified INTEGER NOT NULL, id INTEGER NOT NULL, changed INTEGER NOT NULL,
+                     first INTEGER NOT NULL, count INTEGER NOT NULL) WITHOUT ROWID;
   CREATE TABLE places(first INTEGER PRIMARY KEY, offsets BLOB NOT NULL);
   CREATE TABLE corpus(id INTEGER PRIMARY KEY, path TEXT NOT NULL);
   CREATE VIRTUAL TABLE sentences USING fts5(text, tokenize = 'talewick', content = '',
                                             columnsize = 0);
   INSERT INTO sentences(sentences, rank) VALUES('pgsz', 4032);
 )";
-static_assert(kApplicationId == 1415007025 && kSchemaVersion == 5, "kSchema writes both");
+static_assert(kApplicationId == 1415007025 && kSchemaVersion == 6, "kSchema writes both");
 // FTS5 keeps its posting lists in blobs of about 'pgsz' bytes (4050 by default),
 // each meant to fill one 4096-byte page; with the check's bytes a page holds
 // less, and a blob that does not fit spills into a page of its own. So 'pgsz' is
@@ -99,15 +99,16 @@ Failure ReadState(sqlite3* db, bool write, IndexState& state) {
                        sqlite3_column_int64(row, 0),
                        static_cast<std::uint64_t>(sqlite3_column_int64(row, 2))};
                  }) &&
-      ForEachRow(db, "SELECT key, site, size, modified, first, count FROM files",
+      ForEachRow(db, "SELECT key, site, size, modified, id, changed, first, count FROM files",
                  [&](sqlite3_stmt* row) {
+                   const auto number = [row](int column) {
+                     return static_cast<std::uint64_t>(sqlite3_column_int64(row, column));
+                   };
+                   const FileStamp stamp{number(2), sqlite3_column_int64(row, 3), number(4),
+                                         sqlite3_column_int64(row, 5)};
                    const auto [file, added] = state.files.insert_or_assign(
                        ColumnText(row, 0),
-                       FileRow{sqlite3_column_int64(row, 1),
-                               static_cast<std::uint64_t>(sqlite3_column_int64(row, 2)),
-                               sqlite3_column_int64(row, 3),
-                               static_cast<std::uint64_t>(sqlite3_column_int64(row, 4)),
-                               static_cast<std::uint64_t>(sqlite3_column_int64(row, 5)), false});
+                       FileRow{sqlite3_column_int64(row, 1), stamp, number(6), number(7), false});
                    if (added) state.asListed.push_back(&*file);
                  }) &&
       // One query for a word that sorts first and is not there reads the FTS5
@@ -374,7 +375,7 @@ void SqliteIndex::LoadFiles(const IndexState& state) {
     }
     // A title is never longer than its file's name.
     longestTitle_ = std::max(longestTitle_, key.size() - key.rfind('/') - 1);
-    files_.push_back({row.first, row.count, key, row.size, row.modified});
+    files_.push_back({row.first, row.count, key, row.stamp});
   }
   std::sort(files_.begin(), files_.end(),
             [](const IndexedFile& a, const IndexedFile& b) { return a.first < b.first; });
@@ -567,7 +568,7 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
 
   // What is kept of `file`, once this search has seen that it is as it was
   // indexed; null when it is not. Kept text is only trusted while the file's path
-  // names a file of the size and time it was indexed with.
+  // names a file of the stamp it was indexed with.
   KeptFile* Look(const IndexedFile& file, Looked& looked) {
     const bool first = !looked.checked;
     looked.checked = true;
@@ -578,13 +579,13 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
     return kept;
   }
 
-  // Whether `file`'s path names a file of the size and time it was indexed with,
+  // Whether `file`'s path names a file of the stamp it was indexed with,
   // looked at once in a search.
   bool Named(const IndexedFile& file, Looked& looked) {
     if (!looked.named) {
       looked.named = true;
       const std::filesystem::path path = index_.corpus_ / PathFromUtf8(file.key);
-      if (!CorpusFileReader::Names(path, file.size, file.modified)) Changed(file, looked);
+      if (!CorpusFileReader::Names(path, file.stamp)) Changed(file, looked);
     }
     return looked.sound;
   }
@@ -594,18 +595,16 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
   KeptFile* Open(const IndexedFile& file, Looked& looked) {
     if (looked.in == nullptr) {
       looked.in = std::make_unique<CorpusFileReader>();
-      std::uint64_t size = 0;
-      std::int64_t modified = 0;
-      if (!looked.in->Open(index_.corpus_ / PathFromUtf8(file.key), size, modified) ||
-          size != file.size || modified != file.modified) {
+      FileStamp stamp;
+      if (!looked.in->Open(index_.corpus_ / PathFromUtf8(file.key), stamp) || stamp != file.stamp) {
         Changed(file, looked);
         return nullptr;
       }
     }
     if (KeptFile* kept = connection_.kept.Find(file.first)) return kept;
     auto read = std::make_unique<KeptFile>();
-    if (file.size <= kMostKeptFileBytes) {
-      read->text.emplace(file.size, '\0');
+    if (file.stamp.size <= kMostKeptFileBytes) {
+      read->text.emplace(file.stamp.size, '\0');
       if (!looked.in->ReadAt(0, *read->text)) {
         Changed(file, looked);
         return nullptr;

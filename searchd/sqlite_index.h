@@ -1,6 +1,6 @@
 // The phrase index kept in an SQLite file with an FTS5 table, so that a corpus is
-// indexed once: later starts only index the files added or changed since, by
-// size and modification time, and drop the sentences of files removed.
+// indexed once: later starts only index the files added or changed since (by
+// their stamps, corpus_files.h), and drop the sentences of files removed.
 //
 // A sentence's id is its site's number times 2^40 plus its place in the site, so
 // an id range picks one site; a fresh index numbers sentences in corpus order, and
@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "checked_vfs.h"
+#include "corpus_files.h"
 #include "corpus_index.h"
 #include "index_lock.h"
 #include "sqlite_db.h"
@@ -88,8 +89,7 @@ class SqliteIndex final : public CorpusIndex {
     std::uint64_t first;  // id of its first sentence
     std::uint64_t count;
     std::string key;
-    std::uint64_t size;
-    std::int64_t modified;
+    FileStamp stamp;  // as it was indexed
   };
   struct Connection;
   class Reader;

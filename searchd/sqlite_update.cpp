@@ -28,8 +28,8 @@ constexpr const char* kBuildingCache = "PRAGMA cache_size = -131072";
 constexpr const char* kFastWrites =
     "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; PRAGMA user_version = 0";
 constexpr const char* kSafeWrites =
-    "PRAGMA journal_mode = DELETE; PRAGMA synchronous = FULL; PRAGMA user_version = 5";
-static_assert(kSchemaVersion == 5, "kSafeWrites writes it");
+    "PRAGMA journal_mode = DELETE; PRAGMA synchronous = FULL; PRAGMA user_version = 6";
+static_assert(kSchemaVersion == 6, "kSafeWrites writes it");
 // FTS5 merges its segments as they pile up (its defaults: automerge 4, crisismerge
 // 16). A query asks every segment, so a freshly built index is merged into one at
 // the end, and merged as little as it can be before.
@@ -70,7 +70,7 @@ class SentenceReader {
   struct Piece {
     bool last = false;              // the end of its file
     bool failed = false;            // the file could not be read: drop what came of it
-    CorpusFile opened;              // the file's size and time as it was opened and read
+    CorpusFile opened;              // the file as it was opened and read, with its stamp
     std::uint64_t bytes = 0;        // bytes of the file read into this piece
     TokenizedText tokens;           // of all its sentences, one after the other
     std::vector<std::size_t> ends;  // where each sentence's tokens end in `tokens`
@@ -111,7 +111,7 @@ class SentenceReader {
     for (const CorpusFile* listed : files_) {
       CorpusFileReader in;
       CorpusFile opened = *listed;
-      bool failed = !in.Open(listing_.PathOf(*listed), opened.size, opened.modified);
+      bool failed = !in.Open(listing_.PathOf(*listed), opened);
       SentenceSplitter splitter(sentences, &spans);
       Piece piece;
       std::uint64_t done = 0;
@@ -197,7 +197,7 @@ UpdatePlan PlanUpdate(IndexState& state, const CorpusListing& listing, UpdateCou
     FileRow& row = known->second;
     if (!row.listed) ++listed;
     row.listed = true;
-    if (row.size != file.size || row.modified != file.modified) {
+    if (row.stamp != file) {
       ++counts.changed;
       plan.toIndex.push_back(&file);
     }
@@ -301,7 +301,7 @@ class Updater {
     insertSentence_ =
         talewick::search::Prepare(db_, "INSERT INTO sentences(rowid, text) VALUES(?1, ?2)");
     insertFile_ = talewick::search::Prepare(
-        db_, "INSERT OR REPLACE INTO files VALUES(?1, ?2, ?3, ?4, ?5, ?6)");
+        db_, "INSERT OR REPLACE INTO files VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
     insertPlaces_ = talewick::search::Prepare(db_, "INSERT OR REPLACE INTO places VALUES(?1, ?2)");
     deleteFile_ = talewick::search::Prepare(db_, "DELETE FROM files WHERE key = ?1");
     deletePlaces_ = talewick::search::Prepare(db_, "DELETE FROM places WHERE first = ?1");
@@ -383,14 +383,15 @@ class Updater {
     sqlite3_bind_int64(record, 2, site.id);
     sqlite3_bind_int64(record, 3, static_cast<sqlite3_int64>(file.size));
     sqlite3_bind_int64(record, 4, file.modified);
-    sqlite3_bind_int64(record, 5, static_cast<sqlite3_int64>(adding.first));
-    sqlite3_bind_int64(record, 6, static_cast<sqlite3_int64>(adding.sentences));
+    sqlite3_bind_int64(record, 5, static_cast<sqlite3_int64>(file.id));
+    sqlite3_bind_int64(record, 6, file.changed);
+    sqlite3_bind_int64(record, 7, static_cast<sqlite3_int64>(adding.first));
+    sqlite3_bind_int64(record, 8, static_cast<sqlite3_int64>(adding.sentences));
     sqlite3_stmt* places = insertPlaces_.get();
     sqlite3_bind_int64(places, 1, static_cast<sqlite3_int64>(adding.first));
     sqlite3_bind_blob64(places, 2, adding.offsets.data(), adding.offsets.size(), SQLITE_STATIC);
     if (!StepDone(record) || (adding.sentences > 0 && !StepDone(places))) return false;
-    state_.files[file.key] = {site.id,      file.size,        file.modified,
-                              adding.first, adding.sentences, true};
+    state_.files[file.key] = {site.id, file, adding.first, adding.sentences, true};
     return true;
   }
 
