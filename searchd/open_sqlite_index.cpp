@@ -27,7 +27,7 @@ std::unique_ptr<CorpusIndex> OpenCorpusIndex(const std::string& corpus,
     }
     file = DefaultIndexFile(cache, corpusPath);
   }
-  if (!rebuild && !cache.empty()) RemoveIndexesOfMissingCorpora(cache, std::cerr);
+  if (!rebuild && !cache.empty()) TidyIndexCache(cache, file, std::cerr);
   const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
   std::error_code ec;
   if (!fs::create_directories(folder, ec) && !fs::is_directory(folder)) {
@@ -35,9 +35,11 @@ std::unique_ptr<CorpusIndex> OpenCorpusIndex(const std::string& corpus,
               << (ec ? ec.message() : "it is not a folder") << "\n";
     return nullptr;
   }
-  return SqliteIndex::Open(
+  auto index = SqliteIndex::Open(
       corpusPath, file, std::cerr,
       {.ownPlace = indexFile.empty(), .rebuild = rebuild, .terminal = StandardErrorIsTerminal()});
+  if (index) MarkUsed(file);
+  return index;
 }
 
 }  // namespace talewick::search

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <utility>
 
+#include "index_cache.h"
+
 namespace talewick::search {
 
 namespace {
@@ -66,6 +68,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 
 std::string HelpText() {
   const ServiceOptions defaults;
+  const CacheRule cache;
   return "usage: talewick-search [--corpus DIR] [--index FILE] [--port N] [--results N]\n"
          "\n"
          "A local search service for Talewick. It answers GET /search?q=WORDS+site:DOMAIN\n"
@@ -88,8 +91,13 @@ std::string HelpText() {
          "  --help         show this help and exit\n"
          "  --version      show the version and exit\n"
          "\n"
-         "Each start removes from the cache folder the indexes of corpus folders that no\n"
-         "longer exist. The first line on standard output is \"listening on\n"
+         "The cache folder keeps the index of a corpus folder that is away (renamed, on a\n"
+         "drive not plugged in) for its return: each start removes an index unused for " +
+         std::to_string(cache.unused.count() / 24) +
+         "\ndays whose corpus folder is gone, and the least recently used indexes while\n"
+         "they take more than " +
+         std::to_string(cache.budgetBytes >> 30) +
+         " GB. The first line on standard output is \"listening on\n"
          "127.0.0.1:PORT\"; standard error tells the indexing's progress, then logs each\n"
          "request as one line.\n";
 }

@@ -510,34 +510,61 @@ TEST(SqliteIndex, FollowsTheCorpusAndIsWrittenByOneServiceAtATime) {
   fs::remove_all(dir);
 }
 
-// The cache folder loses the indexes of corpus folders that are gone, but never
-// one that a service holds, or a file that is not an index.
-TEST(SqliteIndex, TheCacheLosesOnlyIndexesOfCorporaThatAreGone) {
+// The cache folder keeps the index of a corpus folder that is away, and loses it
+// once it has gone unused for long, or the least recently used indexes once they
+// take more than the cache's room; never one that a service holds, the one being
+// opened, or a file that is not an index.
+TEST(SqliteIndex, TheCacheKeepsWhatMayComeBackWithinItsRoom) {
   const fs::path dir = FreshFolder("cache");
   const fs::path cache = dir / "cache";
-  const auto indexOf = [&](const char* name) { return DefaultIndexFile(cache, dir / name); };
+  const auto indexOf = [&](const std::string& name) { return DefaultIndexFile(cache, dir / name); };
   WriteFile(cache / "notes.sqlite", "my notes\n");
   std::unique_ptr<SqliteIndex> held;  // the last one opened stays open
-  for (const char* name : {"gone", "here", "held"}) {
+  const auto now = fs::file_time_type::clock::now();
+  const auto daysAgo = [&](const std::string& name, int days) {
+    fs::last_write_time(LockFileOf(indexOf(name)), now - std::chrono::hours(24 * days));
+  };
+  for (const char* name : {"old", "away", "here", "current", "held"}) {
     WriteFile(dir / name / "s.org" / "a.txt", "The cat sat.");
     std::ostringstream log;
     held = SqliteIndex::Open(dir / name, indexOf(name), log);
     ASSERT_NE(held, nullptr) << log.str();
   }
-  fs::remove_all(dir / "gone");
-  fs::remove_all(dir / "held");
+  for (const char* name : {"old", "away", "held"}) fs::remove_all(dir / name);
+  for (const char* name : {"old", "here", "current", "held"}) daysAgo(name, 100);
+  daysAgo("away", 10);
+  // An index of another version is of no use: it would be built anew.
+  const fs::path other = cache / "other-version.sqlite";
+  fs::copy_file(indexOf("here"), other);
+  std::fstream(other, std::ios::in | std::ios::out | std::ios::binary).seekp(60)
+      << std::string("\0\0\0\4", 4);
   std::ostringstream log;
-  RemoveIndexesOfMissingCorpora(cache, log);
+  TidyIndexCache(cache, indexOf("current"), log);
   EXPECT_EQ(log.str(), "index: removed from " + cache.string() +
-                           " the index of each corpus folder that no longer exists: " +
-                           FullCorpusPath(dir / "gone") + "\n");
-  EXPECT_FALSE(fs::exists(indexOf("gone")) || fs::exists(LockFileOf(indexOf("gone"))));
-  EXPECT_TRUE(fs::exists(indexOf("here")) && fs::exists(indexOf("held")) &&
-              fs::exists(cache / "notes.sqlite"));
+                           " the indexes of another version, or cut short: " + other.string() +
+                           "\nindex: removed from " + cache.string() +
+                           " the index of each corpus folder gone and unused for 90 days: " +
+                           FullCorpusPath(dir / "old") + "\n");
+  EXPECT_FALSE(fs::exists(other));
+  EXPECT_FALSE(fs::exists(indexOf("old")) || fs::exists(LockFileOf(indexOf("old"))));
+  for (const char* name : {"away", "here", "current", "held"}) {
+    EXPECT_TRUE(fs::exists(indexOf(name))) << name;
+  }
   held.reset();  // let go, it goes
-  RemoveIndexesOfMissingCorpora(cache, log);
+  log.str("");
+  TidyIndexCache(cache, indexOf("current"), log);
   EXPECT_FALSE(fs::exists(indexOf("held")));
-  EXPECT_TRUE(fs::exists(indexOf("here")));
+  // Room for two indexes: the least recently used others go first.
+  const std::uintmax_t bytes = fs::file_size(indexOf("here"));
+  daysAgo("away", 50);
+  log.str("");
+  TidyIndexCache(cache, indexOf("current"), log, {.budgetBytes = 2 * bytes});
+  EXPECT_EQ(log.str(), "index: removed from " + cache.string() +
+                           " the least recently used indexes, to keep it within " +
+                           std::to_string(2 * bytes >> 20) +
+                           " MB: " + FullCorpusPath(dir / "here") + "\n");
+  EXPECT_TRUE(fs::exists(indexOf("away")) && fs::exists(indexOf("current")) &&
+              fs::exists(cache / "notes.sqlite"));
   fs::remove_all(dir);
 }
 
