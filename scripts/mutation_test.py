@@ -178,13 +178,14 @@ MUTANTS = [
     ("search-changed-file", "stamp) || stamp != file.stamp) {", "stamp)) {"),
     ("search-stamp-identity", "bool operator==(const FileStamp&) const = default;",
      "bool operator==(const FileStamp& o) const { return size == o.size && modified == o.modified; }"),
-    ("search-empty-places", "if (it->second.count > 0 && !StepDone(deletePlaces_.get())) return false;",
-     "if (!StepDone(deletePlaces_.get())) return false;"),
     ("search-emptied-corpus", "    if (listing == nullptr) return false;\n    if (failure.outcome == "
      "Outcome::kDone && !RecordCorpus", "    static const CorpusListing none;\n    if (listing == "
      "nullptr) listing = &none;\n    if (failure.outcome == Outcome::kDone && !RecordCorpus"),
     ("search-kept-unchecked", "if (!CorpusFileReader::Names(path, file.stamp)) Changed(file, looked);",
      "if (false) Changed(file, looked);"),
+    ("search-kept-too-large", "    if (bytes > budget_) return nullptr;\n", ""),
+    ("search-places-row", "const std::uint64_t row = file.first + place / kSpansPerRow * kSpansPerRow;",
+     "const std::uint64_t row = file.first;"),
     ("search-answer-kept-after-change", "if (!reader->SawChange()) answers_.Keep(key, hits);",
      "answers_.Keep(key, hits);"),
     ("search-page-bound", "return kFrame + 5 * titleBytes + 5 * sentenceBytes",
@@ -198,10 +199,10 @@ MUTANTS = [
     ("search-1252-high", "c < 0xa0 ? kWindows1252High[c - 0x80] : c;", "c;"),
     ("search-utf8-first", "if (IsUtf8(out)) return out;",
      "if (IsUtf8(out) && out.empty()) return out;"),
-    ("search-prune-held", "!= IndexLock::Place::kWritable || !lock.TryExclusive()) {",
+    ("search-prune-held", "!= IndexLock::Place::kWritable || !lock->TryExclusive()) {",
      "!= IndexLock::Place::kWritable) {"),
-    ("search-prune-existing", "if (!corpus || fs::exists(PathFromUtf8(*corpus), entryEc) || "
-     "entryEc) continue;", "if (!corpus) continue;"),
+    ("search-prune-existing", "(index.corpusGone && now - index.used > rule.unused)",
+     "(now - index.used > rule.unused)"),
     ("search-progress-terminal", ".terminal = StandardErrorIsTerminal()", ".terminal = true"),
     # the launcher and the story folder
     ("launcher-site", 'return ownService && Variable("TALEWICK_SEARCH_SITE").empty() ? '

@@ -98,9 +98,8 @@ class IndexFault : public std::runtime_error {
 
 class CorpusIndex {
  public:
-  // Answers are kept, in about 16 MB, to be given again, unless `keepAnswers` is false.
-  explicit CorpusIndex(bool keepAnswers = true)
-      : answers_(keepAnswers ? std::size_t{16} << 20 : 0) {}
+  // Answers are kept, in about `answerBytes`, to be given again (none: 0).
+  explicit CorpusIndex(std::size_t answerBytes) : answers_(answerBytes) {}
   CorpusIndex(const CorpusIndex&) = delete;
   CorpusIndex& operator=(const CorpusIndex&) = delete;
   virtual ~CorpusIndex() = default;

@@ -293,6 +293,8 @@ int HttpServer::Port() const {
   return state_->acceptor.local_endpoint(error).port();
 }
 
+unsigned HttpServer::Threads() const { return state_->threads; }
+
 void HttpServer::Stop() { state_->io.stop(); }
 
 void HttpServer::Run() {

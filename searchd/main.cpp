@@ -70,6 +70,7 @@ struct Service {
   std::string corpus;  // UTF-8
   std::string indexFile;
   std::size_t maxResults;
+  talewick::search::CacheBudget memory{};
   // Requests share the index; building it anew takes it from all of them.
   std::shared_mutex indexGuard{};
   std::unique_ptr<CorpusIndex> index{};  // none once it could not be built anew
@@ -101,7 +102,8 @@ HttpReply Answer(Service& service, std::string_view method, std::string_view tar
     if (service.builds != damagedBuild || !service.index) continue;
     ++service.builds;
     service.index.reset();
-    service.index = talewick::search::OpenCorpusIndex(service.corpus, service.indexFile, true);
+    service.index =
+        talewick::search::OpenCorpusIndex(service.corpus, service.indexFile, service.memory, true);
     if (!service.index) {
       std::fprintf(stderr,
                    "talewick-search: stopping: the index is damaged and could not be built anew\n");
@@ -110,6 +112,7 @@ HttpReply Answer(Service& service, std::string_view method, std::string_view tar
       return Unavailable();
     }
     service.index->ReleaseStartMemory();
+    talewick::search::ReturnFreeMemory();
   }
 }
 
@@ -162,10 +165,13 @@ int main(int argc, char** argv) {
                  reason.c_str());
     return 1;
   }
-  service.index = talewick::search::OpenCorpusIndex(service.corpus, service.indexFile);
+  service.memory = talewick::search::ShareMemory(options.memoryMB << 20, server.Threads());
+  service.index =
+      talewick::search::OpenCorpusIndex(service.corpus, service.indexFile, service.memory);
   if (!service.index) return 1;
   std::cout << "listening on " << kHost << ":" << server.Port() << std::endl;
   service.index->ReleaseStartMemory();
+  talewick::search::ReturnFreeMemory();
   server.Run();
   return service.status;
 }

@@ -15,7 +15,8 @@ namespace talewick::search {
 namespace fs = std::filesystem;
 
 std::unique_ptr<CorpusIndex> OpenCorpusIndex(const std::string& corpus,
-                                             const std::string& indexFile, bool rebuild) {
+                                             const std::string& indexFile,
+                                             const CacheBudget& memory, bool rebuild) {
   const fs::path corpusPath = PathFromUtf8(corpus);
   const fs::path cache = PathFromSystemText(IndexCacheFolder());
   fs::path file = PathFromUtf8(indexFile);
@@ -35,9 +36,11 @@ std::unique_ptr<CorpusIndex> OpenCorpusIndex(const std::string& corpus,
               << (ec ? ec.message() : "it is not a folder") << "\n";
     return nullptr;
   }
-  auto index = SqliteIndex::Open(
-      corpusPath, file, std::cerr,
-      {.ownPlace = indexFile.empty(), .rebuild = rebuild, .terminal = StandardErrorIsTerminal()});
+  auto index = SqliteIndex::Open(corpusPath, file, std::cerr,
+                                 {.ownPlace = indexFile.empty(),
+                                  .rebuild = rebuild,
+                                  .terminal = StandardErrorIsTerminal(),
+                                  .memory = memory});
   if (index) MarkUsed(file);
   return index;
 }

@@ -43,7 +43,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   ServiceOptions& options = line.options;
   for (std::size_t i = 1; i < argc; ++i) {
     const std::string& name = arguments[i];
-    if (name != "--corpus" && name != "--index" && name != "--port" && name != "--results")
+    if (name != "--corpus" && name != "--index" && name != "--port" && name != "--results" &&
+        name != "--memory")
       return Refuse("unknown option '" + name + "'");
     if (i + 1 >= argc) return Refuse(name + " needs a value");
     const std::string& value = arguments[++i];
@@ -57,6 +58,11 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       const auto port = ParseNumber(value, 0, 65535);
       if (!port) return Refuse("--port takes a number from 0 to 65535, not '" + value + "'");
       options.port = static_cast<int>(*port);
+    } else if (name == "--memory") {
+      const auto megabytes = ParseNumber(value, 16, 65536);
+      if (!megabytes)
+        return Refuse("--memory takes megabytes from 16 to 65536, not '" + value + "'");
+      options.memoryMB = static_cast<std::size_t>(*megabytes);
     } else {
       const auto results = ParseNumber(value, 1, 100000);
       if (!results) return Refuse("--results takes a number from 1 to 100000, not '" + value + "'");
@@ -70,6 +76,7 @@ std::string HelpText() {
   const ServiceOptions defaults;
   const CacheRule cache;
   return "usage: talewick-search [--corpus DIR] [--index FILE] [--port N] [--results N]\n"
+         "                       [--memory MB]\n"
          "\n"
          "A local search service for Talewick. It answers GET /search?q=WORDS+site:DOMAIN\n"
          "on 127.0.0.1 with an HTML result page whose snippets hold WORDS in <b></b>.\n"
@@ -87,6 +94,10 @@ std::string HelpText() {
          ")\n"
          "  --results N    most results on one page, 1 to 100000 (default: " +
          std::to_string(defaults.results) +
+         ")\n"
+         "  --memory MB    what the caches take at most while serving: answers, text\n"
+         "                 and index pages kept to be used again (default: " +
+         std::to_string(defaults.memoryMB) +
          ")\n"
          "  --help         show this help and exit\n"
          "  --version      show the version and exit\n"

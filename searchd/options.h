@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "memory_budget.h"
+
 namespace talewick::search {
 
 struct ServiceOptions {
@@ -13,6 +15,7 @@ struct ServiceOptions {
   int port = 8080;     // 0: a free port
   std::size_t results = 100;
   std::string index;  // UTF-8; empty: the default file in the user's cache folder
+  std::size_t memoryMB = kDefaultMemoryMB;  // for the caches (memory_budget.h)
 };
 
 struct CommandLine {

@@ -1,5 +1,6 @@
 // POSIX: paths and the command line as they are (UTF-8), SIGPIPE ignored, and an
 // address that is still in TIME_WAIT after a restart may be listened on again.
+#include <malloc.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -19,6 +20,8 @@ const char* IndexCacheFolderHint() { return "set HOME or XDG_CACHE_HOME to a ful
 bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
 void IgnoreBrokenPipes() { std::signal(SIGPIPE, SIG_IGN); }
+
+void ReturnFreeMemory() { malloc_trim(0); }
 
 std::string ErrorText(const boost::system::error_code& error) { return error.message(); }
 

@@ -1,6 +1,7 @@
 // Windows: ANSI paths made wide, the wide command line made UTF-8, a console
 // for a terminal, no SIGPIPE, and the port held exclusively: Windows'
 // SO_REUSEADDR would let a second service take it over.
+#include <malloc.h>
 #include <windows.h>
 
 #include <string>
@@ -64,6 +65,8 @@ bool StandardErrorIsTerminal() {
 }
 
 void IgnoreBrokenPipes() {}
+
+void ReturnFreeMemory() { _heapmin(); }
 
 // Wine 8 has no message text for Winsock's codes, where Windows has; the ones a
 // listen fails with most often then get the POSIX wording.

@@ -13,6 +13,7 @@
 #include <system_error>
 #include <unordered_map>
 
+#include "block_cache.h"
 #include "checked_vfs.h"
 #include "corpus_files.h"
 #include "index_cache.h"
@@ -29,16 +30,21 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Page cache while serving (the build uses a larger one for its merges). Nothing
-// writes the index while it is served (the index lock sees to that), so its
-// file's shared lock is taken once and held, rather than taken and let go at each
-// step of a query, which costs a call to the system each time (one to the
-// wineserver under Wine): a page of a common phrase takes hundreds of steps.
-constexpr const char* kServing = "PRAGMA cache_size = -16384; PRAGMA locking_mode = EXCLUSIVE";
+// Nothing writes the index while it is served (the index lock sees to that), so
+// its file's shared lock is taken once and held, rather than taken and let go at
+// each step of a query, which costs a call to the system each time (one to the
+// wineserver under Wine): a page of a common phrase takes hundreds of steps. The
+// page cache is the connection's share of the memory budget (the build uses a
+// larger one for its merges).
+std::string ServingPragmas(const CacheBudget& memory) {
+  return "PRAGMA cache_size = -" +
+         std::to_string(std::max<std::size_t>(memory.pagesPerThread >> 10, 64)) +
+         "; PRAGMA locking_mode = EXCLUSIVE";
+}
 
 constexpr const char* kSchema = R"(
   PRAGMA application_id = 1415007025;
-  PRAGMA user_version = 6;
+  PRAGMA user_version = 7;
   CREATE TABLE sites(id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE, next_seq INTEGER NOT NULL);
   CREATE TABLE files(key TEXT PRIMARY KEY, site INTEGER NOT NULL, size INTEGER NOT NULL,
                      modified INTEGER NOT NULL, id INTEGER NOT NULL, changed INTEGER NOT NULL,
@@ -49,7 +55,7 @@ constexpr const char* kSchema = R"(
                                             columnsize = 0);
   INSERT INTO sentences(sentences, rank) VALUES('pgsz', 4032);
 )";
-static_assert(kApplicationId == 1415007025 && kSchemaVersion == 6, "kSchema writes both");
+static_assert(kApplicationId == 1415007025 && kSchemaVersion == 7, "kSchema writes both");
 // FTS5 keeps its posting lists in blobs of about 'pgsz' bytes (4050 by default),
 // each meant to fill one 4096-byte page; with the check's bytes a page holds
 // less, and a blob that does not fit spills into a page of its own. So 'pgsz' is
@@ -303,7 +309,7 @@ std::unique_ptr<SqliteIndex> SqliteIndex::Open(const fs::path& corpus, const fs:
     return nullptr;
   }
 
-  std::unique_ptr<SqliteIndex> index(new SqliteIndex(opening.keepAnswers));
+  std::unique_ptr<SqliteIndex> index(new SqliteIndex(opening));
   index->file_ = file;
   index->corpus_ = corpus;
   index->servingLog_ = opening.servingLog != nullptr ? opening.servingLog : &std::cerr;
@@ -381,13 +387,15 @@ void SqliteIndex::LoadFiles(const IndexState& state) {
             [](const IndexedFile& a, const IndexedFile& b) { return a.first < b.first; });
 }
 
-SqliteIndex::SqliteIndex(bool keepAnswers) : CorpusIndex(keepAnswers) {}
+SqliteIndex::SqliteIndex(const IndexOpening& opening)
+    : CorpusIndex(opening.keepAnswers ? opening.memory.answers : 0), memory_(opening.memory) {}
 
 SqliteIndex::~SqliteIndex() = default;
 
 void SqliteIndex::ReleaseStartMemory() {
   startState_.reset();
   startListing_.reset();
+  KeepFreeBlocksUpTo(memory_.freeBlocks);
 }
 
 const SqliteIndex::IndexedFile* SqliteIndex::FileOf(std::uint64_t id) const {
@@ -416,13 +424,15 @@ void SqliteIndex::SayChanged(const IndexedFile& file) const {
 }
 
 struct SqliteIndex::Connection {
+  explicit Connection(std::size_t keptBytes) : kept(keptBytes) {}
+
   SqliteDb db;
-  SqliteStatement match;    // the rowids of a phrase in a range
-  SqliteStatement offsets;  // where a file's sentences stand
+  SqliteStatement match;   // the rowids of a phrase in a range
+  SqliteStatement places;  // where a row of a file's sentences stand
   // By the id of their first sentence. (Only the Reader below uses it, which
   // cppcheck does not see.)
   // cppcheck-suppress unusedStructMember
-  KeptFiles kept{std::size_t{4} << 20};
+  KeptFiles kept;
 };
 
 SqliteIndex::Connection& SqliteIndex::ConnectionOfThisThread() const {
@@ -432,7 +442,7 @@ SqliteIndex::Connection& SqliteIndex::ConnectionOfThisThread() const {
     const auto it = connections_.find(thread);
     if (it != connections_.end()) return *it->second;
   }
-  auto made = std::make_unique<Connection>();
+  auto made = std::make_unique<Connection>(memory_.filesPerThread);
   Failure failure = OpenDatabase(file_, false, made->db);
   sqlite3* db = made->db.get();
   if (failure.outcome == Outcome::kDone && !UsePageStamps(db, stamps_)) failure = Fail(db);
@@ -440,8 +450,9 @@ SqliteIndex::Connection& SqliteIndex::ConnectionOfThisThread() const {
     made->match = Prepare(db,
                           "SELECT rowid FROM sentences WHERE sentences MATCH ?1 AND rowid "
                           "BETWEEN ?2 AND ?3");
-    made->offsets = Prepare(db, "SELECT offsets FROM places WHERE first = ?1");
-    if (!Exec(db, kServing) || !made->match || !made->offsets) failure = Fail(db);
+    made->places = Prepare(db, "SELECT offsets FROM places WHERE first = ?1");
+    if (!Exec(db, ServingPragmas(memory_).c_str()) || !made->match || !made->places)
+      failure = Fail(db);
   }
   if (failure.outcome != Outcome::kDone) {
     throw IndexFault(failure.outcome == Outcome::kDamaged, failure.reason);
@@ -549,14 +560,13 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
   // indexed.
   std::optional<std::string> SentenceOf(const IndexedFile& file, std::uint64_t place) {
     Looked& looked = looked_[&file];
-    KeptFile* kept = looked.sound ? Look(file, looked) : nullptr;
-    if (kept == nullptr) return std::nullopt;
-    if (const std::optional<SentenceSpan> span = kept->spans->At(place)) {
+    if (!Checked(file, looked)) return std::nullopt;
+    if (const std::optional<SentenceSpan> span = PlaceOf(file, place)) {
       std::optional<std::string> sentence;
-      if (kept->text && span->end <= kept->text->size()) {
-        sentence =
-            SentenceAt(std::string_view(*kept->text).substr(span->start, span->end - span->start));
-      } else if (looked.in != nullptr) {
+      const std::string* text = connection_.kept.Text(file.first);
+      if (text != nullptr && span->end <= text->size()) {
+        sentence = SentenceAt(std::string_view(*text).substr(span->start, span->end - span->start));
+      } else if (text == nullptr && Opened(file, looked)) {
         std::string bytes(span->end - span->start, '\0');
         if (looked.in->ReadAt(span->start, bytes)) sentence = SentenceAt(bytes);
       }
@@ -566,17 +576,13 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
     return std::nullopt;
   }
 
-  // What is kept of `file`, once this search has seen that it is as it was
-  // indexed; null when it is not. Kept text is only trusted while the file's path
-  // names a file of the stamp it was indexed with.
-  KeptFile* Look(const IndexedFile& file, Looked& looked) {
-    const bool first = !looked.checked;
+  // Whether `file` is as it was indexed, looked at once in a search: by what its
+  // path names when its text is kept, else by opening it.
+  bool Checked(const IndexedFile& file, Looked& looked) {
+    if (looked.checked) return looked.sound;
     looked.checked = true;
-    KeptFile* kept = connection_.kept.Find(file.first);
-    if (!first || kept == nullptr) return kept != nullptr ? kept : Open(file, looked);
-    if (!Named(file, looked)) return nullptr;
-    if (!kept->text) return Open(file, looked);
-    return kept;
+    if (connection_.kept.Text(file.first) == nullptr) return Opened(file, looked);
+    return Named(file, looked);
   }
 
   // Whether `file`'s path names a file of the stamp it was indexed with,
@@ -590,43 +596,57 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
     return looked.sound;
   }
 
-  // Opens `file` and reads what is kept of it; null, after saying so, when it is
-  // not as it was indexed.
-  KeptFile* Open(const IndexedFile& file, Looked& looked) {
-    if (looked.in == nullptr) {
-      looked.in = std::make_unique<CorpusFileReader>();
-      FileStamp stamp;
-      if (!looked.in->Open(index_.corpus_ / PathFromUtf8(file.key), stamp) || stamp != file.stamp) {
-        Changed(file, looked);
-        return nullptr;
-      }
+  // Opens `file` for this search, and keeps its text when it is small (it is then
+  // closed again); false, after saying so, when it is not as it was indexed.
+  bool Opened(const IndexedFile& file, Looked& looked) {
+    if (!looked.sound) return false;
+    if (looked.in != nullptr) return true;
+    looked.in = std::make_unique<CorpusFileReader>();
+    FileStamp stamp;
+    if (!looked.in->Open(index_.corpus_ / PathFromUtf8(file.key), stamp) || stamp != file.stamp) {
+      Changed(file, looked);
+      return false;
     }
-    if (KeptFile* kept = connection_.kept.Find(file.first)) return kept;
-    auto read = std::make_unique<KeptFile>();
+    looked.named = true;
     if (file.stamp.size <= kMostKeptFileBytes) {
-      read->text.emplace(file.stamp.size, '\0');
-      if (!looked.in->ReadAt(0, *read->text)) {
+      std::string text(file.stamp.size, '\0');
+      if (!looked.in->ReadAt(0, text)) {
         Changed(file, looked);
-        return nullptr;
+        return false;
       }
-      looked.in.reset();  // all of it is read
+      if (connection_.kept.KeepText(file.first, std::move(text)) != nullptr) looked.in.reset();
     }
-    Begin();
-    sqlite3_stmt* statement = connection_.offsets.get();
-    sqlite3_bind_int64(statement, 1, static_cast<sqlite3_int64>(file.first));
-    const int rc = sqlite3_step(statement);
-    std::size_t bytes = 0;
-    if (rc == SQLITE_ROW) {
-      const auto* data = static_cast<const char*>(sqlite3_column_blob(statement, 0));
-      bytes = static_cast<std::size_t>(sqlite3_column_bytes(statement, 0));
-      read->spans.emplace(std::string(data == nullptr ? "" : data, bytes));
+    return true;
+  }
+
+  // Where sentence `place` of `file` stands, from its row of places.
+  std::optional<SentenceSpan> PlaceOf(const IndexedFile& file, std::uint64_t place) {
+    const std::uint64_t row = file.first + place / kSpansPerRow * kSpansPerRow;
+    SentenceSpans* places = connection_.kept.Places(row);
+    if (places == nullptr) {
+      Begin();
+      sqlite3_stmt* statement = connection_.places.get();
+      sqlite3_bind_int64(statement, 1, static_cast<sqlite3_int64>(row));
+      const int rc = sqlite3_step(statement);
+      if (rc == SQLITE_ROW) {
+        const auto* data = static_cast<const char*>(sqlite3_column_blob(statement, 0));
+        const auto bytes = static_cast<std::size_t>(sqlite3_column_bytes(statement, 0));
+        SentenceSpans read(std::string(data == nullptr ? "" : data, bytes));
+        places = connection_.kept.KeepPlaces(row, std::move(read), bytes);
+        if (places == nullptr) {
+          unkept_.emplace(std::string(data == nullptr ? "" : data, bytes));
+          places = &*unkept_;
+        }
+      }
+      sqlite3_reset(statement);
+      if (rc != SQLITE_ROW && rc != SQLITE_DONE) Throw();
     }
-    sqlite3_reset(statement);
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE) Throw();
-    // Every file with sentences has its places: one missing is the index's damage,
-    // not a change of the file.
-    if (!read->spans) throw IndexFault(true, "the places of " + file.key + " are missing");
-    return &connection_.kept.Add(file.first, std::move(read), bytes);
+    // Every sentence has its place: one missing is the index's damage, not a change
+    // of the file.
+    const std::optional<SentenceSpan> span =
+        places != nullptr ? places->At(place % kSpansPerRow) : std::nullopt;
+    if (!span) throw IndexFault(true, "the places of " + file.key + " are missing");
+    return span;
   }
 
   void Changed(const IndexedFile& file, Looked& looked) {
@@ -634,14 +654,15 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
     if (looked.sound) index_.SayChanged(file);
     looked.sound = false;
     looked.in.reset();
-    connection_.kept.Drop(file.first);
+    connection_.kept.DropText(file.first);
   }
 
   const SqliteIndex& index_;
   Connection& connection_;
   const std::vector<std::string>& words_;
   std::unordered_map<const IndexedFile*, Looked> looked_;  // files asked for in this search
-  bool begun_ = false;                                     // the read transaction
+  std::optional<SentenceSpans> unkept_;  // the last places read that were not kept
+  bool begun_ = false;                   // the read transaction
   bool sawChange_ = false;
 };
 

@@ -33,6 +33,7 @@
 #include "corpus_files.h"
 #include "corpus_index.h"
 #include "index_lock.h"
+#include "memory_budget.h"
 #include "sqlite_db.h"
 
 namespace talewick::search {
@@ -53,6 +54,8 @@ struct IndexOpening {
   // Where lines said while answering go (a corpus file changed since it was
   // indexed); the standard error when null.
   std::ostream* servingLog = nullptr;
+  // What the caches may take while the index answers (memory_budget.h).
+  CacheBudget memory = ShareMemory(kDefaultMemoryMB << 20, 2);
   // Answers are kept to be given again (answer_cache.h); off, every search finds
   // its hits anew, as a benchmark of that wants.
   bool keepAnswers = true;
@@ -94,7 +97,7 @@ class SqliteIndex final : public CorpusIndex {
   struct Connection;
   class Reader;
 
-  explicit SqliteIndex(bool keepAnswers);
+  explicit SqliteIndex(const IndexOpening& opening);
   // Takes in what `state` knows of the files, in place of what was known before.
   void LoadFiles(const IndexState& state);
   // The file that holds the sentence `id`; null for a row of a file that was
@@ -112,7 +115,8 @@ class SqliteIndex final : public CorpusIndex {
   std::vector<IndexedFile> files_;            // by first id
   std::size_t longestTitle_ = 0;              // bytes at most: the longest file name
   std::shared_ptr<const PageStamps> stamps_;  // of the file's pages, shared by the connections
-  mutable std::mutex mutex_;                  // for the two below
+  CacheBudget memory_;
+  mutable std::mutex mutex_;  // for the two below
   mutable std::unordered_map<std::thread::id, std::unique_ptr<Connection>> connections_;
   mutable std::set<std::string> saidChanged_;  // keys
   // What the start read and listed: some 200,000 small blocks for a big corpus.

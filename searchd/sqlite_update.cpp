@@ -28,8 +28,8 @@ constexpr const char* kBuildingCache = "PRAGMA cache_size = -131072";
 constexpr const char* kFastWrites =
     "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; PRAGMA user_version = 0";
 constexpr const char* kSafeWrites =
-    "PRAGMA journal_mode = DELETE; PRAGMA synchronous = FULL; PRAGMA user_version = 6";
-static_assert(kSchemaVersion == 6, "kSafeWrites writes it");
+    "PRAGMA journal_mode = DELETE; PRAGMA synchronous = FULL; PRAGMA user_version = 7";
+static_assert(kSchemaVersion == 7, "kSafeWrites writes it");
 // FTS5 merges its segments as they pile up (its defaults: automerge 4, crisismerge
 // 16). A query asks every segment, so a freshly built index is merged into one at
 // the end, and merged as little as it can be before.
@@ -68,13 +68,14 @@ bool IsDamage(sqlite3* db) {
 class SentenceReader {
  public:
   struct Piece {
-    bool last = false;              // the end of its file
-    bool failed = false;            // the file could not be read: drop what came of it
-    CorpusFile opened;              // the file as it was opened and read, with its stamp
-    std::uint64_t bytes = 0;        // bytes of the file read into this piece
-    TokenizedText tokens;           // of all its sentences, one after the other
-    std::vector<std::size_t> ends;  // where each sentence's tokens end in `tokens`
-    std::string offsets;            // the sentences' places (sentence_offsets.h)
+    bool last = false;                   // the end of its file
+    bool failed = false;                 // the file could not be read: drop what came of it
+    CorpusFile opened;                   // the file as it was opened and read, with its stamp
+    std::uint64_t bytes = 0;             // bytes of the file read into this piece
+    TokenizedText tokens;                // of all its sentences, one after the other
+    std::vector<std::size_t> ends;       // where each sentence's tokens end in `tokens`
+    std::string offsets;                 // the sentences' places (sentence_offsets.h)
+    std::vector<std::size_t> rowStarts;  // where a row of places starts in `offsets`
   };
 
   SentenceReader(const CorpusListing& listing, std::vector<const CorpusFile*> files)
@@ -96,11 +97,16 @@ class SentenceReader {
  private:
   static constexpr std::uint64_t kReadBytes = std::uint64_t{1} << 20;
   static constexpr std::uint64_t kPieceBytes = std::uint64_t{1} << 20;
-  static constexpr std::uint64_t kAheadBytes = std::uint64_t{8} << 20;
+  static constexpr std::uint64_t kAheadBytes = std::uint64_t{16} << 20;
 
-  // What a piece counts for against kAheadBytes: an empty one counts a little,
-  // so that a folder of empty files cannot pile up.
-  static std::uint64_t Weight(const Piece& piece) { return piece.bytes + 4096; }
+  // The memory a piece takes, against kAheadBytes: a megabyte of tiny sentences
+  // takes eight times more than one of prose. An empty one counts a little, so that
+  // a folder of empty files cannot pile up.
+  static std::uint64_t Weight(const Piece& piece) {
+    return piece.tokens.lower.size() + piece.tokens.tokens.size() * sizeof(FtsToken) +
+           (piece.ends.size() + piece.rowStarts.size()) * sizeof(std::size_t) +
+           piece.offsets.size() + 4096;
+  }
 
   // Each file is opened without waiting (a pipe or a device put in its place since
   // it was listed is refused, never read) and read as far as its size at the open.
@@ -116,6 +122,7 @@ class SentenceReader {
       Piece piece;
       std::uint64_t done = 0;
       std::uint64_t endBefore = 0;
+      std::uint64_t sentence = 0;  // of the file
       while (!failed && done < opened.size) {
         block.resize(
             static_cast<std::size_t>(std::min<std::uint64_t>(kReadBytes, opened.size - done)));
@@ -130,6 +137,10 @@ class SentenceReader {
         for (std::size_t i = 0; i < sentences.size(); ++i) {
           AppendDocumentTokens(sentences[i], piece.tokens);
           piece.ends.push_back(piece.tokens.tokens.size());
+          if (sentence++ % kSpansPerRow == 0) {
+            piece.rowStarts.push_back(piece.offsets.size());
+            endBefore = 0;
+          }
           AppendSentenceSpan(piece.offsets, endBefore, spans[i]);
           endBefore = spans[i].end;
         }
@@ -258,7 +269,9 @@ class Updater {
     for (const CorpusFile* file : toIndex) {
       if (state_.files.count(file->key) != 0 && !Remove(file->key)) return Fail(db_);
       SiteRow& site = SiteOf(file->site);
-      Adding adding{(static_cast<std::uint64_t>(site.id) << kSiteShift) + site.nextSeq, 0, {}};
+      const std::uint64_t first =
+          (static_cast<std::uint64_t>(site.id) << kSiteShift) + site.nextSeq;
+      Adding adding{first, 0, first, {}};
       for (bool last = false; !last;) {
         const SentenceReader::Piece piece = reader.Next();
         last = piece.last;
@@ -304,7 +317,8 @@ class Updater {
         db_, "INSERT OR REPLACE INTO files VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
     insertPlaces_ = talewick::search::Prepare(db_, "INSERT OR REPLACE INTO places VALUES(?1, ?2)");
     deleteFile_ = talewick::search::Prepare(db_, "DELETE FROM files WHERE key = ?1");
-    deletePlaces_ = talewick::search::Prepare(db_, "DELETE FROM places WHERE first = ?1");
+    deletePlaces_ =
+        talewick::search::Prepare(db_, "DELETE FROM places WHERE first BETWEEN ?1 AND ?2");
     saveSite_ = talewick::search::Prepare(db_, "INSERT OR REPLACE INTO sites VALUES(?1, ?2, ?3)");
     return insertSentence_ && insertFile_ && insertPlaces_ && deleteFile_ && deletePlaces_ &&
            saveSite_;
@@ -315,18 +329,26 @@ class Updater {
     BindText(deleteFile_.get(), 1, key);
     if (!StepDone(deleteFile_.get())) return false;
     // A file without sentences has no places; its first id is the next file's.
-    sqlite3_bind_int64(deletePlaces_.get(), 1, static_cast<sqlite3_int64>(it->second.first));
-    if (it->second.count > 0 && !StepDone(deletePlaces_.get())) return false;
+    if (!DropPlaces(it->second.first, it->second.count)) return false;
     state_.files.erase(it);
     return true;
   }
 
+  // Drops the rows of places of the `count` sentences from `first` on.
+  bool DropPlaces(std::uint64_t first, std::uint64_t count) {
+    if (count == 0) return true;
+    sqlite3_bind_int64(deletePlaces_.get(), 1, static_cast<sqlite3_int64>(first));
+    sqlite3_bind_int64(deletePlaces_.get(), 2, static_cast<sqlite3_int64>(first + count - 1));
+    return StepDone(deletePlaces_.get());
+  }
+
   // A file on its way in: its first sentence's id, how much of it is in, and
-  // where its sentences stand.
+  // where its sentences stand, as far as the row of places not yet written.
   struct Adding {
     std::uint64_t first;
     std::uint64_t sentences = 0;
-    std::string offsets;
+    std::uint64_t rowFirst;  // the id of the first sentence of `row`
+    std::string row;
   };
 
   SiteRow& SiteOf(const std::string& name) {
@@ -354,15 +376,34 @@ class Updater {
       firstToken = piece.ends[i];
     }
     adding.sentences += piece.ends.size();
-    adding.offsets += piece.offsets;
+    std::size_t from = 0;
+    for (const std::size_t start : piece.rowStarts) {
+      adding.row.append(piece.offsets, from, start - from);
+      if (!WriteRow(adding)) return false;
+      from = start;
+    }
+    adding.row.append(piece.offsets, from);
     return true;
   }
 
-  // Gives up a file that could not be read to its end: its rows stay, under ids
-  // that are not given again.
+  // Writes the row of places of the file on its way in, if it has any.
+  bool WriteRow(Adding& adding) {
+    if (adding.row.empty()) return true;
+    sqlite3_stmt* places = insertPlaces_.get();
+    sqlite3_bind_int64(places, 1, static_cast<sqlite3_int64>(adding.rowFirst));
+    sqlite3_bind_blob64(places, 2, adding.row.data(), adding.row.size(), SQLITE_STATIC);
+    if (!StepDone(places)) return false;
+    adding.rowFirst += kSpansPerRow;
+    adding.row.clear();
+    return true;
+  }
+
+  // Gives up a file that could not be read to its end: its rows of sentences stay,
+  // under ids that are not given again.
   bool Discard(const CorpusFile& file, SiteRow& site, const Adding& adding) {
     site.nextSeq += adding.sentences;
-    return adding.sentences == 0 || SaveSite(file, site);
+    return adding.sentences == 0 ||
+           (DropPlaces(adding.first, adding.sentences) && SaveSite(file, site));
   }
 
   bool SaveSite(const CorpusFile& file, const SiteRow& site) {
@@ -374,7 +415,7 @@ class Updater {
   }
 
   // Records a file whose sentences are all in.
-  bool Record(const CorpusFile& file, SiteRow& site, const Adding& adding) {
+  bool Record(const CorpusFile& file, SiteRow& site, Adding& adding) {
     site.nextSeq += adding.sentences;
     if (!SaveSite(file, site)) return false;
 
@@ -387,10 +428,7 @@ class Updater {
     sqlite3_bind_int64(record, 6, file.changed);
     sqlite3_bind_int64(record, 7, static_cast<sqlite3_int64>(adding.first));
     sqlite3_bind_int64(record, 8, static_cast<sqlite3_int64>(adding.sentences));
-    sqlite3_stmt* places = insertPlaces_.get();
-    sqlite3_bind_int64(places, 1, static_cast<sqlite3_int64>(adding.first));
-    sqlite3_bind_blob64(places, 2, adding.offsets.data(), adding.offsets.size(), SQLITE_STATIC);
-    if (!StepDone(record) || (adding.sentences > 0 && !StepDone(places))) return false;
+    if (!StepDone(record) || !WriteRow(adding)) return false;
     state_.files[file.key] = {site.id, file, adding.first, adding.sentences, true};
     return true;
   }
