@@ -563,10 +563,16 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
     if (!Checked(file, looked)) return std::nullopt;
     if (const std::optional<SentenceSpan> span = PlaceOf(file, place)) {
       std::optional<std::string> sentence;
+      // The text kept may have gone since the file was checked, to make room for
+      // another's: the file is then opened again (and its text kept again).
       const std::string* text = connection_.kept.Text(file.first);
-      if (text != nullptr && span->end <= text->size()) {
-        sentence = SentenceAt(std::string_view(*text).substr(span->start, span->end - span->start));
-      } else if (text == nullptr && Opened(file, looked)) {
+      if (text == nullptr && Opened(file, looked)) text = connection_.kept.Text(file.first);
+      if (text != nullptr) {
+        if (span->end <= text->size()) {
+          sentence =
+              SentenceAt(std::string_view(*text).substr(span->start, span->end - span->start));
+        }
+      } else if (looked.in != nullptr) {
         std::string bytes(span->end - span->start, '\0');
         if (looked.in->ReadAt(span->start, bytes)) sentence = SentenceAt(bytes);
       }
