@@ -6,9 +6,9 @@
 namespace talewick::search {
 
 CacheBudget ShareMemory(std::size_t bytes, unsigned threads) {
-  const std::size_t eighth = bytes / 8;
+  const std::size_t sixteenth = bytes / 16;
   const std::size_t each = std::max(threads, 1u);
-  return {2 * eighth, 2 * eighth / each, 3 * eighth / each, eighth};
+  return {3 * sixteenth, 3 * sixteenth / each, 5 * sixteenth / each, sixteenth};
 }
 
 }  // namespace talewick::search

@@ -17,9 +17,10 @@ struct CacheBudget {
   std::size_t freeBlocks;      // freed memory kept to be handed out again (block_cache.h)
 };
 
-// `bytes` shared among the caches of `threads` serving threads: a quarter for
-// answers, a quarter for files, three eighths for index pages, an eighth for
-// free blocks.
+// `bytes` shared among the caches of `threads` serving threads: three sixteenths
+// each for answers and files, five for index pages, one for free blocks; the four
+// left are what the caches' blocks take beyond what they hold (each cache counts
+// what it holds, not the rounding and bookkeeping of the memory it is in).
 CacheBudget ShareMemory(std::size_t bytes, unsigned threads);
 
 }  // namespace talewick::search
