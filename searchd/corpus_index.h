@@ -83,6 +83,12 @@ struct IdRange {
   std::uint64_t last;  // inclusive
 };
 
+// A search reads back at most this many sentences that the index named for its
+// phrase but that do not hold it (when the index is asked for part of the phrase):
+// it then answers with the hits it found, so that no query holds up the others
+// for long, whatever the corpus.
+inline constexpr std::size_t kMostRejected = 4096;
+
 // Thrown by Search when the index cannot read itself: damaged() when what it
 // holds is damaged (it must be built anew), else the machine failed it (a disk
 // error, memory).
@@ -123,7 +129,8 @@ class CorpusIndex {
   class PhraseReader {
    public:
     virtual ~PhraseReader() = default;
-    // The first `count` sentences with ids in `range` that hold the phrase.
+    // The first `count` sentences with ids in `range` that hold the phrase, or
+    // fewer once the search has read kMostRejected sentences that do not.
     virtual std::vector<SearchHit> Matches(IdRange range, std::size_t count) = 0;
     // How many sentences with ids in `range` the index names for the phrase,
     // counted up to `most`, without reading any: every sentence that holds the

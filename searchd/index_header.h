@@ -15,8 +15,9 @@ inline constexpr std::uint32_t kApplicationId = 0x54574b31;  // "TWK1"
 // places in a table of their own, so that a start reads only the small rows of
 // the files; 5: pages checked for their place, their index and their age; 6:
 // files known by their identity and change time as well; 7: a file's places in
-// rows of a few thousand sentences).
-inline constexpr std::uint32_t kSchemaVersion = 7;
+// rows of a few thousand sentences; 8: no two words are next to each other where
+// punctuation stands between them).
+inline constexpr std::uint32_t kSchemaVersion = 8;
 
 struct IndexHeader {
   enum class Kind {

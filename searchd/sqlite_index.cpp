@@ -44,7 +44,7 @@ std::string ServingPragmas(const CacheBudget& memory) {
 
 constexpr const char* kSchema = R"(
   PRAGMA application_id = 1415007025;
-  PRAGMA user_version = 7;
+  PRAGMA user_version = 8;
   CREATE TABLE sites(id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE, next_seq INTEGER NOT NULL);
   CREATE TABLE files(key TEXT PRIMARY KEY, site INTEGER NOT NULL, size INTEGER NOT NULL,
                      modified INTEGER NOT NULL, id INTEGER NOT NULL, changed INTEGER NOT NULL,
@@ -55,7 +55,7 @@ constexpr const char* kSchema = R"(
                                             columnsize = 0);
   INSERT INTO sentences(sentences, rank) VALUES('pgsz', 4032);
 )";
-static_assert(kApplicationId == 1415007025 && kSchemaVersion == 7, "kSchema writes both");
+static_assert(kApplicationId == 1415007025 && kSchemaVersion == 8, "kSchema writes both");
 // FTS5 keeps its posting lists in blobs of about 'pgsz' bytes (4050 by default),
 // each meant to fill one 4096-byte page; with the check's bytes a page holds
 // less, and a blob that does not fit spills into a page of its own. So 'pgsz' is
@@ -492,7 +492,8 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
     std::vector<SearchHit> hits;
     sqlite3_stmt* statement = Bound(range);
     int rc = SQLITE_ROW;
-    while (hits.size() < count && (rc = sqlite3_step(statement)) == SQLITE_ROW) {
+    while (hits.size() < count && rejected_ < kMostRejected &&
+           (rc = sqlite3_step(statement)) == SQLITE_ROW) {
       const auto id = static_cast<std::uint64_t>(sqlite3_column_int64(statement, 0));
       if (std::optional<SearchHit> hit = Read(id)) hits.push_back(std::move(*hit));
     }
@@ -519,10 +520,13 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
     if (file == nullptr) return std::nullopt;
     std::optional<std::string> sentence = SentenceOf(*file, id - file->first);
     if (!sentence) return std::nullopt;
-    // FTS5 also matches words with punctuation between them, and may be asked
-    // for part of the phrase; the page wants the words one blank apart.
+    // FTS5 may be asked for part of the phrase (a common word is left out): the
+    // page wants the whole phrase, its words one blank apart.
     std::vector<PhraseMatch> matches = FindPhrase(LowerAscii(*sentence), words_);
-    if (matches.empty()) return std::nullopt;
+    if (matches.empty()) {
+      ++rejected_;
+      return std::nullopt;
+    }
     return SearchHit{id, TitleOf(file->key), std::move(*sentence), std::move(matches)};
   }
 
@@ -668,6 +672,7 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
   const std::vector<std::string>& words_;
   std::unordered_map<const IndexedFile*, Looked> looked_;  // files asked for in this search
   std::optional<SentenceSpans> unkept_;  // the last places read that were not kept
+  std::size_t rejected_ = 0;             // sentences read that do not hold the phrase
   bool begun_ = false;                   // the read transaction
   bool sawChange_ = false;
 };
