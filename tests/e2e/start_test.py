@@ -9,6 +9,7 @@ and a failure shown in a message box where no terminal is there to read it.
 import glob
 import os
 import shutil
+import signal
 import subprocess
 import tempfile
 import time
@@ -131,6 +132,13 @@ class StartTest(DesktopCase):
     def test_a_service_that_fails_is_shown_with_its_reason(self):
         # A site folder without texts: the service ends with its reason.
         self.shelf("empty.test", None)
+        if platform.__name__ == "program_posix":
+            # A stop signal closes the box, and the launcher ends.
+            launcher = self.launch(".stopped")
+            self.assertIsNotNone(self.desktop.wait_for_window(BOX, platform.STARTUP_SECONDS))
+            launcher.send_signal(signal.SIGTERM)
+            self.assertEqual(launcher.wait(10), 1)
+            self.assertTrue(wait_until(lambda: not self.desktop.find_windows(BOX), 10))
         launcher = self.launch()
         text = self.close_box(launcher, ".stderr")
         self.assertIn("Talewick could not start its search service.", text)
