@@ -21,14 +21,15 @@ inline constexpr std::uint32_t kSchemaVersion = 8;
 
 struct IndexHeader {
   enum class Kind {
-    kMissing,  // no file, or an empty one: an index may be made there
-    kIndex,    // this program's index, of this version, whole as far as the header tells
-    kDamaged,  // this program's index, but of another version, or cut short or damaged
-    kForeign,  // an SQLite database of another program
-    kUnknown,  // not an SQLite database at all (a text file, or a header damaged past knowing)
+    kMissing,   // no file, or an empty one: an index may be made there
+    kIndex,     // this program's index, of this version, whole as far as the header tells
+    kDamaged,   // this program's index, but of another version, or cut short or damaged
+    kForeign,   // an SQLite database of another program
+    kNotAFile,  // a folder, a pipe or a device: never opened, nor written to
+    kUnknown,   // not an SQLite database at all (a text file, or a header damaged past knowing)
   };
   Kind kind = Kind::kMissing;
-  std::string reason;  // for kDamaged, kForeign and kUnknown
+  std::string reason;  // for kDamaged, kForeign, kNotAFile and kUnknown
 };
 
 IndexHeader ReadIndexHeader(const std::filesystem::path& file);

@@ -173,9 +173,10 @@ bool TakeLock(IndexLock& lock, const fs::path& file, std::ostream& log, std::str
 // listing the corpus, and what the index holds is read meanwhile.
 class SideListing {
  public:
-  SideListing(const fs::path& corpus, std::ostream& log,
+  SideListing(const fs::path& corpus, const fs::path& index, std::ostream& log,
               std::function<void(const CorpusListing&)> afterListing)
       : corpus_(corpus),
+        index_(index),
         log_(log),
         afterListing_(std::move(afterListing)),
         task_(std::async(std::launch::async | std::launch::deferred,
@@ -186,6 +187,7 @@ class SideListing {
   const CorpusListing* Listed() {
     if (!listing_) {
       listing_ = task_.get();
+      LeaveOutIndex();
       if (afterListing_) afterListing_(*listing_);
       for (const std::string& error : listing_->errors) log_ << "corpus: " << error << "\n";
       if (listing_->files.empty()) {
@@ -198,7 +200,21 @@ class SideListing {
   std::optional<CorpusListing> Release() { return std::move(listing_); }
 
  private:
+  // An index file named like a text and put in the corpus is not one of its texts:
+  // it would be indexed, and so changed, at every start.
+  void LeaveOutIndex() {
+    const std::string name = "/" + Utf8Of(index_.filename());
+    std::error_code ec;
+    const fs::path index = fs::weakly_canonical(index_, ec);
+    std::erase_if(listing_->files, [&](const CorpusFile& file) {
+      std::error_code fileEc;
+      return file.key.ends_with(name) && !ec &&
+             fs::weakly_canonical(listing_->PathOf(file), fileEc) == index && !fileEc;
+    });
+  }
+
   fs::path corpus_;
+  fs::path index_;
   std::ostream& log_;
   std::function<void(const CorpusListing&)> afterListing_;
   std::future<CorpusListing> task_;
@@ -222,6 +238,11 @@ bool OpenForWriting(const fs::path& file, SideListing& side, std::ostream& log,
     return "index: " + name + " is not a sound talewick-search index (" + reason +
            "); building it anew\n";
   };
+  if (header.kind == IndexHeader::Kind::kNotAFile) {
+    log << "index: " << name << " is not a regular file (a folder, a pipe or a device), so it is "
+        << "left as it is: give --index the name of a new file\n";
+    return false;
+  }
   if (header.kind == IndexHeader::Kind::kForeign ||
       (header.kind == IndexHeader::Kind::kUnknown && !opening.ownPlace)) {
     log << "index: " << name << " is not a talewick-search index (" << header.reason
@@ -302,7 +323,7 @@ bool OpenAsItStands(const fs::path& file, SideListing& side, std::ostream& log,
 std::unique_ptr<SqliteIndex> SqliteIndex::Open(const fs::path& corpus, const fs::path& file,
                                                std::ostream& log, IndexOpening opening) {
   const auto started = std::chrono::steady_clock::now();
-  SideListing side(corpus, log, opening.afterListing);
+  SideListing side(corpus, file, log, opening.afterListing);
   // With no index there yet, nothing is read meanwhile, and nothing is made for a
   // corpus without files.
   if (ReadIndexHeader(file).kind != IndexHeader::Kind::kIndex && side.Listed() == nullptr) {

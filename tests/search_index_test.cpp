@@ -513,6 +513,13 @@ TEST(SqliteIndex, FollowsTheCorpusAndIsWrittenByOneServiceAtATime) {
   ASSERT_NE(waited, nullptr);
   waited.reset();
 
+  // An index file in the corpus, named like a text, is not one of its texts.
+  const fs::path inside = corpus / "s.org" / "index.txt";
+  EXPECT_EQ(reopen(inside, "4 files added, 0 changed, 0 removed").size(), 4u);
+  EXPECT_EQ(reopen(inside, "0 files added, 0 changed, 0 removed").size(), 4u);
+  index.reset();
+  for (const char* suffix : {"", ".lock"}) fs::remove(inside.string() + suffix);
+
   // A corpus emptied behind the index's back leaves it as it is.
   const std::string last = ReadAll(file);
   fs::remove_all(corpus);

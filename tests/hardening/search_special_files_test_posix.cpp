@@ -1,16 +1,29 @@
-// Files of the search service that are not plain files (POSIX only): a corpus file
-// replaced by a named pipe once the corpus is listed. Opening a pipe blocks until
-// someone writes, so a service that opened it would hang, holding the index's lock;
-// it must be refused like a file that cannot be read. Each case runs in a child
-// process with an alarm, so a hang fails the test instead of stopping it.
+// Files of the search service that are not plain files, and descriptors that run
+// out (POSIX only): a corpus file replaced by a named pipe once the corpus is
+// listed, and an index named where a pipe, a folder or a device stands. Opening a
+// pipe blocks until someone writes, so a service that opened it would hang,
+// holding the index's lock; a device given as the index must be left as it is,
+// with nothing made beside it. Each case runs in a child process with an alarm,
+// so a hang fails the test instead of stopping it.
+#include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "sqlite_index.h"
 #include "text/story_folder.h"
@@ -64,6 +77,92 @@ TEST(SearchSpecialFiles, AFilePutInPlaceOfAPipeAfterTheListingIsNotWaitedFor) {
   const auto index = SqliteIndex::Open(corpus, dir / "index.sqlite", log);
   ASSERT_NE(index, nullptr) << log.str();
   EXPECT_EQ(Sentences(*index), (std::vector<std::string>{"The cat sat.", "The cat ran."}));
+  fs::remove_all(dir);
+}
+
+TEST(SearchSpecialFiles, AnIndexThatIsNoRegularFileIsLeftAsItIs) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const fs::path dir = FreshFolder("index");
+  std::ofstream(dir / "corpus" / "s.org" / "a.txt") << "The cat sat.";
+  const fs::path pipe = dir / "pipe.sqlite";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  fs::create_directory(dir / "folder.sqlite");
+  std::vector<fs::path> files{pipe, dir / "folder.sqlite"};
+  // A device of its own, where this process may make one (as root).
+  if (::mknod((dir / "null.sqlite").c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0) {
+    files.push_back(dir / "null.sqlite");
+  }
+  for (const fs::path& file : files) {
+    SCOPED_TRACE(file.string());
+    const auto child = [&] {
+      ::alarm(kAlarmSeconds);
+      std::ostringstream log;
+      const bool opened = SqliteIndex::Open(dir / "corpus", file, log) != nullptr;
+      ::_exit(!opened && log.str().find("index: " + file.string() +
+                                        " is not a regular file (a folder, a pipe or a device), "
+                                        "so it is left as it is") != std::string::npos
+                  ? 0
+                  : 1);
+    };
+    EXPECT_EXIT(child(), ::testing::ExitedWithCode(0), "");
+    for (const char* beside : {"-journal", ".lock"}) {
+      EXPECT_FALSE(fs::exists(file.string() + beside)) << beside;
+    }
+  }
+  fs::remove_all(dir);
+}
+
+// The service with few descriptors, held by idle connections: it cannot accept
+// more, and says so at most once a second, with how many times it failed.
+TEST(SearchSpecialFiles, DescriptorsThatRunOutAreSaidAtMostOnceASecond) {
+  const fs::path dir = FreshFolder("descriptors");
+  std::ofstream(dir / "corpus" / "s.org" / "a.txt") << "The cat sat.";
+  int output[2];
+  ASSERT_EQ(::pipe(output), 0);
+  const fs::path log = dir / "service.log";
+  const pid_t service = ::fork();
+  if (service == 0) {
+    const rlimit few{40, 40};
+    ::setrlimit(RLIMIT_NOFILE, &few);
+    ::dup2(output[1], STDOUT_FILENO);
+    ::dup2(::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
+    const std::string corpus = (dir / "corpus").string();
+    const std::string index = (dir / "index.sqlite").string();
+    ::execl(TALEWICK_SEARCH_EXE, TALEWICK_SEARCH_EXE, "--corpus", corpus.c_str(), "--index",
+            index.c_str(), "--port", "0", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(output[1]);
+  std::string said;
+  char c = 0;
+  while (said.find('\n') == std::string::npos && ::read(output[0], &c, 1) == 1) said += c;
+  ::close(output[0]);
+  const std::size_t colon = said.rfind(':');
+  ASSERT_NE(colon, std::string::npos) << said;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(std::stoi(said.substr(colon + 1))));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  std::vector<int> idle;
+  for (int i = 0; i < 60; ++i) {
+    const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
+    ::connect(socket, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    idle.push_back(socket);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+  ::kill(service, SIGTERM);
+  ::waitpid(service, nullptr, 0);
+  for (const int socket : idle) ::close(socket);
+  std::ifstream in(log);
+  int lines = 0;
+  for (std::string line; std::getline(in, line);) {
+    if (line.starts_with("accept: ")) {
+      ++lines;
+      EXPECT_NE(line.find(" times since the last such line)"), std::string::npos) << line;
+    }
+  }
+  EXPECT_GE(lines, 1);
+  EXPECT_LE(lines, 4);
   fs::remove_all(dir);
 }
 
