@@ -139,7 +139,8 @@ MUTANTS = [
      "hits.resize(limit);\n  return FitOnPage(std::move(hits));"),
     ("search-unicode-break", "return kBreakRanges[low].first <= c && c <= kBreakRanges[low].last;",
      "return false;"),
-    ("search-one-blank", "lowerText[before.offset + before.length] == ' ';", "true;"),
+    ("search-one-blank", "lowerText.begin() + static_cast<std::ptrdiff_t>(span.offset), IsSpace);",
+     "lowerText.begin() + static_cast<std::ptrdiff_t>(span.offset), [](char) { return true; });"),
     ("search-decode-plus", "      out.push_back(' ');", "      out.push_back('+');"),
     ("search-escape-amp", 'out += "&amp;";', "out.push_back(c);"),
     ("search-404", 'if ((method != "GET" && method != "HEAD") || target.substr(0, question) != '

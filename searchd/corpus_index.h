@@ -73,8 +73,9 @@ class SentenceSplitter {
   bool lineBlank_ = false;     // only white space since the last line end
 };
 
-// Every place where `words` (lower-case) stand in `lowerText` as whole words one
-// blank apart, left to right, not overlapping.
+// Every place where `words` (lower-case) stand in `lowerText` as whole words with
+// nothing but white space between them (in a sentence, one blank), left to
+// right, not overlapping.
 std::vector<PhraseMatch> FindPhrase(std::string_view lowerText,
                                     const std::vector<std::string>& words);
 
@@ -87,7 +88,7 @@ struct IdRange {
 // phrase but that do not hold it (when the index is asked for part of the phrase):
 // it then answers with the hits it found, so that no query holds up the others
 // for long, whatever the corpus.
-inline constexpr std::size_t kMostRejected = 4096;
+inline constexpr std::size_t kMostRejected = 2048;
 
 // Thrown by Search when the index cannot read itself: damaged() when what it
 // holds is damaged (it must be built anew), else the machine failed it (a disk

@@ -539,13 +539,23 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
   std::optional<SearchHit> Read(std::uint64_t id) {
     const IndexedFile* file = index_.FileOf(id);
     if (file == nullptr) return std::nullopt;
-    std::optional<std::string> sentence = SentenceOf(*file, id - file->first);
-    if (!sentence) return std::nullopt;
+    Looked& looked = looked_[file];
+    std::string read;
+    const std::optional<std::string_view> bytes = BytesOf(*file, id - file->first, looked, read);
+    if (!bytes) return std::nullopt;
     // FTS5 may be asked for part of the phrase (a common word is left out): the
-    // page wants the whole phrase, its words one blank apart.
-    std::vector<PhraseMatch> matches = FindPhrase(LowerAscii(*sentence), words_);
-    if (matches.empty()) {
+    // page wants the whole phrase, its words one blank apart. A sentence that does
+    // not hold it is told from its bytes as they stand, before they are cut into
+    // a sentence (white space between words is one blank once they are).
+    if (FindPhrase(LowerAscii(*bytes), words_).empty()) {
       ++rejected_;
+      return std::nullopt;
+    }
+    std::optional<std::string> sentence = SentenceAt(*bytes);
+    std::vector<PhraseMatch> matches;
+    if (sentence) matches = FindPhrase(LowerAscii(*sentence), words_);
+    if (matches.empty()) {
+      Changed(*file, looked);  // the bytes no longer hold one sentence
       return std::nullopt;
     }
     return SearchHit{id, TitleOf(file->key), std::move(*sentence), std::move(matches)};
@@ -581,29 +591,24 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
     std::unique_ptr<CorpusFileReader> in;
   };
 
-  // Sentence `place` of `file`, or nothing when the file changed since it was
-  // indexed.
-  std::optional<std::string> SentenceOf(const IndexedFile& file, std::uint64_t place) {
-    Looked& looked = looked_[&file];
+  // The bytes of sentence `place` of `file` (in its kept text, or in `read`), or
+  // nothing when the file changed since it was indexed.
+  std::optional<std::string_view> BytesOf(const IndexedFile& file, std::uint64_t place,
+                                          Looked& looked, std::string& read) {
     if (!Checked(file, looked)) return std::nullopt;
-    if (const std::optional<SentenceSpan> span = PlaceOf(file, place)) {
-      std::optional<std::string> sentence;
-      // The text kept may have gone since the file was checked, to make room for
-      // another's: the file is then opened again (and its text kept again).
-      const std::string* text = connection_.kept.Text(file.first);
-      if (text == nullptr && Opened(file, looked)) text = connection_.kept.Text(file.first);
-      if (text != nullptr) {
-        if (span->end <= text->size()) {
-          sentence =
-              SentenceAt(std::string_view(*text).substr(span->start, span->end - span->start));
-        }
-      } else if (looked.in != nullptr) {
-        std::string bytes(span->end - span->start, '\0');
-        if (looked.in->ReadAt(span->start, bytes)) sentence = SentenceAt(bytes);
-      }
-      if (sentence) return sentence;
+    const SentenceSpan span = PlaceOf(file, place);
+    // The text kept may have gone since the file was checked, to make room for
+    // another's: the file is then opened again (and its text kept again).
+    const std::string* text = connection_.kept.Text(file.first);
+    if (text == nullptr && Opened(file, looked)) text = connection_.kept.Text(file.first);
+    if (text != nullptr && span.end <= text->size()) {
+      return std::string_view(*text).substr(span.start, span.end - span.start);
     }
-    Changed(file, looked);
+    if (text == nullptr && looked.in != nullptr) {
+      read.assign(span.end - span.start, '\0');
+      if (looked.in->ReadAt(span.start, read)) return read;
+    }
+    if (looked.sound) Changed(file, looked);
     return std::nullopt;
   }
 
@@ -651,7 +656,7 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
   }
 
   // Where sentence `place` of `file` stands, from its row of places.
-  std::optional<SentenceSpan> PlaceOf(const IndexedFile& file, std::uint64_t place) {
+  SentenceSpan PlaceOf(const IndexedFile& file, std::uint64_t place) {
     const std::uint64_t row = file.first + place / kSpansPerRow * kSpansPerRow;
     SentenceSpans* places = connection_.kept.Places(row);
     if (places == nullptr) {
@@ -677,7 +682,7 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
     const std::optional<SentenceSpan> span =
         places != nullptr ? places->At(place % kSpansPerRow) : std::nullopt;
     if (!span) throw IndexFault(true, "the places of " + file.key + " are missing");
-    return span;
+    return *span;
   }
 
   void Changed(const IndexedFile& file, Looked& looked) {
