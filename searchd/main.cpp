@@ -153,6 +153,7 @@ int main(int argc, char** argv) {
   }
 
   talewick::search::IgnoreBrokenPipes();
+  talewick::search::ShareMemoryPools();
   talewick::search::HttpServer server([&service](std::string_view method, std::string_view target) {
     return Answer(service, method, target);
   });

@@ -23,6 +23,8 @@ void IgnoreBrokenPipes() { std::signal(SIGPIPE, SIG_IGN); }
 
 void ReturnFreeMemory() { malloc_trim(0); }
 
+void ShareMemoryPools() { mallopt(M_ARENA_MAX, 2); }
+
 std::string ErrorText(const boost::system::error_code& error) { return error.message(); }
 
 void PrepareListener(boost::asio::ip::tcp::acceptor& acceptor) {

@@ -68,6 +68,8 @@ void IgnoreBrokenPipes() {}
 
 void ReturnFreeMemory() { _heapmin(); }
 
+void ShareMemoryPools() {}  // one heap for the process already
+
 // Wine 8 has no message text for Winsock's codes, where Windows has; the ones a
 // listen fails with most often then get the POSIX wording.
 std::string ErrorText(const boost::system::error_code& error) {
