@@ -89,7 +89,8 @@ class CorpusFileReader {
   // Fills `bytes` from `offset` on; false when the file holds fewer.
   bool ReadAt(std::uint64_t offset, std::string& bytes) const;
   // Whether `path` still names a regular file with this stamp (it may since name
-  // another file than the one open).
+  // another file than the one open); on Windows by all but the file ID, which
+  // only an open file tells.
   static bool Names(const std::filesystem::path& path, const FileStamp& stamp);
 
  private:
