@@ -62,11 +62,11 @@ constexpr auto kAcceptReport = std::chrono::seconds(1);
 constexpr std::size_t kMaxConnections = 128;
 constexpr auto kRefusalReport = std::chrono::seconds(10);
 
-// Two serving threads per core, at least eight and at most sixteen: more than
-// the cores, so that the system shares them between a long search and a short
-// one, and a short one is not held up behind a few long ones (the index gives each
-// thread a connection of its own, its caches a share of one budget).
-unsigned ServingThreads() { return std::clamp(2 * std::thread::hardware_concurrency(), 8u, 16u); }
+// One serving thread per core, at least two (so that one long search does not
+// hold up every other client on a single core) and at most eight (the index
+// gives each thread a connection of its own, and its caches a share of one
+// budget, and the program asks one thing at a time).
+unsigned ServingThreads() { return std::clamp(std::thread::hardware_concurrency(), 2u, 8u); }
 
 // Trouble that may come many times a second (a flood of connections, no
 // descriptors left), said at once and then at most once every `every`, with how

@@ -8,7 +8,7 @@ namespace talewick::search {
 CacheBudget ShareMemory(std::size_t bytes, unsigned threads) {
   const std::size_t sixteenth = bytes / 16;
   const std::size_t each = std::max(threads, 1u);
-  return {2 * sixteenth, 2 * sixteenth / each, 3 * sixteenth / each, sixteenth};
+  return {sixteenth, 4 * sixteenth / each, 2 * sixteenth / each, sixteenth};
 }
 
 }  // namespace talewick::search

@@ -17,11 +17,13 @@ struct CacheBudget {
   std::size_t freeBlocks;      // freed memory kept to be handed out again (block_cache.h)
 };
 
-// `bytes` shared among the caches of `threads` serving threads: two sixteenths
-// each for answers and files, three for index pages, one for free blocks. The
-// other half is what their memory takes beyond what they hold: each cache counts
-// what it holds, not the rounding and bookkeeping of the blocks it is in, nor the
-// free space that the C library keeps scattered among them as they change.
+// `bytes` shared among the caches of `threads` serving threads: a quarter for
+// files (the first search of a phrase reads the first files of a hundred
+// stretches of the shelf, most often the same ones), an eighth for index pages, a
+// sixteenth each for answers and free blocks. The other half is what their memory
+// takes beyond what they hold: each cache counts what it holds, not the rounding
+// and bookkeeping of the blocks it is in, nor the free space that the C library
+// keeps scattered among them as they change.
 CacheBudget ShareMemory(std::size_t bytes, unsigned threads);
 
 }  // namespace talewick::search

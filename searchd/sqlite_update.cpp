@@ -97,7 +97,7 @@ class SentenceReader {
  private:
   static constexpr std::uint64_t kReadBytes = std::uint64_t{1} << 20;
   static constexpr std::uint64_t kPieceBytes = std::uint64_t{1} << 20;
-  static constexpr std::uint64_t kAheadBytes = std::uint64_t{16} << 20;
+  static constexpr std::uint64_t kAheadBytes = std::uint64_t{8} << 20;
 
   // The memory a piece takes, against kAheadBytes: a megabyte of tiny sentences
   // takes eight times more than one of prose. An empty one counts a little, so that
