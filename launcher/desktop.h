@@ -6,8 +6,9 @@
 #include <string>
 
 // Tells the user why the launcher gave up: on standard error, and in a message
-// box where there is no terminal to read it on. The first paragraph of
-// `message` (up to a blank line) is its headline.
+// box where there is no terminal to read it on, which a stop signal closes
+// (StopRequested, process.h). The first paragraph of `message` (up to a blank
+// line) is its headline.
 void ReportFailure(const std::string& message);
 
 // Brings the main window of the window program with process id `programId` to

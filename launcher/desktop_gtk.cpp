@@ -15,10 +15,17 @@
 #include <vector>
 
 #include "desktop.h"
+#include "process.h"
 
 namespace {
 
 constexpr const char* kMainWindowTitle = "Talewick 02";
+
+// A stop signal closes the dialog, as it would end the launcher without one.
+gboolean CloseOnStop(gpointer dialog) {
+  if (StopRequested()) gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_CLOSE);
+  return G_SOURCE_CONTINUE;
+}
 
 bool DisplayOpens() {
   static const bool opened = [] {
@@ -91,7 +98,9 @@ void ReportFailure(const std::string& message) {
   gtk_window_set_title(GTK_WINDOW(dialog), "Talewick");
   gtk_window_set_icon_name(GTK_WINDOW(dialog), "talewick");
   gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
+  const guint watch = g_timeout_add(100, CloseOnStop, dialog);
   gtk_dialog_run(GTK_DIALOG(dialog));
+  g_source_remove(watch);
   gtk_widget_destroy(dialog);
   while (gtk_events_pending()) gtk_main_iteration();
 }

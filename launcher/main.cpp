@@ -7,6 +7,8 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -40,16 +42,16 @@ std::uintmax_t SizeOf(const std::string& path) {
   return ec ? 0 : size;
 }
 
-// Starts talewick-search on a free loopback port, on `corpus` (empty: the one
-// shipped with it, corpus/ beside it or ../share/talewick/corpus), and points
-// the program at it.
+// Starts talewick-search on loopback port `port` ("0": a free one, which it then
+// holds), on `corpus` (empty: the one shipped with it, corpus/ beside it or
+// ../share/talewick/corpus), and points the program at it.
 bool StartService(Child& service, const std::string& programFolder, const std::string& storyFolder,
-                  const std::string& corpus) {
+                  const std::string& corpus, std::string& port) {
   const std::string log = storyFolder + "talewick-search.log";
   ChildOptions options;
   options.command = {programFolder + "talewick-search" + kExecutableSuffix};
   if (!corpus.empty()) options.command.insert(options.command.end(), {"--corpus", corpus});
-  options.command.insert(options.command.end(), {"--port", "0"});
+  options.command.insert(options.command.end(), {"--port", port});
   options.logPath = log;
   options.readOutput = true;
   std::string error;
@@ -82,7 +84,28 @@ bool StartService(Child& service, const std::string& programFolder, const std::s
     }
   }
   SetChildEnvironment("TALEWICK_SEARCH_HOST", "http://" + line.substr(kListening.size()));
+  port = line.substr(line.rfind(':') + 1);
   return true;
+}
+
+// Waits for the program to end, and its status. A service of the launcher's own
+// that ends meanwhile is started again once, on the port the program searches, so
+// that its searches go on; when that fails too, the user is told why, as at the
+// start, and the program goes on without it.
+int WaitForProgram(Child& program, Child& service, bool ownService,
+                   const std::function<bool()>& restartService) {
+  bool restarted = !ownService;
+  for (;;) {
+    if (const std::optional<int> status = program.Wait(250ms)) return *status;
+    if (restarted || StopRequested()) continue;
+    if (const std::optional<int> ended = service.Wait(0ms)) {
+      restarted = true;
+      std::fprintf(stderr,
+                   "talewick-start: the search service ended (status %d); starting it again\n",
+                   *ended);
+      restartService();
+    }
+  }
 }
 
 // The site the program searches, for every way of starting; empty: the user's
@@ -162,7 +185,10 @@ int main(int argc, char** argv) {
                  chosen.corpus.c_str(), Variable("TALEWICK_SEARCH_HOST").c_str());
   }
   Child service;
-  if (ownService && !StartService(service, programFolder, storyFolder, chosen.corpus)) return 1;
+  std::string port = "0";
+  if (ownService && !StartService(service, programFolder, storyFolder, chosen.corpus, port)) {
+    return 1;
+  }
   const std::string site = SiteToSearch(line, chosen, ownService);
   if (!site.empty()) SetChildEnvironment("TALEWICK_SEARCH_SITE", site);
 
@@ -179,7 +205,9 @@ int main(int argc, char** argv) {
   lock.Record(program.Id());
   WriteToTerminal(StartedText(storyFolder, site.empty() ? Variable("TALEWICK_SEARCH_SITE") : site,
                               chosen.corpus, ownService ? "" : Variable("TALEWICK_SEARCH_HOST")));
-  const int status = program.Wait();
+  const int status = WaitForProgram(program, service, ownService, [&] {
+    return StartService(service, programFolder, storyFolder, chosen.corpus, port);
+  });
   service.Stop();
   // A program stopped at the user's request has not failed.
   if (status != 0 && !StopRequested()) ReportFailure(ProgramFailureText(status, options.logPath));

@@ -320,16 +320,22 @@ class Wineserver:
         subprocess.run(["wineserver", "-k"], env=self.env, check=False)
 
 
+def shipped_words():
+    """Every word of the shipped corpus, lower-cased, in order (repeats kept)."""
+    words = []
+    for root, _, files in os.walk(os.path.join(REPO, "corpus")):
+        for name in sorted(files):
+            with open(os.path.join(root, name), encoding="utf-8", errors="replace") as f:
+                words.extend(re.findall(r"[a-z]+", f.read().lower()))
+    return words
+
+
 def big_file_corpus(size_mb, work):
     """A corpus of one file of `size_mb` MB: shipped-corpus words joined by dots."""
     folder = os.path.join(work, "bigfile-%dMB" % size_mb)
     path = os.path.join(folder, SITE, "one-big-file.txt")
     if not os.path.exists(path):
-        words = []
-        for root, _, files in os.walk(os.path.join(REPO, "corpus")):
-            for name in files:
-                with open(os.path.join(root, name), encoding="utf-8", errors="replace") as f:
-                    words.extend(re.findall(r"[a-z]+", f.read().lower()))
+        words = shipped_words()
         rng = random.Random(1)
         os.makedirs(os.path.dirname(path))
         with open(path, "w") as out:
@@ -341,21 +347,148 @@ def big_file_corpus(size_mb, work):
                     block.append(word)
                     length += len(word) + 1
                 out.write(".".join(block) + ".")
-    return folder
+    return folder, path
 
 
-def measure_big_file(exe, size_mb, work):
-    corpus = big_file_corpus(size_mb, work)
-    index = os.path.join(work, "bigfile-%dMB.sqlite" % size_mb)
+def status_mb(pid, field):
+    """A figure of /proc/PID/status (VmHWM, VmRSS) in MB."""
+    with open("/proc/%d/status" % pid) as status:
+        for line in status:
+            if line.startswith(field + ":"):
+                return int(line.split()[1]) / 1024.0
+    return 0.0
+
+
+def fresh_service(exe, corpus, index):
     remove_index(index)
     service = Service(exe, corpus, index, index + ".build.log")
-    rss = service.peak_rss_mb()
-    elapsed, _ = service.query("the")
+    return service, status_mb(service.process.pid, "VmHWM")
+
+
+def ask_phrases(port, phrases, start_at, stop_at):
+    """A client that asks `phrases` in turn, each once, from `start_at` until
+    `stop_at` or the last; the times in ms."""
+    connection = http.client.HTTPConnection("127.0.0.1", port, timeout=120)
+    connection.connect()
+    time.sleep(max(0.0, start_at - time.monotonic()))
+    times = []
+    for words in phrases:
+        if time.monotonic() > stop_at:
+            break
+        times.append(query(connection, words)[0])
+    connection.close()
+    return times
+
+
+def cross_punctuation_phrases(path, count):
+    """`count` distinct pairs of words that stand side by side in the dotted file,
+    so that they meet only across a dot, from its first 64 MB."""
+    with open(path) as f:
+        words = f.read(64 * 1048576).split(".")[1:-1]
+    rng = random.Random(2)
+    phrases = []
+    seen = set()
+    while len(phrases) < count:
+        i = rng.randrange(len(words) - 1)
+        phrase = "%s %s" % (words[i], words[i + 1])
+        if phrase not in seen:
+            seen.add(phrase)
+            phrases.append(phrase)
+    return phrases
+
+
+def measure_big_file(exe, size_mb, work, seconds):
+    """Indexing a file of words joined by dots; phrases whose words meet only
+    across a dot, asked once each; and a trivial query asked beside 8 clients
+    of such phrases."""
+    corpus, path = big_file_corpus(size_mb, work)
+    service, rss = fresh_service(exe, corpus, os.path.join(work, "bigfile-%dMB.sqlite" % size_mb))
+    phrases = cross_punctuation_phrases(path, 40 + 8 * 20000)
+    first = [service.query(words) for words in phrases[:40]]
+    first_ms = [t for t, _ in first]
+    context = multiprocessing.get_context("fork")
+    with context.Pool(9) as pool:
+        start_at = time.monotonic() + 1.0
+        stop_at = start_at + seconds
+        busy = [pool.apply_async(ask_phrases, (service.port, phrases[40 + i::8], start_at, stop_at))
+                for i in range(8)]
+        trivial = pool.apply_async(ask_phrases, (service.port, ["zzzq qqzz"] * 1000000, start_at,
+                                                 stop_at)).get()
+        busy = [t for run in busy for t in run.get()]
     service.stop()
-    print("| file | indexing s | peak RSS MB while indexing | first query s |")
-    print("|---|---|---|---|")
-    print("| %d MB, no white space | %.1f | %.0f | %.2f |" % (size_mb, service.seconds, rss,
-                                                            elapsed / 1000.0))
+    print("| file | indexing s | peak RSS MB while indexing | cross-punctuation phrases asked "
+          "once: p50 / slowest ms (results) | 8 clients of such phrases: p50 / p99 ms | a "
+          "trivial query beside them: p50 / p99 ms (asked) |")
+    print("|---|---|---|---|---|---|")
+    print("| %d MB, no white space | %.1f | %.0f | %.2f / %.2f (%d) | %.2f / %.2f | %.2f / %.2f "
+          "(%d) |" % (size_mb, service.seconds, rss, percentile(first_ms, 0.5), max(first_ms),
+                      sum(n for _, n in first), percentile(busy, 0.5), percentile(busy, 0.99),
+                      percentile(trivial, 0.5), percentile(trivial, 0.99), len(trivial)))
+
+
+def measure_tiny_sentences(exe, size_mb, work):
+    """Indexing one file of "a. " repeated (a sentence every three bytes), then
+    one query of its word; the peak memory of each, and what stays resident."""
+    folder = os.path.join(work, "tiny-%dMB" % size_mb)
+    path = os.path.join(folder, SITE, "tiny-sentences.txt")
+    sentences = size_mb * 1000000 // 3
+    if not os.path.exists(path):
+        os.makedirs(os.path.dirname(path))
+        with open(path, "w") as out:
+            for _ in range(sentences // 1000000):
+                out.write("a. " * 1000000)
+            out.write("a. " * (sentences % 1000000))
+    service, rss = fresh_service(exe, folder, os.path.join(work, "tiny-%dMB.sqlite" % size_mb))
+    elapsed, hits = service.query("a")
+    pid = service.process.pid
+    after = status_mb(pid, "VmRSS"), status_mb(pid, "VmHWM")
+    service.stop()
+    print("| file | indexing s | peak RSS MB while indexing | query \"a\" ms (results) | "
+          "resident MB after it | peak RSS MB after it |")
+    print("|---|---|---|---|---|---|")
+    print("| %.0f MB, %d sentences | %.1f | %.0f | %.1f (%d) | %.0f | %.0f |" % (
+        os.path.getsize(path) / 1e6, sentences, service.seconds, rss, elapsed, hits, after[0],
+        after[1]))
+
+
+def distinct_phrases(count, corpus):
+    """`count` distinct two-word phrases of the corpus's own words."""
+    words = {}
+    for root, _, files in os.walk(corpus):
+        for name in sorted(files)[:200]:
+            with open(os.path.join(root, name), encoding="utf-8", errors="replace") as f:
+                for word in re.findall(r"[a-z]+", f.read().lower()):
+                    words[word] = words.get(word, 0) + 1
+    vocabulary = sorted(words, key=lambda w: -words[w])[:2000]
+    rng = random.Random(3)
+    phrases = set()
+    while len(phrases) < count:
+        phrases.add("%s %s" % (rng.choice(vocabulary), rng.choice(vocabulary)))
+    return sorted(phrases, key=lambda p: rng.random())
+
+
+def measure_distinct_queries(exe, count, work):
+    """The service's memory over `count` distinct queries on a 40 MB corpus, asked
+    by four clients in four rounds."""
+    corpus, _ = corpus_for(40, work)
+    index = os.path.join(work, "distinct-40MB.sqlite")
+    fresh_service(exe, corpus, index)[0].stop()
+    service = Service(exe, corpus, index, index + ".serve.log")  # a later start
+    pid = service.process.pid
+    phrases = distinct_phrases(count, corpus)
+    print("| queries asked | resident MB | peak RSS MB |")
+    print("|---|---|---|")
+    print("| 0 | %.1f | %.1f |" % (status_mb(pid, "VmRSS"), status_mb(pid, "VmHWM")))
+    context = multiprocessing.get_context("fork")
+    rounds = 4
+    for r in range(rounds):
+        part = phrases[r * count // rounds:(r + 1) * count // rounds]
+        with context.Pool(4) as pool:
+            pool.starmap(ask_phrases, [(service.port, part[i::4], 0.0, float("inf"))
+                                       for i in range(4)])
+        print("| %d | %.1f | %.1f |" % ((r + 1) * count // rounds, status_mb(pid, "VmRSS"),
+                                        status_mb(pid, "VmHWM")), flush=True)
+    service.stop()
 
 
 def free_port():
@@ -588,6 +721,10 @@ def main():
     parser.add_argument("--work", default=os.path.join(REPO, "build", "bench-corpus"))
     parser.add_argument("--big-file", type=int, metavar="MB",
                         help="index one file of MB megabytes with no white space")
+    parser.add_argument("--tiny-sentences", type=int, metavar="MB",
+                        help="index one file of MB million bytes of \"a. \" repeated")
+    parser.add_argument("--distinct-queries", type=int, metavar="N",
+                        help="the memory over N distinct queries on a 40 MB corpus")
     parser.add_argument("--balanced", action="store_true",
                         help="two shards, three replicas behind HAProxy; one is killed")
     parser.add_argument("--clients", type=int, default=8, help="with --balanced")
@@ -598,11 +735,17 @@ def main():
     os.makedirs(args.work, exist_ok=True)
     sizes = [int(s) for s in args.sizes.split(",")]
     # The corpora, their indexes and the bulk loads', with room to spare.
-    need = 1024 ** 3 + 6 * sum(sizes) * 1024 ** 2
+    need = max(8 * 1024 ** 3, 1024 ** 3 + 6 * sum(sizes) * 1024 ** 2)
     if shutil.disk_usage(args.work).free < need:
         sys.exit("less than %.1f GB free under %s" % (need / 1024 ** 3, args.work))
+    exe = os.path.join(args.build, "talewick-search")
     if args.big_file:
-        measure_big_file(os.path.join(args.build, "talewick-search"), args.big_file, args.work)
+        measure_big_file(exe, args.big_file, args.work, args.seconds)
+    if args.tiny_sentences:
+        measure_tiny_sentences(exe, args.tiny_sentences, args.work)
+    if args.distinct_queries:
+        measure_distinct_queries(exe, args.distinct_queries, args.work)
+    if args.big_file or args.tiny_sentences or args.distinct_queries:
         return
     if args.balanced:
         measure_balanced(os.path.join(args.build, "talewick-search"), sizes[0], args.work,

@@ -25,9 +25,10 @@ AnswerCache::Hits AnswerCache::Find(const std::string& key) {
 }
 
 void AnswerCache::Keep(const std::string& key, std::vector<SearchHit> hits) {
-  // The entry, its key twice (in the list and the map), and each hit with the
-  // blocks of its strings and matches.
-  std::size_t bytes = 2 * key.size() + sizeof(std::vector<SearchHit>) + 160;
+  // The entry: its key twice (in the list and the map, each in a block of its own
+  // with the heap's header), the list's and the map's nodes, the hits' vector with
+  // its shared count; and each hit with the blocks of its strings and matches.
+  std::size_t bytes = 2 * (key.size() + 32) + 384;
   for (const SearchHit& hit : hits) {
     bytes += sizeof hit + hit.title.capacity() + hit.sentence.capacity() +
              hit.matches.capacity() * sizeof(PhraseMatch) + std::size_t{3} * 16;

@@ -26,8 +26,8 @@ constexpr std::size_t kLargest = std::size_t{256} * 1024;
 constexpr std::size_t kClassesPerDoubling = 8;
 constexpr std::size_t kClasses =
     (std::bit_width(kLargest) - std::bit_width(kSmallest)) * kClassesPerDoubling + 1;
-// At most this much memory waits in the lists; what is given back beyond it goes
-// back to the C library.
+// At most this much memory waits in the lists (KeepFreeBlocksUpTo changes it);
+// what is given back beyond it goes back to the C library.
 constexpr std::size_t kMostKept = std::size_t{32} << 20;
 // Each block starts with its size; the header keeps what follows aligned.
 constexpr std::size_t kHeader = alignof(std::max_align_t);
@@ -40,6 +40,7 @@ struct Lists {
   std::atomic_flag busy;
   std::array<FreeBlock*, kClasses> free{};
   std::size_t kept = 0;
+  std::size_t mostKept = kMostKept;
 
   void Lock() {
     while (busy.test_and_set(std::memory_order_acquire)) std::this_thread::yield();
@@ -69,6 +70,13 @@ SizeClass ClassOf(std::size_t bytes) {
   const std::size_t index =
       (std::bit_width(doubling) - std::bit_width(kSmallest)) * kClassesPerDoubling + steps - 1;
   return {doubling + steps * step, index};
+}
+
+// The size of the blocks of class `index` (a free block keeps no size of its own).
+std::size_t ClassSize(std::size_t index) {
+  const std::size_t doubling = std::bit_floor(kSmallest) << (index / kClassesPerDoubling);
+  const std::size_t step = std::max(doubling / kClassesPerDoubling, std::size_t{1});
+  return doubling + (index % kClassesPerDoubling + 1) * step;
 }
 
 std::size_t StoredSize(const void* block) {
@@ -107,7 +115,7 @@ void GiveBackBlock(void* block) {
   if (chosen.index < kClasses) {
     Lists& lists = TheLists();
     lists.Lock();
-    const bool keep = lists.kept + chosen.size <= kMostKept;
+    const bool keep = lists.kept + chosen.size <= lists.mostKept;
     if (keep) {
       auto* freeBlock = static_cast<FreeBlock*>(start);
       freeBlock->next = lists.free[chosen.index];
@@ -123,5 +131,27 @@ void GiveBackBlock(void* block) {
 std::size_t BlockBytes(const void* block) { return StoredSize(block) - kHeader; }
 
 std::size_t RoundedBlockBytes(std::size_t bytes) { return ClassOf(bytes).size - kHeader; }
+
+void KeepFreeBlocksUpTo(std::size_t bytes) {
+  Lists& lists = TheLists();
+  FreeBlock* beyond = nullptr;  // taken out of the lists, to be freed without the lock
+  lists.Lock();
+  lists.mostKept = bytes;
+  for (std::size_t index = kClasses; index-- > 0 && lists.kept > bytes;) {
+    while (lists.free[index] != nullptr && lists.kept > bytes) {
+      FreeBlock* block = lists.free[index];
+      lists.free[index] = block->next;
+      lists.kept -= ClassSize(index);
+      block->next = beyond;
+      beyond = block;
+    }
+  }
+  lists.Unlock();
+  while (beyond != nullptr) {
+    FreeBlock* next = beyond->next;
+    std::free(beyond);
+    beyond = next;
+  }
+}
 
 }  // namespace talewick::search

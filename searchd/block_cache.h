@@ -23,5 +23,8 @@ void GiveBackBlock(void* block);
 std::size_t BlockBytes(const void* block);
 // What TakeBlock gives for a request of `bytes`.
 std::size_t RoundedBlockBytes(std::size_t bytes);
+// Keeps at most `bytes` of freed blocks from now on (32 MB until then, for the
+// build), giving back to the C library what is kept beyond.
+void KeepFreeBlocksUpTo(std::size_t bytes);
 
 }  // namespace talewick::search

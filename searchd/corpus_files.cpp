@@ -65,7 +65,7 @@ CorpusListing ListCorpusFiles(const fs::path& root) {
     }
     const std::string site = LowerAscii(siteDir.name);
     for (const FolderEntry& entry : files) {
-      listing.files.push_back({siteDir.name + "/" + entry.name, site, entry.size, entry.modified});
+      listing.files.push_back({entry.stamp, siteDir.name + "/" + entry.name, site});
     }
   }
   return listing;

@@ -13,12 +13,23 @@
 
 namespace talewick::search {
 
-// A start lists every file of the corpus, so a listed file holds little.
-struct CorpusFile {
-  std::string key;   // "<site folder>/<file name>": its path under the corpus folder
-  std::string site;  // the site folder's name, lower-cased
+// What tells one state of a file from another. Its size and last write time can
+// be put back after an edit (tools that keep times do): its identity tells a file
+// replaced by another, and its change time an edit in place, which the system sets
+// at every write and no tool sets back.
+struct FileStamp {
   std::uint64_t size = 0;
   std::int64_t modified = 0;  // last write time, in the platform's ticks
+  std::uint64_t id = 0;       // the inode (POSIX) or file ID (Windows)
+  std::int64_t changed = 0;   // last change (ctime on POSIX, ChangeTime on Windows), in ticks
+
+  bool operator==(const FileStamp&) const = default;
+};
+
+// A start lists every file of the corpus, so a listed file holds little.
+struct CorpusFile : FileStamp {
+  std::string key;   // "<site folder>/<file name>": its path under the corpus folder
+  std::string site;  // the site folder's name, lower-cased
 };
 
 // The title of the file `key` names: its name without ".txt", with '_' and '-'
@@ -56,16 +67,15 @@ bool ListedBefore(std::string_view a, std::string_view b);
 struct FolderEntry {
   std::string name;     // UTF-8
   bool folder = false;  // else a regular file
-  std::uint64_t size = 0;
-  std::int64_t modified = 0;  // last write time, in the platform's ticks
+  FileStamp stamp;      // of a file
 };
 
 // The sub-folders of `dir` and its regular files whose names end with `suffix`,
 // unsorted; links are followed. An entry that cannot be looked at (a dangling
 // link, a name that is not valid Unicode) is left out, with "NAME: why" in
 // `skipped`; `ec` is set only when the folder itself cannot be read. One call per
-// platform (corpus_files_<platform>.cpp): a start reads the size and time of every
-// file, 100,000 of them for a big shelf.
+// platform (corpus_files_<platform>.cpp): a start reads the stamp of every file,
+// 100,000 of them for a big shelf.
 std::vector<FolderEntry> ReadFolder(const std::filesystem::path& dir, std::string_view suffix,
                                     std::error_code& ec, std::vector<std::string>& skipped);
 
@@ -78,14 +88,16 @@ class CorpusFileReader {
   CorpusFileReader& operator=(const CorpusFileReader&) = delete;
   ~CorpusFileReader();
 
-  // Opens the regular file `path`, with its size and last write time as
-  // ReadFolder gives them; false when it cannot (it is gone).
-  bool Open(const std::filesystem::path& path, std::uint64_t& size, std::int64_t& modified);
+  // Opens the regular file `path` without waiting, with its stamp as ReadFolder
+  // gives it; false when it cannot (it is gone, or a pipe or a device stands in its
+  // place).
+  bool Open(const std::filesystem::path& path, FileStamp& stamp);
   // Fills `bytes` from `offset` on; false when the file holds fewer.
   bool ReadAt(std::uint64_t offset, std::string& bytes) const;
-  // Whether `path` still names a regular file of this size and last write time
-  // (it may since name another file than the one open).
-  static bool Names(const std::filesystem::path& path, std::uint64_t size, std::int64_t modified);
+  // Whether `path` still names a regular file with this stamp (it may since name
+  // another file than the one open); on Windows by all but the file ID, which
+  // only an open file tells.
+  static bool Names(const std::filesystem::path& path, const FileStamp& stamp);
 
  private:
   std::intptr_t handle_ = -1;  // the system's, -1 when closed

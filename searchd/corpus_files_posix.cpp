@@ -15,6 +15,15 @@ namespace talewick::search {
 
 namespace {
 
+std::int64_t Ticks(const timespec& time) {
+  return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
+}
+
+FileStamp StampOf(const struct stat& info) {
+  return {static_cast<std::uint64_t>(info.st_size), Ticks(info.st_mtim),
+          static_cast<std::uint64_t>(info.st_ino), Ticks(info.st_ctim)};
+}
+
 struct DirCloser {
   void operator()(DIR* dir) const { closedir(dir); }
 };
@@ -48,11 +57,9 @@ std::vector<FolderEntry> ReadFolder(const std::filesystem::path& dir, std::strin
       continue;
     }
     if (S_ISDIR(info.st_mode)) {
-      entries.push_back({std::string(name), true, 0, 0});
+      entries.push_back({std::string(name), true, {}});
     } else if (S_ISREG(info.st_mode) && EndsWith(name, suffix)) {
-      entries.push_back(
-          {std::string(name), false, static_cast<std::uint64_t>(info.st_size),
-           static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec});
+      entries.push_back({std::string(name), false, StampOf(info)});
     }
     errno = 0;
   }
@@ -64,16 +71,14 @@ CorpusFileReader::~CorpusFileReader() {
   if (handle_ != -1) close(static_cast<int>(handle_));
 }
 
-bool CorpusFileReader::Open(const std::filesystem::path& path, std::uint64_t& size,
-                            std::int64_t& modified) {
+bool CorpusFileReader::Open(const std::filesystem::path& path, FileStamp& stamp) {
   // Not blocking on a pipe put in the file's place.
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd == -1) return false;
   handle_ = fd;
   struct stat info {};
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return false;
-  size = static_cast<std::uint64_t>(info.st_size);
-  modified = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+  stamp = StampOf(info);
   return true;
 }
 
@@ -88,13 +93,9 @@ bool CorpusFileReader::ReadAt(std::uint64_t offset, std::string& bytes) const {
   return true;
 }
 
-bool CorpusFileReader::Names(const std::filesystem::path& path, std::uint64_t size,
-                             std::int64_t modified) {
+bool CorpusFileReader::Names(const std::filesystem::path& path, const FileStamp& stamp) {
   struct stat info {};
-  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
-         static_cast<std::uint64_t>(info.st_size) == size &&
-         static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec ==
-             modified;
+  return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && StampOf(info) == stamp;
 }
 
 }  // namespace talewick::search

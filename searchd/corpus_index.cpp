@@ -26,6 +26,26 @@ bool HasWord(std::string_view text) {
   return false;
 }
 
+// Whether `words` may stand in `text` one after the other with white space
+// between, looked for without cutting the text into words: each word is to be
+// followed by white space and the next. (A word found may stand inside a longer
+// one: this is what the whole phrase needs, not all it needs.)
+bool MayHold(std::string_view text, const std::vector<std::string>& words) {
+  for (std::size_t at = text.find(words.front()); at != std::string_view::npos;
+       at = text.find(words.front(), at + 1)) {
+    std::size_t pos = at;
+    std::size_t k = 0;
+    for (; k < words.size() && text.compare(pos, words[k].size(), words[k]) == 0; ++k) {
+      pos += words[k].size();
+      const std::size_t word = pos;
+      while (pos < text.size() && IsSpace(text[pos])) ++pos;
+      if (pos == word && k + 1 < words.size()) break;
+    }
+    if (k == words.size()) return true;
+  }
+  return false;
+}
+
 // The first id of slice `j` when `width` ids are cut into `count` even slices,
 // without forming width * j, which could overflow.
 std::uint64_t SliceStart(std::uint64_t width, std::uint64_t count, std::uint64_t j) {
@@ -134,7 +154,7 @@ void SentenceSplitter::Flush() {
 std::vector<PhraseMatch> FindPhrase(std::string_view lowerText,
                                     const std::vector<std::string>& words) {
   std::vector<PhraseMatch> matches;
-  if (words.empty() || lowerText.find(words.front()) == std::string_view::npos) return matches;
+  if (words.empty() || !MayHold(lowerText, words)) return matches;
   const std::vector<WordSpan> spans = SplitWords(lowerText);
   std::size_t i = 0;
   while (i + words.size() <= spans.size()) {
@@ -144,8 +164,10 @@ std::vector<PhraseMatch> FindPhrase(std::string_view lowerText,
       found = lowerText.substr(span.offset, span.length) == words[k];
       if (found && k > 0) {
         const WordSpan& before = spans[i + k - 1];
-        found = span.offset == before.offset + before.length + 1 &&
-                lowerText[before.offset + before.length] == ' ';
+        const std::size_t end = before.offset + before.length;
+        found = span.offset > end &&
+                std::all_of(lowerText.begin() + static_cast<std::ptrdiff_t>(end),
+                            lowerText.begin() + static_cast<std::ptrdiff_t>(span.offset), IsSpace);
       }
     }
     if (!found) {

@@ -79,8 +79,9 @@ class SentenceSplitter {
   bool lineBlank_ = false;     // only white space since the last line end
 };
 
-// Every place where `words` (lower-case) stand in `lowerText` as whole words one
-// blank apart, left to right, not overlapping.
+// Every place where `words` (lower-case) stand in `lowerText` as whole words with
+// nothing but white space between them (in a sentence, one blank), left to
+// right, not overlapping.
 std::vector<PhraseMatch> FindPhrase(std::string_view lowerText,
                                     const std::vector<std::string>& words);
 
@@ -88,6 +89,12 @@ struct IdRange {
   std::uint64_t first;
   std::uint64_t last;  // inclusive
 };
+
+// A search reads back at most this many sentences that the index named for its
+// phrase but that do not hold it (when the index is asked for part of the phrase):
+// it then answers with the hits it found, so that no query holds up the others
+// for long, whatever the corpus.
+inline constexpr std::size_t kMostRejected = 2048;
 
 // Thrown by Search when the index cannot read itself: damaged() when what it
 // holds is damaged (it must be built anew), else the machine failed it (a disk
@@ -104,9 +111,8 @@ class IndexFault : public std::runtime_error {
 
 class CorpusIndex {
  public:
-  // Answers are kept, in about 16 MB, to be given again, unless `keepAnswers` is false.
-  explicit CorpusIndex(bool keepAnswers = true)
-      : answers_(keepAnswers ? std::size_t{16} << 20 : 0) {}
+  // Answers are kept, in about `answerBytes`, to be given again (none: 0).
+  explicit CorpusIndex(std::size_t answerBytes) : answers_(answerBytes) {}
   CorpusIndex(const CorpusIndex&) = delete;
   CorpusIndex& operator=(const CorpusIndex&) = delete;
   virtual ~CorpusIndex() = default;
@@ -130,7 +136,8 @@ class CorpusIndex {
   class PhraseReader {
    public:
     virtual ~PhraseReader() = default;
-    // The first `count` sentences with ids in `range` that hold the phrase.
+    // The first `count` sentences with ids in `range` that hold the phrase, or
+    // fewer once the search has read kMostRejected sentences that do not.
     virtual std::vector<SearchHit> Matches(IdRange range, std::size_t count) = 0;
     // How many sentences with ids in `range` the index names for the phrase,
     // counted up to `most`, without reading any: every sentence that holds the

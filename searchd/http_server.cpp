@@ -51,8 +51,10 @@ constexpr std::uint64_t kMaxBodyBytes = std::uint64_t{64} * 1024;
 constexpr auto kDrainTime = std::chrono::seconds(1);
 constexpr std::size_t kMaxDrainBytes = std::size_t{256} * 1024;
 // When a connection cannot be accepted (no descriptors left, say), the next try
-// waits this long instead of spinning.
+// waits this long instead of spinning, and the failure is said at most once a
+// second.
 constexpr auto kAcceptRetry = std::chrono::milliseconds(100);
+constexpr auto kAcceptReport = std::chrono::seconds(1);
 // At most this many connections are open at once. Each takes a descriptor, and a
 // process is often given only 256: the cap leaves the rest to the index, its
 // journal and lock and the corpus files, and is far above what the program needs
@@ -62,9 +64,33 @@ constexpr auto kRefusalReport = std::chrono::seconds(10);
 
 // One serving thread per core, at least two (so that one long search does not
 // hold up every other client on a single core) and at most eight (the index
-// gives each thread a connection of its own, which costs memory, and the program
-// asks one thing at a time).
+// gives each thread a connection of its own, and its caches a share of one
+// budget, and the program asks one thing at a time).
 unsigned ServingThreads() { return std::clamp(std::thread::hardware_concurrency(), 2u, 8u); }
+
+// Trouble that may come many times a second (a flood of connections, no
+// descriptors left), said at once and then at most once every `every`, with how
+// many times it came since it was last said.
+class Repeated {
+ public:
+  explicit Repeated(Clock::duration every) : every_(every) {}
+
+  // Counts one more time; true when it is to be said now, with `times` since the
+  // last time it was.
+  bool Due(std::size_t& times) {
+    ++times_;
+    const Clock::time_point now = Clock::now();
+    if (said_ != Clock::time_point{} && now - said_ < every_) return false;
+    times = std::exchange(times_, 0);
+    said_ = now;
+    return true;
+  }
+
+ private:
+  Clock::duration every_;
+  std::size_t times_ = 0;
+  Clock::time_point said_{};
+};
 
 // Request text as it may go into a log line: bytes outside printable ASCII as %XX,
 // and no more than a few hundred of them, so that a hostile request cannot flood the log.
@@ -228,8 +254,8 @@ struct HttpServer::State {
   // These outlive the io_context and every session in it. Only the accept loop
   // (one step at a time) touches what is not atomic.
   std::atomic<std::size_t> open = 0;  // sessions alive
-  std::size_t refused = 0;            // connections refused since the last line that said so
-  Clock::time_point reported{};
+  Repeated refused{kRefusalReport};
+  Repeated acceptFailed{kAcceptReport};
   HttpHandler handler;
   unsigned threads = ServingThreads();
   asio::io_context io{static_cast<int>(threads)};
@@ -241,7 +267,10 @@ struct HttpServer::State {
     const auto strand = asio::make_strand(io);
     acceptor.async_accept(strand, [this](const beast::error_code& error, tcp::socket socket) {
       if (error) {
-        std::fprintf(stderr, "accept: %s\n", error.message().c_str());
+        if (std::size_t times = 0; acceptFailed.Due(times)) {
+          std::fprintf(stderr, "accept: %s (%zu times since the last such line)\n",
+                       error.message().c_str(), times);
+        }
         acceptRetry.expires_after(kAcceptRetry);
         acceptRetry.async_wait([this](const beast::error_code&) { Accept(); });
         return;
@@ -251,15 +280,11 @@ struct HttpServer::State {
       } else {
         Refuse(std::move(socket));
         // A line at most every few seconds, however long the flood.
-        ++refused;
-        const auto now = Clock::now();
-        if (now - reported >= kRefusalReport) {
+        if (std::size_t times = 0; refused.Due(times)) {
           std::fprintf(stderr,
                        "connections: %zu open, the most there may be; %zu refused since the "
                        "last such line\n",
-                       kMaxConnections, refused);
-          refused = 0;
-          reported = now;
+                       kMaxConnections, times);
         }
       }
       Accept();
@@ -296,6 +321,8 @@ int HttpServer::Port() const {
   beast::error_code error;
   return state_->acceptor.local_endpoint(error).port();
 }
+
+unsigned HttpServer::Threads() const { return state_->threads; }
 
 void HttpServer::Stop() { state_->io.stop(); }
 

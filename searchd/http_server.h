@@ -37,6 +37,8 @@ class HttpServer {
   // system's text for why.
   bool Listen(const std::string& host, int port, std::string& reason);
   int Port() const;
+  // The threads that serve requests (and search the index), one per core, 2 to 8.
+  unsigned Threads() const;
   // Serves until the process ends, or Stop is called; returns once every serving
   // thread has ended.
   void Run();

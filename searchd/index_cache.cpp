@@ -3,8 +3,10 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <system_error>
 #include <vector>
 
@@ -60,33 +62,100 @@ std::optional<std::string> RecordedCorpus(const fs::path& file) {
   return corpus;
 }
 
-void RemoveIndexesOfMissingCorpora(const fs::path& cache, std::ostream& log) {
+void MarkUsed(const fs::path& file) {
   std::error_code ec;
-  std::vector<std::string> removed;
+  fs::last_write_time(LockFileOf(file), fs::file_time_type::clock::now(), ec);
+}
+
+namespace {
+
+// An index of the cache folder that no other service holds, held here while the
+// folder is tidied.
+struct CachedIndex {
+  fs::path file;
+  std::string corpus;  // as it records it, else the index file
+  bool useless;        // of another version, or cut short
+  bool corpusGone;
+  fs::file_time_type used;
+  std::uint64_t bytes;
+  std::unique_ptr<IndexLock> lock;
+};
+
+void SayRemoved(std::ostream& log, const fs::path& cache, const std::string& why,
+                const std::vector<std::string>& corpora) {
+  if (corpora.empty()) return;
+  log << "index: removed from " << Utf8Of(cache) << " " << why << ":";
+  for (std::size_t i = 0; i < corpora.size(); ++i) log << (i == 0 ? " " : ", ") << corpora[i];
+  log << "\n";
+}
+
+}  // namespace
+
+void TidyIndexCache(const fs::path& cache, const fs::path& current, std::ostream& log,
+                    const CacheRule& rule) {
+  std::error_code ec;
+  std::vector<CachedIndex> free;  // others may be removed
+  std::uint64_t bytes = 0;        // of every index there
   for (fs::directory_iterator it(cache, ec), end; !ec && it != end; it.increment(ec)) {
     const fs::path& file = it->path();
     std::error_code entryEc;
-    if (file.extension() != ".sqlite" || !it->is_regular_file(entryEc) ||
-        ReadIndexHeader(file).kind != IndexHeader::Kind::kIndex) {
-      continue;
-    }
+    if (file.extension() != ".sqlite" || !it->is_regular_file(entryEc)) continue;
+    const IndexHeader::Kind kind = ReadIndexHeader(file).kind;
+    if (kind != IndexHeader::Kind::kIndex && kind != IndexHeader::Kind::kDamaged) continue;
+    const std::uint64_t size = it->file_size(entryEc);
+    bytes += entryEc ? 0 : size;
+    if (fs::equivalent(file, current, entryEc)) continue;
     // Held, whether shared or exclusive, by a service that answers from it or builds it.
-    IndexLock lock;
+    auto lock = std::make_unique<IndexLock>();
     std::string why;
-    if (lock.Open(LockFileOf(file), why) != IndexLock::Place::kWritable || !lock.TryExclusive()) {
+    if (lock->Open(LockFileOf(file), why) != IndexLock::Place::kWritable || !lock->TryExclusive()) {
       continue;
     }
-    const std::optional<std::string> corpus = RecordedCorpus(file);
-    if (!corpus || fs::exists(PathFromUtf8(*corpus), entryEc) || entryEc) continue;
-    RemoveIndexFiles(file);
-    fs::remove(LockFileOf(file), entryEc);
-    removed.push_back(*corpus);
+    // One of another version, or cut short, would be built anew: it is of no use.
+    const bool useless = kind == IndexHeader::Kind::kDamaged;
+    const std::string corpus = useless ? "" : RecordedCorpus(file).value_or("");
+    const bool gone = !corpus.empty() && !fs::exists(PathFromUtf8(corpus), entryEc) && !entryEc;
+    fs::file_time_type used = fs::last_write_time(LockFileOf(file), entryEc);
+    if (entryEc) used = fs::last_write_time(file, entryEc);
+    free.push_back({file, corpus.empty() ? Utf8Of(file) : corpus, useless, gone, used,
+                    entryEc ? 0 : size, std::move(lock)});
   }
-  if (removed.empty()) return;
-  log << "index: removed from " << Utf8Of(cache) << " the index of each corpus folder that no "
-      << "longer exists:";
-  for (std::size_t i = 0; i < removed.size(); ++i) log << (i == 0 ? " " : ", ") << removed[i];
-  log << "\n";
+  const auto remove = [&bytes](CachedIndex& index) {
+    std::error_code removeEc;
+    RemoveIndexFiles(index.file);
+    index.lock.reset();
+    fs::remove(LockFileOf(index.file), removeEc);
+    bytes -= std::min(bytes, index.bytes);
+  };
+  // The least recently used first.
+  std::sort(free.begin(), free.end(),
+            [](const CachedIndex& a, const CachedIndex& b) { return a.used < b.used; });
+  const auto now = fs::file_time_type::clock::now();
+  std::vector<std::string> useless;
+  std::vector<std::string> unused;
+  std::vector<std::string> oldest;
+  for (CachedIndex& index : free) {
+    if (index.useless || (index.corpusGone && now - index.used > rule.unused)) {
+      remove(index);
+      (index.useless ? useless : unused).push_back(index.corpus);
+    }
+  }
+  for (CachedIndex& index : free) {
+    if (bytes <= rule.budgetBytes) break;
+    if (!index.lock) continue;  // removed already
+    remove(index);
+    oldest.push_back(index.corpus);
+  }
+  SayRemoved(log, cache, "the indexes of another version, or cut short", useless);
+  const auto days = std::chrono::duration_cast<std::chrono::hours>(rule.unused).count() / 24;
+  SayRemoved(
+      log, cache,
+      "the index of each corpus folder gone and unused for " + std::to_string(days) + " days",
+      unused);
+  SayRemoved(log, cache,
+             "the least recently used indexes, to keep it within " +
+                 std::to_string(rule.budgetBytes >> 20) + " MB",
+             oldest);
 }
 
 }  // namespace talewick::search

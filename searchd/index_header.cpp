@@ -28,6 +28,11 @@ std::string DescribeVersion(std::uint32_t version) {
 IndexHeader ReadIndexHeader(const std::filesystem::path& file) {
   using Kind = IndexHeader::Kind;
   std::error_code ec;
+  // What a link names; a pipe is never opened, as that would wait for a writer.
+  const std::filesystem::file_status status = std::filesystem::status(file, ec);
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    return {Kind::kNotAFile, "it is not a regular file"};
+  }
   const std::uintmax_t size = std::filesystem::file_size(file, ec);
   if (ec || size == 0) return {Kind::kMissing, ""};
   std::array<unsigned char, 100> header{};

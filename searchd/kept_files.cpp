@@ -1,15 +1,19 @@
-// What a kept file is counted as.
+// What kept texts and places are counted as.
 #include "kept_files.h"
 
 #include <utility>
 
 namespace talewick::search {
 
-KeptFile& KeptFiles::Add(std::uint64_t key, std::unique_ptr<KeptFile> file,
-                         std::size_t offsetBytes) {
+const std::string* KeptFiles::KeepText(std::uint64_t file, std::string text) {
+  const std::size_t bytes = text.size() + 128;
+  return texts_.Add(file, std::move(text), bytes);
+}
+
+SentenceSpans* KeptFiles::KeepPlaces(std::uint64_t row, SentenceSpans places,
+                                     std::size_t offsetBytes) {
   // Read in full, places take at most 16 bytes for every two bytes of numbers.
-  const std::size_t bytes = (file->text ? file->text->size() : 0) + offsetBytes * 9 + 256;
-  return *files_.Add(key, std::move(file), bytes);
+  return places_.Add(row, std::move(places), offsetBytes * 9 + 256);
 }
 
 }  // namespace talewick::search

@@ -97,6 +97,7 @@ struct Service {
   std::string corpus;  // UTF-8
   std::string indexFile;
   std::size_t maxResults;
+  talewick::search::CacheBudget memory{};
   // Requests share the index; building it anew takes it from all of them.
   std::shared_mutex indexGuard{};
   std::unique_ptr<CorpusIndex> index{};  // none once it could not be built anew
@@ -131,7 +132,8 @@ HttpReply Answer(Service& service, std::string_view method, std::string_view tar
     ++service.builds;
     service.health = Health::kBuilding;
     service.index.reset();
-    service.index = talewick::search::OpenCorpusIndex(service.corpus, service.indexFile, true);
+    service.index =
+        talewick::search::OpenCorpusIndex(service.corpus, service.indexFile, service.memory, true);
     if (!service.index) {
       service.health = Health::kDamaged;
       std::fprintf(stderr,
@@ -142,6 +144,7 @@ HttpReply Answer(Service& service, std::string_view method, std::string_view tar
     }
     service.health = Health::kReady;
     service.index->ReleaseStartMemory();
+    talewick::search::ReturnFreeMemory();
   }
 }
 
@@ -181,6 +184,7 @@ int main(int argc, char** argv) {
   }
 
   talewick::search::IgnoreBrokenPipes();
+  talewick::search::ShareMemoryPools();
   talewick::search::HttpServer server([&service](std::string_view method, std::string_view target) {
     return Answer(service, method, target);
   });
@@ -196,10 +200,12 @@ int main(int argc, char** argv) {
                  options.port, reason.c_str());
     return 1;
   }
+  service.memory = talewick::search::ShareMemory(options.memoryMB << 20, server.Threads());
   std::jthread serving([&server] { server.Run(); });
   {
     const std::unique_lock<std::shared_mutex> opening(service.indexGuard);
-    service.index = talewick::search::OpenCorpusIndex(service.corpus, service.indexFile);
+    service.index =
+        talewick::search::OpenCorpusIndex(service.corpus, service.indexFile, service.memory);
   }
   if (!service.index) {
     server.Stop();
@@ -208,6 +214,7 @@ int main(int argc, char** argv) {
   service.health = Health::kReady;
   std::cout << "listening on " << host << ":" << server.Port() << std::endl;
   service.index->ReleaseStartMemory();
+  talewick::search::ReturnFreeMemory();
   serving.join();
   return service.status;
 }

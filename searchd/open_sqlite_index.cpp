@@ -15,7 +15,8 @@ namespace talewick::search {
 namespace fs = std::filesystem;
 
 std::unique_ptr<CorpusIndex> OpenCorpusIndex(const std::string& corpus,
-                                             const std::string& indexFile, bool rebuild) {
+                                             const std::string& indexFile,
+                                             const CacheBudget& memory, bool rebuild) {
   const fs::path corpusPath = PathFromUtf8(corpus);
   const fs::path cache = PathFromUtf8(IndexCacheFolder());
   fs::path file = PathFromUtf8(indexFile);
@@ -27,7 +28,7 @@ std::unique_ptr<CorpusIndex> OpenCorpusIndex(const std::string& corpus,
     }
     file = DefaultIndexFile(cache, corpusPath);
   }
-  if (!rebuild && !cache.empty()) RemoveIndexesOfMissingCorpora(cache, std::cerr);
+  if (!rebuild && !cache.empty()) TidyIndexCache(cache, file, std::cerr);
   const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
   std::error_code ec;
   if (!fs::create_directories(folder, ec) && !fs::is_directory(folder)) {
@@ -35,9 +36,13 @@ std::unique_ptr<CorpusIndex> OpenCorpusIndex(const std::string& corpus,
               << (ec ? ec.message() : "it is not a folder") << "\n";
     return nullptr;
   }
-  return SqliteIndex::Open(
-      corpusPath, file, std::cerr,
-      {.ownPlace = indexFile.empty(), .rebuild = rebuild, .terminal = StandardErrorIsTerminal()});
+  auto index = SqliteIndex::Open(corpusPath, file, std::cerr,
+                                 {.ownPlace = indexFile.empty(),
+                                  .rebuild = rebuild,
+                                  .terminal = StandardErrorIsTerminal(),
+                                  .memory = memory});
+  if (index) MarkUsed(file);
+  return index;
 }
 
 }  // namespace talewick::search

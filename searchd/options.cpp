@@ -8,6 +8,8 @@
 #include <string_view>
 #include <utility>
 
+#include "index_cache.h"
+
 namespace talewick::search {
 
 namespace {
@@ -43,7 +45,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   for (std::size_t i = 1; i < argc; ++i) {
     const std::string& name = arguments[i];
     if (name != "--corpus" && name != "--index" && name != "--port" && name != "--results" &&
-        name != "--listen")
+        name != "--listen" && name != "--memory")
       return Refuse("unknown option '" + name + "'");
     if (i + 1 >= argc) return Refuse(name + " needs a value");
     const std::string& value = arguments[++i];
@@ -64,6 +66,11 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
       const auto port = ParseNumber(value, 0, 65535);
       if (!port) return Refuse("--port takes a number from 0 to 65535, not '" + value + "'");
       options.port = static_cast<int>(*port);
+    } else if (name == "--memory") {
+      const auto megabytes = ParseNumber(value, 16, 65536);
+      if (!megabytes)
+        return Refuse("--memory takes megabytes from 16 to 65536, not '" + value + "'");
+      options.memoryMB = static_cast<std::size_t>(*megabytes);
     } else {
       const auto results = ParseNumber(value, 1, 100000);
       if (!results) return Refuse("--results takes a number from 1 to 100000, not '" + value + "'");
@@ -75,8 +82,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
 
 std::string HelpText() {
   const ServiceOptions defaults;
+  const CacheRule cache;
   return "usage: talewick-search [--corpus DIR] [--index FILE] [--port N] [--results N]\n"
-         "                       [--listen ADDR]\n"
+         "                       [--listen ADDR] [--memory MB]\n"
          "\n"
          "A local search service for Talewick. It answers GET /search?q=WORDS+site:DOMAIN\n"
          "on 127.0.0.1 (or the address --listen names) with an HTML result page whose\n"
@@ -103,13 +111,22 @@ std::string HelpText() {
          "                 this machine, for a balancer on another (default: " +
          defaults.listen +
          ")\n"
+         "  --memory MB    what the caches take at most while serving: answers, text\n"
+         "                 and index pages kept to be used again (default: " +
+         std::to_string(defaults.memoryMB) +
+         ")\n"
          "  --help         show this help and exit\n"
          "  --version      show the version and exit\n"
          "\n"
-         "Each start removes from the cache folder the indexes of corpus folders that no\n"
-         "longer exist. The first line on standard output is \"listening on ADDR:PORT\",\n"
-         "once the index is ready; standard error tells the indexing's progress, then\n"
-         "logs each request as one line (but for /health answered 200).\n";
+         "The cache folder keeps the index of a corpus folder that is away (renamed, on a\n"
+         "drive not plugged in) for its return: each start removes an index unused for " +
+         std::to_string(cache.unused.count() / 24) +
+         "\ndays whose corpus folder is gone, and the least recently used indexes while\n"
+         "they take more than " +
+         std::to_string(cache.budgetBytes >> 30) +
+         " GB. The first line on standard output is \"listening on\n"
+         "ADDR:PORT\", once the index is ready; standard error tells the indexing's\n"
+         "progress, then logs each request as one line (but for /health answered 200).\n";
 }
 
 }  // namespace talewick::search

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "memory_budget.h"
+
 namespace talewick::search {
 
 struct ServiceOptions {
@@ -14,6 +16,7 @@ struct ServiceOptions {
   std::size_t results = 100;
   std::string index;                 // UTF-8; empty: the default file in the user's cache folder
   std::string listen = "127.0.0.1";  // an IP address of this machine
+  std::size_t memoryMB = kDefaultMemoryMB;  // for the caches (memory_budget.h)
 };
 
 struct CommandLine {

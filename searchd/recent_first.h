@@ -24,15 +24,17 @@ class RecentFirst {
     return &it->second->value;
   }
 
-  // Keeps `value`, counted as `bytes`, under `key`. The newest value stays even
-  // when it alone passes the budget.
-  Value& Add(const Key& key, Value value, std::size_t bytes) {
+  // Keeps `value`, counted as `bytes`, under `key`, letting the least recently
+  // asked for go while the budget is passed; the value kept, or null when it alone
+  // would pass the budget (it is then not kept).
+  Value* Add(const Key& key, Value value, std::size_t bytes) {
     Drop(key);
+    if (bytes > budget_) return nullptr;
     entries_.push_front({key, std::move(value), bytes});
     byKey_[key] = entries_.begin();
     bytes_ += bytes;
-    while (entries_.size() > 1 && bytes_ > budget_) Erase(std::prev(entries_.end()));
-    return entries_.front().value;
+    while (bytes_ > budget_) Erase(std::prev(entries_.end()));
+    return &entries_.front().value;
   }
 
   void Drop(const Key& key) {

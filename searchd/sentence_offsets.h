@@ -1,7 +1,10 @@
 // The places of a file's sentences, kept with the file in the index so that a
 // hit's sentence is read back from the file itself: each sentence's distance
 // from the end of the one before and its length, as variable-length numbers
-// (seven bits a byte), about three bytes a sentence.
+// (seven bits a byte), about three bytes a sentence. They are kept in rows of
+// kSpansPerRow sentences, each row's first distance from the file's start, so
+// that neither the indexer nor a search holds more than a row of a file's
+// places at a time, however many sentences it has.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +17,8 @@
 #include "corpus_index.h"
 
 namespace talewick::search {
+
+inline constexpr std::uint64_t kSpansPerRow = 4096;
 
 // Appends the place of the next sentence, which ends after `endBefore` (0 for the first),
 // to `offsets`.

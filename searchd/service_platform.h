@@ -18,6 +18,15 @@ bool StandardErrorIsTerminal();
 // service.
 void IgnoreBrokenPipes();
 
+// Gives the memory the C library holds freed back to the system: indexing a
+// corpus takes some 300 MB, which serving never needs again.
+void ReturnFreeMemory();
+
+// Has the C library serve every thread's memory from a few pools: with one pool a
+// serving thread, as glibc would make them, what one thread frees no other can
+// take, and the service's memory grows well past what its caches hold.
+void ShareMemoryPools();
+
 // The system's text for a socket error.
 std::string ErrorText(const boost::system::error_code& error);
 

@@ -1,5 +1,6 @@
 // POSIX: SIGPIPE ignored, and an address that is still in TIME_WAIT after a restart may be listened
 // on again.
+#include <malloc.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -13,6 +14,10 @@ const char* IndexCacheFolderHint() { return "set HOME or XDG_CACHE_HOME to a ful
 bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
 void IgnoreBrokenPipes() { std::signal(SIGPIPE, SIG_IGN); }
+
+void ReturnFreeMemory() { malloc_trim(0); }
+
+void ShareMemoryPools() { mallopt(M_ARENA_MAX, 2); }
 
 std::string ErrorText(const boost::system::error_code& error) { return error.message(); }
 

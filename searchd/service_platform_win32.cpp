@@ -1,5 +1,6 @@
 // Windows: a console for a terminal, no SIGPIPE, and the port held
 // exclusively: Windows' SO_REUSEADDR would let a second service take it over.
+#include <malloc.h>
 #include <windows.h>
 
 #include <string>
@@ -16,6 +17,10 @@ bool StandardErrorIsTerminal() {
 }
 
 void IgnoreBrokenPipes() {}
+
+void ReturnFreeMemory() { _heapmin(); }
+
+void ShareMemoryPools() {}  // one heap for the process already
 
 // Wine 8 has no message text for Winsock's codes, where Windows has; the ones a
 // listen fails with most often then get the POSIX wording.

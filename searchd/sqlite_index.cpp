@@ -13,6 +13,7 @@
 #include <system_error>
 #include <unordered_map>
 
+#include "block_cache.h"
 #include "checked_vfs.h"
 #include "corpus_files.h"
 #include "index_cache.h"
@@ -29,30 +30,34 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Page cache while serving (the build uses a larger one for its merges). Nothing
-// writes the index while it is served (the index lock sees to that), so its
-// file's shared lock is taken once and held, rather than taken and let go at each
-// step of a query, which costs a call to the system each time (one to the
-// wineserver under Wine): a page of a common phrase takes hundreds of steps.
-constexpr const char* kServing = "PRAGMA cache_size = -16384; PRAGMA locking_mode = EXCLUSIVE";
+// Nothing writes the index while it is served (the index lock sees to that), so
+// its file's shared lock is taken once and held, rather than taken and let go at
+// each step of a query, which costs a call to the system each time (one to the
+// wineserver under Wine): a page of a common phrase takes hundreds of steps. The
+// page cache is the connection's share of the memory budget (the build uses a
+// larger one for its merges).
+std::string ServingPragmas(const CacheBudget& memory) {
+  return "PRAGMA cache_size = -" +
+         std::to_string(std::max<std::size_t>(memory.pagesPerThread >> 10, 64)) +
+         "; PRAGMA locking_mode = EXCLUSIVE";
+}
 
 constexpr const char* kSchema = R"(
-  BEGIN;
   PRAGMA application_id = 1415007025;
-  PRAGMA user_version = 4;
+  PRAGMA user_version = 8;
   CREATE TABLE sites(id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE, next_seq INTEGER NOT NULL);
   CREATE TABLE files(key TEXT PRIMARY KEY, site INTEGER NOT NULL, size INTEGER NOT NULL,
-                     modified INTEGER NOT NULL, first INTEGER NOT NULL, count INTEGER NOT NULL)
-                     WITHOUT ROWID;
+                     modified INTEGER NOT NULL, id INTEGER NOT NULL, changed INTEGER NOT NULL,
+                     first INTEGER NOT NULL, count INTEGER NOT NULL) WITHOUT ROWID;
   CREATE TABLE places(first INTEGER PRIMARY KEY, offsets BLOB NOT NULL);
+  CREATE TABLE corpus(id INTEGER PRIMARY KEY, path TEXT NOT NULL);
   CREATE VIRTUAL TABLE sentences USING fts5(text, tokenize = 'talewick', content = '',
                                             columnsize = 0);
-  INSERT INTO sentences(sentences, rank) VALUES('pgsz', 4040);
-  COMMIT;
+  INSERT INTO sentences(sentences, rank) VALUES('pgsz', 4032);
 )";
-static_assert(kApplicationId == 1415007025 && kSchemaVersion == 4, "kSchema writes both");
+static_assert(kApplicationId == 1415007025 && kSchemaVersion == 8, "kSchema writes both");
 // FTS5 keeps its posting lists in blobs of about 'pgsz' bytes (4050 by default),
-// each meant to fill one 4096-byte page; with the checksum's bytes a page holds
+// each meant to fill one 4096-byte page; with the check's bytes a page holds
 // less, and a blob that does not fit spills into a page of its own. So 'pgsz' is
 // made smaller by them, and a little more for the record around the blob.
 
@@ -83,10 +88,16 @@ Failure ReadState(sqlite3* db, bool write, IndexState& state) {
   if (!application || !version || !tables) return Fail(db);
   if (*application == 0 && *tables == 0) {
     if (!write) return {Outcome::kDamaged, "it is empty"};
-    return SetUpChecksums(db) && Exec(db, kSchema) ? Failure{} : Fail(db);
+    if (!SetUpChecksums(db) || !Exec(db, "BEGIN") || !Exec(db, kSchema) ||
+        !Exec(db, kPageStampsTable) || !Exec(db, "COMMIT"))
+      return Fail(db);
+  } else if (*application != kApplicationId) {
+    return {Outcome::kDamaged, "made by another program"};
+  } else if (*version != kSchemaVersion) {
+    return {Outcome::kDamaged, DescribeVersion(*version)};
   }
-  if (*application != kApplicationId) return {Outcome::kDamaged, "made by another program"};
-  if (*version != kSchemaVersion) return {Outcome::kDamaged, DescribeVersion(*version)};
+  // Every page read from here on is checked against the stamp it was written with.
+  if (!LoadPageStamps(db)) return Fail(db);
   const bool read =
       ForEachRow(db, "SELECT id, name, next_seq FROM sites",
                  [&](sqlite3_stmt* row) {
@@ -94,15 +105,16 @@ Failure ReadState(sqlite3* db, bool write, IndexState& state) {
                        sqlite3_column_int64(row, 0),
                        static_cast<std::uint64_t>(sqlite3_column_int64(row, 2))};
                  }) &&
-      ForEachRow(db, "SELECT key, site, size, modified, first, count FROM files",
+      ForEachRow(db, "SELECT key, site, size, modified, id, changed, first, count FROM files",
                  [&](sqlite3_stmt* row) {
+                   const auto number = [row](int column) {
+                     return static_cast<std::uint64_t>(sqlite3_column_int64(row, column));
+                   };
+                   const FileStamp stamp{number(2), sqlite3_column_int64(row, 3), number(4),
+                                         sqlite3_column_int64(row, 5)};
                    const auto [file, added] = state.files.insert_or_assign(
                        ColumnText(row, 0),
-                       FileRow{sqlite3_column_int64(row, 1),
-                               static_cast<std::uint64_t>(sqlite3_column_int64(row, 2)),
-                               sqlite3_column_int64(row, 3),
-                               static_cast<std::uint64_t>(sqlite3_column_int64(row, 4)),
-                               static_cast<std::uint64_t>(sqlite3_column_int64(row, 5)), false});
+                       FileRow{sqlite3_column_int64(row, 1), stamp, number(6), number(7), false});
                    if (added) state.asListed.push_back(&*file);
                  }) &&
       // One query for a word that sorts first and is not there reads the FTS5
@@ -117,10 +129,8 @@ Failure ReadState(sqlite3* db, bool write, IndexState& state) {
 }
 
 // Records the corpus folder in the index, for the tidying of the cache folder
-// (index_cache.h). An index made before this table was has it added.
+// (index_cache.h).
 bool RecordCorpus(sqlite3* db, const std::string& corpus) {
-  if (!Exec(db, "CREATE TABLE IF NOT EXISTS corpus(id INTEGER PRIMARY KEY, path TEXT NOT NULL)"))
-    return false;
   const SqliteStatement statement =
       Prepare(db,
               "INSERT INTO corpus VALUES(1, ?1) ON CONFLICT(id) DO UPDATE SET path = excluded.path "
@@ -163,9 +173,12 @@ bool TakeLock(IndexLock& lock, const fs::path& file, std::ostream& log, std::str
 // listing the corpus, and what the index holds is read meanwhile.
 class SideListing {
  public:
-  SideListing(const fs::path& corpus, std::ostream& log)
+  SideListing(const fs::path& corpus, const fs::path& index, std::ostream& log,
+              std::function<void(const CorpusListing&)> afterListing)
       : corpus_(corpus),
+        index_(index),
         log_(log),
+        afterListing_(std::move(afterListing)),
         task_(std::async(std::launch::async | std::launch::deferred,
                          [corpus] { return ListCorpusFiles(corpus); })) {}
 
@@ -174,6 +187,8 @@ class SideListing {
   const CorpusListing* Listed() {
     if (!listing_) {
       listing_ = task_.get();
+      LeaveOutIndex();
+      if (afterListing_) afterListing_(*listing_);
       for (const std::string& error : listing_->errors) log_ << "corpus: " << error << "\n";
       if (listing_->files.empty()) {
         log_ << NothingToIndex(corpus_) << "\n";
@@ -185,8 +200,23 @@ class SideListing {
   std::optional<CorpusListing> Release() { return std::move(listing_); }
 
  private:
+  // An index file named like a text and put in the corpus is not one of its texts:
+  // it would be indexed, and so changed, at every start.
+  void LeaveOutIndex() {
+    const std::string name = "/" + Utf8Of(index_.filename());
+    std::error_code ec;
+    const fs::path index = fs::weakly_canonical(index_, ec);
+    std::erase_if(listing_->files, [&](const CorpusFile& file) {
+      std::error_code fileEc;
+      return file.key.ends_with(name) && !ec &&
+             fs::weakly_canonical(listing_->PathOf(file), fileEc) == index && !fileEc;
+    });
+  }
+
   fs::path corpus_;
+  fs::path index_;
   std::ostream& log_;
+  std::function<void(const CorpusListing&)> afterListing_;
   std::future<CorpusListing> task_;
   std::optional<CorpusListing> listing_;
 };
@@ -208,6 +238,11 @@ bool OpenForWriting(const fs::path& file, SideListing& side, std::ostream& log,
     return "index: " + name + " is not a sound talewick-search index (" + reason +
            "); building it anew\n";
   };
+  if (header.kind == IndexHeader::Kind::kNotAFile) {
+    log << "index: " << name << " is not a regular file (a folder, a pipe or a device), so it is "
+        << "left as it is: give --index the name of a new file\n";
+    return false;
+  }
   if (header.kind == IndexHeader::Kind::kForeign ||
       (header.kind == IndexHeader::Kind::kUnknown && !opening.ownPlace)) {
     log << "index: " << name << " is not a talewick-search index (" << header.reason
@@ -237,6 +272,7 @@ bool OpenForWriting(const fs::path& file, SideListing& side, std::ostream& log,
       failure = Fail(db.get());
     if (failure.outcome == Outcome::kDone)
       failure = UpdateIndex(db.get(), state, *listing, log, opening.terminal, counts);
+    if (failure.outcome == Outcome::kDone && !SavePageStamps(db.get())) failure = Fail(db.get());
     if (failure.outcome == Outcome::kDone) return true;
     if (failure.outcome == Outcome::kFailed || attempt > 0) {
       log << "index: cannot use " << name << ": " << failure.reason << "\n";
@@ -289,14 +325,14 @@ bool OpenAsItStands(const fs::path& file, SideListing& side, std::ostream& log,
 std::unique_ptr<SqliteIndex> SqliteIndex::Open(const fs::path& corpus, const fs::path& file,
                                                std::ostream& log, IndexOpening opening) {
   const auto started = std::chrono::steady_clock::now();
-  SideListing side(corpus, log);
+  SideListing side(corpus, file, log, opening.afterListing);
   // With no index there yet, nothing is read meanwhile, and nothing is made for a
   // corpus without files.
   if (ReadIndexHeader(file).kind != IndexHeader::Kind::kIndex && side.Listed() == nullptr) {
     return nullptr;
   }
 
-  std::unique_ptr<SqliteIndex> index(new SqliteIndex(opening.keepAnswers));
+  std::unique_ptr<SqliteIndex> index(new SqliteIndex(opening));
   index->file_ = file;
   index->corpus_ = corpus;
   index->servingLog_ = opening.servingLog != nullptr ? opening.servingLog : &std::cerr;
@@ -322,7 +358,8 @@ std::unique_ptr<SqliteIndex> SqliteIndex::Open(const fs::path& corpus, const fs:
   } else if (!OpenAsItStands(file, side, log, why, loadFiles, db, state, counts)) {
     return nullptr;
   }
-  db.reset();  // each thread that searches opens its own
+  index->stamps_ = PageStampsOf(db.get());
+  db.reset();  // each thread that searches opens its own, and checks its pages by these stamps
   // The files were taken in while the corpus was listed, as the index held them.
   if (counts.Any()) index->LoadFiles(state);
 
@@ -368,19 +405,21 @@ void SqliteIndex::LoadFiles(const IndexState& state) {
     }
     // A title is never longer than its file's name.
     longestTitle_ = std::max(longestTitle_, key.size() - key.rfind('/') - 1);
-    files_.push_back({row.first, row.count, key, row.size, row.modified});
+    files_.push_back({row.first, row.count, key, row.stamp});
   }
   std::sort(files_.begin(), files_.end(),
             [](const IndexedFile& a, const IndexedFile& b) { return a.first < b.first; });
 }
 
-SqliteIndex::SqliteIndex(bool keepAnswers) : CorpusIndex(keepAnswers) {}
+SqliteIndex::SqliteIndex(const IndexOpening& opening)
+    : CorpusIndex(opening.keepAnswers ? opening.memory.answers : 0), memory_(opening.memory) {}
 
 SqliteIndex::~SqliteIndex() = default;
 
 void SqliteIndex::ReleaseStartMemory() {
   startState_.reset();
   startListing_.reset();
+  KeepFreeBlocksUpTo(memory_.freeBlocks);
 }
 
 const SqliteIndex::IndexedFile* SqliteIndex::FileOf(std::uint64_t id) const {
@@ -409,13 +448,15 @@ void SqliteIndex::SayChanged(const IndexedFile& file) const {
 }
 
 struct SqliteIndex::Connection {
+  explicit Connection(std::size_t keptBytes) : kept(keptBytes) {}
+
   SqliteDb db;
-  SqliteStatement match;    // the rowids of a phrase in a range
-  SqliteStatement offsets;  // where a file's sentences stand
+  SqliteStatement match;   // the rowids of a phrase in a range
+  SqliteStatement places;  // where a row of a file's sentences stand
   // By the id of their first sentence. (Only the Reader below uses it, which
   // cppcheck does not see.)
   // cppcheck-suppress unusedStructMember
-  KeptFiles kept{std::size_t{4} << 20};
+  KeptFiles kept;
 };
 
 SqliteIndex::Connection& SqliteIndex::ConnectionOfThisThread() const {
@@ -425,15 +466,17 @@ SqliteIndex::Connection& SqliteIndex::ConnectionOfThisThread() const {
     const auto it = connections_.find(thread);
     if (it != connections_.end()) return *it->second;
   }
-  auto made = std::make_unique<Connection>();
+  auto made = std::make_unique<Connection>(memory_.filesPerThread);
   Failure failure = OpenDatabase(file_, false, made->db);
   sqlite3* db = made->db.get();
+  if (failure.outcome == Outcome::kDone && !UsePageStamps(db, stamps_)) failure = Fail(db);
   if (failure.outcome == Outcome::kDone) {
     made->match = Prepare(db,
                           "SELECT rowid FROM sentences WHERE sentences MATCH ?1 AND rowid "
                           "BETWEEN ?2 AND ?3");
-    made->offsets = Prepare(db, "SELECT offsets FROM places WHERE first = ?1");
-    if (!Exec(db, kServing) || !made->match || !made->offsets) failure = Fail(db);
+    made->places = Prepare(db, "SELECT offsets FROM places WHERE first = ?1");
+    if (!Exec(db, ServingPragmas(memory_).c_str()) || !made->match || !made->places)
+      failure = Fail(db);
   }
   if (failure.outcome != Outcome::kDone) {
     throw IndexFault(failure.outcome == Outcome::kDamaged, failure.reason);
@@ -473,7 +516,8 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
     std::vector<SearchHit> hits;
     sqlite3_stmt* statement = Bound(range);
     int rc = SQLITE_ROW;
-    while (hits.size() < count && (rc = sqlite3_step(statement)) == SQLITE_ROW) {
+    while (hits.size() < count && rejected_ < kMostRejected &&
+           (rc = sqlite3_step(statement)) == SQLITE_ROW) {
       const auto id = static_cast<std::uint64_t>(sqlite3_column_int64(statement, 0));
       if (std::optional<SearchHit> hit = Read(id)) hits.push_back(std::move(*hit));
     }
@@ -498,12 +542,25 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
   std::optional<SearchHit> Read(std::uint64_t id) {
     const IndexedFile* file = index_.FileOf(id);
     if (file == nullptr) return std::nullopt;
-    std::optional<std::string> sentence = SentenceOf(*file, id - file->first);
-    if (!sentence) return std::nullopt;
-    // FTS5 also matches words with punctuation between them, and may be asked
-    // for part of the phrase; the page wants the words one blank apart.
-    std::vector<PhraseMatch> matches = FindPhrase(LowerAscii(*sentence), words_);
-    if (matches.empty()) return std::nullopt;
+    Looked& looked = looked_[file];
+    std::string read;
+    const std::optional<std::string_view> bytes = BytesOf(*file, id - file->first, looked, read);
+    if (!bytes) return std::nullopt;
+    // FTS5 may be asked for part of the phrase (a common word is left out): the
+    // page wants the whole phrase, its words one blank apart. A sentence that does
+    // not hold it is told from its bytes as they stand, before they are cut into
+    // a sentence (white space between words is one blank once they are).
+    if (FindPhrase(LowerAscii(*bytes), words_).empty()) {
+      ++rejected_;
+      return std::nullopt;
+    }
+    std::optional<std::string> sentence = SentenceAt(*bytes);
+    std::vector<PhraseMatch> matches;
+    if (sentence) matches = FindPhrase(LowerAscii(*sentence), words_);
+    if (matches.empty()) {
+      Changed(*file, looked);  // the bytes no longer hold one sentence
+      return std::nullopt;
+    }
     return SearchHit{id, TitleOf(file->key), std::move(*sentence), std::move(matches)};
   }
 
@@ -537,91 +594,98 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
     std::unique_ptr<CorpusFileReader> in;
   };
 
-  // Sentence `place` of `file`, or nothing when the file changed since it was
-  // indexed.
-  std::optional<std::string> SentenceOf(const IndexedFile& file, std::uint64_t place) {
-    Looked& looked = looked_[&file];
-    KeptFile* kept = looked.sound ? Look(file, looked) : nullptr;
-    if (kept == nullptr) return std::nullopt;
-    if (const std::optional<SentenceSpan> span = kept->spans->At(place)) {
-      std::optional<std::string> sentence;
-      if (kept->text && span->end <= kept->text->size()) {
-        sentence =
-            SentenceAt(std::string_view(*kept->text).substr(span->start, span->end - span->start));
-      } else if (looked.in != nullptr) {
-        std::string bytes(span->end - span->start, '\0');
-        if (looked.in->ReadAt(span->start, bytes)) sentence = SentenceAt(bytes);
-      }
-      if (sentence) return sentence;
+  // The bytes of sentence `place` of `file` (in its kept text, or in `read`), or
+  // nothing when the file changed since it was indexed.
+  std::optional<std::string_view> BytesOf(const IndexedFile& file, std::uint64_t place,
+                                          Looked& looked, std::string& read) {
+    if (!Checked(file, looked)) return std::nullopt;
+    const SentenceSpan span = PlaceOf(file, place);
+    // The text kept may have gone since the file was checked, to make room for
+    // another's: the file is then opened again (and its text kept again).
+    const std::string* text = connection_.kept.Text(file.first);
+    if (text == nullptr && Opened(file, looked)) text = connection_.kept.Text(file.first);
+    if (text != nullptr && span.end <= text->size()) {
+      return std::string_view(*text).substr(span.start, span.end - span.start);
     }
-    Changed(file, looked);
+    if (text == nullptr && looked.in != nullptr) {
+      read.assign(span.end - span.start, '\0');
+      if (looked.in->ReadAt(span.start, read)) return read;
+    }
+    if (looked.sound) Changed(file, looked);
     return std::nullopt;
   }
 
-  // What is kept of `file`, once this search has seen that it is as it was
-  // indexed; null when it is not. Kept text is only trusted while the file's path
-  // names a file of the size and time it was indexed with.
-  KeptFile* Look(const IndexedFile& file, Looked& looked) {
-    const bool first = !looked.checked;
+  // Whether `file` is as it was indexed, looked at once in a search: by what its
+  // path names when its text is kept, else by opening it.
+  bool Checked(const IndexedFile& file, Looked& looked) {
+    if (looked.checked) return looked.sound;
     looked.checked = true;
-    KeptFile* kept = connection_.kept.Find(file.first);
-    if (!first || kept == nullptr) return kept != nullptr ? kept : Open(file, looked);
-    if (!Named(file, looked)) return nullptr;
-    if (!kept->text) return Open(file, looked);
-    return kept;
+    if (connection_.kept.Text(file.first) == nullptr) return Opened(file, looked);
+    return Named(file, looked);
   }
 
-  // Whether `file`'s path names a file of the size and time it was indexed with,
+  // Whether `file`'s path names a file of the stamp it was indexed with,
   // looked at once in a search.
   bool Named(const IndexedFile& file, Looked& looked) {
     if (!looked.named) {
       looked.named = true;
       const std::filesystem::path path = index_.corpus_ / PathFromUtf8(file.key);
-      if (!CorpusFileReader::Names(path, file.size, file.modified)) Changed(file, looked);
+      if (!CorpusFileReader::Names(path, file.stamp)) Changed(file, looked);
     }
     return looked.sound;
   }
 
-  // Opens `file` and reads what is kept of it; null, after saying so, when it is
-  // not as it was indexed.
-  KeptFile* Open(const IndexedFile& file, Looked& looked) {
-    if (looked.in == nullptr) {
-      looked.in = std::make_unique<CorpusFileReader>();
-      std::uint64_t size = 0;
-      std::int64_t modified = 0;
-      if (!looked.in->Open(index_.corpus_ / PathFromUtf8(file.key), size, modified) ||
-          size != file.size || modified != file.modified) {
-        Changed(file, looked);
-        return nullptr;
-      }
-    }
-    if (KeptFile* kept = connection_.kept.Find(file.first)) return kept;
-    auto read = std::make_unique<KeptFile>();
-    if (file.size <= kMostKeptFileBytes) {
-      read->text.emplace(file.size, '\0');
-      if (!looked.in->ReadAt(0, *read->text)) {
-        Changed(file, looked);
-        return nullptr;
-      }
-      looked.in.reset();  // all of it is read
-    }
-    Begin();
-    sqlite3_stmt* statement = connection_.offsets.get();
-    sqlite3_bind_int64(statement, 1, static_cast<sqlite3_int64>(file.first));
-    const int rc = sqlite3_step(statement);
-    std::size_t bytes = 0;
-    if (rc == SQLITE_ROW) {
-      const auto* data = static_cast<const char*>(sqlite3_column_blob(statement, 0));
-      bytes = static_cast<std::size_t>(sqlite3_column_bytes(statement, 0));
-      read->spans.emplace(std::string(data == nullptr ? "" : data, bytes));
-    }
-    sqlite3_reset(statement);
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE) Throw();
-    if (!read->spans) {
+  // Opens `file` for this search, and keeps its text when it is small (it is then
+  // closed again); false, after saying so, when it is not as it was indexed.
+  bool Opened(const IndexedFile& file, Looked& looked) {
+    if (!looked.sound) return false;
+    if (looked.in != nullptr) return true;
+    looked.in = std::make_unique<CorpusFileReader>();
+    FileStamp stamp;
+    if (!looked.in->Open(index_.corpus_ / PathFromUtf8(file.key), stamp) || stamp != file.stamp) {
       Changed(file, looked);
-      return nullptr;
+      return false;
     }
-    return &connection_.kept.Add(file.first, std::move(read), bytes);
+    looked.named = true;
+    if (file.stamp.size <= kMostKeptFileBytes) {
+      std::string text(file.stamp.size, '\0');
+      if (!looked.in->ReadAt(0, text)) {
+        Changed(file, looked);
+        return false;
+      }
+      if (connection_.kept.KeepText(file.first, std::move(text)) != nullptr) looked.in.reset();
+    }
+    return true;
+  }
+
+  // Where sentence `place` of `file` stands, from its row of places.
+  SentenceSpan PlaceOf(const IndexedFile& file, std::uint64_t place) {
+    const std::uint64_t row = file.first + place / kSpansPerRow * kSpansPerRow;
+    SentenceSpans* places = connection_.kept.Places(row);
+    if (places == nullptr) {
+      Begin();
+      sqlite3_stmt* statement = connection_.places.get();
+      sqlite3_bind_int64(statement, 1, static_cast<sqlite3_int64>(row));
+      const int rc = sqlite3_step(statement);
+      if (rc == SQLITE_ROW) {
+        const auto* data = static_cast<const char*>(sqlite3_column_blob(statement, 0));
+        const auto bytes = static_cast<std::size_t>(sqlite3_column_bytes(statement, 0));
+        SentenceSpans read(std::string(data == nullptr ? "" : data, bytes));
+        places = connection_.kept.KeepPlaces(row, std::move(read), bytes);
+        if (places == nullptr) {
+          unkept_.emplace(std::string(data == nullptr ? "" : data, bytes));
+          places = &*unkept_;
+        }
+      }
+      sqlite3_reset(statement);
+      if (rc != SQLITE_ROW && rc != SQLITE_DONE) Throw();
+    }
+    // Every sentence has its place: one missing is the index's damage, not a change
+    // of the file.
+    const std::optional<SentenceSpan> span =
+        places != nullptr ? places->At(place % kSpansPerRow) : std::nullopt;
+    if (!span) throw IndexFault(true, "the places of " + file.key + " are missing");
+    return *span;
   }
 
   void Changed(const IndexedFile& file, Looked& looked) {
@@ -629,14 +693,16 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
     if (looked.sound) index_.SayChanged(file);
     looked.sound = false;
     looked.in.reset();
-    connection_.kept.Drop(file.first);
+    connection_.kept.DropText(file.first);
   }
 
   const SqliteIndex& index_;
   Connection& connection_;
   const std::vector<std::string>& words_;
   std::unordered_map<const IndexedFile*, Looked> looked_;  // files asked for in this search
-  bool begun_ = false;                                     // the read transaction
+  std::optional<SentenceSpans> unkept_;  // the last places read that were not kept
+  std::size_t rejected_ = 0;             // sentences read that do not hold the phrase
+  bool begun_ = false;                   // the read transaction
   bool sawChange_ = false;
 };
 

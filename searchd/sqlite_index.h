@@ -1,6 +1,6 @@
 // The phrase index kept in an SQLite file with an FTS5 table, so that a corpus is
-// indexed once: later starts only index the files added or changed since, by
-// size and modification time, and drop the sentences of files removed.
+// indexed once: later starts only index the files added or changed since (by
+// their stamps, corpus_files.h), and drop the sentences of files removed.
 //
 // A sentence's id is its site's number times 2^40 plus its place in the site, so
 // an id range picks one site; a fresh index numbers sentences in corpus order, and
@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -28,8 +29,11 @@
 #include <unordered_map>
 #include <vector>
 
+#include "checked_vfs.h"
+#include "corpus_files.h"
 #include "corpus_index.h"
 #include "index_lock.h"
+#include "memory_budget.h"
 #include "sqlite_db.h"
 
 namespace talewick::search {
@@ -50,9 +54,14 @@ struct IndexOpening {
   // Where lines said while answering go (a corpus file changed since it was
   // indexed); the standard error when null.
   std::ostream* servingLog = nullptr;
+  // What the caches may take while the index answers (memory_budget.h).
+  CacheBudget memory = ShareMemory(kDefaultMemoryMB << 20, 2);
   // Answers are kept to be given again (answer_cache.h); off, every search finds
   // its hits anew, as a benchmark of that wants.
   bool keepAnswers = true;
+  // Called once the corpus is listed, before a file of it is read: a test changes
+  // the corpus there, as a user may at any moment.
+  std::function<void(const CorpusListing&)> afterListing = nullptr;
 };
 
 class SqliteIndex final : public CorpusIndex {
@@ -83,13 +92,12 @@ class SqliteIndex final : public CorpusIndex {
     std::uint64_t first;  // id of its first sentence
     std::uint64_t count;
     std::string key;
-    std::uint64_t size;
-    std::int64_t modified;
+    FileStamp stamp;  // as it was indexed
   };
   struct Connection;
   class Reader;
 
-  explicit SqliteIndex(bool keepAnswers);
+  explicit SqliteIndex(const IndexOpening& opening);
   // Takes in what `state` knows of the files, in place of what was known before.
   void LoadFiles(const IndexState& state);
   // The file that holds the sentence `id`; null for a row of a file that was
@@ -104,9 +112,11 @@ class SqliteIndex final : public CorpusIndex {
   std::filesystem::path corpus_;
   std::ostream* servingLog_ = nullptr;
   std::map<std::string, IdRange> sites_;
-  std::vector<IndexedFile> files_;  // by first id
-  std::size_t longestTitle_ = 0;    // bytes at most: the longest file name
-  mutable std::mutex mutex_;        // for the two below
+  std::vector<IndexedFile> files_;            // by first id
+  std::size_t longestTitle_ = 0;              // bytes at most: the longest file name
+  std::shared_ptr<const PageStamps> stamps_;  // of the file's pages, shared by the connections
+  CacheBudget memory_;
+  mutable std::mutex mutex_;  // for the two below
   mutable std::unordered_map<std::thread::id, std::unique_ptr<Connection>> connections_;
   mutable std::set<std::string> saidChanged_;  // keys
   // What the start read and listed: some 200,000 small blocks for a big corpus.

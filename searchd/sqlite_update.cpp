@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <condition_variable>
 #include <deque>
-#include <fstream>
 #include <mutex>
 #include <stop_token>
 #include <thread>
@@ -29,8 +28,8 @@ constexpr const char* kBuildingCache = "PRAGMA cache_size = -131072";
 constexpr const char* kFastWrites =
     "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; PRAGMA user_version = 0";
 constexpr const char* kSafeWrites =
-    "PRAGMA journal_mode = DELETE; PRAGMA synchronous = FULL; PRAGMA user_version = 4";
-static_assert(kSchemaVersion == 4, "kSafeWrites writes it");
+    "PRAGMA journal_mode = DELETE; PRAGMA synchronous = FULL; PRAGMA user_version = 8";
+static_assert(kSchemaVersion == 8, "kSafeWrites writes it");
 // FTS5 merges its segments as they pile up (its defaults: automerge 4, crisismerge
 // 16). A query asks every segment, so a freshly built index is merged into one at
 // the end, and merged as little as it can be before.
@@ -69,13 +68,15 @@ bool IsDamage(sqlite3* db) {
 class SentenceReader {
  public:
   struct Piece {
-    bool last = false;              // the end of its file
-    bool failed = false;            // the file could not be read: drop what came of it
-    std::string notText;            // why the file is not text (WhyNotText), read no further
-    std::uint64_t bytes = 0;        // bytes of the file read into this piece
-    TokenizedText tokens;           // of all its sentences, one after the other
-    std::vector<std::size_t> ends;  // where each sentence's tokens end in `tokens`
-    std::string offsets;            // the sentences' places (sentence_offsets.h)
+    bool last = false;                   // the end of its file
+    bool failed = false;                 // the file could not be read: drop what came of it
+    CorpusFile opened;                   // the file as it was opened and read, with its stamp
+    std::string notText;                 // why the file is not text (WhyNotText), read no further
+    std::uint64_t bytes = 0;             // bytes of the file read into this piece
+    TokenizedText tokens;                // of all its sentences, one after the other
+    std::vector<std::size_t> ends;       // where each sentence's tokens end in `tokens`
+    std::string offsets;                 // the sentences' places (sentence_offsets.h)
+    std::vector<std::size_t> rowStarts;  // where a row of places starts in `offsets`
   };
 
   SentenceReader(const CorpusListing& listing, std::vector<const CorpusFile*> files)
@@ -95,48 +96,67 @@ class SentenceReader {
   }
 
  private:
-  static constexpr std::size_t kReadBytes = std::size_t{1} << 20;
+  static constexpr std::uint64_t kReadBytes = std::uint64_t{1} << 20;
   static constexpr std::uint64_t kPieceBytes = std::uint64_t{1} << 20;
   static constexpr std::uint64_t kAheadBytes = std::uint64_t{8} << 20;
 
-  // What a piece counts for against kAheadBytes: an empty one counts a little,
-  // so that a folder of empty files cannot pile up.
-  static std::uint64_t Weight(const Piece& piece) { return piece.bytes + 4096; }
+  // The memory a piece takes, against kAheadBytes: a megabyte of tiny sentences
+  // takes eight times more than one of prose. An empty one counts a little, so that
+  // a folder of empty files cannot pile up.
+  static std::uint64_t Weight(const Piece& piece) {
+    return piece.tokens.lower.size() + piece.tokens.tokens.size() * sizeof(FtsToken) +
+           (piece.ends.size() + piece.rowStarts.size()) * sizeof(std::size_t) +
+           piece.offsets.size() + 4096;
+  }
 
+  // Each file is opened without waiting (a pipe or a device put in its place since
+  // it was listed is refused, never read) and read as far as its size at the open.
   void Run(const std::stop_token& stop) {
-    std::string block(kReadBytes, '\0');
+    std::string block;
     std::vector<std::string> sentences;
     std::vector<SentenceSpan> spans;
     for (const CorpusFile* listed : files_) {
-      std::ifstream in(listing_.PathOf(*listed), std::ios::binary);
+      CorpusFileReader in;
+      CorpusFile opened = *listed;
+      bool failed = !in.Open(listing_.PathOf(*listed), opened);
       SentenceSplitter splitter(sentences, &spans);
       Piece piece;
+      std::uint64_t done = 0;
       std::uint64_t endBefore = 0;
-      bool more = in.is_open();
-      for (bool first = true; more; first = false) {
-        in.read(block.data(), static_cast<std::streamsize>(block.size()));
-        const auto got = static_cast<std::size_t>(in.gcount());
-        if (first) piece.notText = WhyNotText(std::string_view(block).substr(0, got));
+      std::uint64_t sentence = 0;  // of the file
+      while (!failed && done < opened.size) {
+        block.resize(
+            static_cast<std::size_t>(std::min<std::uint64_t>(kReadBytes, opened.size - done)));
+        if (!in.ReadAt(done, block)) {
+          failed = true;
+          break;
+        }
+        if (done == 0) piece.notText = WhyNotText(block);
         if (!piece.notText.empty()) break;
-        more = got == block.size();
-        piece.bytes += got;
-        splitter.Feed(std::string_view(block).substr(0, got));
-        if (!more && !in.bad()) splitter.Finish();
+        done += block.size();
+        piece.bytes += block.size();
+        splitter.Feed(block);
+        if (done == opened.size) splitter.Finish();
         for (std::size_t i = 0; i < sentences.size(); ++i) {
           AppendDocumentTokens(sentences[i], piece.tokens);
           piece.ends.push_back(piece.tokens.tokens.size());
+          if (sentence++ % kSpansPerRow == 0) {
+            piece.rowStarts.push_back(piece.offsets.size());
+            endBefore = 0;
+          }
           AppendSentenceSpan(piece.offsets, endBefore, spans[i]);
           endBefore = spans[i].end;
         }
         sentences.clear();
         spans.clear();
-        if (more && piece.bytes >= kPieceBytes) {
+        if (done < opened.size && piece.bytes >= kPieceBytes) {
           if (!Push(std::move(piece), stop)) return;
           piece = {};
         }
       }
       piece.last = true;
-      piece.failed = !in.is_open() || in.bad();
+      piece.failed = failed;
+      piece.opened = std::move(opened);
       if (!Push(std::move(piece), stop)) return;
     }
   }
@@ -191,7 +211,7 @@ UpdatePlan PlanUpdate(IndexState& state, const CorpusListing& listing, UpdateCou
     FileRow& row = known->second;
     if (!row.listed) ++listed;
     row.listed = true;
-    if (row.size != file.size || row.modified != file.modified) {
+    if (row.stamp != file) {
       ++counts.changed;
       plan.toIndex.push_back(&file);
     }
@@ -253,7 +273,9 @@ class Updater {
       const bool known = state_.files.count(file->key) != 0;
       if (known && !Remove(file->key)) return Fail(db_);
       SiteRow& site = SiteOf(file->site);
-      Adding adding{(static_cast<std::uint64_t>(site.id) << kSiteShift) + site.nextSeq, 0, {}};
+      const std::uint64_t first =
+          (static_cast<std::uint64_t>(site.id) << kSiteShift) + site.nextSeq;
+      Adding adding{first, 0, first, {}};
       for (bool last = false; !last;) {
         const SentenceReader::Piece piece = reader.Next();
         last = piece.last;
@@ -268,7 +290,7 @@ class Updater {
           break;
         }
         if (!AddRows(adding, piece)) return Fail(db_);
-        if (last && !Record(*file, site, adding)) return Fail(db_);
+        if (last && !Record(piece.opened, site, adding)) return Fail(db_);
         batch += piece.bytes;
         if (last) {
           progress.FileDone(piece.bytes);
@@ -279,7 +301,8 @@ class Updater {
       // Commits fall between files, so that no file is ever half in the index.
       if (batch >= kBatchBytes) {
         batch = 0;
-        if (!Exec(db_, "COMMIT") || !Exec(db_, "BEGIN IMMEDIATE")) return Fail(db_);
+        if (!Exec(db_, "COMMIT") || !SavePageStamps(db_) || !Exec(db_, "BEGIN IMMEDIATE"))
+          return Fail(db_);
       }
     }
     if (bulk) {
@@ -288,7 +311,8 @@ class Updater {
     }
     // The merges leave the pages of the segments merged free: a fresh index is
     // copied without them, which takes less than a tenth of the build.
-    if (!Exec(db_, "COMMIT") || (fresh && (!Exec(db_, "VACUUM") || !Exec(db_, kSafeWrites))))
+    if (!Exec(db_, "COMMIT") || (fresh && !Exec(db_, "VACUUM")) || !SavePageStamps(db_) ||
+        (fresh && !Exec(db_, kSafeWrites)))
       return Fail(db_);
     if (!toIndex.empty()) progress.Finish();
     return {};
@@ -299,10 +323,11 @@ class Updater {
     insertSentence_ =
         talewick::search::Prepare(db_, "INSERT INTO sentences(rowid, text) VALUES(?1, ?2)");
     insertFile_ = talewick::search::Prepare(
-        db_, "INSERT OR REPLACE INTO files VALUES(?1, ?2, ?3, ?4, ?5, ?6)");
+        db_, "INSERT OR REPLACE INTO files VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)");
     insertPlaces_ = talewick::search::Prepare(db_, "INSERT OR REPLACE INTO places VALUES(?1, ?2)");
     deleteFile_ = talewick::search::Prepare(db_, "DELETE FROM files WHERE key = ?1");
-    deletePlaces_ = talewick::search::Prepare(db_, "DELETE FROM places WHERE first = ?1");
+    deletePlaces_ =
+        talewick::search::Prepare(db_, "DELETE FROM places WHERE first BETWEEN ?1 AND ?2");
     saveSite_ = talewick::search::Prepare(db_, "INSERT OR REPLACE INTO sites VALUES(?1, ?2, ?3)");
     return insertSentence_ && insertFile_ && insertPlaces_ && deleteFile_ && deletePlaces_ &&
            saveSite_;
@@ -313,18 +338,26 @@ class Updater {
     BindText(deleteFile_.get(), 1, key);
     if (!StepDone(deleteFile_.get())) return false;
     // A file without sentences has no places; its first id is the next file's.
-    sqlite3_bind_int64(deletePlaces_.get(), 1, static_cast<sqlite3_int64>(it->second.first));
-    if (it->second.count > 0 && !StepDone(deletePlaces_.get())) return false;
+    if (!DropPlaces(it->second.first, it->second.count)) return false;
     state_.files.erase(it);
     return true;
   }
 
+  // Drops the rows of places of the `count` sentences from `first` on.
+  bool DropPlaces(std::uint64_t first, std::uint64_t count) {
+    if (count == 0) return true;
+    sqlite3_bind_int64(deletePlaces_.get(), 1, static_cast<sqlite3_int64>(first));
+    sqlite3_bind_int64(deletePlaces_.get(), 2, static_cast<sqlite3_int64>(first + count - 1));
+    return StepDone(deletePlaces_.get());
+  }
+
   // A file on its way in: its first sentence's id, how much of it is in, and
-  // where its sentences stand.
+  // where its sentences stand, as far as the row of places not yet written.
   struct Adding {
     std::uint64_t first;
     std::uint64_t sentences = 0;
-    std::string offsets;
+    std::uint64_t rowFirst;  // the id of the first sentence of `row`
+    std::string row;
   };
 
   SiteRow& SiteOf(const std::string& name) {
@@ -352,15 +385,34 @@ class Updater {
       firstToken = piece.ends[i];
     }
     adding.sentences += piece.ends.size();
-    adding.offsets += piece.offsets;
+    std::size_t from = 0;
+    for (const std::size_t start : piece.rowStarts) {
+      adding.row.append(piece.offsets, from, start - from);
+      if (!WriteRow(adding)) return false;
+      from = start;
+    }
+    adding.row.append(piece.offsets, from);
     return true;
   }
 
-  // Gives up a file that could not be read to its end: its rows stay, under ids
-  // that are not given again.
+  // Writes the row of places of the file on its way in, if it has any.
+  bool WriteRow(Adding& adding) {
+    if (adding.row.empty()) return true;
+    sqlite3_stmt* places = insertPlaces_.get();
+    sqlite3_bind_int64(places, 1, static_cast<sqlite3_int64>(adding.rowFirst));
+    sqlite3_bind_blob64(places, 2, adding.row.data(), adding.row.size(), SQLITE_STATIC);
+    if (!StepDone(places)) return false;
+    adding.rowFirst += kSpansPerRow;
+    adding.row.clear();
+    return true;
+  }
+
+  // Gives up a file that could not be read to its end: its rows of sentences stay,
+  // under ids that are not given again.
   bool Discard(const CorpusFile& file, SiteRow& site, const Adding& adding) {
     site.nextSeq += adding.sentences;
-    return adding.sentences == 0 || SaveSite(file, site);
+    return adding.sentences == 0 ||
+           (DropPlaces(adding.first, adding.sentences) && SaveSite(file, site));
   }
 
   bool SaveSite(const CorpusFile& file, const SiteRow& site) {
@@ -372,7 +424,7 @@ class Updater {
   }
 
   // Records a file whose sentences are all in.
-  bool Record(const CorpusFile& file, SiteRow& site, const Adding& adding) {
+  bool Record(const CorpusFile& file, SiteRow& site, Adding& adding) {
     site.nextSeq += adding.sentences;
     if (!SaveSite(file, site)) return false;
 
@@ -381,14 +433,12 @@ class Updater {
     sqlite3_bind_int64(record, 2, site.id);
     sqlite3_bind_int64(record, 3, static_cast<sqlite3_int64>(file.size));
     sqlite3_bind_int64(record, 4, file.modified);
-    sqlite3_bind_int64(record, 5, static_cast<sqlite3_int64>(adding.first));
-    sqlite3_bind_int64(record, 6, static_cast<sqlite3_int64>(adding.sentences));
-    sqlite3_stmt* places = insertPlaces_.get();
-    sqlite3_bind_int64(places, 1, static_cast<sqlite3_int64>(adding.first));
-    sqlite3_bind_blob64(places, 2, adding.offsets.data(), adding.offsets.size(), SQLITE_STATIC);
-    if (!StepDone(record) || (adding.sentences > 0 && !StepDone(places))) return false;
-    state_.files[file.key] = {site.id,      file.size,        file.modified,
-                              adding.first, adding.sentences, true};
+    sqlite3_bind_int64(record, 5, static_cast<sqlite3_int64>(file.id));
+    sqlite3_bind_int64(record, 6, file.changed);
+    sqlite3_bind_int64(record, 7, static_cast<sqlite3_int64>(adding.first));
+    sqlite3_bind_int64(record, 8, static_cast<sqlite3_int64>(adding.sentences));
+    if (!StepDone(record) || !WriteRow(adding)) return false;
+    state_.files[file.key] = {site.id, file, adding.first, adding.sentences, true};
     return true;
   }
 
@@ -409,7 +459,9 @@ class Updater {
 
 Failure Fail(sqlite3* db) {
   if (FoundDamagedPage(db)) {
-    return {Outcome::kDamaged, "a page of it does not match its checksum"};
+    return {Outcome::kDamaged,
+            "a page of it fails its check: damaged, out of place, or older than the one written "
+            "there"};
   }
   return {IsDamage(db) ? Outcome::kDamaged : Outcome::kFailed, sqlite3_errmsg(db)};
 }

@@ -1,5 +1,5 @@
 // Bringing the SQLite index up to date with the corpus folder: files added or
-// changed (by size and modification time) are indexed, files removed dropped.
+// changed (by their stamps, corpus_files.h) are indexed, files removed dropped.
 #pragma once
 
 #include <cstdint>
@@ -23,8 +23,7 @@ inline constexpr int kSiteShift = 40;
 
 struct FileRow {
   std::int64_t site;
-  std::uint64_t size;
-  std::int64_t modified;
+  FileStamp stamp;  // as the file was read
   std::uint64_t first;
   std::uint64_t count;
   bool listed = false;  // still in the corpus

@@ -71,12 +71,16 @@ thread_local const TokenizedText* preparedTokens = nullptr;
 thread_local std::size_t preparedFirst = 0;
 thread_local std::size_t preparedLast = 0;
 
+// The text of every gap token: no word holds a control character.
+constexpr char kGap[] = "\x01";
+
 int Emit(const TokenizedText& tokenized, std::size_t first, std::size_t last, void* context,
          int (*token)(void*, int, const char*, int, int, int)) {
   for (std::size_t i = first; i < last; ++i) {
     const FtsToken& t = tokenized.tokens[i];
-    const int rc = token(context, t.colocated ? FTS5_TOKEN_COLOCATED : 0,
-                         tokenized.lower.data() + t.start, static_cast<int>(t.end - t.start),
+    const char* text = t.gap ? kGap : tokenized.lower.data() + t.start;
+    const int length = t.gap ? 1 : static_cast<int>(t.end - t.start);
+    const int rc = token(context, t.colocated ? FTS5_TOKEN_COLOCATED : 0, text, length,
                          static_cast<int>(t.start), static_cast<int>(t.end));
     if (rc != SQLITE_OK) return rc;
   }
@@ -120,6 +124,14 @@ void AppendDocumentTokens(std::string_view text, TokenizedText& into) {
   const auto shifted = [base](WordSpan span) { return WordSpan{span.offset + base, span.length}; };
   for (std::size_t i = 0; i < words.size(); ++i) {
     const WordSpan word = shifted(words[i].span);
+    if (i > 0) {
+      const WordSpan before = shifted(words[i - 1].span);
+      const std::size_t end = before.offset + before.length;
+      if (word.offset != end + 1 || into.lower[end] != ' ') {
+        into.tokens.push_back({static_cast<std::uint32_t>(end),
+                               static_cast<std::uint32_t>(word.offset), false, true});
+      }
+    }
     into.tokens.push_back(Span(word, word, false));
     if (words[i].paired) into.tokens.push_back(Span(shifted(words[i - 1].span), word, true));
   }

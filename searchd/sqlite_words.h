@@ -15,7 +15,8 @@ namespace talewick::search {
 struct FtsToken {
   std::uint32_t start;  // byte range in the text
   std::uint32_t end;
-  bool colocated;  // at the place of the token before
+  bool colocated;    // at the place of the token before
+  bool gap = false;  // a place between words that are not one blank apart
 };
 
 struct TokenizedText {
@@ -24,7 +25,10 @@ struct TokenizedText {
 };
 
 // The tokens of a document: each word, and each pair of common words one blank
-// apart ("of the") as one more token at the second word's place.
+// apart ("of the") as one more token at the second word's place. Between two words
+// that are not one blank apart ("cat. The", "cat, the") stands a token that no
+// query holds, so that FTS5 finds as a phrase only the words that the phrase check
+// accepts, never words that meet across punctuation.
 TokenizedText TokenizeDocument(std::string_view text);
 
 // TokenizeDocument for many documents in one TokenizedText: appends the document

@@ -377,6 +377,9 @@ TEST(SearchServiceCommandTest, RefusesBadOptionsOrATakenPort) {
        2,
        "talewick-search: --port takes a number from 0 to 65535, not '65536'; try --help"},
       {{"--port"}, 2, "talewick-search: --port needs a value; try --help"},
+      {{"--memory", "8"},
+       2,
+       "talewick-search: --memory takes megabytes from 16 to 65536, not '8'; try --help"},
       {{"--port", taken},
        1,
        "talewick-search: cannot listen on 127.0.0.1:" + taken + ": Address already in use"}};

@@ -21,8 +21,8 @@ MAN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "pack
 COMMANDS = {  # each command's options, and whether its man page is held to them
     "talewick": ({"--help", "--version"}, True),
     "talewick-start": ({"--corpus", "--site", "--help", "--version"}, True),
-    "talewick-search": ({"--corpus", "--index", "--port", "--results", "--listen", "--help",
-                         "--version"}, True),
+    "talewick-search": ({"--corpus", "--index", "--port", "--results", "--listen", "--memory",
+                         "--help", "--version"}, True),
 }
 OPTION = re.compile(r"--[a-z]+")
 

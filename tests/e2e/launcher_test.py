@@ -25,6 +25,13 @@ case "$FAKE_SERVICE" in
         exec sleep 120 ;;
   dies) printf 'corpus: /shelf: Permission denied\nindex: no place: set HOME, or give --index F\n' >&2
         exit 1 ;;
+  crashes*) runs=$(cat "$here/service.runs" 2>/dev/null || echo 0)
+            echo $((runs + 1)) > "$here/service.runs"
+            if [ "$runs" = 0 ]; then echo "listening on 127.0.0.1:4321"; sleep 1; exit 3; fi
+            if [ "$FAKE_SERVICE" = crashes ]; then
+              echo "talewick-search: cannot listen on 127.0.0.1:4321: Address already in use" >&2
+              exit 1
+            fi ;;
 esac
 echo "corpus: 1 files" >&2
 echo "listening on 127.0.0.1:4321"
@@ -39,6 +46,15 @@ echo $$ > "$here/program.pid"
 [ -n "$FAKE_PROGRAM_EXIT" ] && exit "$FAKE_PROGRAM_EXIT"
 exec sleep 120
 """
+
+
+def wait_for(condition, seconds):
+    deadline = time.monotonic() + seconds
+    while not condition():
+        if time.monotonic() > deadline:
+            return False
+        time.sleep(0.05)
+    return True
 
 
 def alive(pid):
@@ -165,6 +181,27 @@ class LauncherTest(unittest.TestCase):
                 self.assertIn(message, launcher.communicate(timeout=10)[1])
                 self.assertEqual(launcher.returncode, status)
                 self.assertFalse(os.path.exists(self.path("program.env")))
+
+    def test_a_service_that_ends_while_the_program_runs_is_started_again_once(self):
+        launcher = self.launch(FAKE_SERVICE="crashes-once")
+        program = int(self.read("program.pid", 10))
+        first = int(self.read("service.pid", 10))
+        self.assertTrue(wait_for(lambda: self.read("service.pid") != "%d\n" % first, 10))
+        self.assertEqual(self.read("service.args"), "--port 4321\n")
+        self.assertTrue(alive(program) and alive(int(self.read("service.pid"))))
+        launcher.send_signal(signal.SIGTERM)
+        self.assertEqual(launcher.communicate(timeout=10)[1],
+                         "talewick-start: the search service ended (status 3); starting it again\n")
+        # Ended again at once: the user is told why, and the program goes on.
+        self.forget("service.runs", "program.pid")
+        launcher = self.launch(FAKE_SERVICE="crashes")
+        program = int(self.read("program.pid", 10))
+        self.assertTrue(wait_for(lambda: self.read("service.runs") == "2\n", 10))
+        time.sleep(1)
+        self.assertTrue(alive(program))
+        launcher.send_signal(signal.SIGTERM)
+        self.assertIn("It ended before it was ready:\ncannot listen on 127.0.0.1:4321: Address "
+                      "already in use\n", launcher.communicate(timeout=10)[1])
 
     def test_a_service_that_does_not_get_ready_is_reported_with_status_1(self):
         launcher = self.launch(FAKE_SERVICE="dies")

@@ -12,6 +12,7 @@ Cyrillic one. The seed "café au lait" grows the same story on both platforms.
 
 import os
 import shutil
+import signal
 import subprocess
 import tempfile
 import time
@@ -148,7 +149,15 @@ class StartTest(DesktopCase):
 
     def test_a_service_that_fails_is_shown_with_its_reason(self):
         # A site folder without texts: the service ends with its reason.
-        launcher = self.launch(self.shelf(SHELF, "empty.test", None))
+        shelf = self.shelf(SHELF, "empty.test", None)
+        if platform.__name__ == "program_posix":
+            # A stop signal closes the box, and the launcher ends.
+            launcher = self.launch(shelf, ".stopped")
+            self.assertIsNotNone(self.desktop.wait_for_window(BOX, platform.STARTUP_SECONDS))
+            launcher.send_signal(signal.SIGTERM)
+            self.assertEqual(launcher.wait(10), 1)
+            self.assertTrue(wait_until(lambda: not self.desktop.find_windows(BOX), 10))
+        launcher = self.launch(shelf)
         text = self.close_box(launcher, ".stderr")
         self.assertIn("Talewick could not start its search service.", text)
         self.assertIn("no .txt files under", text)
