@@ -5,6 +5,7 @@ fault that no other file catches (the ones that earn their place).
 
     python3 scripts/mutation_test.py [--preset linux|windows] [--skip REGEX] [--exclude REGEX]
                                      [--only ID ...] [--json OUT]
+    python3 scripts/mutation_test.py --check    # every snippet still stands once
 
 Each mutant is a snippet of product code and its replacement (a flipped
 comparison, a dropped line, a wrong constant), found by its text wherever it
@@ -13,7 +14,9 @@ folder, runs ctest (every test but those whose labels match --skip, by default
 the long run), records the tests that failed, and puts the file back. The
 Windows mutants (files ending in _win32.cpp) run with --preset windows, under
 Wine; the others with --preset linux. A mutant whose build fails is reported as
-such and counts for nothing.
+such and counts for nothing. A snippet that no longer stands exactly once (the
+code moved on) stops the script before anything is built: the mutant must follow
+the code.
 """
 
 import argparse
@@ -135,7 +138,7 @@ MUTANTS = [
      'CreateControl(kStatusKind, "", 0, 0, 0, 0, 0, kStatusBar);'),
     # the search service
     ("search-page-cap", "if (bytes <= kMaxHitBytes) ++fitting;", "++fitting;"),
-    ("search-spread", "return FitOnPage(Spread(*reader, *ids, std::clamp<std::size_t>(fitting, 1, limit)));",
+    ("search-spread", "return FitOnPage(Spread(reader, ids, std::clamp<std::size_t>(fitting, 1, limit)));",
      "hits.resize(limit);\n  return FitOnPage(std::move(hits));"),
     ("search-unicode-break", "return kBreakRanges[low].first <= c && c <= kBreakRanges[low].last;",
      "return false;"),
@@ -332,6 +335,8 @@ def main():
     parser.add_argument("--only", nargs="*", default=None, help="mutant ids")
     parser.add_argument("--timeout", type=int, default=300, help="seconds a test may take")
     parser.add_argument("--json", default=None, help="write the results here too")
+    parser.add_argument("--check", action="store_true",
+                        help="only check that each snippet stands once in the product")
     args = parser.parse_args()
     # A stop request still puts the mutated file back (the `finally` below).
     signal.signal(signal.SIGTERM, stop)
@@ -340,6 +345,13 @@ def main():
     windows = args.preset == "windows"
     files = product_files()
     chosen = [m for m in MUTANTS if args.only is None or m[0] in args.only]
+    stale = [(m[0], len(locate(m[1], files))) for m in chosen]
+    stale = ["%s (found %d times)" % (ident, n) for ident, n in stale if n != 1]
+    if stale:
+        sys.exit("mutants whose snippet does not stand once: " + ", ".join(stale))
+    if args.check:
+        print("%d mutants, each snippet found once" % len(chosen))
+        return
     if run(["cmake", "--build", build]).returncode != 0:
         sys.exit("the unmutated build fails")
     baseline = failed_tests(build, args.skip, args.timeout, args.exclude)
@@ -351,10 +363,6 @@ def main():
         where = locate(snippet, files)
         if len(where) == 1 and where[0].endswith("_win32.cpp") != windows:
             continue  # the other preset's mutant
-        if len(where) != 1:
-            results.append({"id": ident, "outcome": "snippet found %d times" % len(where)})
-            print("%-22s snippet found %d times" % (ident, len(where)), flush=True)
-            continue
         path = os.path.join(REPO, where[0])
         with open(path, encoding="utf-8") as source:
             original = source.read()

@@ -210,11 +210,11 @@ int Write(sqlite3_file* file, const void* data, int amount, sqlite3_int64 offset
     // SQLite's own page stays as it is: the check goes into a copy.
     thread_local std::vector<unsigned char> page;
     page.assign(bytes, bytes + amount);
-    unsigned char* check = page.data() + amount - kChecksumBytes;
-    Store32(check, stamp);
-    Store32(check + 4, state.salt);
+    unsigned char* tail = page.data() + amount - kChecksumBytes;
+    Store32(tail, stamp);
+    Store32(tail + 4, state.salt);
     const std::uint64_t sum = Checksum(page.data(), amount - 8, number);
-    std::memcpy(check + 8, &sum, 8);
+    std::memcpy(tail + 8, &sum, 8);
     rc = Inner(file)->pMethods->xWrite(Inner(file), page.data(), amount, offset);
   }
   if (rc == SQLITE_OK && number != 1) {

@@ -76,7 +76,8 @@ std::wstring KernelPath(const std::filesystem::path& path) {
 Handle OpenToLook(const std::filesystem::path& path) {
   const HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, kShareAll, nullptr,
                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  return Handle(file == INVALID_HANDLE_VALUE ? nullptr : file);
+  if (file == INVALID_HANDLE_VALUE) return Handle();
+  return Handle(file);
 }
 
 }  // namespace
@@ -93,7 +94,7 @@ std::vector<FolderEntry> ReadFolder(const std::filesystem::path& dir, std::strin
   const Handle folder(opened);
   ec.clear();
   // Whole entries, aligned as the system writes them.
-  std::vector<LONGLONG> buffer(64 * 1024 / sizeof(LONGLONG));
+  std::vector<LONGLONG> buffer(std::size_t{64} * 1024 / sizeof(LONGLONG));
   const auto bufferBytes = static_cast<DWORD>(buffer.size() * sizeof(LONGLONG));
   for (FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
        GetFileInformationByHandleEx(folder.get(), kind, buffer.data(), bufferBytes);

@@ -323,7 +323,7 @@ bool OpenAsItStands(const fs::path& file, SideListing& side, std::ostream& log,
 }  // namespace
 
 std::unique_ptr<SqliteIndex> SqliteIndex::Open(const fs::path& corpus, const fs::path& file,
-                                               std::ostream& log, IndexOpening opening) {
+                                               std::ostream& log, const IndexOpening& opening) {
   const auto started = std::chrono::steady_clock::now();
   SideListing side(corpus, file, log, opening.afterListing);
   // With no index there yet, nothing is read meanwhile, and nothing is made for a

@@ -76,7 +76,7 @@ class SqliteIndex final : public CorpusIndex {
   // index to serve or the corpus holds no file.
   static std::unique_ptr<SqliteIndex> Open(const std::filesystem::path& corpus,
                                            const std::filesystem::path& file, std::ostream& log,
-                                           IndexOpening opening = {});
+                                           const IndexOpening& opening = {});
 
   ~SqliteIndex() override;
 

@@ -297,6 +297,7 @@ void GtkPaintNow() {
 }
 
 struct FrameExtents {
+  // cppcheck-suppress unusedStructMember
   long left, right, top, bottom;
 };
 
