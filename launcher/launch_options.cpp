@@ -172,3 +172,10 @@ SiteChoice ChooseSite(const std::string& corpus, const std::string& wanted) {
   }
   return choice;
 }
+
+std::string SiteToSearch(const LaunchLine& line, const SiteChoice& chosen, bool ownService,
+                         const std::string& siteVariable) {
+  if (!line.corpus.empty()) return chosen.site;
+  if (!line.site.empty()) return line.site;
+  return ownService && siteVariable.empty() ? "talewick.org" : "";
+}

@@ -35,3 +35,10 @@ SiteChoice ChooseSite(const std::string& corpus, const std::string& wanted);
 // through the user's own service there, and how to stop.
 std::string StartedText(const std::string& storyFolder, const std::string& site,
                         const std::string& corpus, const std::string& host);
+
+// The site the program searches, for every way of starting: the site folder
+// chosen in a --corpus, else --site, else (with a service of the launcher's own
+// and no TALEWICK_SEARCH_SITE, `siteVariable`) the shipped corpus's site. Empty:
+// the user's TALEWICK_SEARCH_SITE stays as it is.
+std::string SiteToSearch(const LaunchLine& line, const SiteChoice& chosen, bool ownService,
+                         const std::string& siteVariable);

@@ -4,6 +4,7 @@
 // reports; both programs' logs go to the story folder, where a lock keeps one
 // Talewick at a time. With TALEWICK_SEARCH_HOST set and no --corpus, the user
 // has a service already: only the program is run.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -30,11 +31,21 @@ using namespace std::chrono_literals;
 constexpr std::string_view kListening = "listening on ";
 // A large shelf is indexed before the service listens, which may take minutes:
 // it is given up on only after this long without a line on its standard output
-// or anything new in its log.
-constexpr auto kSilenceLimit = 30s;
-constexpr const char* kShippedSite = "talewick.org";
+// or anything new in its log (TALEWICK_START_PATIENCE seconds, for a slow disk).
+constexpr std::chrono::seconds kSilenceLimit = 30s;
+constexpr std::chrono::seconds kLongestSilenceLimit = 3600s;
 
 std::string Variable(const char* name) { return Utf8Environment(name); }
+
+std::chrono::seconds SilenceLimit() {
+  const std::string given = Variable("TALEWICK_START_PATIENCE");
+  if (given.empty() || given.size() > 4 ||
+      given.find_first_not_of("0123456789") != std::string::npos) {
+    return kSilenceLimit;
+  }
+  const std::chrono::seconds limit(std::stoi(given));
+  return limit.count() == 0 ? kSilenceLimit : std::min(limit, kLongestSilenceLimit);
+}
 
 std::uintmax_t SizeOf(const std::string& path) {
   std::error_code ec;
@@ -60,6 +71,7 @@ bool StartService(Child& service, const std::string& programFolder, const std::s
                   options.command[0] + ": " + error + "\n\n" + RestoreAdvice(programFolder));
     return false;
   }
+  const std::chrono::seconds silenceLimit = SilenceLimit();
   std::uintmax_t logSize = 0;
   auto lastSign = std::chrono::steady_clock::now();
   std::string line;
@@ -77,9 +89,10 @@ bool StartService(Child& service, const std::string& programFolder, const std::s
     } else if (const std::uintmax_t size = SizeOf(log); size != logSize) {
       logSize = size;
       lastSign = now;
-    } else if (now - lastSign >= kSilenceLimit) {
-      ReportFailure(
-          ServiceFailureText("was not ready, and did nothing more for 30 s", log, corpus));
+    } else if (now - lastSign >= silenceLimit) {
+      ReportFailure(ServiceFailureText(
+          "was not ready, and did nothing more for " + std::to_string(silenceLimit.count()) + " s",
+          log, corpus));
       return false;
     }
   }
@@ -106,14 +119,6 @@ int WaitForProgram(Child& program, Child& service, bool ownService,
       restartService();
     }
   }
-}
-
-// The site the program searches, for every way of starting; empty: the user's
-// TALEWICK_SEARCH_SITE stays as it is.
-std::string SiteToSearch(const LaunchLine& line, const SiteChoice& chosen, bool ownService) {
-  if (!line.corpus.empty()) return chosen.site;
-  if (!line.site.empty()) return line.site;
-  return ownService && Variable("TALEWICK_SEARCH_SITE").empty() ? kShippedSite : "";
 }
 
 }  // namespace
@@ -189,7 +194,7 @@ int main(int argc, char** argv) {
   if (ownService && !StartService(service, programFolder, storyFolder, chosen.corpus, port)) {
     return 1;
   }
-  const std::string site = SiteToSearch(line, chosen, ownService);
+  const std::string site = SiteToSearch(line, chosen, ownService, Variable("TALEWICK_SEARCH_SITE"));
   if (!site.empty()) SetChildEnvironment("TALEWICK_SEARCH_SITE", site);
 
   Child program;

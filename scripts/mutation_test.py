@@ -224,8 +224,8 @@ MUTANTS = [
      "std::atomic<Health> health = Health::kReady;"),
     ("search-health-logged", ".contentType = kText, .logged = false};", ".contentType = kText};"),
     # the launcher and the story folder
-    ("launcher-site", 'return ownService && Variable("TALEWICK_SEARCH_SITE").empty() ? '
-     'kShippedSite : "";', 'return ownService && false ? kShippedSite : "";'),
+    ("launcher-site", 'return ownService && siteVariable.empty() ? "talewick.org" : "";',
+     'return ownService && (false && siteVariable.empty()) ? "talewick.org" : "";'),
     ("launcher-corpus-wins", "const bool ownService = !line.corpus.empty() || "
      'Variable("TALEWICK_SEARCH_HOST").empty();',
      'const bool ownService = Variable("TALEWICK_SEARCH_HOST").empty();'),

@@ -9,6 +9,11 @@ talewick_e2e(e2e_gtk_window_layer COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/harness.py
 talewick_test(launcher_test COMMAND ${TALEWICK_PYTHON3} ${CMAKE_CURRENT_SOURCE_DIR}/launcher_test.py
   TIMEOUT 180 ENVIRONMENT TALEWICK_START=$<TARGET_FILE:talewick-start> PYTHONDONTWRITEBYTECODE=1)
 
+# Every mutant of the mutation script still names code that stands once, so that
+# the script measures what it says it measures.
+talewick_test(mutation_snippets COMMAND ${TALEWICK_PYTHON3}
+  ${PROJECT_SOURCE_DIR}/scripts/mutation_test.py --check TIMEOUT 60)
+
 execute_process(COMMAND dpkg --print-architecture OUTPUT_VARIABLE _arch
                 OUTPUT_STRIP_TRAILING_WHITESPACE)
 set(_package ${CMAKE_BINARY_DIR}/talewick_${PROJECT_VERSION}_${_arch}.deb)
