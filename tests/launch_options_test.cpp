@@ -1,6 +1,6 @@
 // The launcher's rules as plain functions: its command line, the site folder it
 // chooses in a --corpus, and the site the program is pointed at.
-#include "launch_options.h"
+#include "launcher/launch_options.h"
 
 #include <gtest/gtest.h>
 
@@ -55,7 +55,9 @@ class ChooseSiteTest : public ::testing::Test {
     std::ofstream(root_ / PathFromUtf8("one/Łódź.org/tale.txt")) << "The cat sat.";
   }
   void TearDown() override { fs::remove_all(root_); }
-  std::string Folder(const std::string& name) const { return Utf8Of(root_ / PathFromUtf8(name)); }
+  std::string Folder(const std::string& name) const {
+    return Utf8Of((root_ / PathFromUtf8(name)).make_preferred());
+  }
 
   fs::path root_;
 };
