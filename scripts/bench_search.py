@@ -13,6 +13,7 @@ corpora in the same run.
                                     [--sizes 10,100,1000] [--queries 200] [--seconds 5]
                                     [--work build/bench-corpus]
     python3 scripts/bench_search.py --big-file 200 [--build build/linux]
+    python3 scripts/bench_search.py --first-asks 300 --sizes 100 [--windows build/windows]
     python3 scripts/bench_search.py --balanced [--build build/linux] [--sizes 100]
                                     [--seconds 10] [--clients 8] [--kill-at 4]
 
@@ -33,6 +34,15 @@ the end.
 joined by dots, with no white space at all (the worst case for cutting text
 into sentences), with a fresh SQLite index, and reports the time and the peak
 memory (RSS) the indexing took, and the time of a query once it is done.
+
+--first-asks N asks what a story asks: N real phrases drawn from the corpus's own
+sentences (two and three words one blank apart, from files spread over the
+shelf), each asked once, on a later start of the service over the first of
+--sizes MB, one client; then the same phrases again from 8 client processes on
+kept-alive connections, each phrase new to the service's answer cache (it is
+started afresh). It reports p50, p90, p99 and the slowest (and which), and the
+8 clients' requests/s and p99, with the load average beside them. With
+--windows, the Windows build under Wine too, in the same run.
 
 --balanced runs the shipped HAProxy configuration (packaging/haproxy/talewick.cfg,
 its addresses made free ports of 127.0.0.1) in front of three services: shard A,
@@ -491,6 +501,62 @@ def measure_distinct_queries(exe, count, work):
     service.stop()
 
 
+def story_phrases(count, corpus):
+    """`count` distinct phrases of two and three words that stand one blank apart
+    in sentences of the corpus, drawn from files spread over it."""
+    files = sorted(os.path.join(root, name) for root, _, names in os.walk(corpus)
+                   for name in names)
+    rng = random.Random(7)
+    phrases = set()
+    for path in rng.sample(files, min(len(files), max(50, count // 2))):
+        with open(path, encoding="utf-8", errors="replace") as f:
+            text = f.read().lower()
+        found = re.findall("(?<![a-z'\u2019])[a-z]+ [a-z]+(?: [a-z]+)?(?![a-z'\u2019])", text)
+        for phrase in rng.sample(found, min(len(found), 3)):
+            words = phrase.split(" ")
+            phrases.add(" ".join(words[:2 + rng.randrange(2)]))
+        if len(phrases) >= count:
+            break
+    ordered = sorted(phrases)  # a set's order changes from one run to the next
+    rng.shuffle(ordered)
+    return ordered[:count]
+
+
+def measure_first_asks(services, size_mb, count, work, seconds):
+    """Each phrase asked once, one client, then new phrases from 8 clients."""
+    corpus, mb = corpus_for(size_mb, work)
+    phrases = story_phrases(2 * count, corpus)
+    alone, shared = phrases[:count], phrases[count:]
+    print("| %d MB, %d phrases asked once | p50 ms | p90 ms | p99 ms | slowest ms (phrase) | "
+          "8 clients of new phrases: requests/s, p99 ms | load average |" % (round(mb), count))
+    print("|---|---|---|---|---|---|---|")
+    for name, build, suffix, wine in services:
+        exe = os.path.join(build, "talewick-search" + suffix)
+        index = os.path.join(work, "%dMB-%s.sqlite" % (size_mb, name.split()[0]))
+        if not os.path.exists(index):
+            Service(exe, corpus, index, index + ".build.log", wine).stop()
+        service = Service(exe, corpus, index, index + ".serve.log", wine)
+        for _ in range(4):  # each serving thread opens its connection to the index
+            service.query("zzzq qqzz")
+        load = os.getloadavg()[0]
+        times = [(service.query(words)[0], words) for words in alone]
+        ms = [t for t, _ in times]
+        slowest = max(times)
+        context = multiprocessing.get_context("fork")
+        start_at = time.monotonic() + 0.5
+        stop_at = start_at + seconds
+        with context.Pool(8) as pool:
+            each = pool.starmap(ask_phrases, [(service.port, shared[i::8], start_at, stop_at)
+                                              for i in range(8)])
+        service.stop()
+        together = [t for times_of_one in each for t in times_of_one]
+        elapsed = min(seconds, max(sum(times_of_one) for times_of_one in each) / 1000.0)
+        print("| %s | %.2f | %.1f | %.1f | %.1f (%s) | %.0f, %.1f | %.1f, %.1f |" % (
+            name, percentile(ms, 0.5), percentile(ms, 0.9), percentile(ms, 0.99), slowest[0],
+            slowest[1], len(together) / elapsed, percentile(together, 0.99), load,
+            os.getloadavg()[0]), flush=True)
+
+
 def free_port():
     with socket.socket() as probe:
         probe.bind(("127.0.0.1", 0))
@@ -725,6 +791,8 @@ def main():
                         help="index one file of MB million bytes of \"a. \" repeated")
     parser.add_argument("--distinct-queries", type=int, metavar="N",
                         help="the memory over N distinct queries on a 40 MB corpus")
+    parser.add_argument("--first-asks", type=int, metavar="N",
+                        help="N real phrases of the corpus, each asked once")
     parser.add_argument("--balanced", action="store_true",
                         help="two shards, three replicas behind HAProxy; one is killed")
     parser.add_argument("--clients", type=int, default=8, help="with --balanced")
@@ -756,6 +824,14 @@ def main():
     services = [("linux", args.build, "", False)]
     if args.windows:
         services.append(("windows (Wine)", args.windows, ".exe", True))
+    if args.first_asks:
+        wineserver = Wineserver(args.windows) if args.windows else None
+        try:
+            measure_first_asks(services, sizes[0], args.first_asks, args.work, args.seconds)
+        finally:
+            if wineserver:
+                wineserver.stop()
+        return
     for name, build, suffix, _ in services:
         baseline = os.path.join(build, "bench", "fts5_baseline", "fts5_baseline" + suffix)
         if not os.path.exists(baseline):

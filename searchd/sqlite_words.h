@@ -39,9 +39,10 @@ void AppendDocumentTokens(std::string_view text, TokenizedText& into);
 TokenizedText TokenizeQuery(std::string_view text);
 
 // The FTS5 query for the sentences that may hold `words` (lower-case) one blank
-// apart: the words as phrases, but for a common word with no common word beside
-// it (so no pair), which most sentences hold: it is left out when another word
-// is left, and the sentences found are then checked for the whole phrase.
+// apart: the words as phrases, but for the commonest word ("the") with no common
+// word beside it (so no pair), which more than half of all sentences hold: it is
+// left out when another word is left, and the sentences found are then checked
+// for the whole phrase.
 std::string PhraseQuery(const std::vector<std::string>& words);
 
 // Makes the tokenizer known to the FTS5 of `db`; every connection needs it.

@@ -13,6 +13,7 @@
 #include "corpus_index.h"
 #include "query_decode.h"
 #include "result_page.h"
+#include "sqlite_words.h"
 #include "windows1252.h"
 
 namespace talewick::search {
@@ -50,6 +51,29 @@ TEST(ParseSearchTerms, EndsWordsAtUnicodePunctuationAndSpaceOnly) {
                 .words,
             (Strings{"caf\xc3\xa9", "na\xc3\xafve", "\xce\xb3\xce\xac\xcf\x84\xce\xb1", "cat's",
                      "cat\xe2\x80\x99s", "tis", "x\xff\xfey", "\xe2\x80"}));
+}
+
+// What FTS5 is asked for a phrase. Each shape is the slow one for some phrase:
+// a common word left out makes every sentence of its neighbour a candidate to
+// read back ("her dog"), and one of the commonest words in an FTS5 phrase walks a
+// large part of the index ("called the baker").
+TEST(PhraseQuery, LeavesOutOnlyTheCommonestWordWhereItStandsAlone) {
+  const struct {
+    Strings words;
+    std::string query;
+  } cases[] = {
+      {{"her", "dog"}, "\"her dog\""},
+      {{"lantern", "made"}, "\"lantern made\""},
+      {{"called", "the", "baker"}, "\"called\" \"baker\""},
+      {{"the", "children", "she"}, "\"children she\""},
+      {{"of", "the", "cat"}, "\"of the cat\""},
+      {{"a", "cat", "and", "the", "dog"}, "\"a cat and the dog\""},
+      {{"a", "cat", "ate", "the", "dog"}, "\"a cat ate\" \"dog\""},
+      {{"the"}, "\"the\""},
+      {{"the", "and"}, "\"the and\""},
+      {{"caf\xc3\xa9", "au", "lait"}, "\"caf\xc3\xa9 au lait\""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(PhraseQuery(c.words), c.query) << c.query;
 }
 
 TEST(SplitSentences, EndsAtStopsBlankLinesAndTheLengthLimit) {
