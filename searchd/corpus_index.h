@@ -139,10 +139,14 @@ class CorpusIndex {
     // The first `count` sentences with ids in `range` that hold the phrase, or
     // fewer once the search has read kMostRejected sentences that do not.
     virtual std::vector<SearchHit> Matches(IdRange range, std::size_t count) = 0;
-    // How many sentences with ids in `range` the index names for the phrase,
-    // counted up to `most`, without reading any: every sentence that holds the
-    // phrase is among them, but some of them may not hold it.
-    virtual std::size_t Candidates(IdRange range, std::size_t most) = 0;
+    // The first `most` ids in `range` that the index names for the phrase, in
+    // order, without reading any sentence: every sentence that holds the phrase
+    // is among them, but some of them may not hold it.
+    virtual std::vector<std::uint64_t> CandidateIds(IdRange range, std::size_t most) = 0;
+    // Sentence `id`, one of the CandidateIds, when it holds the phrase; nothing
+    // when it does not, or (without reading it) once the search has read
+    // kMostRejected sentences that do not.
+    virtual std::optional<SearchHit> MatchOf(std::uint64_t id) = 0;
     // Whether the file of sentence `id` is as it was indexed (looked at once a
     // search).
     virtual bool Sound(std::uint64_t id) = 0;
@@ -160,6 +164,9 @@ class CorpusIndex {
 
  private:
   std::vector<SearchHit> Find(PhraseReader& reader, IdRange ids, std::size_t limit) const;
+  // The sentences of `candidates` that hold the phrase, in order.
+  static std::vector<SearchHit> MatchesOf(PhraseReader& reader,
+                                          const std::vector<std::uint64_t>& candidates);
   static std::vector<SearchHit> Spread(PhraseReader& reader, IdRange ids, std::size_t count);
 
   mutable AnswerCache answers_;

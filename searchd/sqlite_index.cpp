@@ -502,14 +502,21 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
     if (begun_) Exec(connection_.db.get(), "COMMIT");
   }
 
-  std::size_t Candidates(IdRange range, std::size_t most) override {
+  std::vector<std::uint64_t> CandidateIds(IdRange range, std::size_t most) override {
+    std::vector<std::uint64_t> ids;
     sqlite3_stmt* statement = Bound(range);
-    std::size_t count = 0;
     int rc = SQLITE_ROW;
-    while (count < most && (rc = sqlite3_step(statement)) == SQLITE_ROW) ++count;
+    while (ids.size() < most && (rc = sqlite3_step(statement)) == SQLITE_ROW) {
+      ids.push_back(static_cast<std::uint64_t>(sqlite3_column_int64(statement, 0)));
+    }
     sqlite3_reset(statement);
     if (rc != SQLITE_ROW && rc != SQLITE_DONE) Throw();
-    return count;
+    return ids;
+  }
+
+  std::optional<SearchHit> MatchOf(std::uint64_t id) override {
+    if (rejected_ >= kMostRejected) return std::nullopt;
+    return Read(id);
   }
 
   std::vector<SearchHit> Matches(IdRange range, std::size_t count) override {
