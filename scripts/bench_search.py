@@ -449,6 +449,8 @@ def measure_tiny_sentences(exe, size_mb, work):
                 out.write("a. " * 1000000)
             out.write("a. " * (sentences % 1000000))
     service, rss = fresh_service(exe, folder, os.path.join(work, "tiny-%dMB.sqlite" % size_mb))
+    # The memory of the build is given back just after the service says it listens.
+    time.sleep(1.0)
     elapsed, hits = service.query("a")
     pid = service.process.pid
     after = status_mb(pid, "VmRSS"), status_mb(pid, "VmHWM")
