@@ -5,10 +5,10 @@
 
 #include <string>
 
+#include "base/wide_text_win32.h"
 #include "text/os_file.h"
 #include "text/story_folder.h"
 #include "text/utf8_system.h"
-#include "text/wide_text_win32.h"
 
 namespace {
 

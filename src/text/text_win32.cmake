@@ -6,3 +6,4 @@ add_library(talewick_text_utf8 STATIC story_folder.cpp story_folder_utf8_win32.c
                                       standard_output_win32.cpp utf8_system.cpp
                                       utf8_system_win32.cpp)
 target_include_directories(talewick_text_utf8 PUBLIC ${CMAKE_BINARY_DIR}/include/talewick_text)
+target_link_libraries(talewick_text_utf8 PUBLIC talewick_base)
