@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/command_options.h"
-#include "text/utf8_system.h"
+#include "base/utf8_system.h"
 
 namespace {
 

@@ -29,15 +29,6 @@ std::vector<FolderEntry> SortedEntries(const fs::path& dir, bool folders, std::e
 
 }  // namespace
 
-fs::path PathFromUtf8(std::string_view text) {
-  return fs::path(std::u8string(text.begin(), text.end()));
-}
-
-std::string Utf8Of(const fs::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
-
 std::string TitleOf(std::string_view key) {
   std::string title(key.substr(key.rfind('/') + 1));
   if (title.size() > 4 && title.compare(title.size() - 4, 4, ".txt") == 0)

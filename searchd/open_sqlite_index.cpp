@@ -3,12 +3,13 @@
 #include <filesystem>
 #include <iostream>
 
+#include "base/user_folders.h"
+#include "base/utf8_system.h"
 #include "corpus_files.h"
 #include "index_cache.h"
 #include "open_index.h"
 #include "service_platform.h"
 #include "sqlite_index.h"
-#include "text/story_folder.h"
 
 namespace talewick::search {
 
