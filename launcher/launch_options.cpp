@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/command_options.h"
+#include "base/system_error.h"
 #include "base/utf8_system.h"
 
 namespace {
@@ -130,7 +131,7 @@ SiteChoice ChooseSite(const std::string& corpus, const std::string& wanted) {
     }
   }
   if (ec) {
-    choice.problem = "cannot read " + choice.corpus + ": " + ec.message() + ".";
+    choice.problem = "cannot read " + choice.corpus + ": " + ErrorCodeText(ec) + ".";
     return choice;
   }
   std::sort(sites.begin(), sites.end());

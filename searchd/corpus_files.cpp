@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "base/system_error.h"
 #include "words.h"
 
 namespace talewick::search {
@@ -44,14 +45,14 @@ CorpusListing ListCorpusFiles(const fs::path& root) {
   std::error_code ec;
   const std::vector<FolderEntry> siteDirs = SortedEntries(root, true, ec, listing.errors);
   if (ec) {
-    listing.errors.push_back(Utf8Of(root) + ": " + ec.message());
+    listing.errors.push_back(Utf8Of(root) + ": " + ErrorCodeText(ec));
     return listing;
   }
   for (const FolderEntry& siteDir : siteDirs) {
     const fs::path dir = root / PathFromUtf8(siteDir.name);
     const std::vector<FolderEntry> files = SortedEntries(dir, false, ec, listing.errors);
     if (ec) {
-      listing.errors.push_back(Utf8Of(dir) + ": " + ec.message());
+      listing.errors.push_back(Utf8Of(dir) + ": " + ErrorCodeText(ec));
       continue;
     }
     const std::string site = LowerAscii(siteDir.name);

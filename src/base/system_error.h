@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <system_error>
 
 // The calling thread's last error code: errno, or GetLastError() on Windows.
 int LastSystemError();
@@ -14,3 +15,7 @@ std::string SystemErrorText(int code);
 
 // SystemErrorText(LastSystemError()).
 std::string LastSystemErrorText();
+
+// The text of `error`: SystemErrorText for the system's own codes, else what its
+// category says.
+std::string ErrorCodeText(const std::error_code& error);

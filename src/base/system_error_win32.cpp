@@ -22,3 +22,8 @@ std::string SystemErrorText(int code) {
 }
 
 std::string LastSystemErrorText() { return SystemErrorText(LastSystemError()); }
+
+std::string ErrorCodeText(const std::error_code& error) {
+  return error.category() == std::system_category() ? SystemErrorText(error.value())
+                                                    : error.message();
+}
