@@ -69,8 +69,8 @@ int ListOnly(const fs::path& corpus) {
 class Database {
  public:
   explicit Database(const fs::path& file) {
-    if (sqlite3_open_v2(talewick::search::Utf8Of(file).c_str(), &db_,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(Utf8Of(file).c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                        nullptr) != SQLITE_OK) {
       Fail("open");
     }
   }
@@ -157,10 +157,10 @@ int Load(const fs::path& corpus, const fs::path& file) {
 
 int main(int argc, char** argv) {
   if (argc == 3 && std::strcmp(argv[1], "list") == 0) {
-    return ListOnly(talewick::search::PathFromUtf8(argv[2]));
+    return ListOnly(PathFromUtf8(argv[2]));
   }
   if (argc == 4 && std::strcmp(argv[1], "load") == 0) {
-    return Load(talewick::search::PathFromUtf8(argv[2]), talewick::search::PathFromUtf8(argv[3]));
+    return Load(PathFromUtf8(argv[2]), PathFromUtf8(argv[3]));
   }
   std::fprintf(stderr, "usage: fts5_baseline load CORPUS FILE | fts5_baseline list CORPUS\n");
   return 2;

@@ -6,9 +6,9 @@
 
 #include <cstdio>
 
+#include "base/wide_text_win32.h"
 #include "desktop.h"
 #include "text/story_folder.h"
-#include "text/wide_text_win32.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <iterator>
 #include <string_view>
 
-#include "text/story_folder.h"
-#include "text/utf8_system.h"
+#include "base/user_folders.h"
+#include "base/utf8_system.h"
 
 namespace {
 

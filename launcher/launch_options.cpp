@@ -8,7 +8,9 @@
 #include <system_error>
 #include <vector>
 
-#include "text/utf8_system.h"
+#include "base/command_options.h"
+#include "base/system_error.h"
+#include "base/utf8_system.h"
 
 namespace {
 
@@ -58,25 +60,21 @@ fs::path FullPath(const std::string& folder) {
 }  // namespace
 
 LaunchLine ParseLaunchLine(const std::vector<std::string>& arguments) {
-  const std::size_t argc = arguments.size();
-  for (std::size_t i = 1; i < argc; ++i) {
-    const std::string& name = arguments[i];
-    if (name == "--help" || name == "--version") {
-      LaunchLine line;
-      line.action = name == "--help" ? LaunchLine::Action::kHelp : LaunchLine::Action::kVersion;
-      return line;
-    }
-  }
   LaunchLine line;
-  for (std::size_t i = 1; i < argc; ++i) {
-    const std::string& name = arguments[i];
-    if (name != "--corpus" && name != "--site") return Refuse("unknown option '" + name + "'");
-    if (i + 1 >= argc || arguments[i + 1].empty()) {
-      return Refuse(name + (name == "--corpus" ? " needs a folder" : " needs a site name"));
-    }
-    (name == "--corpus" ? line.corpus : line.site) = arguments[++i];
+  const Standalone standalone = StandaloneOption(arguments);
+  if (standalone != Standalone::kNone) {
+    line.action =
+        standalone == Standalone::kHelp ? LaunchLine::Action::kHelp : LaunchLine::Action::kVersion;
+    return line;
   }
-  return line;
+  static constexpr ValueOption kOptions[] = {{"--corpus", "a folder", "a folder"},
+                                             {"--site", "a site name", "a site name"}};
+  std::string error =
+      WalkValueOptions(arguments, kOptions, [&](std::string_view name, const std::string& value) {
+        (name == "--corpus" ? line.corpus : line.site) = value;
+        return std::string();
+      });
+  return error.empty() ? line : Refuse(std::move(error));
 }
 
 std::string LaunchHelpText() {
@@ -133,7 +131,7 @@ SiteChoice ChooseSite(const std::string& corpus, const std::string& wanted) {
     }
   }
   if (ec) {
-    choice.problem = "cannot read " + choice.corpus + ": " + ec.message() + ".";
+    choice.problem = "cannot read " + choice.corpus + ": " + ErrorCodeText(ec) + ".";
     return choice;
   }
   std::sort(sites.begin(), sites.end());

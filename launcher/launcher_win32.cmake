@@ -4,7 +4,4 @@
 set_target_properties(talewick-start PROPERTIES WIN32_EXECUTABLE ON)
 target_sources(talewick_process PRIVATE dbwin_capture_win32.cpp)
 target_link_libraries(talewick_process PUBLIC user32 kernel32)
-# Its paths and arguments are UTF-8 until they meet the system
-# (text/wide_text_win32.h, header-only: the tests link it beside either text layer).
-target_include_directories(talewick_process PRIVATE ${CMAKE_BINARY_DIR}/include/talewick_text)
 target_link_libraries(talewick-start PRIVATE talewick_icon)

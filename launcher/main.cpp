@@ -14,6 +14,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "base/utf8_system.h"
 #include "desktop.h"
 #include "failure_text.h"
 #include "launch_options.h"
@@ -22,7 +23,6 @@
 #include "story_lock.h"
 #include "text/standard_output.h"
 #include "text/story_folder.h"
-#include "text/utf8_system.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 // %APPDATA%\Talewick\, so that variable is what it is handed.
 #include <windows.h>
 
+#include "base/utf8_system.h"
+#include "base/wide_text_win32.h"
 #include "narrow_program.h"
-#include "text/utf8_system.h"
-#include "text/wide_text_win32.h"
 
 namespace {
 

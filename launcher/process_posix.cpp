@@ -11,9 +11,9 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
 #include <utility>
 
+#include "base/system_error.h"
 #include "process.h"
 
 const char* const kExecutableSuffix = "";
@@ -126,7 +126,7 @@ Child::~Child() { Stop(); }
 bool Child::Start(const ChildOptions& options, std::string& error) {
   Descriptor log(::open(options.logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
   if (log.fd < 0) {
-    error = "cannot write " + options.logPath + ": " + std::strerror(errno);
+    error = "cannot write " + options.logPath + ": " + LastSystemErrorText();
     return false;
   }
   Descriptor input(::open("/dev/null", O_RDONLY | O_CLOEXEC));
@@ -134,7 +134,7 @@ bool Child::Start(const ChildOptions& options, std::string& error) {
   int reportEnds[2] = {-1, -1};
   if ((options.readOutput && ::pipe2(pipeEnds, O_CLOEXEC) != 0) ||
       ::pipe2(reportEnds, O_CLOEXEC) != 0) {
-    error = std::strerror(errno);
+    error = LastSystemErrorText();
     return false;
   }
   Descriptor outputRead(pipeEnds[0]);
@@ -156,7 +156,7 @@ bool Child::Start(const ChildOptions& options, std::string& error) {
   if (pid > 0) Remember(pid);
   ::sigprocmask(SIG_SETMASK, &before, nullptr);
   if (pid < 0) {
-    error = std::strerror(errno);
+    error = LastSystemErrorText();
     return false;
   }
   state_->pid = pid;
@@ -168,7 +168,7 @@ bool Child::Start(const ChildOptions& options, std::string& error) {
   } while (got < 0 && errno == EINTR);
   if (got == sizeof failure) {  // exec failed: the child has ended already
     Wait();
-    error = std::strerror(failure);
+    error = SystemErrorText(failure);
     return false;
   }
   state_->output.Reset(outputRead.Release());

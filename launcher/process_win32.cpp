@@ -7,9 +7,10 @@
 #include <algorithm>
 #include <atomic>
 
+#include "base/system_error.h"
+#include "base/wide_text_win32.h"
 #include "dbwin_capture_win32.h"
 #include "process.h"
-#include "text/wide_text_win32.h"
 
 const char* const kExecutableSuffix = ".exe";
 
@@ -95,7 +96,7 @@ bool Child::Start(const ChildOptions& options, std::string& error) {
                           FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, CREATE_ALWAYS,
                           FILE_ATTRIBUTE_NORMAL, nullptr));
   if (s.log.value == INVALID_HANDLE_VALUE) {
-    error = "cannot write " + options.logPath + ": " + SystemMessage(GetLastError());
+    error = "cannot write " + options.logPath + ": " + LastSystemErrorText();
     return false;
   }
   Handle input;
@@ -106,7 +107,7 @@ bool Child::Start(const ChildOptions& options, std::string& error) {
     HANDLE readEnd = nullptr;
     HANDLE writeEnd = nullptr;
     if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) {
-      error = SystemMessage(GetLastError());
+      error = LastSystemErrorText();
       return false;
     }
     s.output.Reset(readEnd);
@@ -134,7 +135,7 @@ bool Child::Start(const ChildOptions& options, std::string& error) {
   if (!CreateProcessW(WideFromUtf8(options.command[0]).c_str(), wideLine.data(), nullptr, nullptr,
                       TRUE, CREATE_SUSPENDED | CREATE_NO_WINDOW, nullptr, nullptr, &startup,
                       &created)) {
-    error = SystemMessage(GetLastError());
+    error = LastSystemErrorText();
     return false;
   }
   s.process.Reset(created.hProcess);

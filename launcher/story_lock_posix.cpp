@@ -6,8 +6,8 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 
+#include "base/system_error.h"
 #include "story_lock.h"
 
 struct StoryLockState {
@@ -25,7 +25,7 @@ StoryLock::Outcome StoryLock::Take(const std::string& folder, long& holderProgra
   const std::string path = folder + kStoryLockName;
   const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) {
-    error = "cannot open " + path + ": " + std::strerror(errno);
+    error = "cannot open " + path + ": " + LastSystemErrorText();
     return Outcome::kFailed;
   }
   int locked;
@@ -41,7 +41,7 @@ StoryLock::Outcome StoryLock::Take(const std::string& folder, long& holderProgra
     char text[32] = {};
     holderProgram = ::pread(fd, text, sizeof text - 1, 0) > 0 ? std::strtol(text, nullptr, 10) : 0;
   } else {
-    error = "cannot lock " + path + ": " + std::strerror(why);
+    error = "cannot lock " + path + ": " + SystemErrorText(why);
   }
   ::close(fd);
   return why == EWOULDBLOCK ? Outcome::kHeld : Outcome::kFailed;

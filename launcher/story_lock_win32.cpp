@@ -5,8 +5,9 @@
 
 #include <cstdlib>
 
+#include "base/system_error.h"
+#include "base/wide_text_win32.h"
 #include "story_lock.h"
-#include "text/wide_text_win32.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ StoryLock::Outcome StoryLock::Take(const std::string& folder, long& holderProgra
                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    error = "cannot open " + path + ": " + SystemMessage(GetLastError());
+    error = "cannot open " + path + ": " + LastSystemErrorText();
     return Outcome::kFailed;
   }
   OVERLAPPED lockAt = At(kLockedByte);
@@ -54,7 +55,7 @@ StoryLock::Outcome StoryLock::Take(const std::string& folder, long& holderProgra
                         ? std::strtol(text, nullptr, 10)
                         : 0;
   } else {
-    error = "cannot lock " + path + ": " + SystemMessage(why);
+    error = "cannot lock " + path + ": " + SystemErrorText(static_cast<int>(why));
   }
   CloseHandle(file);
   return why == ERROR_LOCK_VIOLATION ? Outcome::kHeld : Outcome::kFailed;

@@ -96,8 +96,9 @@ MUTANTS = [
      "temporary.RenameTo(std::string(path));\n  return 0;"),
     ("escape-space", "if (c <= 0x20 || c >= 0x7F) return true;",
      "if (c < 0x20 || c >= 0x7F) return true;"),
-    ("escape-percent", "c == '%' && !(i + 2 < url.size() && IsHexDigit(url[i + 1]) && "
-     "IsHexDigit(url[i + 2]));", "false;"),
+    ("escape-percent", "escapes == Escapes::kKeep && c == '%' && i + 2 < text.size() &&\n"
+     "                         IsHexDigit(text[i + 1]) && IsHexDigit(text[i + 2]);",
+     "escapes == Escapes::kKeep && c == '%' && IsHexDigit('0');"),
     ("search-host-slash", "host.pop_back();  // \"http://h:1/\" reads as \"http://h:1\"", ""),
     # analysis: scan, count, choose, record
     ("scan-walk-steps", "constexpr int kLastWalkStep = 200;", "constexpr int kLastWalkStep = 199;"),

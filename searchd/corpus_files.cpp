@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "base/system_error.h"
 #include "words.h"
 
 namespace talewick::search {
@@ -29,15 +30,6 @@ std::vector<FolderEntry> SortedEntries(const fs::path& dir, bool folders, std::e
 
 }  // namespace
 
-fs::path PathFromUtf8(std::string_view text) {
-  return fs::path(std::u8string(text.begin(), text.end()));
-}
-
-std::string Utf8Of(const fs::path& path) {
-  const std::u8string text = path.u8string();
-  return std::string(text.begin(), text.end());
-}
-
 std::string TitleOf(std::string_view key) {
   std::string title(key.substr(key.rfind('/') + 1));
   if (title.size() > 4 && title.compare(title.size() - 4, 4, ".txt") == 0)
@@ -53,14 +45,14 @@ CorpusListing ListCorpusFiles(const fs::path& root) {
   std::error_code ec;
   const std::vector<FolderEntry> siteDirs = SortedEntries(root, true, ec, listing.errors);
   if (ec) {
-    listing.errors.push_back(Utf8Of(root) + ": " + ec.message());
+    listing.errors.push_back(Utf8Of(root) + ": " + ErrorCodeText(ec));
     return listing;
   }
   for (const FolderEntry& siteDir : siteDirs) {
     const fs::path dir = root / PathFromUtf8(siteDir.name);
     const std::vector<FolderEntry> files = SortedEntries(dir, false, ec, listing.errors);
     if (ec) {
-      listing.errors.push_back(Utf8Of(dir) + ": " + ec.message());
+      listing.errors.push_back(Utf8Of(dir) + ": " + ErrorCodeText(ec));
       continue;
     }
     const std::string site = LowerAscii(siteDir.name);

@@ -11,6 +11,8 @@
 #include <system_error>
 #include <vector>
 
+#include "base/utf8_system.h"
+
 namespace talewick::search {
 
 // What tells one state of a file from another. Its size and last write time can
@@ -35,11 +37,6 @@ struct CorpusFile : FileStamp {
 // The title of the file `key` names: its name without ".txt", with '_' and '-'
 // made blanks.
 std::string TitleOf(std::string_view key);
-
-// Inside the service paths are UTF-8 text; they become the system's paths (wide
-// ones on Windows) only where a file or folder is opened.
-std::filesystem::path PathFromUtf8(std::string_view text);
-std::string Utf8Of(const std::filesystem::path& path);
 
 struct CorpusListing {
   std::filesystem::path root;

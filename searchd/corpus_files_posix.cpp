@@ -6,9 +6,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <memory>
 
+#include "base/system_error.h"
 #include "corpus_files.h"
 
 namespace talewick::search {
@@ -52,7 +52,7 @@ std::vector<FolderEntry> ReadFolder(const std::filesystem::path& dir, std::strin
     if (!maybeFolder && !EndsWith(name, suffix)) continue;
     struct stat info {};
     if (fstatat(dirfd(folder.get()), entry->d_name, &info, 0) != 0) {
-      skipped.push_back(std::string(name) + ": " + std::strerror(errno));  // a dangling link
+      skipped.push_back(std::string(name) + ": " + LastSystemErrorText());  // a dangling link
       errno = 0;  // readdir tells its own end from an error by errno alone
       continue;
     }

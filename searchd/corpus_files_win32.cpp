@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "base/system_error.h"
 #include "corpus_files.h"
 
 // ntdll's look at a file by its path, the one GetFileAttributesExW makes: it also
@@ -115,7 +116,7 @@ std::vector<FolderEntry> ReadFolder(const std::filesystem::path& dir, std::strin
         const Handle target = OpenToLook(dir / wideName);
         BY_HANDLE_FILE_INFORMATION info{};
         if (!target || !GetFileInformationByHandle(target.get(), &info)) {
-          skipped.push_back(name + ": " + LastError().message());
+          skipped.push_back(name + ": " + LastSystemErrorText());
           attributes = 0;
         } else {
           attributes = info.dwFileAttributes;

@@ -6,8 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
+#include "base/system_error.h"
 #include "index_lock.h"
 
 namespace talewick::search {
@@ -43,10 +43,10 @@ IndexLock::Place IndexLock::Open(const std::filesystem::path& path, std::string&
   if (s.fd >= 0) {
     const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
     if (access(folder.c_str(), W_OK | X_OK) == 0) return Place::kWritable;
-    why = std::strerror(errno);
+    why = LastSystemErrorText();
     return Place::kReadOnly;
   }
-  why = std::strerror(errno);
+  why = LastSystemErrorText();
   s.fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   return s.fd >= 0 ? Place::kReadOnly : Place::kUnlocked;
 }

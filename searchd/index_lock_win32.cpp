@@ -6,8 +6,9 @@
 // exclusively; a waiter waits on the guard.
 #include <windows.h>
 
+#include "base/system_error.h"
+#include "base/wide_text_win32.h"
 #include "index_lock.h"
-#include "text/wide_text_win32.h"
 
 namespace talewick::search {
 
@@ -71,10 +72,10 @@ IndexLock::Place IndexLock::Open(const std::filesystem::path& path, std::string&
       CloseHandle(probe);
       return Place::kWritable;
     }
-    why = SystemMessage(GetLastError());
+    why = LastSystemErrorText();
     return Place::kReadOnly;
   }
-  why = SystemMessage(GetLastError());
+  why = LastSystemErrorText();
   s.file = CreateFileW(path.c_str(), GENERIC_READ, kShare, nullptr, OPEN_EXISTING,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
   return s.file != INVALID_HANDLE_VALUE ? Place::kReadOnly : Place::kUnlocked;

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/utf8_system.h"
 #include "corpus_files.h"
 #include "corpus_index.h"
 #include "http_server.h"
@@ -26,7 +27,6 @@
 #include "result_page.h"
 #include "service_platform.h"
 #include "text/story_folder.h"
-#include "text/utf8_system.h"
 
 namespace {
 
@@ -171,16 +171,16 @@ int main(int argc, char** argv) {
   Service service{
       .corpus = options.corpus, .indexFile = options.index, .maxResults = options.results};
   if (service.corpus.empty()) {
-    const fs::path programFolder = talewick::search::PathFromUtf8(ProgramFolder());
+    const fs::path programFolder = PathFromUtf8(ProgramFolder());
     const auto shipped = FindShippedCorpus(programFolder);
     if (!shipped) {
       std::fprintf(stderr,
                    "talewick-search: no corpus given and none shipped in %s (corpus/ or "
                    "../share/talewick/corpus/); name a folder of texts with --corpus DIR\n",
-                   talewick::search::Utf8Of(programFolder).c_str());
+                   Utf8Of(programFolder).c_str());
       return 1;
     }
-    service.corpus = talewick::search::Utf8Of(*shipped);
+    service.corpus = Utf8Of(*shipped);
   }
 
   talewick::search::IgnoreBrokenPipes();

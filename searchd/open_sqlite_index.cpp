@@ -3,12 +3,14 @@
 #include <filesystem>
 #include <iostream>
 
+#include "base/system_error.h"
+#include "base/user_folders.h"
+#include "base/utf8_system.h"
 #include "corpus_files.h"
 #include "index_cache.h"
 #include "open_index.h"
 #include "service_platform.h"
 #include "sqlite_index.h"
-#include "text/story_folder.h"
 
 namespace talewick::search {
 
@@ -33,7 +35,7 @@ std::unique_ptr<CorpusIndex> OpenCorpusIndex(const std::string& corpus,
   std::error_code ec;
   if (!fs::create_directories(folder, ec) && !fs::is_directory(folder)) {
     std::cerr << "index: cannot write to the folder " << Utf8Of(folder) << ": "
-              << (ec ? ec.message() : "it is not a folder") << "\n";
+              << (ec ? ErrorCodeText(ec) : "it is not a folder") << "\n";
     return nullptr;
   }
   auto index = SqliteIndex::Open(corpusPath, file, std::cerr,

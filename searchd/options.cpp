@@ -8,6 +8,7 @@
 #include <string_view>
 #include <utility>
 
+#include "base/command_options.h"
 #include "index_cache.h"
 
 namespace talewick::search {
@@ -21,6 +22,34 @@ std::optional<long> ParseNumber(const std::string& text, long low, long high) {
   return value;
 }
 
+// Sets the option `name` to `value`; what is wrong with the value, or "".
+std::string Take(ServiceOptions& options, std::string_view name, const std::string& value) {
+  if (name == "--corpus") {
+    options.corpus = value;
+  } else if (name == "--index") {
+    options.index = value;
+  } else if (name == "--listen") {
+    boost::system::error_code notAnAddress;
+    boost::asio::ip::make_address(value, notAnAddress);
+    if (notAnAddress)
+      return "--listen takes an IP address such as 127.0.0.1 or 0.0.0.0, not '" + value + "'";
+    options.listen = value;
+  } else if (name == "--port") {
+    const auto port = ParseNumber(value, 0, 65535);
+    if (!port) return "--port takes a number from 0 to 65535, not '" + value + "'";
+    options.port = static_cast<int>(*port);
+  } else if (name == "--memory") {
+    const auto megabytes = ParseNumber(value, 16, 65536);
+    if (!megabytes) return "--memory takes megabytes from 16 to 65536, not '" + value + "'";
+    options.memoryMB = static_cast<std::size_t>(*megabytes);
+  } else {
+    const auto results = ParseNumber(value, 1, 100000);
+    if (!results) return "--results takes a number from 1 to 100000, not '" + value + "'";
+    options.results = static_cast<std::size_t>(*results);
+  }
+  return "";
+}
+
 CommandLine Refuse(std::string error) {
   CommandLine line;
   line.action = CommandLine::Action::kRefuse;
@@ -31,53 +60,24 @@ CommandLine Refuse(std::string error) {
 }  // namespace
 
 CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
-  const std::size_t argc = arguments.size();
-  for (std::size_t i = 1; i < argc; ++i) {
-    const std::string_view name = arguments[i];
-    if (name == "--help" || name == "--version") {
-      CommandLine line;
-      line.action = name == "--help" ? CommandLine::Action::kHelp : CommandLine::Action::kVersion;
-      return line;
-    }
-  }
   CommandLine line;
-  ServiceOptions& options = line.options;
-  for (std::size_t i = 1; i < argc; ++i) {
-    const std::string& name = arguments[i];
-    if (name != "--corpus" && name != "--index" && name != "--port" && name != "--results" &&
-        name != "--listen" && name != "--memory")
-      return Refuse("unknown option '" + name + "'");
-    if (i + 1 >= argc) return Refuse(name + " needs a value");
-    const std::string& value = arguments[++i];
-    if (name == "--corpus") {
-      if (value.empty()) return Refuse("--corpus needs a folder");
-      options.corpus = value;
-    } else if (name == "--index") {
-      if (value.empty()) return Refuse("--index needs a file");
-      options.index = value;
-    } else if (name == "--listen") {
-      boost::system::error_code notAnAddress;
-      boost::asio::ip::make_address(value, notAnAddress);
-      if (notAnAddress)
-        return Refuse("--listen takes an IP address such as 127.0.0.1 or 0.0.0.0, not '" + value +
-                      "'");
-      options.listen = value;
-    } else if (name == "--port") {
-      const auto port = ParseNumber(value, 0, 65535);
-      if (!port) return Refuse("--port takes a number from 0 to 65535, not '" + value + "'");
-      options.port = static_cast<int>(*port);
-    } else if (name == "--memory") {
-      const auto megabytes = ParseNumber(value, 16, 65536);
-      if (!megabytes)
-        return Refuse("--memory takes megabytes from 16 to 65536, not '" + value + "'");
-      options.memoryMB = static_cast<std::size_t>(*megabytes);
-    } else {
-      const auto results = ParseNumber(value, 1, 100000);
-      if (!results) return Refuse("--results takes a number from 1 to 100000, not '" + value + "'");
-      options.results = static_cast<std::size_t>(*results);
-    }
+  const Standalone standalone = StandaloneOption(arguments);
+  if (standalone != Standalone::kNone) {
+    line.action = standalone == Standalone::kHelp ? CommandLine::Action::kHelp
+                                                  : CommandLine::Action::kVersion;
+    return line;
   }
-  return line;
+  static constexpr ValueOption kOptions[] = {{"--corpus", "a value", "a folder"},
+                                             {"--index", "a value", "a file"},
+                                             {"--port", "a value"},
+                                             {"--results", "a value"},
+                                             {"--listen", "a value"},
+                                             {"--memory", "a value"}};
+  ServiceOptions& options = line.options;
+  std::string error = WalkValueOptions(
+      arguments, kOptions,
+      [&](std::string_view name, const std::string& value) { return Take(options, name, value); });
+  return error.empty() ? line : Refuse(std::move(error));
 }
 
 std::string HelpText() {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "text/utf8_system.h"
+#include "base/utf8_system.h"
 
 namespace {
 

@@ -3,7 +3,9 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "base/command_options.h"
 #include "text/standard_output.h"
 
 namespace {
@@ -29,16 +31,16 @@ constexpr std::string_view kHelp =
 }  // namespace
 
 bool AnswerCommandLine(int argc, const char* const* argv) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view argument = argv[i];
-    if (argument == "--help") {
+  const std::vector<std::string> arguments(argv, argv + argc);
+  switch (StandaloneOption(arguments)) {
+    case Standalone::kHelp:
       WriteStandardOutput(kHelp);
       return true;
-    }
-    if (argument == "--version") {
+    case Standalone::kVersion:
       WriteStandardOutput(std::string("talewick ") + TALEWICK_VERSION + "\n");
       return true;
-    }
+    case Standalone::kNone:
+      break;
   }
   return false;
 }

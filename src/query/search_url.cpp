@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "base/percent_encoding.h"
 #include "core/debug_log.h"
 
 namespace {
@@ -91,15 +92,7 @@ std::string WordsThatFitTheUrl(std::string_view words, int room) {
 }
 
 std::string SearchUrlFor(std::string_view prefix, std::string_view words, std::string_view suffix) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string url(prefix);
-  for (const char c : words) {
-    if (HasUrlMeaning(c)) {
-      const auto byte = static_cast<unsigned char>(c);
-      url += {'%', kHex[byte >> 4], kHex[byte & 0x0F]};
-    } else {
-      url += c;
-    }
-  }
-  return TextJoin(url, suffix);
+  static const ByteSet kKept =
+      BytesWhere([](unsigned char c) { return !HasUrlMeaning(static_cast<char>(c)); });
+  return TextJoin(std::string(prefix) + PercentEncode(words, kKept), suffix);
 }

@@ -7,6 +7,8 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "base/percent_encoding.h"
+
 // TALEWICK_DOWNLOAD_TIMEOUT_MS, a number of milliseconds, can only shorten the
 // time-outs: end-to-end tests of servers that never answer set it. Read once, at
 // the first download.
@@ -34,8 +36,6 @@ std::string TemporaryDownloadPath(std::string_view path) {
 }
 
 namespace {
-
-bool IsHexDigit(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
 
 bool MustEscape(unsigned char c) {
   if (c <= 0x20 || c >= 0x7F) return true;
@@ -68,23 +68,10 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
 }  // namespace
 
 std::string EscapeUrlForWire(std::string_view url) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  out.reserve(url.size() + url.size() / 4);
-  for (size_t i = 0; i < url.size(); ++i) {
-    const auto c = static_cast<unsigned char>(url[i]);
-    // A lone '%' would make the server decode the bytes after it; "%XX" is kept.
-    const bool lonePercent =
-        c == '%' && !(i + 2 < url.size() && IsHexDigit(url[i + 1]) && IsHexDigit(url[i + 2]));
-    if (MustEscape(c) || lonePercent) {
-      out += '%';
-      out += kHex[c >> 4];
-      out += kHex[c & 0x0F];
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out;
+  // A lone '%' would make the server decode the bytes after it; "%XX" is kept.
+  static const ByteSet kKept =
+      BytesWhere([](unsigned char c) { return !MustEscape(c) && c != '%'; });
+  return PercentEncode(url, kKept, Escapes::kKeep);
 }
 
 bool IsHttpUrl(std::string_view url) {

@@ -48,10 +48,6 @@ std::string UserStoryFolderPath();
 std::string_view UserFolderVariables();
 // Where the word list ships, for a program in `programFolder`.
 std::string ShippedWordListPath(const std::string& programFolder);
-// The folder where the search service keeps its index files, ending in the
-// separator and not made here: $XDG_CACHE_HOME/talewick/ (~/.cache/talewick/), or
-// %LOCALAPPDATA%\Talewick\cache\. Empty when the environment gives no full path.
-std::string IndexCacheFolder();
 
 // Makes `folder` unless it is one already; true when it is a folder afterwards.
 bool MakeFolder(const std::string& folder);

@@ -6,36 +6,17 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <optional>
 #include <string>
 
+#include "base/user_folders.h"
 #include "text/os_file.h"
 #include "text/story_folder.h"
 
-namespace {
-
-// The variable's value when it is a full path, without its trailing slashes (so
-// that "/" reads as ""); nothing otherwise.
-std::optional<std::string> FullPathIn(const char* variable) {
-  const char* value = std::getenv(variable);
-  if (value == nullptr || value[0] != '/') return std::nullopt;
-  std::string path = value;
-  while (!path.empty() && path.back() == '/') path.pop_back();
-  return path;
-}
-
-// talewick/ in the variable's folder, else in `fallback`'s folder + `below`;
-// empty when neither names a full path.
-std::string TalewickFolderIn(const char* variable, const char* fallback, const char* below) {
-  if (const auto folder = FullPathIn(variable)) return *folder + "/talewick/";
-  if (const auto home = FullPathIn(fallback)) return *home + below + "/talewick/";
-  return {};
-}
-
-}  // namespace
-
 std::string UserStoryFolderPath() {
-  return TalewickFolderIn("XDG_DATA_HOME", "HOME", "/.local/share");
+  if (const std::string data = FolderNamedBy("XDG_DATA_HOME"); !data.empty())
+    return data + "talewick/";
+  const std::string home = FolderNamedBy("HOME");
+  return home.empty() ? home : home + ".local/share/talewick/";
 }
 
 std::string_view UserFolderVariables() { return "XDG_DATA_HOME or HOME"; }
@@ -43,8 +24,6 @@ std::string_view UserFolderVariables() { return "XDG_DATA_HOME or HOME"; }
 std::string ShippedWordListPath(const std::string& programFolder) {
   return programFolder + "../share/talewick/dictionary.txt";
 }
-
-std::string IndexCacheFolder() { return TalewickFolderIn("XDG_CACHE_HOME", "HOME", "/.cache"); }
 
 // Private to the user, as the base directory rules ask of the folders they make.
 bool MakeFolder(const std::string& folder) {

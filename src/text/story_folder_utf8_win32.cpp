@@ -5,25 +5,11 @@
 
 #include <string>
 
+#include "base/user_folders.h"
+#include "base/utf8_system.h"
+#include "base/wide_text_win32.h"
 #include "text/os_file.h"
 #include "text/story_folder.h"
-#include "text/utf8_system.h"
-#include "text/wide_text_win32.h"
-
-namespace {
-
-// %variable%\below\, or empty when the variable names no full path: a drive's
-// root (C:\) or a share (\\server\).
-std::string FolderIn(const char* variable, const char* below) {
-  std::string base = Utf8Environment(variable);
-  const bool drive = base.size() >= 3 && base[1] == ':' && base[2] == '\\';
-  if (!drive && !base.starts_with("\\\\")) return {};
-  while (base.size() > 3 && base.back() == '\\') base.pop_back();
-  if (base.back() != '\\') base += '\\';
-  return base + below;
-}
-
-}  // namespace
 
 std::string OsExecutablePath() {
   // Asked again with more room while the answer fills the buffer (it is then cut).
@@ -39,15 +25,16 @@ std::string OsExecutablePath() {
 
 char OsPathSeparator() { return '\\'; }
 
-std::string UserStoryFolderPath() { return FolderIn("APPDATA", "Talewick\\"); }
+std::string UserStoryFolderPath() {
+  const std::string roaming = FolderNamedBy("APPDATA");
+  return roaming.empty() ? roaming : roaming + "Talewick\\";
+}
 
 std::string_view UserFolderVariables() { return "APPDATA"; }
 
 std::string ShippedWordListPath(const std::string& programFolder) {
   return programFolder + "dictionary.txt";
 }
-
-std::string IndexCacheFolder() { return FolderIn("LOCALAPPDATA", "Talewick\\cache\\"); }
 
 bool MakeFolder(const std::string& folder) {
   const std::wstring wide = WideFromUtf8(folder);

@@ -36,8 +36,6 @@ std::string ShippedWordListPath(const std::string& programFolder) {
   return programFolder + "dictionary.txt";
 }
 
-std::string IndexCacheFolder() { return FolderIn("LOCALAPPDATA", "Talewick\\cache\\"); }
-
 bool MakeFolder(const std::string& folder) {
   CreateDirectoryA(folder.c_str(), nullptr);
   const DWORD attributes = GetFileAttributesA(folder.c_str());

@@ -1,8 +1,8 @@
 // Windows: the wide command line and environment, made UTF-8.
 #include <windows.h>
 
-#include "text/utf8_system.h"
-#include "text/wide_text_win32.h"
+#include "base/utf8_system.h"
+#include "base/wide_text_win32.h"
 
 // The C library's own reading of the wide command line, by the rules it read
 // main's argv with. (shell32's CommandLineToArgvW reads quoted arguments the same

@@ -1,6 +1,6 @@
 // std::filesystem spells a path given as char in the system's narrow encoding:
 // UTF-8 goes through char8_t, which it takes as UTF-8 everywhere.
-#include "text/utf8_system.h"
+#include "base/utf8_system.h"
 
 std::filesystem::path PathFromUtf8(std::string_view text) {
   return std::filesystem::path(std::u8string(text.begin(), text.end()));

@@ -2,8 +2,8 @@
 // exchange with it (the command line, the environment, file names) is UTF-8,
 // whatever the platform's own encoding, and converted only where it meets the
 // system. The window program keeps the system's narrow encoding (on Windows,
-// the ANSI code page). These programs link talewick_text_utf8: on Windows, the
-// story-folder rule over the wide calls; elsewhere, the text layer itself.
+// the ANSI code page) and leaves these alone. The launcher and the service take
+// the story-folder rule in the same UTF-8 from talewick_text_utf8.
 #pragma once
 
 #include <filesystem>

@@ -2,7 +2,7 @@
 // UTF-8 in any locale Talewick supports.
 #include <cstdlib>
 
-#include "text/utf8_system.h"
+#include "base/utf8_system.h"
 
 std::vector<std::string> Utf8CommandLine(int argc, char** argv) {
   return std::vector<std::string>(argv, argv + argc);
