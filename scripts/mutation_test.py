@@ -39,8 +39,8 @@ MUTANTS = [
     ("text-find-start", "const size_t found = text.find(pattern, static_cast<size_t>(start - 1));",
      "const size_t found = text.find(pattern, static_cast<size_t>(start));"),
     ("text-mid-negative", "if (count < 0) count = length - start + 1;", "if (count < 0) count = 0;"),
-    ("text-trim-tab", "static bool IsBlank(char c) { return c == ' ' || c == '\\t'; }",
-     "static bool IsBlank(char c) { return c == ' '; }"),
+    ("text-trim-tab", "bool IsBlank(char c) { return c == ' ' || c == '\\t'; }",
+     "bool IsBlank(char c) { return c == ' '; }"),
     ("text-number-space", 'std::snprintf(buffer, sizeof buffer, " %d", static_cast<int>(whole));',
      'std::snprintf(buffer, sizeof buffer, "%d", static_cast<int>(whole));'),
     ("text-lower-latin1", "if (next <= 0x9E && next != 0x97) lower[i + 1] = "

@@ -9,10 +9,12 @@
 
 #include "base/percent_encoding.h"
 
+namespace {
+
 // TALEWICK_DOWNLOAD_TIMEOUT_MS, a number of milliseconds, can only shorten the
 // time-outs: end-to-end tests of servers that never answer set it. Read once, at
 // the first download.
-static DownloadLimits StartLimits() {
+DownloadLimits StartLimits() {
   DownloadLimits limits;
   const char* text = std::getenv("TALEWICK_DOWNLOAD_TIMEOUT_MS");
   const long ms = text != nullptr ? std::strtol(text, nullptr, 10) : 0;
@@ -23,6 +25,8 @@ static DownloadLimits StartLimits() {
   }
   return limits;
 }
+
+}  // namespace
 
 DownloadLimits& CurrentDownloadLimits() {
   static DownloadLimits limits = StartLimits();

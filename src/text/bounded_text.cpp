@@ -52,7 +52,11 @@ std::string TextMid(std::string_view text, int start, int count) {
   return std::string(text.substr(static_cast<size_t>(start - 1), static_cast<size_t>(count)));
 }
 
-static bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+}  // namespace
 
 std::string TextTrimLeft(std::string_view text) {
   size_t first = 0;

@@ -10,9 +10,11 @@
 
 #include "text/os_file.h"
 
-static int Descriptor(OsFileHandle handle) { return static_cast<int>(handle.value); }
+namespace {
 
-static int OpenFlags(OsOpenMode mode) {
+int Descriptor(OsFileHandle handle) { return static_cast<int>(handle.value); }
+
+int OpenFlags(OsOpenMode mode) {
   switch (mode) {
     case OsOpenMode::kRead:
       return O_RDONLY;
@@ -30,10 +32,12 @@ static int OpenFlags(OsOpenMode mode) {
 // someone writes to it (O_NONBLOCK prevents that, and means nothing for a regular
 // file), and a device such as /dev/zero never reaches its end: both would freeze
 // the program, so they are refused like a file that cannot be opened.
-static bool IsRegularFile(int fd) {
+bool IsRegularFile(int fd) {
   struct stat info;
   return ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
 }
+
+}  // namespace
 
 bool OsOpen(std::string_view path, OsOpenMode mode, OsFileHandle& handle) {
   const std::string terminated(path);
@@ -64,8 +68,10 @@ int64_t OsRead(OsFileHandle handle, char* buffer, int64_t count) {
   return got;
 }
 
+namespace {
+
 // Where the next write lands: the end for a file opened to append, else the position.
-static off_t WriteStart(int fd) {
+off_t WriteStart(int fd) {
   const int flags = ::fcntl(fd, F_GETFL);
   if (flags < 0 || (flags & O_APPEND) == 0) return ::lseek(fd, 0, SEEK_CUR);
   struct stat info;
@@ -74,11 +80,13 @@ static off_t WriteStart(int fd) {
 
 // Takes back the `done` bytes written from `start` when they are still the end of
 // the file, so that a write cut short (a full disk) leaves no half line behind.
-static void UndoPartialWrite(int fd, off_t start, int64_t done) {
+void UndoPartialWrite(int fd, off_t start, int64_t done) {
   struct stat info;
   if (start < 0 || ::fstat(fd, &info) != 0 || info.st_size != start + done) return;
   if (::ftruncate(fd, start) == 0) ::lseek(fd, start, SEEK_SET);
 }
+
+}  // namespace
 
 int64_t OsWrite(OsFileHandle handle, const char* buffer, int64_t count) {
   // write() may take only part of the bytes (a signal, a nearly full disk): carry

@@ -6,7 +6,9 @@
 
 #include "text/os_file.h"
 
-static HANDLE Win32Handle(OsFileHandle handle) { return reinterpret_cast<HANDLE>(handle.value); }
+namespace {
+
+HANDLE Win32Handle(OsFileHandle handle) { return reinterpret_cast<HANDLE>(handle.value); }
 
 struct OpenParameters {
   DWORD access;
@@ -14,7 +16,7 @@ struct OpenParameters {
   DWORD disposition;
 };
 
-static OpenParameters ParametersOf(OsOpenMode mode) {
+OpenParameters ParametersOf(OsOpenMode mode) {
   switch (mode) {
     case OsOpenMode::kRead:
       return {GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING};
@@ -25,6 +27,8 @@ static OpenParameters ParametersOf(OsOpenMode mode) {
   }
   return {GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING};
 }
+
+}  // namespace
 
 bool OsOpen(std::string_view path, OsOpenMode mode, OsFileHandle& handle) {
   const std::string terminated(path);
@@ -53,11 +57,15 @@ int64_t OsRead(OsFileHandle handle, char* buffer, int64_t count) {
   return static_cast<int64_t>(got);
 }
 
+namespace {
+
 // Cuts the file back to `start`, where a write that failed began, so that a
 // write cut short (a full disk) leaves no half line behind.
-static void UndoPartialWrite(HANDLE file, LARGE_INTEGER start) {
+void UndoPartialWrite(HANDLE file, LARGE_INTEGER start) {
   if (SetFilePointerEx(file, start, nullptr, FILE_BEGIN)) SetEndOfFile(file);
 }
+
+}  // namespace
 
 int64_t OsWrite(OsFileHandle handle, const char* buffer, int64_t count) {
   // WriteFile may take only part of the bytes (a nearly full disk): carry on with
@@ -97,8 +105,10 @@ int64_t OsSize(OsFileHandle handle) {
 
 void OsClose(OsFileHandle handle) { CloseHandle(Win32Handle(handle)); }
 
+namespace {
+
 // The first argument of the command line, which names the program.
-static std::string FirstArgument(const char* line) {
+std::string FirstArgument(const char* line) {
   std::string_view text = line != nullptr ? line : "";
   if (text.starts_with('"')) {
     text.remove_prefix(1);
@@ -106,6 +116,8 @@ static std::string FirstArgument(const char* line) {
   }
   return std::string(text.substr(0, text.find_first_of(" \t")));
 }
+
+}  // namespace
 
 std::string OsExecutablePath() {
   // Asked again with more room while the answer fills the buffer (it is then cut).

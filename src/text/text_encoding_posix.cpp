@@ -3,7 +3,11 @@
 // two-byte Latin-1 capitals (U+00C0..U+00DE except U+00D7), so no length changes.
 #include "text/bounded_text.h"
 
-static bool IsContinuationByte(unsigned char c) { return (c & 0xC0) == 0x80; }
+namespace {
+
+bool IsContinuationByte(unsigned char c) { return (c & 0xC0) == 0x80; }
+
+}  // namespace
 
 int CharacterBoundaryCut(std::string_view source, int limit) {
   if (limit <= 0) return 0;

@@ -8,7 +8,9 @@
 #include <cstring>
 #include <memory>
 
-static bool ParseMode(std::string_view mode, OsOpenMode& parsed) {
+namespace {
+
+bool ParseMode(std::string_view mode, OsOpenMode& parsed) {
   if (mode == "r" || mode == "R") {
     parsed = OsOpenMode::kRead;
   } else if (mode == "w" || mode == "W") {
@@ -21,9 +23,9 @@ static bool ParseMode(std::string_view mode, OsOpenMode& parsed) {
   return true;
 }
 
-static int64_t LogicalPosition(const TextFile& file) { return file.blockOffset + file.blockPos; }
+int64_t LogicalPosition(const TextFile& file) { return file.blockOffset + file.blockPos; }
 
-static void ForgetBlock(TextFile& file, int64_t position) {
+void ForgetBlock(TextFile& file, int64_t position) {
   file.blockOffset = position;
   file.blockFill = 0;
   file.blockPos = 0;
@@ -32,7 +34,7 @@ static void ForgetBlock(TextFile& file, int64_t position) {
 // Reads the next block once the current one is used up. False at the end of
 // the file or after a failed read; a failed read is remembered, so the file
 // then counts as read to its end and a read-all loop always finishes.
-static bool RefillBlock(TextFile& file) {
+bool RefillBlock(TextFile& file) {
   if (file.readFailed) return false;
   ForgetBlock(file, file.blockOffset + file.blockFill);
   const int64_t got = OsRead(file.handle, file.block, kTextFileBlock);
@@ -43,6 +45,8 @@ static bool RefillBlock(TextFile& file) {
   file.blockFill = static_cast<int32_t>(got);
   return got > 0;
 }
+
+}  // namespace
 
 int FileOpen(TextFile& file, std::string_view path, std::string_view mode) {
   OsOpenMode parsed;
@@ -64,11 +68,13 @@ int FileOpen(TextFile& file, std::string_view path, std::string_view mode) {
   return 0;
 }
 
+namespace {
+
 // Stores the bytes of `span` after the `*length` already stored, up to `capacity`.
 // When the line is longer than the buffer, the last character kept is moved back
 // to a character boundary and everything after it is dropped.
-static void StoreSpan(char* destination, int capacity, int& length, bool& cut, const char* span,
-                      int spanLength) {
+void StoreSpan(char* destination, int capacity, int& length, bool& cut, const char* span,
+               int spanLength) {
   if (cut || spanLength == 0) return;
   const int room = capacity - length;
   if (spanLength <= room) {
@@ -83,6 +89,8 @@ static void StoreSpan(char* destination, int capacity, int& length, bool& cut, c
                                 capacity);
   cut = true;
 }
+
+}  // namespace
 
 int FileReadLineBytes(TextFile& file, char* destination, int capacity) {
   if (!file.open) return -1;
@@ -146,7 +154,11 @@ void FileClose(TextFile& file) {
   ForgetBlock(file, 0);
 }
 
-static constexpr size_t kNotFound = static_cast<size_t>(-1);
+namespace {
+
+constexpr size_t kNotFound = static_cast<size_t>(-1);
+
+}  // namespace
 
 // Whole-line search. Lines are never split out: the search looks for `line` in
 // large blocks and checks the bytes on either side of each place it stands.
@@ -211,10 +223,12 @@ class PairSearch {
   uint8_t pairEnd_[kTableSize];
 };
 
-static bool IsLineEndByte(char c) { return c == '\r' || c == '\n'; }
+namespace {
+
+bool IsLineEndByte(char c) { return c == '\r' || c == '\n'; }
 
 // The empty line: the empty remainder, or a line that starts with its end or a NUL.
-static bool HasEmptyLine(const TextFile& file, char* block, int64_t blockSize) {
+bool HasEmptyLine(const TextFile& file, char* block, int64_t blockSize) {
   bool lineStart = true;
   bool afterCr = false;
   bool anyByte = false;
@@ -232,6 +246,8 @@ static bool HasEmptyLine(const TextFile& file, char* block, int64_t blockSize) {
     }
   }
 }
+
+}  // namespace
 
 bool FileHasLine(TextFile& file, std::string_view line) {
   if (!file.open || file.readFailed) return false;
