@@ -235,19 +235,27 @@ TEST_F(SearchServiceTest, AStalledVanishedOrFloodingClientHoldsUpNoOne) {
   EXPECT_EQ(stalled.get(), EOF);
   EXPECT_NE(stalled.error(), asio::error::timed_out) << "the stalled connection is still open";
 
-  std::vector<asio::ip::tcp::iostream> flood(128);
-  for (asio::ip::tcp::iostream& idle : flood) idle.connect("127.0.0.1", port);
-  // Refused before it has asked anything.
-  asio::ip::tcp::iostream refused("127.0.0.1", port);
-  refused.expires_after(3s);
-  std::string version;
-  int status = 0;
-  refused >> version >> status;
-  EXPECT_EQ(status, 503);
-  flood.back() << "GET /search?q=the+cat+site%3Atalewick.org HTTP/1.0\r\n\r\n" << std::flush;
-  flood.back() >> version >> status;
-  EXPECT_EQ(status, 200);
-  flood.clear();
+  // A connection just closed may still count for a moment, until its session has
+  // ended on the service's side: the flood is tried again then. A count that never
+  // comes down fails every try.
+  int refusedStatus = 0;
+  int heldStatus = 0;
+  for (int attempt = 0; attempt < 4 && (refusedStatus != 503 || heldStatus != 200); ++attempt) {
+    if (attempt > 0) std::this_thread::sleep_for(500ms);
+    std::vector<asio::ip::tcp::iostream> flood(128);
+    for (asio::ip::tcp::iostream& idle : flood) idle.connect("127.0.0.1", port);
+    // Refused before it has asked anything.
+    asio::ip::tcp::iostream refused("127.0.0.1", port);
+    refused.expires_after(3s);
+    std::string version;
+    refusedStatus = heldStatus = 0;
+    refused >> version >> refusedStatus;
+    flood.back().expires_after(10s);
+    flood.back() << "GET /search?q=the+cat+site%3Atalewick.org HTTP/1.0\r\n\r\n" << std::flush;
+    flood.back() >> version >> heldStatus;
+  }
+  EXPECT_EQ(refusedStatus, 503);
+  EXPECT_EQ(heldStatus, 200);
   int answered = 0;
   for (int i = 0; i < 50 && answered != 200; ++i) {
     std::this_thread::sleep_for(100ms);
