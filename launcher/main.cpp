@@ -79,7 +79,10 @@ bool StartService(Child& service, const std::string& programFolder, const std::s
     const Child::Line got = service.ReadLine(1s, line);
     if (got == Child::Line::kEnded) {
       service.Wait(5s);  // its last words are in the log once it has ended
-      ReportFailure(ServiceFailureText("ended before it was ready", log, corpus));
+      // Stopped by the user's own stop signal, passed on to it: not a failure.
+      if (!StopRequested()) {
+        ReportFailure(ServiceFailureText("ended before it was ready", log, corpus));
+      }
       return false;
     }
     const auto now = std::chrono::steady_clock::now();
@@ -89,6 +92,8 @@ bool StartService(Child& service, const std::string& programFolder, const std::s
     } else if (const std::uintmax_t size = SizeOf(log); size != logSize) {
       logSize = size;
       lastSign = now;
+    } else if (StopRequested()) {
+      return false;
     } else if (now - lastSign >= silenceLimit) {
       ReportFailure(ServiceFailureText(
           "was not ready, and did nothing more for " + std::to_string(silenceLimit.count()) + " s",

@@ -31,7 +31,8 @@ case "$FAKE_SERVICE" in
             if [ "$FAKE_SERVICE" = crashes ]; then
               echo "talewick-search: cannot listen on 127.0.0.1:4321: Address already in use" >&2
               exit 1
-            fi ;;
+            fi
+            sleep 1 ;;  # started again: slow to get ready, so a stop lands meanwhile
 esac
 echo "corpus: 1 files" >&2
 echo "listening on 127.0.0.1:4321"
