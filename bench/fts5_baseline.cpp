@@ -4,6 +4,10 @@
 //   fts5_baseline load CORPUS FILE   every sentence of the corpus, as the service lists
 //                                    and cuts them, bulk-loaded into a plain FTS5 table
 //                                    in a new database FILE (one row a sentence)
+//   fts5_baseline load-contentless CORPUS FILE
+//                                    the same rows into a contentless table that keeps
+//                                    no column sizes either, as the service's keeps no
+//                                    text: the floor of what its indexing can cost
 //   fts5_baseline list CORPUS        the corpus files listed with their sizes and
 //                                    times, as every start of the service does: the
 //                                    least an indexed start can take
@@ -35,9 +39,13 @@ using Clock = std::chrono::steady_clock;
 
 // The pragmas of a bulk load that needs no crash safety: no journal, no syncing,
 // and a page cache large enough for FTS5's merges.
-constexpr const char* kSchema =
-    "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA cache_size=-262144;"
+constexpr const char* kPragmas =
+    "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA cache_size=-262144;";
+constexpr const char* kPlainTable =
     "CREATE VIRTUAL TABLE sentences USING fts5(sentence, tokenize='unicode61');";
+constexpr const char* kContentlessTable =
+    "CREATE VIRTUAL TABLE sentences USING fts5(sentence, content='', columnsize=0, "
+    "tokenize='unicode61');";
 
 // As the service reads a corpus file.
 constexpr std::size_t kReadBytes = std::size_t{1} << 20;
@@ -87,14 +95,17 @@ class Database {
     if (ok_ && sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK) Fail(sql);
   }
 
-  void Insert(const std::string& sentence) {
+  // A contentless table is given its rowids, as the service numbers its sentences.
+  void Insert(std::int64_t id, const std::string& sentence) {
     if (!ok_) return;
-    if (insert_ == nullptr && sqlite3_prepare_v2(db_, "INSERT INTO sentences(sentence) VALUES(?)",
-                                                 -1, &insert_, nullptr) != SQLITE_OK) {
+    if (insert_ == nullptr &&
+        sqlite3_prepare_v2(db_, "INSERT INTO sentences(rowid, sentence) VALUES(?, ?)", -1, &insert_,
+                           nullptr) != SQLITE_OK) {
       Fail("prepare");
       return;
     }
-    sqlite3_bind_text(insert_, 1, sentence.data(), static_cast<int>(sentence.size()),
+    sqlite3_bind_int64(insert_, 1, id);
+    sqlite3_bind_text(insert_, 2, sentence.data(), static_cast<int>(sentence.size()),
                       SQLITE_STATIC);
     if (sqlite3_step(insert_) != SQLITE_DONE) Fail("insert");
     sqlite3_reset(insert_);
@@ -111,7 +122,7 @@ class Database {
   bool ok_ = true;
 };
 
-int Load(const fs::path& corpus, const fs::path& file) {
+int Load(const fs::path& corpus, const fs::path& file, const char* table) {
   std::error_code ignored;
   fs::remove(file, ignored);
   const auto started = Clock::now();
@@ -121,7 +132,8 @@ int Load(const fs::path& corpus, const fs::path& file) {
   std::uint64_t textBytes = 0;
   {
     Database db(file);
-    db.Exec(kSchema);
+    db.Exec(kPragmas);
+    db.Exec(table);
     db.Exec("BEGIN");
     std::string block(kReadBytes, '\0');
     std::vector<std::string> sentences;
@@ -138,8 +150,9 @@ int Load(const fs::path& corpus, const fs::path& file) {
         textBytes += got;
         splitter.Feed(std::string_view(block).substr(0, got));
         if (!in) splitter.Finish();
-        for (const std::string& sentence : sentences) db.Insert(sentence);
-        sentenceCount += sentences.size();
+        for (const std::string& sentence : sentences) {
+          db.Insert(static_cast<std::int64_t>(++sentenceCount), sentence);
+        }
         sentences.clear();
       } while (in && db.ok());
     }
@@ -160,8 +173,13 @@ int main(int argc, char** argv) {
     return ListOnly(PathFromUtf8(argv[2]));
   }
   if (argc == 4 && std::strcmp(argv[1], "load") == 0) {
-    return Load(PathFromUtf8(argv[2]), PathFromUtf8(argv[3]));
+    return Load(PathFromUtf8(argv[2]), PathFromUtf8(argv[3]), kPlainTable);
   }
-  std::fprintf(stderr, "usage: fts5_baseline load CORPUS FILE | fts5_baseline list CORPUS\n");
+  if (argc == 4 && std::strcmp(argv[1], "load-contentless") == 0) {
+    return Load(PathFromUtf8(argv[2]), PathFromUtf8(argv[3]), kContentlessTable);
+  }
+  std::fprintf(stderr,
+               "usage: fts5_baseline load|load-contentless CORPUS FILE | fts5_baseline list "
+               "CORPUS\n");
   return 2;
 }

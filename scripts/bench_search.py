@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Measures talewick-search on generated corpora against a baseline in the same
 run, and prints one Markdown table per size: indexing time and index file size
-against a plain FTS5 bulk load of the same sentences (bench/fts5_baseline), an
+against a plain FTS5 bulk load of the same sentences (bench/fts5_baseline) and a
+contentless one (no text, no column sizes: the floor of the service's own), an
 indexed start against listing and checking the corpus files, the first search
 of common phrases and the time of single phrases asked again and again over HTTP
 with one client (p50, p99) and of GET /health, and throughput with p50 and p99 for 1, 8 and 32
@@ -282,6 +283,8 @@ def measure(exe, baseline, corpus, index, rounds, seconds, wine):
     remove_index(loaded)
     base_s, base = run_timed(command(baseline, wine, "load", corpus, loaded))
     os.remove(loaded)
+    floor_s, floor = run_timed(command(baseline, wine, "load-contentless", corpus, loaded))
+    os.remove(loaded)
     first = Service(exe, corpus, index, index + ".build.log", wine)
     build_cpu = first.stop()
     list_s = median([run_timed(command(baseline, wine, "list", corpus))[0]
@@ -299,6 +302,8 @@ def measure(exe, baseline, corpus, index, rounds, seconds, wine):
         "build_cpu": build_cpu,
         "base": base_s,
         "base_disk": int(base["file_bytes"]) / 1048576.0,
+        "floor": floor_s,
+        "floor_disk": int(floor["file_bytes"]) / 1048576.0,
         "start": median(starts),
         "list": list_s,
         "disk": os.path.getsize(index) / 1048576.0,
@@ -750,10 +755,14 @@ def table(size, rows):
     row("indexing s: service / FTS5 bulk load",
         lambda r: "%.1f / %.1f = **%.2fx**" % (r["build"], r["base"], r["build"] / r["base"]),
         lambda r: r["build"] / r["base"])
+    row("indexing s: service / contentless FTS5 load",
+        lambda r: "%.1f / %.1f = **%.2fx**" % (r["build"], r["floor"], r["build"] / r["floor"]),
+        lambda r: r["build"] / r["floor"])
     row("indexing CPU s (service)", lambda r: "%.1f" % r["build_cpu"])
-    row("index file MB: service / text (FTS5 bulk load)",
-        lambda r: "%.0f = **%.2fx** (%.0f = %.2fx)" % (
-            r["disk"], r["disk"] / r["text"], r["base_disk"], r["base_disk"] / r["text"]),
+    row("index file MB: service / text (FTS5 bulk load; contentless)",
+        lambda r: "%.0f = **%.2fx** (%.0f = %.2fx; %.0f = %.2fx)" % (
+            r["disk"], r["disk"] / r["text"], r["base_disk"], r["base_disk"] / r["text"],
+            r["floor_disk"], r["floor_disk"] / r["text"]),
         lambda r: r["disk"] / r["text"])
     row("indexed start s / list and stat s",
         lambda r: "%.2f / %.2f = **%.2fx**" % (r["start"], r["list"], r["start"] / r["list"]),
