@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <optional>
 #include <sstream>
@@ -367,6 +368,82 @@ TEST(SearchServiceShelfTest, SaysWhatIsWrongWithIt) {
                              shelf.string() + ", with s.org as its site folder?"),
             std::string::npos)
       << refused.err;
+}
+
+// The shelf changed while the service answers, in a folder whose name the
+// Windows code page cannot spell: each change is answered once the service has
+// taken it in, with no answer of the shelf as it was kept for the query asked
+// before it.
+TEST(SearchServiceShelfTest, TakesInChangesWhileServing) {
+  const fs::path shelf = WorkFolder() / u8"B\u00fccher \u0141\u00f3d\u017a \u2013 Caf\u00e9";
+  const fs::path site = shelf / "s.org";
+  const auto utf8 = [](const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+  };
+  fs::remove_all(WorkFolder());
+  fs::create_directories(site);
+  for (const auto& [name, text] :
+       std::vector<std::pair<std::string, std::string>>{{"edit.txt", "The cat sat."},
+                                                        {"old.txt", "The owl flew."},
+                                                        {"gone.txt", "The yak ate."}})
+    std::ofstream(site / name) << text;
+  Child service;
+  const int port = StartService(
+      service,
+      {"--corpus", utf8(shelf), "--port", "0", "--index", utf8(WorkFolder() / "index.sqlite")},
+      WorkFolder() / "log");
+  ASSERT_NE(port, 0) << ReadWholeFile(WorkFolder() / "log");
+  const fs::path newSite = shelf / u8"\u0142\u00f3d\u017a.org";
+  struct Change {
+    std::string what;
+    std::function<void()> make;
+    std::string target;
+    std::string before;  // on the page before the change
+    std::string after;   // once it is taken in
+  };
+  const std::vector<Change> changes{
+      {"a file added", [&] { std::ofstream(site / "new.txt") << "The hen laid."; },
+       "/search?q=hen+laid+site%3As.org", "No results", "<b>hen laid</b>"},
+      {"a file edited to its size, its time put back",
+       [&] {
+         const auto time = fs::last_write_time(site / "edit.txt");
+         std::fstream(site / "edit.txt", std::ios::in | std::ios::out | std::ios::binary)
+             << "The dog";
+         fs::last_write_time(site / "edit.txt", time);
+       },
+       "/search?q=sat+site%3As.org", "The cat <b>sat</b>.", "The dog <b>sat</b>."},
+      {"a file renamed", [&] { fs::rename(site / "old.txt", site / "renamed.txt"); },
+       "/search?q=owl+flew+site%3As.org", ">old</h3>", ">renamed</h3>"},
+      {"a file removed", [&] { fs::remove(site / "gone.txt"); }, "/search?q=yak+ate+site%3As.org",
+       "<b>yak ate</b>", "No results"},
+      {"a site folder added",
+       [&] {
+         fs::create_directories(newSite);
+         std::ofstream(newSite / u8"Caf\u00e9 \u2013 B\u00fccher.txt") << "The elk ran.";
+       },
+       "/search?q=elk+ran+site%3A%C5%82%C3%B3d%C5%BA.org", "No results",
+       ">Caf\xc3\xa9 \xe2\x80\x93 B\xc3\xbc"
+       "cher</h3>\n<div class=\"s\">The <b>elk ran</b>."}};
+  for (const Change& change : changes) {
+    const std::string before = Request(port, change.target).second;
+    EXPECT_NE(before.find(change.before), std::string::npos) << change.what << ":\n" << before;
+    change.make();
+    std::string after;
+    for (const auto end = std::chrono::steady_clock::now() + 20s;
+         after.find(change.after) == std::string::npos && std::chrono::steady_clock::now() < end;
+         std::this_thread::sleep_for(50ms)) {
+      after = Request(port, change.target).second;
+    }
+    EXPECT_NE(after.find(change.after), std::string::npos) << change.what << ":\n"
+                                                           << after << "\n"
+                                                           << ReadWholeFile(WorkFolder() / "log");
+  }
+  // The update said what it took in; the service's own files beside the corpus
+  // start none.
+  const std::string log = ReadWholeFile(WorkFolder() / "log");
+  EXPECT_NE(log.find("): 1 files added, 0 changed, 0 removed, "), std::string::npos) << log;
+  EXPECT_EQ(log.find("cannot watch"), std::string::npos) << log;
 }
 
 TEST(SearchServiceCommandTest, RefusesBadOptionsOrATakenPort) {
