@@ -109,8 +109,10 @@ struct Service {
   std::string indexFile;
   std::size_t maxResults;
   talewick::search::CacheBudget memory{};
-  // Requests share the index; building it anew takes it from all of them.
+  // Requests share the index; building it anew takes it from all of them. Both
+  // pass `gate` on the way in (Reading, Writing).
   std::shared_mutex indexGuard{};
+  std::mutex gate{};
   std::unique_ptr<CorpusIndex> index{};  // none once it could not be built anew
   std::uint64_t builds = 0;              // times it was built anew
   std::atomic<Health> health = Health::kBuilding;
@@ -125,6 +127,18 @@ struct Service {
   Clock::time_point lastNotice{};
 };
 
+// The index shared with other requests. A writer waits at the gate while it
+// waits for the index, so that a stream of requests keeps no update waiting.
+std::shared_lock<std::shared_mutex> Reading(Service& service) {
+  const std::lock_guard<std::mutex> passing(service.gate);
+  return std::shared_lock<std::shared_mutex>(service.indexGuard);
+}
+
+std::unique_lock<std::shared_mutex> Writing(Service& service) {
+  const std::lock_guard<std::mutex> passing(service.gate);
+  return std::unique_lock<std::shared_mutex>(service.indexGuard);
+}
+
 // Opens the index anew (the exclusive hold of `indexGuard` is the caller's), the
 // corpus listed after `seen` notices of its watch.
 void Reopen(Service& service, IndexOpen why, std::uint64_t seen) {
@@ -138,7 +152,7 @@ void Reopen(Service& service, IndexOpen why, std::uint64_t seen) {
 // Takes what changed in the corpus into the index; requests wait meanwhile, as
 // the index file is written. /health stays ready, as the wait is short.
 void Update(Service& service, std::uint64_t seen) {
-  const std::unique_lock<std::shared_mutex> updating(service.indexGuard);
+  const std::unique_lock<std::shared_mutex> updating = Writing(service);
   if (service.health == Health::kDamaged) return;
   Reopen(service, IndexOpen::kUpdate, seen);
   if (!service.index) {
@@ -199,6 +213,7 @@ bool WatchCorpus(Service& service, talewick::search::CorpusWatch& watch) {
   const std::string log = talewick::search::StandardErrorFile();
   if (!log.empty()) ownFiles.push_back(PathFromUtf8(log));
   std::string why;
+  service.watched = true;  // before the watch may say it stopped
   if (watch.Start(
           PathFromUtf8(service.corpus),
           talewick::search::UnderCorpus(PathFromUtf8(service.corpus), ownFiles),
@@ -210,6 +225,7 @@ bool WatchCorpus(Service& service, talewick::search::CorpusWatch& watch) {
                "taken in at its next start, and each hit's file is looked at before it is "
                "answered (start with --watch off to go without it)\n",
                service.corpus.c_str(), why.c_str());
+  service.watched = false;
   return false;
 }
 
@@ -222,7 +238,7 @@ HttpReply Answer(Service& service, std::string_view method, std::string_view tar
   for (int attempt = 0;; ++attempt) {
     std::uint64_t damagedBuild = 0;
     {
-      std::shared_lock<std::shared_mutex> reading(service.indexGuard);
+      const std::shared_lock<std::shared_mutex> reading = Reading(service);
       if (!service.index) return Unavailable();
       try {
         return AnswerRequest(*service.index, service.maxResults, method, target);
@@ -232,7 +248,7 @@ HttpReply Answer(Service& service, std::string_view method, std::string_view tar
       }
       damagedBuild = service.builds;
     }
-    std::unique_lock<std::shared_mutex> building(service.indexGuard);
+    const std::unique_lock<std::shared_mutex> building = Writing(service);
     // Another request found it damaged too and has built it anew meanwhile.
     if (service.builds != damagedBuild || !service.index) continue;
     ++service.builds;
@@ -308,10 +324,10 @@ int main(int argc, char** argv) {
   std::jthread serving([&server] { server.Run(); });
   // The watch starts before the corpus is listed, so that no change is missed.
   talewick::search::CorpusWatch watch;
-  service.watched = options.watch && WatchCorpus(service, watch);
+  const bool watching = options.watch && WatchCorpus(service, watch);
   const std::uint64_t seen = service.notices;
   {
-    const std::unique_lock<std::shared_mutex> opening(service.indexGuard);
+    const std::unique_lock<std::shared_mutex> opening = Writing(service);
     Reopen(service, IndexOpen::kStart, seen);
   }
   if (!service.index) {
@@ -319,13 +335,18 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::jthread updating;
-  if (service.watched) {
+  if (watching) {
     updating =
         std::jthread([&service, seen](std::stop_token stop) { KeepUpToDate(service, seen, stop); });
   }
   service.health = Health::kReady;
   std::cout << "listening on " << host << ":" << server.Port() << std::endl;
-  service.index->ReleaseStartMemory();
+  {
+    // A request that found the index damaged, or an update, may have replaced
+    // it meanwhile.
+    const std::shared_lock<std::shared_mutex> reading = Reading(service);
+    if (service.index) service.index->ReleaseStartMemory();
+  }
   talewick::search::ReturnFreeMemory();
   serving.join();
   return service.status;
