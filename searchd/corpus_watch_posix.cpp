@@ -46,6 +46,20 @@ bool ChangedElsewhere(long type) {
   }
 }
 
+// Why the watch cannot vouch for a text of the site folder `folder` that is a
+// link: inotify tells of changes to the link, not to the file it names. Empty
+// when none is.
+std::string LinkedText(const fs::path& folder) {
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code kind;
+    if (it->path().extension() == ".txt" && it->is_symlink(kind)) {
+      return Utf8Of(it->path()) + " is a link, and changes to the file it names are not told";
+    }
+  }
+  return {};
+}
+
 struct Fd {
   int fd = -1;
   ~Fd() {
@@ -86,7 +100,8 @@ struct CorpusWatch::State {
     const int watch = inotify_add_watch(inotify.fd, path.c_str(), kEvents);
     if (watch >= 0) {
       folders[watch] = relative;
-      return true;
+      if (!relative.empty()) why = LinkedText(path);
+      return why.empty();
     }
     const int error = errno;
     if (!relative.empty() && (error == ENOTDIR || error == ENOENT)) return true;
@@ -150,6 +165,12 @@ struct CorpusWatch::State {
         const fs::path relative = folder->second / fs::path(name);
         if (!ConcernsCorpus(relative, ignored)) continue;
         concerned = true;
+        std::error_code kind;
+        if (!folder->second.empty() && (event.mask & (IN_CREATE | IN_MOVED_TO)) != 0 &&
+            fs::is_symlink(corpus / relative, kind)) {
+          return notify(Utf8Of(corpus / relative) +
+                        " is a link, and changes to the file it names are not told");
+        }
         // A site folder made or moved in gets its watch before the change is
         // told, so that the listing that follows misses nothing in it.
         if (folder->second.empty() && (event.mask & (IN_CREATE | IN_MOVED_TO)) != 0 &&

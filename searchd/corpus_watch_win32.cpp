@@ -33,6 +33,33 @@ std::string WhyNot(const std::string& what, DWORD error) {
   return why;
 }
 
+bool IsLink(const fs::path& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+std::string LinkTold(const fs::path& path) {
+  return Utf8Of(path) + " is a link, and changes to what it names are not told";
+}
+
+// Why the watch cannot vouch for the corpus: the listing follows a site folder or
+// a text that is a link (a junction, a symbolic link), which ReadDirectoryChangesW
+// does not. Empty when there is none.
+std::string LinkedEntry(const fs::path& corpus) {
+  std::error_code ec;
+  for (fs::directory_iterator site(corpus, ec), end; !ec && site != end; site.increment(ec)) {
+    if (IsLink(site->path())) return LinkTold(site->path());
+    std::error_code inner;
+    for (fs::directory_iterator text(site->path(), inner); !inner && text != end;
+         text.increment(inner)) {
+      if (text->path().extension() == ".txt" && IsLink(text->path())) {
+        return LinkTold(text->path());
+      }
+    }
+  }
+  return {};
+}
+
 }  // namespace
 
 struct CorpusWatch::State {
@@ -61,16 +88,25 @@ struct CorpusWatch::State {
                                  TRUE, kChanges, nullptr, &overlapped, nullptr) != 0;
   }
 
-  // Whether the notices in the first `bytes` of the buffer concern the corpus.
-  bool Concerned(DWORD bytes) const {
+  // Whether the notices in the first `bytes` of the buffer concern the corpus;
+  // `why` is set when one tells of a link come in.
+  bool Concerned(DWORD bytes, std::string& why) const {
+    bool concerned = false;
     for (DWORD at = 0; at < bytes;) {
       const auto* notice = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(buffer.data() + at);
-      const std::wstring name(notice->FileName, notice->FileNameLength / sizeof(WCHAR));
-      if (ConcernsCorpus(fs::path(name), ignored)) return true;
+      const fs::path name(std::wstring(notice->FileName, notice->FileNameLength / sizeof(WCHAR)));
+      if (ConcernsCorpus(name, ignored)) {
+        concerned = true;
+        if ((notice->Action == FILE_ACTION_ADDED ||
+             notice->Action == FILE_ACTION_RENAMED_NEW_NAME) &&
+            IsLink(corpus / name)) {
+          why = LinkTold(corpus / name);
+        }
+      }
       if (notice->NextEntryOffset == 0) break;
       at += notice->NextEntryOffset;
     }
-    return false;
+    return concerned;
   }
 
   void Run() {
@@ -91,7 +127,9 @@ struct CorpusWatch::State {
         bytes = 0;
       }
       // No bytes: the system's buffer ran over, and what changed is not known.
-      const bool concerned = bytes == 0 || Concerned(bytes);
+      std::string why;
+      const bool concerned = bytes == 0 || Concerned(bytes, why);
+      if (!why.empty()) return notify(why);
       if (!Read()) return notify(WhyNot("the watch failed", GetLastError()));
       if (concerned) notify("");
     }
@@ -124,6 +162,13 @@ bool CorpusWatch::Start(const fs::path& corpus, const std::vector<fs::path>& ign
   // The first read is asked for here, so that changes from now on are told.
   if (!state->Read()) {
     why = WhyNot("cannot watch " + Utf8Of(corpus), GetLastError());
+    return false;
+  }
+  why = LinkedEntry(corpus);
+  if (!why.empty()) {
+    CancelIoEx(state->folder.get(), &state->overlapped);
+    DWORD bytes = 0;
+    GetOverlappedResult(state->folder.get(), &state->overlapped, &bytes, TRUE);
     return false;
   }
   State* running = state.get();

@@ -203,6 +203,26 @@ TEST(CorpusWatch, TellsOfWhatTheCorpusLists) {
   fs::remove_all(dir);
 }
 
+// A text that is a link is read through it, but its changes are told to the
+// folder of the file it names: the watch refuses such a corpus rather than vouch
+// for it.
+TEST(CorpusWatch, RefusesACorpusWithALinkedText) {
+  const fs::path dir = FreshFolder("watch_link");
+  WriteFile(dir / "elsewhere" / "b.txt", "The cat sat in b.");
+  WriteFile(dir / "corpus" / "s.org" / "a.txt", "The cat sat in a.");
+  std::error_code ec;
+  fs::create_symlink(dir / "elsewhere" / "b.txt", dir / "corpus" / "s.org" / "b.txt", ec);
+  if (ec) GTEST_SKIP() << "no link can be made here: " << ec.message();
+  std::string why;
+  {
+    CorpusWatch watch;
+    EXPECT_FALSE(watch.Start(
+        dir / "corpus", {}, [](const std::string&) {}, why));
+  }
+  EXPECT_NE(why.find("b.txt is a link"), std::string::npos) << why;
+  fs::remove_all(dir);
+}
+
 // The cache folder keeps the index of a corpus folder that is away, and loses it
 // once it has gone unused for long, or the least recently used indexes once they
 // take more than the cache's room; never one that a service holds, the one being
