@@ -209,7 +209,7 @@ MUTANTS = [
     ("search-watch-site-texts", 'return depth == 2 && changed.extension() == ".txt";', "return false;"),
     ("search-watch-update", "    Update(service, done);\n", ""),
     ("search-watch-longest-wait", "std::min(service.lastNotice + kQuiet, first + kLongestWait);",
-     "service.lastNotice + kQuiet;"),
+     "std::min(service.lastNotice + kQuiet, first + std::chrono::hours(1));"),
     ("search-watch-win32-told", "if (ConcernsCorpus(name, ignored)) {", "if (false) {"),
     ("search-one-connection", "const std::thread::id thread = std::this_thread::get_id();",
      "const std::thread::id thread{};"),
