@@ -164,8 +164,14 @@ struct CorpusWatch::State {
         }
         const fs::path relative = folder->second / fs::path(name);
         if (!ConcernsCorpus(relative, ignored)) continue;
-        concerned = true;
+        // A file beside the site folders is no site's text, and may be the
+        // service's own log, whatever its path was called at the start.
         std::error_code kind;
+        if (folder->second.empty() && (event.mask & (IN_DELETE | IN_MOVED_FROM | IN_ISDIR)) == 0 &&
+            !fs::is_directory(corpus / relative, kind)) {
+          continue;
+        }
+        concerned = true;
         if (!folder->second.empty() && (event.mask & (IN_CREATE | IN_MOVED_TO)) != 0 &&
             fs::is_symlink(corpus / relative, kind)) {
           return notify(Utf8Of(corpus / relative) +

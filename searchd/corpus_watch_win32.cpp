@@ -95,7 +95,13 @@ struct CorpusWatch::State {
     for (DWORD at = 0; at < bytes;) {
       const auto* notice = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(buffer.data() + at);
       const fs::path name(std::wstring(notice->FileName, notice->FileNameLength / sizeof(WCHAR)));
-      if (ConcernsCorpus(name, ignored)) {
+      // A file beside the site folders is no site's text, and may be the
+      // service's own log, whatever its path was called at the start.
+      std::error_code kind;
+      const bool besideSites = !name.has_parent_path() && notice->Action != FILE_ACTION_REMOVED &&
+                               notice->Action != FILE_ACTION_RENAMED_OLD_NAME &&
+                               !fs::is_directory(corpus / name, kind);
+      if (ConcernsCorpus(name, ignored) && !besideSites) {
         concerned = true;
         if ((notice->Action == FILE_ACTION_ADDED ||
              notice->Action == FILE_ACTION_RENAMED_NEW_NAME) &&

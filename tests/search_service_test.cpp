@@ -391,12 +391,12 @@ TEST(SearchServiceShelfTest, TakesInChangesWhileServing) {
     std::ofstream(site / name) << text;
   // Enough texts that an update takes in its few changes, not the whole shelf anew.
   for (int i = 0; i < 12; ++i) std::ofstream(site / ("f" + std::to_string(i) + ".txt")) << "Fill.";
+  // The service's own files lie among the texts, the index named like one.
+  const fs::path log = shelf / "service.log";
   Child service;
   const int port = StartService(
-      service,
-      {"--corpus", utf8(shelf), "--port", "0", "--index", utf8(WorkFolder() / "index.sqlite")},
-      WorkFolder() / "log");
-  ASSERT_NE(port, 0) << ReadWholeFile(WorkFolder() / "log");
+      service, {"--corpus", utf8(shelf), "--port", "0", "--index", utf8(site / "index.txt")}, log);
+  ASSERT_NE(port, 0) << ReadWholeFile(log);
   const fs::path newSite = shelf / u8"\u0142\u00f3d\u017a.org";
   struct Change {
     std::string what;
@@ -449,15 +449,36 @@ TEST(SearchServiceShelfTest, TakesInChangesWhileServing) {
     }
     EXPECT_NE(after.find(change.after), std::string::npos) << change.what << ":\n"
                                                            << after << "\n"
-                                                           << ReadWholeFile(WorkFolder() / "log");
+                                                           << ReadWholeFile(log);
   }
   writing = false;
+  busy.join();
+  // Once the shelf is still, what the service writes itself (its log, its
+  // index) starts no update: the count of them stays put while it answers.
+  const auto updates = [&] {
+    const std::string said = ReadWholeFile(log);
+    std::size_t count = 0;
+    for (std::size_t at = said.find("\ncorpus: "); at != std::string::npos;
+         at = said.find("\ncorpus: ", at + 1)) {
+      ++count;
+    }
+    return count;
+  };
+  bool still = false;
+  for (const auto end = std::chrono::steady_clock::now() + 20s;
+       !still && std::chrono::steady_clock::now() < end;) {
+    const std::size_t before = updates();
+    Request(port, "/search?q=hen+laid+site%3As.org");
+    std::this_thread::sleep_for(1500ms);
+    still = updates() == before;
+  }
+  const std::string said = ReadWholeFile(log);
+  EXPECT_TRUE(still) << said;
   // An update logs its summary alone, with no progress lines as the start's.
-  const std::string log = ReadWholeFile(WorkFolder() / "log");
-  const std::size_t progress = log.find(" indexed in ");
-  EXPECT_NE(progress, std::string::npos) << log;
-  EXPECT_EQ(log.find(" indexed in ", progress + 1), std::string::npos) << log;
-  EXPECT_EQ(log.find("cannot watch"), std::string::npos) << log;
+  const std::size_t progress = said.find(" indexed in ");
+  EXPECT_NE(progress, std::string::npos) << said;
+  EXPECT_EQ(said.find(" indexed in ", progress + 1), std::string::npos) << said;
+  EXPECT_EQ(said.find("cannot watch"), std::string::npos) << said;
 }
 
 TEST(SearchServiceCommandTest, RefusesBadOptionsOrATakenPort) {
