@@ -208,7 +208,7 @@ MUTANTS = [
      "if (changed.native().starts_with(fs::path(own).make_preferred().native())) return false;",
      "if (own.empty()) return false;"),
     ("search-watch-site-texts", 'return depth == 2 && changed.extension() == ".txt";', "return false;"),
-    ("search-watch-update", "    Update(service, done);\n", ""),
+    ("search-watch-update", "    Update(service, done);\n", "    if (done == 0) Update(service, done);\n"),
     ("search-watch-longest-wait", "std::min(service.lastNotice + kQuiet, first + kLongestWait);",
      "std::min(service.lastNotice + kQuiet, first + std::chrono::hours(1));"),
     ("search-watch-win32-told", "if (ConcernsCorpus(name, ignored) && !besideSites) {",

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <memory>
+#include <string_view>
 #include <thread>
 
 #include "base/system_error.h"
@@ -42,22 +43,46 @@ std::string LinkTold(const fs::path& path) {
   return Utf8Of(path) + " is a link, and changes to what it names are not told";
 }
 
+struct FindCloser {
+  void operator()(HANDLE handle) const { FindClose(handle); }
+};
+
+// Calls `take` with each entry of `folder` (its name and attributes) but "." and
+// "..", in one pass that looks at no entry again; false when it cannot be read.
+template <typename Take>
+bool ForEachEntry(const fs::path& folder, Take take) {
+  WIN32_FIND_DATAW found{};
+  const HANDLE first = FindFirstFileExW((folder / L"*").c_str(), FindExInfoBasic, &found,
+                                        FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+  if (first == INVALID_HANDLE_VALUE) return false;
+  const std::unique_ptr<void, FindCloser> search(first);
+  do {
+    const std::wstring_view name(found.cFileName);
+    if (name != L"." && name != L"..") take(name, found.dwFileAttributes);
+  } while (FindNextFileW(first, &found));
+  return true;
+}
+
 // Why the watch cannot vouch for the corpus: the listing follows a site folder or
 // a text that is a link (a junction, a symbolic link), which ReadDirectoryChangesW
 // does not. Empty when there is none.
 std::string LinkedEntry(const fs::path& corpus) {
-  std::error_code ec;
-  for (fs::directory_iterator site(corpus, ec), end; !ec && site != end; site.increment(ec)) {
-    if (IsLink(site->path())) return LinkTold(site->path());
-    std::error_code inner;
-    for (fs::directory_iterator text(site->path(), inner); !inner && text != end;
-         text.increment(inner)) {
-      if (text->path().extension() == ".txt" && IsLink(text->path())) {
-        return LinkTold(text->path());
-      }
+  std::string why;
+  ForEachEntry(corpus, [&](std::wstring_view site, DWORD attributes) {
+    if (!why.empty() || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return;
+    const fs::path folder = corpus / site;
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+      why = LinkTold(folder);
+      return;
     }
-  }
-  return {};
+    ForEachEntry(folder, [&](std::wstring_view text, DWORD textAttributes) {
+      if (why.empty() && (textAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+          text.ends_with(L".txt")) {
+        why = LinkTold(folder / text);
+      }
+    });
+  });
+  return why;
 }
 
 }  // namespace
