@@ -13,9 +13,9 @@ bool ConcernsCorpus(const fs::path& relative, const std::vector<fs::path>& ignor
     if (changed.native().starts_with(fs::path(own).make_preferred().native())) return false;
   }
   std::size_t depth = 0;
-  for (const fs::path& part : changed) {
-    if (part.empty() || part == ".") continue;
-    if (part == "..") return false;
+  for (const fs::path& piece : changed) {
+    if (piece.empty() || piece == ".") continue;
+    if (piece == "..") return false;
     ++depth;
   }
   // The listing reads site folders and the .txt files in them, nothing deeper.
