@@ -39,7 +39,8 @@ memory (RSS) the indexing took, and the time of a query once it is done.
 --first-asks N asks what a story asks: N real phrases drawn from the corpus's own
 sentences (two and three words one blank apart, from files spread over the
 shelf), each asked once, on a later start of the service over the first of
---sizes MB, one client; then the same phrases again from 8 client processes on
+--sizes MB, one client, with the corpus watched and with --watch off (each hit's
+file looked at); then the same phrases again from 8 client processes on
 kept-alive connections, each phrase new to the service's answer cache (it is
 started afresh). It reports p50, p90, p99 and the slowest (and which), and the
 8 clients' requests/s and p99, with the load average beside them. With
@@ -107,8 +108,8 @@ class Service:
     """The service started on a free port; `seconds` is the time until it is ready.
     `wine`: the exe is a Windows one, run under Wine."""
 
-    def __init__(self, exe, corpus, index, log, wine=False):
-        args = command(exe, wine, "--corpus", corpus, "--port", "0", "--index", index)
+    def __init__(self, exe, corpus, index, log, wine=False, options=()):
+        args = command(exe, wine, "--corpus", corpus, "--port", "0", "--index", index, *options)
         started = time.monotonic()
         with open(log, "w") as errors:
             self.process = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=errors,
@@ -537,12 +538,15 @@ def measure_first_asks(services, size_mb, count, work, seconds):
     print("| %d MB, %d phrases asked once | p50 ms | p90 ms | p99 ms | slowest ms (phrase) | "
           "8 clients of new phrases: requests/s, p99 ms | load average |" % (round(mb), count))
     print("|---|---|---|---|---|---|---|")
-    for name, build, suffix, wine in services:
+    runs = [(name, build, suffix, wine, watch) for name, build, suffix, wine in services
+            for watch in ("on", "off")]
+    for name, build, suffix, wine, watch in runs:
         exe = os.path.join(build, "talewick-search" + suffix)
         index = os.path.join(work, "%dMB-%s.sqlite" % (size_mb, name.split()[0]))
         if not os.path.exists(index):
             Service(exe, corpus, index, index + ".build.log", wine).stop()
-        service = Service(exe, corpus, index, index + ".serve.log", wine)
+        service = Service(exe, corpus, index, index + ".serve.log", wine, ("--watch", watch))
+        name = "%s, watch %s" % (name, watch)
         for _ in range(4):  # each serving thread opens its connection to the index
             service.query("zzzq qqzz")
         load = os.getloadavg()[0]

@@ -86,8 +86,8 @@ bool ListedBefore(std::string_view a, std::string_view b) {
 }
 
 IndexProgress::IndexProgress(std::ostream& out, bool terminal, std::size_t files,
-                             std::uint64_t bytes)
-    : out_(out), terminal_(terminal), filesTotal_(files), bytesTotal_(bytes) {}
+                             std::uint64_t bytes, bool shown)
+    : out_(out), terminal_(terminal), shown_(shown), filesTotal_(files), bytesTotal_(bytes) {}
 
 void IndexProgress::FileDone(std::uint64_t bytes) {
   ++filesDone_;
@@ -128,10 +128,11 @@ void IndexProgress::Draw(bool last) {
                   static_cast<double>(bytesTotal_) / kMB, seconds);
   }
   Show(line, true);
-  if (last && terminal_) out_ << '\n' << std::flush;
+  if (last && terminal_ && shown_) out_ << '\n' << std::flush;
 }
 
 void IndexProgress::Show(const std::string& text, bool inPlace) {
+  if (!shown_ && inPlace) return;
   if (!terminal_) {
     out_ << text << '\n' << std::flush;
   } else if (inPlace) {

@@ -103,10 +103,12 @@ class CorpusFileReader {
 // The progress of indexing a corpus, in files and megabytes done, on the log: on
 // a terminal one line redrawn in place a few times a second; in a log file a line
 // every few seconds, so that a log that is watched keeps growing while the work
-// goes on, and stays short. Ends with the time it took.
+// goes on, and stays short. Ends with the time it took. Not `shown`, only the
+// lines said in between are (an update while serving logs its summary alone).
 class IndexProgress {
  public:
-  IndexProgress(std::ostream& out, bool terminal, std::size_t files, std::uint64_t bytes);
+  IndexProgress(std::ostream& out, bool terminal, std::size_t files, std::uint64_t bytes,
+                bool shown = true);
   // Part of a file is done; then the rest of it.
   void BytesDone(std::uint64_t bytes);
   void FileDone(std::uint64_t bytes);
@@ -123,6 +125,7 @@ class IndexProgress {
 
   std::ostream& out_;
   bool terminal_;
+  bool shown_;
   std::size_t filesTotal_;
   std::uint64_t bytesTotal_;
   std::size_t filesDone_ = 0;

@@ -4,6 +4,7 @@
 // sentences make up one result page.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -84,6 +85,14 @@ class SentenceSplitter {
 // right, not overlapping.
 std::vector<PhraseMatch> FindPhrase(std::string_view lowerText,
                                     const std::vector<std::string>& words);
+
+// What a watch on the corpus tells an index: `count` grows at each notice of a
+// change. While it stays at `seen`, read before the corpus was listed for the
+// index, every file is as it was indexed. No count: the corpus is not watched.
+struct ShelfNotices {
+  const std::atomic<std::uint64_t>* count = nullptr;
+  std::uint64_t seen = 0;
+};
 
 struct IdRange {
   std::uint64_t first;

@@ -3,6 +3,7 @@
 // `talewick-search --help` lists the options.
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -11,6 +12,7 @@
 #include <mutex>
 #include <optional>
 #include <shared_mutex>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -20,6 +22,7 @@
 #include "base/utf8_system.h"
 #include "corpus_files.h"
 #include "corpus_index.h"
+#include "corpus_watch.h"
 #include "http_server.h"
 #include "open_index.h"
 #include "options.h"
@@ -33,6 +36,14 @@ namespace {
 namespace fs = std::filesystem;
 using talewick::search::CorpusIndex;
 using talewick::search::HttpReply;
+using talewick::search::IndexOpen;
+using Clock = std::chrono::steady_clock;
+
+// Changes come in bursts (a folder copied in, an editor's save): the index is
+// brought up to date once they settle, this long after the last notice, but no
+// later than kLongestWait after the first.
+constexpr auto kQuiet = std::chrono::milliseconds(300);
+constexpr auto kLongestWait = std::chrono::seconds(1);
 
 // The shipped corpus: beside the program (the Windows folder, the build tree),
 // else where a Linux install puts it.
@@ -98,14 +109,125 @@ struct Service {
   std::string indexFile;
   std::size_t maxResults;
   talewick::search::CacheBudget memory{};
-  // Requests share the index; building it anew takes it from all of them.
+  // Requests share the index; building it anew takes it from all of them. Both
+  // pass `gate` on the way in (Reading, Writing).
   std::shared_mutex indexGuard{};
+  std::mutex gate{};
   std::unique_ptr<CorpusIndex> index{};  // none once it could not be built anew
   std::uint64_t builds = 0;              // times it was built anew
   std::atomic<Health> health = Health::kBuilding;
   talewick::search::HttpServer* server = nullptr;
   int status = 0;  // the process's, once the server stops
+  // The watch on the corpus: notices counted, the last one's time, and whether it
+  // is live (it may stop, or never start); the updater waits on `noticed`.
+  std::atomic<std::uint64_t> notices = 0;
+  std::atomic<bool> watched = false;
+  std::mutex noticeMutex{};
+  std::condition_variable_any noticed{};
+  Clock::time_point lastNotice{};
 };
+
+// The index shared with other requests. A writer waits at the gate while it
+// waits for the index, so that a stream of requests keeps no update waiting.
+std::shared_lock<std::shared_mutex> Reading(Service& service) {
+  const std::lock_guard<std::mutex> passing(service.gate);
+  return std::shared_lock<std::shared_mutex>(service.indexGuard);
+}
+
+std::unique_lock<std::shared_mutex> Writing(Service& service) {
+  const std::lock_guard<std::mutex> passing(service.gate);
+  return std::unique_lock<std::shared_mutex>(service.indexGuard);
+}
+
+// Opens the index anew (the exclusive hold of `indexGuard` is the caller's), the
+// corpus listed after `seen` notices of its watch.
+void Reopen(Service& service, IndexOpen why, std::uint64_t seen) {
+  service.index.reset();  // releases its shared lock, so that it may be written
+  service.index = talewick::search::OpenCorpusIndex(
+      service.corpus, service.indexFile, service.memory, why,
+      service.watched ? talewick::search::ShelfNotices{&service.notices, seen}
+                      : talewick::search::ShelfNotices{});
+}
+
+// Takes what changed in the corpus into the index; requests wait meanwhile, as
+// the index file is written. /health stays ready, as the wait is short.
+void Update(Service& service, std::uint64_t seen) {
+  const std::unique_lock<std::shared_mutex> updating = Writing(service);
+  if (service.health == Health::kDamaged) return;
+  Reopen(service, IndexOpen::kUpdate, seen);
+  if (!service.index) {
+    service.health = Health::kBuilding;
+    std::fprintf(stderr,
+                 "talewick-search: the index could not be brought up to date; searches are "
+                 "refused until the corpus changes again\n");
+    return;
+  }
+  service.health = Health::kReady;
+  service.index->ReleaseStartMemory();
+  talewick::search::ReturnFreeMemory();
+}
+
+// The updater's thread: brings the index up to date once the watch's notices
+// settle, until the service stops. `done`: the notices the start took in.
+void KeepUpToDate(Service& service, std::uint64_t done, std::stop_token stop) {
+  std::unique_lock<std::mutex> waiting(service.noticeMutex);
+  while (service.noticed.wait(waiting, stop, [&] { return service.notices != done; })) {
+    const Clock::time_point first = Clock::now();
+    for (;;) {
+      const Clock::time_point until = std::min(service.lastNotice + kQuiet, first + kLongestWait);
+      if (Clock::now() >= until) break;
+      service.noticed.wait_until(waiting, stop, until, [] { return false; });
+      if (stop.stop_requested()) return;
+    }
+    // Read before the update lists the corpus: a notice after it comes to be
+    // taken in by the next one.
+    done = service.notices;
+    waiting.unlock();
+    Update(service, done);
+    waiting.lock();
+  }
+}
+
+// Called by the watch on its thread.
+void Noticed(Service& service, const std::string& lost) {
+  {
+    const std::lock_guard<std::mutex> told(service.noticeMutex);
+    service.lastNotice = Clock::now();
+    if (!lost.empty()) service.watched = false;
+    ++service.notices;
+  }
+  if (!lost.empty()) {
+    std::fprintf(stderr,
+                 "corpus: the watch on the corpus stopped (%s); its changes are taken in at "
+                 "the next start, and each hit's file is looked at before it is answered\n",
+                 lost.c_str());
+  }
+  service.noticed.notify_all();
+}
+
+// Starts the watch on the corpus, or says once why it cannot.
+bool WatchCorpus(Service& service, talewick::search::CorpusWatch& watch) {
+  const std::string indexFile = talewick::search::IndexFileOf(service.corpus, service.indexFile);
+  std::vector<fs::path> ownFiles;
+  if (!indexFile.empty()) ownFiles.push_back(PathFromUtf8(indexFile));
+  const std::string log = talewick::search::StandardErrorFile();
+  if (!log.empty()) ownFiles.push_back(PathFromUtf8(log));
+  std::string why;
+  service.watched = true;  // before the watch may say it stopped
+  if (watch.Start(
+          PathFromUtf8(service.corpus),
+          talewick::search::UnderCorpus(PathFromUtf8(service.corpus), ownFiles),
+          [&service](const std::string& lost) { Noticed(service, lost); }, why)) {
+    return true;
+  }
+  std::fprintf(stderr,
+               "corpus: cannot watch %s for changes: %s; changes made while the service runs are "
+               "taken in at its next start, and each hit's file is looked at before it is "
+               "answered (start with --watch off to go without it)\n",
+               service.corpus.c_str(), why.c_str());
+  service.watched = false;
+  return false;
+}
 
 // Answers one request (on any serving thread). When a query finds the index
 // damaged, the index is built anew, as at a start (requests wait meanwhile), and
@@ -116,7 +238,7 @@ HttpReply Answer(Service& service, std::string_view method, std::string_view tar
   for (int attempt = 0;; ++attempt) {
     std::uint64_t damagedBuild = 0;
     {
-      std::shared_lock<std::shared_mutex> reading(service.indexGuard);
+      const std::shared_lock<std::shared_mutex> reading = Reading(service);
       if (!service.index) return Unavailable();
       try {
         return AnswerRequest(*service.index, service.maxResults, method, target);
@@ -126,14 +248,12 @@ HttpReply Answer(Service& service, std::string_view method, std::string_view tar
       }
       damagedBuild = service.builds;
     }
-    std::unique_lock<std::shared_mutex> building(service.indexGuard);
+    const std::unique_lock<std::shared_mutex> building = Writing(service);
     // Another request found it damaged too and has built it anew meanwhile.
     if (service.builds != damagedBuild || !service.index) continue;
     ++service.builds;
     service.health = Health::kBuilding;
-    service.index.reset();
-    service.index =
-        talewick::search::OpenCorpusIndex(service.corpus, service.indexFile, service.memory, true);
+    Reopen(service, IndexOpen::kRebuild, service.notices);
     if (!service.index) {
       service.health = Health::kDamaged;
       std::fprintf(stderr,
@@ -202,18 +322,31 @@ int main(int argc, char** argv) {
   }
   service.memory = talewick::search::ShareMemory(options.memoryMB << 20, server.Threads());
   std::jthread serving([&server] { server.Run(); });
+  // The watch starts before the corpus is listed, so that no change is missed.
+  talewick::search::CorpusWatch watch;
+  const bool watching = options.watch && WatchCorpus(service, watch);
+  const std::uint64_t seen = service.notices;
   {
-    const std::unique_lock<std::shared_mutex> opening(service.indexGuard);
-    service.index =
-        talewick::search::OpenCorpusIndex(service.corpus, service.indexFile, service.memory);
+    const std::unique_lock<std::shared_mutex> opening = Writing(service);
+    Reopen(service, IndexOpen::kStart, seen);
   }
   if (!service.index) {
     server.Stop();
     return 1;
   }
+  std::jthread updating;
+  if (watching) {
+    updating =
+        std::jthread([&service, seen](std::stop_token stop) { KeepUpToDate(service, seen, stop); });
+  }
   service.health = Health::kReady;
   std::cout << "listening on " << host << ":" << server.Port() << std::endl;
-  service.index->ReleaseStartMemory();
+  {
+    // A request that found the index damaged, or an update, may have replaced
+    // it meanwhile.
+    const std::shared_lock<std::shared_mutex> reading = Reading(service);
+    if (service.index) service.index->ReleaseStartMemory();
+  }
   talewick::search::ReturnFreeMemory();
   serving.join();
   return service.status;

@@ -16,21 +16,25 @@ namespace talewick::search {
 
 namespace fs = std::filesystem;
 
+std::string IndexFileOf(const std::string& corpus, const std::string& indexFile) {
+  if (!indexFile.empty()) return indexFile;
+  const fs::path cache = PathFromUtf8(IndexCacheFolder());
+  return cache.empty() ? std::string() : Utf8Of(DefaultIndexFile(cache, PathFromUtf8(corpus)));
+}
+
 std::unique_ptr<CorpusIndex> OpenCorpusIndex(const std::string& corpus,
                                              const std::string& indexFile,
-                                             const CacheBudget& memory, bool rebuild) {
+                                             const CacheBudget& memory, IndexOpen why,
+                                             ShelfNotices notices) {
   const fs::path corpusPath = PathFromUtf8(corpus);
   const fs::path cache = PathFromUtf8(IndexCacheFolder());
-  fs::path file = PathFromUtf8(indexFile);
-  if (indexFile.empty()) {
-    if (cache.empty()) {
-      std::cerr << "index: no place for the index file: " << IndexCacheFolderHint()
-                << ", or give --index FILE\n";
-      return nullptr;
-    }
-    file = DefaultIndexFile(cache, corpusPath);
+  const fs::path file = PathFromUtf8(IndexFileOf(corpus, indexFile));
+  if (file.empty()) {
+    std::cerr << "index: no place for the index file: " << IndexCacheFolderHint()
+              << ", or give --index FILE\n";
+    return nullptr;
   }
-  if (!rebuild && !cache.empty()) TidyIndexCache(cache, file, std::cerr);
+  if (why == IndexOpen::kStart && !cache.empty()) TidyIndexCache(cache, file, std::cerr);
   const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
   std::error_code ec;
   if (!fs::create_directories(folder, ec) && !fs::is_directory(folder)) {
@@ -40,9 +44,11 @@ std::unique_ptr<CorpusIndex> OpenCorpusIndex(const std::string& corpus,
   }
   auto index = SqliteIndex::Open(corpusPath, file, std::cerr,
                                  {.ownPlace = indexFile.empty(),
-                                  .rebuild = rebuild,
+                                  .rebuild = why == IndexOpen::kRebuild,
                                   .terminal = StandardErrorIsTerminal(),
-                                  .memory = memory});
+                                  .progress = why != IndexOpen::kUpdate,
+                                  .memory = memory,
+                                  .notices = notices});
   if (index) MarkUsed(file);
   return index;
 }

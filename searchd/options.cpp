@@ -38,6 +38,9 @@ std::string Take(ServiceOptions& options, std::string_view name, const std::stri
     const auto port = ParseNumber(value, 0, 65535);
     if (!port) return "--port takes a number from 0 to 65535, not '" + value + "'";
     options.port = static_cast<int>(*port);
+  } else if (name == "--watch") {
+    if (value != "on" && value != "off") return "--watch takes on or off, not '" + value + "'";
+    options.watch = value == "on";
   } else if (name == "--memory") {
     const auto megabytes = ParseNumber(value, 16, 65536);
     if (!megabytes) return "--memory takes megabytes from 16 to 65536, not '" + value + "'";
@@ -72,7 +75,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
                                              {"--port", "a value"},
                                              {"--results", "a value"},
                                              {"--listen", "a value"},
-                                             {"--memory", "a value"}};
+                                             {"--memory", "a value"},
+                                             {"--watch", "on or off"}};
   ServiceOptions& options = line.options;
   std::string error = WalkValueOptions(
       arguments, kOptions,
@@ -84,7 +88,7 @@ std::string HelpText() {
   const ServiceOptions defaults;
   const CacheRule cache;
   return "usage: talewick-search [--corpus DIR] [--index FILE] [--port N] [--results N]\n"
-         "                       [--listen ADDR] [--memory MB]\n"
+         "                       [--listen ADDR] [--memory MB] [--watch off]\n"
          "\n"
          "A local search service for Talewick. It answers GET /search?q=WORDS+site:DOMAIN\n"
          "on 127.0.0.1 (or the address --listen names) with an HTML result page whose\n"
@@ -115,6 +119,9 @@ std::string HelpText() {
          "                 and index pages kept to be used again (default: " +
          std::to_string(defaults.memoryMB) +
          ")\n"
+         "  --watch off    do not watch the corpus: by default its changes are indexed\n"
+         "                 while the service answers, within seconds; off, at the next\n"
+         "                 start only (for read-only media, and to measure without it)\n"
          "  --help         show this help and exit\n"
          "  --version      show the version and exit\n"
          "\n"

@@ -17,6 +17,7 @@ struct ServiceOptions {
   std::string index;                 // UTF-8; empty: the default file in the user's cache folder
   std::string listen = "127.0.0.1";  // an IP address of this machine
   std::size_t memoryMB = kDefaultMemoryMB;  // for the caches (memory_budget.h)
+  bool watch = true;  // the corpus is watched, and its changes indexed while serving
 };
 
 struct CommandLine {

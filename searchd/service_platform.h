@@ -14,6 +14,10 @@ const char* IndexCacheFolderHint();
 // place; a log file gets whole lines.
 bool StandardErrorIsTerminal();
 
+// The file standard error is written to (UTF-8), when it is one and the system
+// tells which: the service must not take its own log for a change of the corpus.
+std::string StandardErrorFile();
+
 // A client that hangs up while its answer is being written must not end the
 // service.
 void IgnoreBrokenPipes();

@@ -3,6 +3,7 @@
 #include <malloc.h>
 #include <unistd.h>
 
+#include <array>
 #include <csignal>
 
 #include "service_platform.h"
@@ -12,6 +13,13 @@ namespace talewick::search {
 const char* IndexCacheFolderHint() { return "set HOME or XDG_CACHE_HOME to a full path"; }
 
 bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+
+std::string StandardErrorFile() {
+  std::array<char, 4096> path{};
+  const ssize_t length = readlink("/proc/self/fd/2", path.data(), path.size() - 1);
+  if (length <= 0 || path[0] != '/') return {};  // "pipe:[...]", or no /proc
+  return std::string(path.data(), static_cast<std::size_t>(length));
+}
 
 void IgnoreBrokenPipes() { std::signal(SIGPIPE, SIG_IGN); }
 

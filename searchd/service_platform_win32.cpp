@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "base/wide_text_win32.h"
 #include "service_platform.h"
 
 namespace talewick::search {
@@ -14,6 +15,29 @@ const char* IndexCacheFolderHint() { return "set LOCALAPPDATA to a full path"; }
 bool StandardErrorIsTerminal() {
   DWORD mode = 0;
   return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+std::string StandardErrorFile() {
+  const HANDLE log = GetStdHandle(STD_ERROR_HANDLE);
+  if (log == nullptr || log == INVALID_HANDLE_VALUE || GetFileType(log) != FILE_TYPE_DISK)
+    return {};
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length =
+        GetFinalPathNameByHandleW(log, path.data(), static_cast<DWORD>(path.size()), 0);
+    if (length == 0) return {};
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    path.resize(length);
+  }
+  if (path.starts_with(L"\\\\?\\UNC\\")) {
+    path = L"\\\\" + path.substr(8);
+  } else if (path.starts_with(L"\\\\?\\")) {
+    path = path.substr(4);
+  }
+  return Utf8FromWide(path);
 }
 
 void IgnoreBrokenPipes() {}

@@ -271,7 +271,8 @@ bool OpenForWriting(const fs::path& file, SideListing& side, std::ostream& log,
     if (failure.outcome == Outcome::kDone && !RecordCorpus(db.get(), FullCorpusPath(listing->root)))
       failure = Fail(db.get());
     if (failure.outcome == Outcome::kDone)
-      failure = UpdateIndex(db.get(), state, *listing, log, opening.terminal, counts);
+      failure =
+          UpdateIndex(db.get(), state, *listing, log, opening.terminal, counts, opening.progress);
     if (failure.outcome == Outcome::kDone && !SavePageStamps(db.get())) failure = Fail(db.get());
     if (failure.outcome == Outcome::kDone) return true;
     if (failure.outcome == Outcome::kFailed || attempt > 0) {
@@ -351,6 +352,7 @@ std::unique_ptr<SqliteIndex> SqliteIndex::Open(const fs::path& corpus, const fs:
       return nullptr;
     }
     index->lock_.Downgrade();
+    index->upToDate_ = true;
   } else if (opening.rebuild) {
     log << "index: " << Utf8Of(file) << " is damaged, and cannot be built anew now (" << why
         << ")\n";
@@ -412,7 +414,9 @@ void SqliteIndex::LoadFiles(const IndexState& state) {
 }
 
 SqliteIndex::SqliteIndex(const IndexOpening& opening)
-    : CorpusIndex(opening.keepAnswers ? opening.memory.answers : 0), memory_(opening.memory) {}
+    : CorpusIndex(opening.keepAnswers ? opening.memory.answers : 0),
+      memory_(opening.memory),
+      notices_(opening.notices) {}
 
 SqliteIndex::~SqliteIndex() = default;
 
@@ -443,7 +447,9 @@ void SqliteIndex::SayChanged(const IndexedFile& file) const {
   if (!saidChanged_.insert(file.key).second) return;
   *servingLog_ << "index: " << Utf8Of((corpus_ / PathFromUtf8(file.key)).make_preferred())
                << " changed since it was indexed; its sentences are left out of answers until "
-                  "the next start indexes it again\n"
+               << (notices_.count != nullptr ? "the index is brought up to date"
+                                             : "the next start indexes it again")
+               << "\n"
                << std::flush;
 }
 
@@ -632,8 +638,10 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
   }
 
   // Whether `file`'s path names a file of the stamp it was indexed with,
-  // looked at once in a search.
+  // looked at once in a search, unless the watch says nothing changed: a call to
+  // the system per hit is most of a search's time on some systems.
   bool Named(const IndexedFile& file, Looked& looked) {
+    if (!looked.named && index_.ShelfUnchanged()) looked.named = true;
     if (!looked.named) {
       looked.named = true;
       const std::filesystem::path path = index_.corpus_ / PathFromUtf8(file.key);

@@ -51,6 +51,9 @@ struct IndexOpening {
   bool rebuild = false;
   // The log is a terminal: the progress line is redrawn in place.
   bool terminal = false;
+  // Progress is shown while files are indexed; else only the summary at the end
+  // (and what goes wrong), as for an update while the service answers.
+  bool progress = true;
   // Where lines said while answering go (a corpus file changed since it was
   // indexed); the standard error when null.
   std::ostream* servingLog = nullptr;
@@ -59,6 +62,9 @@ struct IndexOpening {
   // Answers are kept to be given again (answer_cache.h); off, every search finds
   // its hits anew, as a benchmark of that wants.
   bool keepAnswers = true;
+  // The corpus watch's notices: while none came since the corpus was listed, an
+  // index that was brought up to date looks at no hit's file before it reads it.
+  ShelfNotices notices{};
   // Called once the corpus is listed, before a file of it is read: a test changes
   // the corpus there, as a user may at any moment.
   std::function<void(const CorpusListing&)> afterListing = nullptr;
@@ -106,6 +112,11 @@ class SqliteIndex final : public CorpusIndex {
   Connection& ConnectionOfThisThread() const;
   // Says once that `file` is no longer as indexed.
   void SayChanged(const IndexedFile& file) const;
+  // Whether every file is known to be as it was indexed, without looking.
+  bool ShelfUnchanged() const {
+    return upToDate_ && notices_.count != nullptr &&
+           notices_.count->load(std::memory_order_acquire) == notices_.seen;
+  }
 
   IndexLock lock_;  // held shared while the index answers; first member, so released last
   std::filesystem::path file_;
@@ -116,6 +127,8 @@ class SqliteIndex final : public CorpusIndex {
   std::size_t longestTitle_ = 0;              // bytes at most: the longest file name
   std::shared_ptr<const PageStamps> stamps_;  // of the file's pages, shared by the connections
   CacheBudget memory_;
+  ShelfNotices notices_;
+  bool upToDate_ = false;     // written as the corpus was listed, not served as it stood
   mutable std::mutex mutex_;  // for the two below
   mutable std::unordered_map<std::thread::id, std::unique_ptr<Connection>> connections_;
   mutable std::set<std::string> saidChanged_;  // keys

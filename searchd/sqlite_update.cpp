@@ -231,8 +231,14 @@ UpdatePlan PlanUpdate(IndexState& state, const CorpusListing& listing, UpdateCou
 // Brings the index up to date with the corpus listing.
 class Updater {
  public:
-  Updater(sqlite3* db, IndexState& state, std::ostream& log, bool terminal, UpdateCounts& counts)
-      : db_(db), state_(state), log_(log), terminal_(terminal), counts_(counts) {}
+  Updater(sqlite3* db, IndexState& state, std::ostream& log, bool terminal, bool progress,
+          UpdateCounts& counts)
+      : db_(db),
+        state_(state),
+        log_(log),
+        terminal_(terminal),
+        progress_(progress),
+        counts_(counts) {}
 
   Failure Run(const CorpusListing& listing) {
     const UpdatePlan plan = PlanUpdate(state_, listing, counts_);
@@ -266,7 +272,7 @@ class Updater {
     // rather than again and again as it grows.
     const bool bulk = total * 4 >= corpusBytes;
     if (bulk && !Exec(db_, kMergeAtTheEnd)) return Fail(db_);
-    IndexProgress progress(log_, terminal_, toIndex.size(), total);
+    IndexProgress progress(log_, terminal_, toIndex.size(), total, progress_);
     SentenceReader reader(listing, toIndex);
     std::uint64_t batch = 0;
     for (const CorpusFile* file : toIndex) {
@@ -446,6 +452,7 @@ class Updater {
   IndexState& state_;
   std::ostream& log_;
   bool terminal_;
+  bool progress_;
   UpdateCounts& counts_;
   SqliteStatement insertSentence_;
   SqliteStatement insertFile_;
@@ -482,8 +489,8 @@ UpdateCounts PendingChanges(IndexState& state, const CorpusListing& listing) {
 }
 
 Failure UpdateIndex(sqlite3* db, IndexState& state, const CorpusListing& listing, std::ostream& log,
-                    bool terminal, UpdateCounts& counts) {
-  return Updater(db, state, log, terminal, counts).Run(listing);
+                    bool terminal, UpdateCounts& counts, bool progress) {
+  return Updater(db, state, log, terminal, progress, counts).Run(listing);
 }
 
 }  // namespace talewick::search

@@ -78,6 +78,6 @@ UpdateCounts PendingChanges(IndexState& state, const CorpusListing& listing);
 // Brings `db`, which holds `state`, up to date with `listing`, with progress on
 // `log` while files are indexed (a line redrawn in place when it is a `terminal`).
 Failure UpdateIndex(sqlite3* db, IndexState& state, const CorpusListing& listing, std::ostream& log,
-                    bool terminal, UpdateCounts& counts);
+                    bool terminal, UpdateCounts& counts, bool progress = true);
 
 }  // namespace talewick::search

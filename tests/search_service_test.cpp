@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <boost/asio/ip/tcp.hpp>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <optional>
 #include <sstream>
@@ -367,6 +369,116 @@ TEST(SearchServiceShelfTest, SaysWhatIsWrongWithIt) {
                              shelf.string() + ", with s.org as its site folder?"),
             std::string::npos)
       << refused.err;
+}
+
+// The shelf changed while the service answers, in a folder whose name the
+// Windows code page cannot spell: each change is answered once the service has
+// taken it in, with no answer of the shelf as it was kept for the query asked
+// before it.
+TEST(SearchServiceShelfTest, TakesInChangesWhileServing) {
+  const fs::path shelf = WorkFolder() / u8"B\u00fccher \u0141\u00f3d\u017a \u2013 Caf\u00e9";
+  const fs::path site = shelf / "s.org";
+  const auto utf8 = [](const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+  };
+  fs::remove_all(WorkFolder());
+  fs::create_directories(site);
+  for (const auto& [name, text] :
+       std::vector<std::pair<std::string, std::string>>{{"edit.txt", "The cat sat."},
+                                                        {"old.txt", "The owl flew."},
+                                                        {"gone.txt", "The yak ate."}})
+    std::ofstream(site / name) << text;
+  // Enough texts that an update takes in its few changes, not the whole shelf anew.
+  for (int i = 0; i < 12; ++i) std::ofstream(site / ("f" + std::to_string(i) + ".txt")) << "Fill.";
+  // The service's own files lie among the texts, the index named like one.
+  const fs::path log = shelf / "service.log";
+  Child service;
+  const int port = StartService(
+      service, {"--corpus", utf8(shelf), "--port", "0", "--index", utf8(site / "index.txt")}, log);
+  ASSERT_NE(port, 0) << ReadWholeFile(log);
+  const fs::path newSite = shelf / u8"\u0142\u00f3d\u017a.org";
+  struct Change {
+    std::string what;
+    std::function<void()> make;
+    std::string target;
+    std::string before;  // on the page before the change
+    std::string after;   // once it is taken in
+  };
+  const std::vector<Change> changes{
+      {"a file added", [&] { std::ofstream(site / "new.txt") << "The hen laid."; },
+       "/search?q=hen+laid+site%3As.org", "No results", "<b>hen laid</b>"},
+      {"a file edited to its size, its time put back",
+       [&] {
+         const auto time = fs::last_write_time(site / "edit.txt");
+         std::fstream(site / "edit.txt", std::ios::in | std::ios::out | std::ios::binary)
+             << "The dog";
+         fs::last_write_time(site / "edit.txt", time);
+       },
+       "/search?q=sat+site%3As.org", "The cat <b>sat</b>.", "The dog <b>sat</b>."},
+      {"a file renamed", [&] { fs::rename(site / "old.txt", site / "renamed.txt"); },
+       "/search?q=owl+flew+site%3As.org", ">old</h3>", ">renamed</h3>"},
+      {"a file removed", [&] { fs::remove(site / "gone.txt"); }, "/search?q=yak+ate+site%3As.org",
+       "<b>yak ate</b>", "No results"},
+      {"a site folder added",
+       [&] {
+         fs::create_directories(newSite);
+         std::ofstream(newSite / u8"Caf\u00e9 \u2013 B\u00fccher.txt") << "The elk ran.";
+       },
+       "/search?q=elk+ran+site%3A%C5%82%C3%B3d%C5%BA.org", "No results",
+       ">Caf\xc3\xa9 \xe2\x80\x93 B\xc3\xbc"
+       "cher</h3>\n<div class=\"s\">The <b>elk ran</b>."}};
+  // A text written on and on, as a log kept on the shelf: its changes never
+  // settle, and the others are taken in all the same.
+  std::atomic<bool> writing = true;
+  std::jthread busy([&] {
+    for (int line = 0; writing; ++line) {
+      std::ofstream(site / "busy.txt") << "Line " << line << " of the log.";
+      std::this_thread::sleep_for(100ms);
+    }
+  });
+  for (const Change& change : changes) {
+    const std::string before = Request(port, change.target).second;
+    EXPECT_NE(before.find(change.before), std::string::npos) << change.what << ":\n" << before;
+    change.make();
+    std::string after;
+    for (const auto end = std::chrono::steady_clock::now() + 20s;
+         after.find(change.after) == std::string::npos && std::chrono::steady_clock::now() < end;
+         std::this_thread::sleep_for(50ms)) {
+      after = Request(port, change.target).second;
+    }
+    EXPECT_NE(after.find(change.after), std::string::npos) << change.what << ":\n"
+                                                           << after << "\n"
+                                                           << ReadWholeFile(log);
+  }
+  writing = false;
+  busy.join();
+  // Once the shelf is still, what the service writes itself (its log, its
+  // index) starts no update: the count of them stays put while it answers.
+  const auto updates = [&] {
+    const std::string said = ReadWholeFile(log);
+    std::size_t count = 0;
+    for (std::size_t at = said.find("\ncorpus: "); at != std::string::npos;
+         at = said.find("\ncorpus: ", at + 1)) {
+      ++count;
+    }
+    return count;
+  };
+  bool still = false;
+  for (const auto end = std::chrono::steady_clock::now() + 20s;
+       !still && std::chrono::steady_clock::now() < end;) {
+    const std::size_t before = updates();
+    Request(port, "/search?q=hen+laid+site%3As.org");
+    std::this_thread::sleep_for(1500ms);
+    still = updates() == before;
+  }
+  const std::string said = ReadWholeFile(log);
+  EXPECT_TRUE(still) << said;
+  // An update logs its summary alone, with no progress lines as the start's.
+  const std::size_t progress = said.find(" indexed in ");
+  EXPECT_NE(progress, std::string::npos) << said;
+  EXPECT_EQ(said.find(" indexed in ", progress + 1), std::string::npos) << said;
+  EXPECT_EQ(said.find("cannot watch"), std::string::npos) << said;
 }
 
 TEST(SearchServiceCommandTest, RefusesBadOptionsOrATakenPort) {

@@ -22,7 +22,7 @@ COMMANDS = {  # each command's options, and whether its man page is held to them
     "talewick": ({"--help", "--version"}, True),
     "talewick-start": ({"--corpus", "--site", "--help", "--version"}, True),
     "talewick-search": ({"--corpus", "--index", "--port", "--results", "--listen", "--memory",
-                         "--help", "--version"}, True),
+                         "--watch", "--help", "--version"}, True),
 }
 OPTION = re.compile(r"--[a-z]+")
 

@@ -2,6 +2,7 @@
 // service at a time, and its cache folder keeps what may come back.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "corpus_watch.h"
 #include "index_cache.h"
 #include "index_lock.h"
 #include "search_files.h"
@@ -140,6 +142,84 @@ TEST(SqliteIndex, FollowsTheCorpusAndIsWrittenByOneServiceAtATime) {
   EXPECT_EQ(SqliteIndex::Open(corpus, file, emptied), nullptr);
   EXPECT_NE(emptied.str().find("corpus: no .txt files under"), std::string::npos) << emptied.str();
   EXPECT_TRUE(ReadAll(file) == last) << "the index was written";
+  fs::remove_all(dir);
+}
+
+// While the corpus watch tells of no change since the index was brought up to
+// date, a hit's file is not looked at again: the text kept from an earlier search
+// is answered. From the first notice on, it is looked at once a search, the
+// answer kept for a query too.
+TEST(SqliteIndex, TrustsItsFilesOnlyWhileTheWatchTellsOfNoChange) {
+  const fs::path dir = FreshFolder("watched");
+  const fs::path corpus = dir / "corpus";
+  const fs::path a = corpus / "s.org" / "a.txt";
+  WriteFile(a, "The cat sat in a.");
+  std::atomic<std::uint64_t> notices = 7;
+  std::ostringstream log, said;
+  auto index = SqliteIndex::Open(corpus, dir / "index.sqlite", log,
+                                 {.servingLog = &said, .notices = {&notices, 7}});
+  ASSERT_NE(index, nullptr) << log.str();
+  const auto search = [&](const std::string& word) {
+    return Sentences(index->Search("s.org", {word, "sat"}, 100));
+  };
+  EXPECT_EQ(search("cat"), Strings{"The cat sat in a."});
+  const auto time = fs::last_write_time(a);
+  std::fstream(a, std::ios::in | std::ios::out | std::ios::binary) << "The dog";
+  fs::last_write_time(a, time);
+  EXPECT_EQ(search("cat"), Strings{"The cat sat in a."});
+  ++notices;
+  EXPECT_EQ(search("cat"), Strings{});
+  EXPECT_EQ(said.str(), "index: " + a.string() +
+                            " changed since it was indexed; its sentences are left out of "
+                            "answers until the index is brought up to date\n");
+  index.reset();  // Windows removes no file held open
+  fs::remove_all(dir);
+}
+
+// What the watch tells of: the corpus's own entries and the texts of its sites,
+// never the service's own files, wherever they lie.
+TEST(CorpusWatch, TellsOfWhatTheCorpusLists) {
+  const fs::path dir = FreshFolder("watch_paths");
+  const fs::path corpus = dir / "corpus";
+  fs::create_directories(corpus / "s.org");
+  const std::vector<fs::path> own = UnderCorpus(
+      corpus,
+      {corpus / "s.org" / "index.txt", dir / "log.txt", corpus / "x" / ".." / "service.log"});
+  EXPECT_EQ(own, (std::vector<fs::path>{fs::path("s.org") / "index.txt", "service.log"}));
+  const std::vector<std::pair<fs::path, bool>> table{
+      {"s.org", true},
+      {"new site", true},
+      {fs::path("s.org") / "a.txt", true},
+      {fs::path("s.org") / "a.txt~", false},
+      {fs::path("s.org") / "deeper" / "b.txt", false},
+      {fs::path("s.org") / "index.txt", false},
+      {fs::path("s.org") / "index.txt-journal", false},
+      {fs::path("s.org") / "index.txt.lock", false},
+      {"service.log", false},
+      {fs::path("..") / "c.txt", false}};
+  for (const auto& [path, concerns] : table) {
+    EXPECT_EQ(ConcernsCorpus(path, own), concerns) << path;
+  }
+  fs::remove_all(dir);
+}
+
+// A text that is a link is read through it, but its changes are told to the
+// folder of the file it names: the watch refuses such a corpus rather than vouch
+// for it.
+TEST(CorpusWatch, RefusesACorpusWithALinkedText) {
+  const fs::path dir = FreshFolder("watch_link");
+  WriteFile(dir / "elsewhere" / "b.txt", "The cat sat in b.");
+  WriteFile(dir / "corpus" / "s.org" / "a.txt", "The cat sat in a.");
+  std::error_code ec;
+  fs::create_symlink(dir / "elsewhere" / "b.txt", dir / "corpus" / "s.org" / "b.txt", ec);
+  if (ec) GTEST_SKIP() << "no link can be made here: " << ec.message();
+  std::string why;
+  {
+    CorpusWatch watch;
+    EXPECT_FALSE(watch.Start(
+        dir / "corpus", {}, [](const std::string&) {}, why));
+  }
+  EXPECT_NE(why.find("b.txt is a link"), std::string::npos) << why;
   fs::remove_all(dir);
 }
 
