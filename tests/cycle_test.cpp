@@ -8,12 +8,9 @@
 #include "app/event_handler.h"
 #include "query/url_download.h"
 #include "support/fresh_story.h"
-#include "support/local_http_server.h"
-#include "support/test_environment.h"
 
 namespace {
 
-const char kSite[] = "example.org";
 // A port on which nothing listens: the download fails at once.
 constexpr const char* kRefusingSearch = "http://127.0.0.1:1/search?hl=en&q=";
 
@@ -31,26 +28,18 @@ void Replace(std::string& text, const std::string& from, const std::string& to) 
     text.replace(at, from.size(), to);
 }
 
-class CycleTest : public ::testing::Test {
+class CycleTest : public ServedStoryTest {
  protected:
   void SetUp() override {
     savedLimits_ = CurrentDownloadLimits();
     CurrentDownloadLimits().totalTimeoutMs = 3'000;
-    SetTestEnvironment("TALEWICK_SEARCH_HOST", server_.BaseUrl());
-    SetTestEnvironment("TALEWICK_SEARCH_SITE", kSite);
-    for (const char* name : {"googleblog.htm", "OutPutTextFile.txt"}) RemoveProgramFile(name);
+    ServedStoryTest::SetUp();
     WriteProgramFile("dictionary.txt", "a\r\nand\r\ncat\r\nmat\r\non\r\nsat\r\nthe\r\n");
     server_.Serve("/search", PageResponse(kResultPage));
-    ClearStoryState();
-    ResetScriptedWindow();
-    StartDebugCapture();
-    StartUp();  // with the environment above, and logged
   }
   void TearDown() override {
-    ShutDown();
+    ServedStoryTest::TearDown();
     CurrentDownloadLimits() = savedLimits_;
-    for (const char* name : {"dictionary.txt", "googleblog.htm", "OutPutTextFile.txt"})
-      RemoveProgramFile(name);
   }
 
   // What the stages log for one successful cycle on `words` that chooses `choice`
@@ -103,7 +92,6 @@ class CycleTest : public ::testing::Test {
     return Count("DownloadString");
   }
 
-  LocalHttpServer server_;
   DownloadLimits savedLimits_;
 };
 

@@ -1,88 +1,47 @@
 // Hostile files beside the program: a huge word list with a 1 MB line and
-// binary bytes, a story file that cannot be written, a full disk, data files
-// that are folders, and a result page with a line far longer than the line
-// buffers. Whole cycles run through the scripted window layer against a local
-// server; none may crash, hang, corrupt a file or lose the story's thread.
-#include <gtest/gtest.h>
-
+// binary bytes, a story file on a full disk, data files that are folders, and
+// a result page with a line far longer than the line buffers. Whole cycles run
+// through the scripted window layer against a local server; none may crash,
+// hang, corrupt a file or lose the story's thread.
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
-#include <vector>
 
-#include "app/startup.h"
-#include "core/story_state.h"
 #include "query/input_words.h"
-#include "support/debug_capture.h"
-#include "support/local_http_server.h"
-#include "support/program_files.h"
-#include "window/scripted/scripted_window.h"
-#include "window/window_layer.h"
+#include "support/fresh_story.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using Lines = std::vector<std::string>;
 
 constexpr const char* kStoryFileError = "error writing to file: OutPutTextFile.txt";
 const std::string kPage = "<p><b>the cat</b> sat on the mat.</p>\r\n";
 
-class FilesHardeningTest : public ::testing::Test {
+class FilesHardeningTest : public ServedStoryTest {
  protected:
   void SetUp() override {
-    for (const char* name : {"dictionary.txt", "googleblog.htm", "OutPutTextFile.txt"})
-      Remove(name);
-    ClearStoryState();
-    ResetScriptedWindow();
-    StartUp();
-    TextCopy(Story.SearchUrlPrefix, server_.BaseUrl() + "/search?hl=en&q=");
+    ServedStoryTest::SetUp();
     server_.Serve("/search", PageResponse(kPage));
-    StartDebugCapture();
-  }
-  void TearDown() override {
-    ShutDown();
-    for (const char* name : {"dictionary.txt", "googleblog.htm", "OutPutTextFile.txt"})
-      Remove(name);
-  }
-
-  // Removes a file or a folder of that name.
-  static void Remove(const std::string& name) {
-    std::error_code ignored;
-    fs::permissions(ProgramFolder() + name, fs::perms::owner_all, fs::perm_options::add, ignored);
-    fs::remove_all(ProgramFolder() + name, ignored);
   }
   static void Go(const std::string& input) {
     SetControlText(kInputBox, input);
     DeliverEvent(kCommandEvent, kGoButton, kClickedNotify);
   }
   static std::string Status() { return GetControlText(kStatusBar); }
-  static int Count(const std::string& message) {
-    int count = 0;
-    for (const std::string& line : DebugMessages()) count += line == message ? 1 : 0;
-    return count;
-  }
-  // The accepted words of the last DisectInput.
-  static Lines Accepted() {
-    Lines words;
-    for (int slot = 1; slot < Story.WordCount; ++slot) words.emplace_back(Story.InputWords[slot]);
-    return words;
-  }
 
   // A story line that could not be written is reported; the choice is still shown,
   // remembered and fed to the next cycle.
   static void ExpectTheLineReportedAndTheStoryGoingOn() {
-    EXPECT_EQ(Count(kStoryFileError), 1);
+    EXPECT_EQ(DebugMessageCount(kStoryFileError), 1);
     EXPECT_EQ(Status(), kStoryFileError);
     EXPECT_EQ(StoryLines(), (Lines{"the cat", "sat on the mat"}));
     EXPECT_EQ(std::string(Story.OutputHistory[1]), "sat on the mat");
     EXPECT_EQ(Story.NextInput.view(), "sat on the mat");
     EXPECT_TRUE(Scripted().timerArmed) << "the story stops when only its file fails";
   }
-
-  LocalHttpServer server_;
 };
 
 // 50 MB of filler lines, a 1 MB line, random bytes of every value, and a line
@@ -100,7 +59,7 @@ TEST_F(FilesHardeningTest, AHugeLongLinedBinaryWordListIsReadToItsEnd) {
   list += "\r\n" + word + "\xC3" + std::string(5000, '\x80') + "\r\ncat\r\nthe";
   WriteProgramFile("dictionary.txt", list);
   Go("the " + word.substr(0, 200) + " cat");
-  EXPECT_EQ(Accepted(), (Lines{"the", "cat"}));
+  EXPECT_EQ(AcceptedWords(), (Lines{"the", "cat"}));
   EXPECT_EQ(std::string(Story.SearchWords), "<b>the cat</b>");
   EXPECT_EQ(Story.NextInput.view(), "sat on the mat");
   EXPECT_TRUE(Scripted().timerArmed);
@@ -109,20 +68,9 @@ TEST_F(FilesHardeningTest, AHugeLongLinedBinaryWordListIsReadToItsEnd) {
   for (char letter : {'a', 'b'}) {
     TextCopy(Story.InputText, std::string(kTextCapacity, letter));
     DisectInput();
-    EXPECT_EQ(Accepted(), Lines{}) << letter;
+    EXPECT_EQ(AcceptedWords(), Lines{}) << letter;
     EXPECT_EQ(Status(), "bad word");
   }
-}
-
-// The story file cannot be opened for appending: it is left as it was.
-TEST_F(FilesHardeningTest, AStoryFileThatCannotBeWrittenIsReportedAndTheStoryGoesOn) {
-  // A folder in the story file's place: no one can open it for appending, root included.
-  const fs::path story = ProgramFolder() + "OutPutTextFile.txt";
-  fs::create_directory(story);
-  WriteProgramFile("dictionary.txt", "the\ncat\n");
-  Go("the cat");
-  ExpectTheLineReportedAndTheStoryGoingOn();
-  EXPECT_TRUE(fs::is_empty(story)) << "something was written into the folder";
 }
 
 // The disk is full: of a line it cannot take whole nothing stays, since the next
@@ -177,7 +125,7 @@ TEST_F(FilesHardeningTest, APageLineLongerThanTheLineBufferIsCutNotSpilled) {
   EXPECT_EQ(Story.NextInput.view(), "sat on the mat");
   for (const std::string& message : DebugMessages())
     EXPECT_NE(message, "hid in the box") << "text past the line buffer was scanned";
-  EXPECT_EQ(Count("ran away"), 1);
+  EXPECT_EQ(DebugMessageCount("ran away"), 1);
   EXPECT_EQ(ReadProgramFile("OutPutTextFile.txt"), "sat on the mat\r\n");
 }
 

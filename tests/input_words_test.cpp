@@ -69,14 +69,7 @@ TEST(LookUpWord, LinesAreComparedWholeAndReadAnewForEveryWord) {
   EXPECT_EQ(LookUpWord(*file, path, "cat"), WordListAnswer::kNoList);
 }
 
-class DisectInputTest : public FreshStoryTest {
- protected:
-  static Lines Accepted() {
-    Lines words;
-    for (int slot = 1; slot < Story.WordCount; ++slot) words.emplace_back(Story.InputWords[slot]);
-    return words;
-  }
-};
+using DisectInputTest = FreshStoryTest;
 
 TEST_F(DisectInputTest, MissingListIsReportedForEveryWord) {
   TextCopy(Story.InputText, "a b ");
@@ -98,7 +91,7 @@ TEST_F(DisectInputTest, FillsTheTableUpToSlot99AndEmptiesSlots1To30) {
   TextCopy(Story.InputWords[31], "stale");
   TextCopy(Story.InputText, "the");
   DisectInput();
-  EXPECT_EQ(Accepted(), Lines{"the"});
+  EXPECT_EQ(AcceptedWords(), Lines{"the"});
   EXPECT_TRUE(Story.InputWords[30].empty());
   EXPECT_EQ(std::string(Story.InputWords[31]), "stale");
   EXPECT_EQ(GetControlText(kStatusBar), "Status...");  // nothing rejected
@@ -107,7 +100,7 @@ TEST_F(DisectInputTest, FillsTheTableUpToSlot99AndEmptiesSlots1To30) {
   for (int i = 1; i < 120; ++i) input += " a";
   TextCopy(Story.InputText, input + " zz");
   DisectInput();
-  EXPECT_EQ(Accepted(), Lines(kWordTableSlots - 1, "a"));
+  EXPECT_EQ(AcceptedWords(), Lines(kWordTableSlots - 1, "a"));
   EXPECT_TRUE(Story.InputWords[0].empty());
   EXPECT_EQ(GetControlText(kStatusBar), "bad word");  // zz, after the table was full
   EXPECT_EQ(std::string(Story.InputText), "zz");      // the last word looked up

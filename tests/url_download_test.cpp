@@ -36,6 +36,10 @@ class UrlDownloadTest : public ::testing::Test {
     WriteProgramFile("page.htm", kEarlierPage);
     server_.Serve("/silent", FaultResponse(ServerFault::kNeverAnswer));
     server_.Serve("/stall", FaultResponse(ServerFault::kStallAfterHeaders, std::string(5000, 'x')));
+    // Redirects from /r6 down to the page /r0.
+    server_.Serve("/r0", PageResponse("arrived"));
+    for (int i = 1; i <= 6; ++i)
+      server_.Redirect("/r" + std::to_string(i), "/r" + std::to_string(i - 1));
   }
   void TearDown() override {
     CurrentDownloadLimits() = savedLimits_;
@@ -63,9 +67,6 @@ TEST_F(UrlDownloadTest, ReplacesOrCreatesThePageWithTheBodyByteForByte) {
 
   // Five redirects are followed, to a page that did not exist before.
   RemoveProgramFile("page.htm");
-  server_.Serve("/r0", PageResponse("arrived"));
-  for (int i = 1; i <= 6; ++i)
-    server_.Redirect("/r" + std::to_string(i), "/r" + std::to_string(i - 1));
   EXPECT_EQ(Fetch("/r5"), 0);
   EXPECT_EQ(ReadProgramFile("page.htm"), "arrived");
 
@@ -99,9 +100,6 @@ TEST_F(UrlDownloadTest, EveryFailureKeepsTheEarlierPageAndLeavesNoTemporaryFile)
   server_.Serve("/cut", FaultResponse(ServerFault::kCutHalfWay, std::string(200'000, 'c')));
   server_.Serve("/big", PageResponse(overLimit));
   server_.Serve("/big-chunked", FaultResponse(ServerFault::kNoContentLength, overLimit));
-  server_.Serve("/r0", PageResponse("arrived"));
-  for (int i = 1; i <= 6; ++i)
-    server_.Redirect("/r" + std::to_string(i), "/r" + std::to_string(i - 1));
   server_.Redirect("/loop", "/loop");
   server_.Serve("/nowhere", PageResponse("moved", 301));  // a redirect without a target
   WriteProgramFile("secret.txt", "not for the network");

@@ -26,7 +26,6 @@ SMALL_WORD_LIST = "the\r\ncat\r\nsat\r\non\r\nmat\r\nwas\r\nand\r\n"
 # Any report of a wrong call or a fault by GTK, GDK or GLib fails a test.
 TOOLKIT_FAULT = re.compile(r"\b(Gtk|Gdk|GdkPixbuf|GLib(-[A-Za-z]+)?)-(CRITICAL|WARNING)\b")
 HERE = os.path.dirname(os.path.abspath(__file__))
-ONE_CYCLE = os.path.join(HERE, "..", "data", "one_cycle.log")
 WINDOW_LAYOUT = os.path.join(HERE, "..", "..", "src", "window", "window_layout.h")
 
 
@@ -45,19 +44,6 @@ def centre(x, y, width, height):
 PLACES = window_places()
 INPUT_BOX, GO_BUTTON, STOP_BUTTON = (centre(*PLACES[name])
                                      for name in ("InputBox", "GoButton", "StopButton"))
-
-
-def cycle_lines(candidates, **values):
-    """The debug lines of one successful cycle, from tests/data/one_cycle.log."""
-    lines = []
-    with open(ONE_CYCLE, encoding="utf-8") as template:
-        for line in template.read().splitlines():
-            if line == "{candidates}":
-                for candidate in candidates:
-                    lines += ["message...SecondPartDLF", candidate]
-            else:
-                lines.append(line.format_map(values))
-    return lines
 
 
 def toolkit_faults(text):

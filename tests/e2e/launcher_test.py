@@ -16,6 +16,8 @@ import tempfile
 import time
 import unittest
 
+from desktop import wait_until
+
 SERVICE = """#!/bin/sh
 here=$(dirname "$0")
 echo "$@" > "$here/service.args"
@@ -47,15 +49,6 @@ echo $$ > "$here/program.pid"
 [ -n "$FAKE_PROGRAM_EXIT" ] && exit "$FAKE_PROGRAM_EXIT"
 exec sleep 120
 """
-
-
-def wait_for(condition, seconds):
-    deadline = time.monotonic() + seconds
-    while not condition():
-        if time.monotonic() > deadline:
-            return False
-        time.sleep(0.05)
-    return True
 
 
 def alive(pid):
@@ -179,7 +172,7 @@ class LauncherTest(unittest.TestCase):
         launcher = self.launch(FAKE_SERVICE="crashes-once")
         program = int(self.read("program.pid", 10))
         first = int(self.read("service.pid", 10))
-        self.assertTrue(wait_for(lambda: self.read("service.pid") != "%d\n" % first, 10))
+        self.assertTrue(wait_until(lambda: self.read("service.pid") != "%d\n" % first, 10))
         self.assertEqual(self.read("service.args"), "--port 4321\n")
         self.assertTrue(alive(program) and alive(int(self.read("service.pid"))))
         launcher.send_signal(signal.SIGTERM)
@@ -189,7 +182,7 @@ class LauncherTest(unittest.TestCase):
         self.forget("service.runs", "program.pid")
         launcher = self.launch(FAKE_SERVICE="crashes")
         program = int(self.read("program.pid", 10))
-        self.assertTrue(wait_for(lambda: self.read("service.runs") == "2\n", 10))
+        self.assertTrue(wait_until(lambda: self.read("service.runs") == "2\n", 10))
         time.sleep(1)
         self.assertTrue(alive(program))
         launcher.send_signal(signal.SIGTERM)

@@ -37,11 +37,6 @@ def kill(process, exe):
     process.wait(10)
 
 
-def folder_seen(folder):
-    """The program's own folder as its debug lines name it."""
-    return os.path.realpath(folder) + "/"
-
-
 class Package:
     """The .deb unpacked into a temporary root and run by a normal user with a
     fresh HOME, whose stories go to ~/.local/share/talewick."""

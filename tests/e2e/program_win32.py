@@ -78,10 +78,6 @@ def debug_line(raw):
     return text + (match.group(2) or "")
 
 
-def folder_seen(folder):
-    return "Z:" + folder.replace("/", "\\") + "\\"
-
-
 def started_wide(argv, folder):
     """The command that starts `argv` as Explorer would, through CreateProcessW
     (tests/e2e_win32/wide_start.cpp): Wine's own command line cannot carry letters

@@ -4,41 +4,34 @@
 // its end, so either would freeze the program; each must be refused like a file
 // that cannot be opened. Every case runs in a child process with an alarm, so a
 // hang fails the test instead of stopping it.
-#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
 
 #include "analysis/result_analysis.h"
-#include "app/startup.h"
-#include "core/story_state.h"
 #include "query/input_words.h"
 #include "query/page_download.h"
-#include "support/local_http_server.h"
-#include "support/program_files.h"
-#include "text/text_file.h"
-#include "window/scripted/scripted_window.h"
-#include "window/window_layer.h"
+#include "support/fresh_story.h"
 
 namespace {
 
 constexpr unsigned kAlarmSeconds = 10;
-// The data files, and the download's temporary page.
-constexpr const char* kDataFiles[] = {"dictionary.txt", "googleblog.htm", "OutPutTextFile.txt",
-                                      "googleblog.htm.part", "victim.txt"};
 
-class SpecialFilesTest : public ::testing::Test {
+class SpecialFilesTest : public ServedStoryTest {
  protected:
   void SetUp() override {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    for (const char* name : kDataFiles) RemoveProgramFile(name);
-    ResetScriptedWindow();
-    StartUp();
+    RemoveOthers();
+    ServedStoryTest::SetUp();
   }
   void TearDown() override {
-    ShutDown();
-    for (const char* name : kDataFiles) RemoveProgramFile(name);
+    ServedStoryTest::TearDown();
+    RemoveOthers();
+  }
+  // The download's temporary page, and the file a link there would lead to.
+  static void RemoveOthers() {
+    for (const char* name : {"googleblog.htm.part", "victim.txt"}) RemoveProgramFile(name);
   }
   static void MakePipe(const std::string& name) {
     ASSERT_EQ(::mkfifo((ProgramFolder() + name).c_str(), 0600), 0);
@@ -55,7 +48,6 @@ class SpecialFilesTest : public ::testing::Test {
   }
 
   static constexpr const char* kPage = "<b>the cat</b> sat on the mat.\r\n";
-  LocalHttpServer server_;
 };
 
 // A child process: the statement must finish within the alarm, and then exit 0

@@ -24,3 +24,9 @@ void RemoveProgramFile(const std::string& name) {
   std::error_code ignored;
   std::filesystem::remove(ProgramFolder() + name, ignored);
 }
+
+void RemoveDataFiles() {
+  std::error_code ignored;
+  for (const char* name : {"dictionary.txt", "googleblog.htm", "OutPutTextFile.txt"})
+    std::filesystem::remove_all(ProgramFolder() + name, ignored);
+}

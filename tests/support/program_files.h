@@ -12,3 +12,5 @@ void WriteProgramFile(const std::string& name, const std::string& bytes);
 std::string ReadProgramFile(const std::string& name);
 bool ProgramFileExists(const std::string& name);
 void RemoveProgramFile(const std::string& name);
+// Removes the three data files, or folders made in their place.
+void RemoveDataFiles();
