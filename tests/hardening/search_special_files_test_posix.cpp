@@ -103,7 +103,7 @@ TEST(SearchSpecialFiles, DescriptorsThatRunOutAreSaidAtMostOnceASecond) {
   const fs::path dir = FreshFolder("descriptors");
   std::ofstream(dir / "corpus" / "s.org" / "a.txt") << "The cat sat.";
   const fs::path log = dir / "service.log";
-  FILE* service = ::popen(("ulimit -n 40; echo $$; exec " TALEWICK_SEARCH_EXE " --corpus '" +
+  FILE* service = ::popen(("ulimit -n 64; echo $$; exec " TALEWICK_SEARCH_EXE " --corpus '" +
                            (dir / "corpus").string() + "' --index '" +
                            (dir / "index.sqlite").string() + "' --port 0 2>'" + log.string() + "'")
                               .c_str(),
@@ -114,7 +114,7 @@ TEST(SearchSpecialFiles, DescriptorsThatRunOutAreSaidAtMostOnceASecond) {
   const sockaddr_in address{
       AF_INET, htons(static_cast<std::uint16_t>(port)), {htonl(INADDR_LOOPBACK)}, {}};
   std::vector<int> idle;
-  for (int i = 0; i < 60; ++i) {
+  for (int i = 0; i < 100; ++i) {
     idle.push_back(::socket(AF_INET, SOCK_STREAM, 0));
     ::connect(idle.back(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
   }
