@@ -20,15 +20,15 @@
 #include <vector>
 
 #include "base/utf8_system.h"
-#include "corpus_files.h"
-#include "corpus_index.h"
-#include "corpus_watch.h"
-#include "http_server.h"
-#include "open_index.h"
 #include "options.h"
-#include "query_decode.h"
-#include "result_page.h"
-#include "service_platform.h"
+#include "searchd/corpus/corpus_files.h"
+#include "searchd/corpus/corpus_watch.h"
+#include "searchd/http/http_server.h"
+#include "searchd/http/query_decode.h"
+#include "searchd/http/result_page.h"
+#include "searchd/index/corpus_index.h"
+#include "searchd/platform/service_platform.h"
+#include "searchd/sqlite/open_index.h"
 #include "text/story_folder.h"
 
 namespace {
