@@ -110,8 +110,8 @@ int main(int argc, char** argv) {
   }
   std::jthread updating;
   if (watching) {
-    updating =
-        std::jthread([&service, seen](std::stop_token stop) { KeepUpToDate(service, seen, stop); });
+    updating = std::jthread(
+        [&service, seen](const std::stop_token& stop) { KeepUpToDate(service, seen, stop); });
   }
   service.health = Health::kReady;
   std::cout << "listening on " << host << ":" << server.Port() << std::endl;

@@ -120,7 +120,7 @@ void Reopen(Service& service, IndexOpen why, std::uint64_t seen) {
                       service.watched ? ShelfNotices{&service.notices, seen} : ShelfNotices{});
 }
 
-void KeepUpToDate(Service& service, std::uint64_t done, std::stop_token stop) {
+void KeepUpToDate(Service& service, std::uint64_t done, const std::stop_token& stop) {
   std::unique_lock<std::mutex> waiting(service.noticeMutex);
   while (service.noticed.wait(waiting, stop, [&] { return service.notices != done; })) {
     const Clock::time_point first = Clock::now();

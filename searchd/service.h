@@ -61,7 +61,7 @@ void Reopen(Service& service, IndexOpen why, std::uint64_t seen);
 
 // The updater's thread: brings the index up to date once the watch's notices
 // settle, until the service stops. `done`: the notices the start took in.
-void KeepUpToDate(Service& service, std::uint64_t done, std::stop_token stop);
+void KeepUpToDate(Service& service, std::uint64_t done, const std::stop_token& stop);
 
 // Starts the watch on the corpus, or says once why it cannot.
 bool WatchCorpus(Service& service, CorpusWatch& watch);

@@ -125,7 +125,7 @@ struct CorpusWatch::State {
   }
 
   void Run() {
-    alignas(inotify_event) std::array<char, 64 * 1024> buffer{};
+    alignas(inotify_event) std::array<char, std::size_t{64} * 1024> buffer{};
     std::array<pollfd, 2> waits{pollfd{inotify.fd, POLLIN, 0}, pollfd{wake[0].fd, POLLIN, 0}};
     for (;;) {
       if (poll(waits.data(), waits.size(), -1) < 0) {
