@@ -69,7 +69,7 @@ HttpReply HealthReply(Health health) {
 // Takes what changed in the corpus into the index; requests wait meanwhile, as
 // the index file is written. /health stays ready, as the wait is short.
 void Update(Service& service, std::uint64_t seen) {
-  const std::unique_lock<std::shared_mutex> updating = Writing(service);
+  const std::unique_lock<std::shared_mutex> updating(Writing(service));
   if (service.health == Health::kDamaged) return;
   Reopen(service, IndexOpen::kUpdate, seen);
   if (!service.index) {

@@ -96,7 +96,7 @@ struct CorpusWatch::State {
   Handle stop;
   OVERLAPPED overlapped{};
   // DWORD-aligned, as the call wants; 64 KB at most over a network.
-  alignas(DWORD) std::array<char, 64 * 1024> buffer{};
+  alignas(DWORD) std::array<char, std::size_t{64} * 1024> buffer{};
   std::thread thread;
 
   ~State() {
