@@ -28,8 +28,8 @@
 #include <system_error>
 #include <vector>
 
-#include "corpus_files.h"
-#include "corpus_index.h"
+#include "searchd/corpus/corpus_files.h"
+#include "searchd/text/sentences.h"
 
 namespace {
 

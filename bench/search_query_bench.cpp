@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "query_decode.h"
-#include "result_page.h"
-#include "sqlite_index.h"
+#include "searchd/http/query_decode.h"
+#include "searchd/http/result_page.h"
+#include "searchd/sqlite/sqlite_index.h"
 
 namespace {
 

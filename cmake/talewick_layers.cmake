@@ -5,7 +5,8 @@
 # window layer's interface, which needs no other layer) below query, analysis and
 # app; window/native and window/scripted implement it, and each program links one
 # of the two. A layer's headers are reached as "folder/name.h"
-# ("window/native/name.h" for a folder inside a folder) through an include folder
+# ("window/native/name.h" for a folder inside a folder; "searchd/text/name.h" for
+# a folder outside src/, named from the project's root) through an include folder
 # of its own that holds only that folder's headers, and a library sees only the
 # include folders of the layers it links; so an include that points up does not
 # compile.
@@ -46,10 +47,11 @@ function(talewick_layer name)
   cmake_parse_arguments(PARSE_ARGV 1 LAYER "" "" "SOURCES;PLATFORM;LINK")
   add_library(${name} STATIC ${LAYER_SOURCES})
   talewick_platform_sources(${name} ${LAYER_PLATFORM})
-  # The folder's path below src/ (its name, for a folder elsewhere).
+  # The folder's path below src/, or from the project's root for a folder
+  # elsewhere ("searchd/text"), so that folders of one name do not clash.
   file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR}/src ${CMAKE_CURRENT_SOURCE_DIR})
   if(folder MATCHES "^\\.\\.")
-    get_filename_component(folder ${CMAKE_CURRENT_SOURCE_DIR} NAME)
+    file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
   endif()
   # The view links the folder's own headers, one by one: a folder inside it is
   # a layer of its own, seen only by those that link that layer.

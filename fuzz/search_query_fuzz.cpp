@@ -10,9 +10,9 @@
 #include <string_view>
 
 #include "fuzz_support.h"
-#include "query_decode.h"
-#include "result_page.h"
-#include "words.h"
+#include "searchd/http/query_decode.h"
+#include "searchd/http/result_page.h"
+#include "searchd/text/words.h"
 
 using fuzz::Require;
 using namespace talewick::search;

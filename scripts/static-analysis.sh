@@ -69,7 +69,7 @@ echo "== cppcheck"
 if ! cppcheck --quiet --enable=warning,performance,portability,style --inline-suppr \
   --std=c++20 --language=c++ --error-exitcode=1 -j "$jobs" \
   --suppressions-list=scripts/cppcheck-suppressions.txt \
-  -I src -I searchd -I launcher "${sources[@]}" "${fuzz_sources[@]}"; then
+  -I src -I . -I launcher "${sources[@]}" "${fuzz_sources[@]}"; then
   status=1
 fi
 if ! cppcheck --quiet --enable=warning,performance,portability,style --inline-suppr \

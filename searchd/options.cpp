@@ -9,7 +9,7 @@
 #include <utility>
 
 #include "base/command_options.h"
-#include "index_cache.h"
+#include "searchd/sqlite/index_cache.h"
 
 namespace talewick::search {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "memory_budget.h"
+#include "searchd/index/memory_budget.h"
 
 namespace talewick::search {
 

@@ -23,7 +23,7 @@
 #include <thread>
 #include <vector>
 
-#include "sqlite_index.h"
+#include "searchd/sqlite/sqlite_index.h"
 #include "text/story_folder.h"
 
 namespace talewick::search {

@@ -14,9 +14,9 @@
 #include <thread>
 #include <vector>
 
-#include "result_page.h"
 #include "search_files.h"
-#include "sqlite_index.h"
+#include "searchd/http/result_page.h"
+#include "searchd/sqlite/sqlite_index.h"
 #include "text/story_folder.h"
 
 namespace talewick::search {

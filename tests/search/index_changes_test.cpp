@@ -12,11 +12,11 @@
 #include <thread>
 #include <vector>
 
-#include "corpus_watch.h"
-#include "index_cache.h"
-#include "index_lock.h"
 #include "search_files.h"
-#include "sqlite_index.h"
+#include "searchd/corpus/corpus_watch.h"
+#include "searchd/sqlite/index_cache.h"
+#include "searchd/sqlite/index_lock.h"
+#include "searchd/sqlite/sqlite_index.h"
 
 namespace talewick::search {
 namespace {

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "search_files.h"
-#include "sqlite_index.h"
+#include "searchd/sqlite/sqlite_index.h"
 
 namespace talewick::search {
 namespace {

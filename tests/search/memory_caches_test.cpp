@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "block_cache.h"
-#include "kept_files.h"
+#include "searchd/corpus/kept_files.h"
+#include "searchd/platform/block_cache.h"
 
 namespace talewick::search {
 namespace {

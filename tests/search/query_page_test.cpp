@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "block_cache.h"
-#include "corpus_index.h"
-#include "query_decode.h"
-#include "result_page.h"
-#include "sqlite_words.h"
-#include "windows1252.h"
+#include "searchd/http/query_decode.h"
+#include "searchd/http/result_page.h"
+#include "searchd/index/corpus_index.h"
+#include "searchd/platform/block_cache.h"
+#include "searchd/sqlite/sqlite_words.h"
+#include "searchd/text/windows1252.h"
 
 namespace talewick::search {
 namespace {
@@ -172,6 +172,20 @@ TEST(ResultPage, NoResultIsLongerThanItsBound) {
   SearchHit hit{1, std::string(40, '<'), sentence, {}};
   for (std::size_t at = 0; at < sentence.size(); at += 2) hit.matches.push_back({at, 1});
   EXPECT_LE(RenderResultBlock(hit).size(), MostResultBlockBytes(40, kMostSentenceBytes));
+}
+
+// The index picks hits by the size it counts for their results, without
+// rendering them: it must be the size of the markup the page gives, or a page
+// could pass its bound or drop hits it has room for.
+TEST(ResultPage, EachResultIsAsLongAsTheIndexCountsIt) {
+  const std::vector<SearchHit> hits = {
+      {1, "", "", {}},
+      {2, "Tom & Jerry <2>", "He said \"no\" & left, <quietly>.", {{0, 2}, {22, 7}}},
+      {3, "&&&", "caf\xc3\xa9 > tea > water.", {{0, 5}, {8, 3}, {14, 5}}},
+  };
+  for (const SearchHit& hit : hits) {
+    EXPECT_EQ(RenderResultBlock(hit).size(), ResultBlockBytes(hit)) << hit.id;
+  }
 }
 
 // A page in Windows-1252 holds what that code page can as its bytes and the rest

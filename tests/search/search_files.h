@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "search_hit.h"
+#include "searchd/index/search_hit.h"
 
 namespace talewick::search {
 

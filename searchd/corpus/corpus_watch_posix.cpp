@@ -1,0 +1,225 @@
+// The corpus watch on Linux: inotify, one watch per folder (the corpus folder
+// and each site folder, those made later too), read on a thread of its own that
+// a pipe wakes to stop.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <thread>
+#include <unordered_map>
+
+#include "base/system_error.h"
+#include "base/utf8_system.h"
+#include "searchd/corpus/corpus_watch.h"
+
+namespace talewick::search {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::uint32_t kEvents = IN_CREATE | IN_DELETE | IN_MODIFY | IN_ATTRIB | IN_MOVED_FROM |
+                                  IN_MOVED_TO | IN_CLOSE_WRITE | IN_DELETE_SELF | IN_MOVE_SELF |
+                                  IN_ONLYDIR;
+
+// File systems whose changes may be made by another machine, which inotify
+// never hears of (statfs's f_type).
+bool ChangedElsewhere(long type) {
+  switch (type) {
+    case 0x6969:      // NFS
+    case 0x517B:      // SMB
+    case 0xFF534D42:  // CIFS
+    case 0xFE534D42:  // SMB2
+    case 0x65735546:  // FUSE
+    case 0x01021997:  // 9P
+    case 0x564C:      // NCP
+    case 0x47504653:  // GPFS
+    case 0x0BD00BD0:  // Lustre
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Why the watch cannot vouch for a text of the site folder `folder` that is a
+// link: inotify tells of changes to the link, not to the file it names. Empty
+// when none is.
+std::string LinkedText(const fs::path& folder) {
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code kind;
+    if (it->path().extension() == ".txt" && it->is_symlink(kind)) {
+      return Utf8Of(it->path()) + " is a link, and changes to the file it names are not told";
+    }
+  }
+  return {};
+}
+
+struct Fd {
+  int fd = -1;
+  ~Fd() {
+    if (fd >= 0) close(fd);
+  }
+};
+
+}  // namespace
+
+struct CorpusWatch::State {
+  fs::path corpus;
+  std::vector<fs::path> ignored;
+  Notify notify;
+  Fd inotify;
+  std::array<Fd, 2> wake;                     // written to stop the thread
+  std::unordered_map<int, fs::path> folders;  // by watch: relative to the corpus, "" for itself
+  std::thread thread;
+
+  ~State() {
+    if (thread.joinable()) {
+      const char stop = 0;
+      while (write(wake[1].fd, &stop, 1) < 0 && errno == EINTR) {
+      }
+      thread.join();
+    }
+  }
+
+  // Watches the folder `relative` (under the corpus); false, with `why`, when the
+  // system cannot. A name that is not a folder (any more) is no failure.
+  bool Add(const fs::path& relative, std::string& why) {
+    const fs::path path = relative.empty() ? corpus : corpus / relative;
+    struct statfs where {};
+    if (statfs(path.c_str(), &where) == 0 && ChangedElsewhere(static_cast<long>(where.f_type))) {
+      why = Utf8Of(path) +
+            " lies on a network or FUSE file system, whose changes this machine is not told of";
+      return false;
+    }
+    const int watch = inotify_add_watch(inotify.fd, path.c_str(), kEvents);
+    if (watch >= 0) {
+      folders[watch] = relative;
+      if (!relative.empty()) why = LinkedText(path);
+      return why.empty();
+    }
+    const int error = errno;
+    if (!relative.empty() && (error == ENOTDIR || error == ENOENT)) return true;
+    why = "cannot watch " + Utf8Of(path) + ": " + SystemErrorText(error);
+    if (error == ENOSPC) {
+      why +=
+          " (the system's limit of inotify watches is reached: raise it with "
+          "sysctl fs.inotify.max_user_watches=N)";
+    }
+    return false;
+  }
+
+  // Watches every site folder there is now (again, after notices were lost).
+  bool AddSites(std::string& why) {
+    std::error_code ec;
+    for (fs::directory_iterator it(corpus, ec), end; !ec && it != end; it.increment(ec)) {
+      std::error_code kind;
+      if (it->is_directory(kind) && !Add(it->path().filename(), why)) return false;
+    }
+    return true;
+  }
+
+  void Run() {
+    alignas(inotify_event) std::array<char, std::size_t{64} * 1024> buffer{};
+    std::array<pollfd, 2> waits{pollfd{inotify.fd, POLLIN, 0}, pollfd{wake[0].fd, POLLIN, 0}};
+    for (;;) {
+      if (poll(waits.data(), waits.size(), -1) < 0) {
+        if (errno == EINTR) continue;
+        return notify("the watch failed: " + SystemErrorText(errno));
+      }
+      if (waits[1].revents != 0) return;
+      const ssize_t got = read(inotify.fd, buffer.data(), buffer.size());
+      if (got < 0) {
+        if (errno == EINTR || errno == EAGAIN) continue;
+        return notify("the watch failed: " + SystemErrorText(errno));
+      }
+      bool concerned = false;
+      std::string why;
+      for (ssize_t at = 0; at < got;) {
+        inotify_event event{};
+        std::memcpy(&event, buffer.data() + at, sizeof event);
+        const char* name = buffer.data() + at + sizeof event;
+        at += static_cast<ssize_t>(sizeof event + event.len);
+        if ((event.mask & IN_Q_OVERFLOW) != 0) {
+          // Folders may have been made unseen: all of them are watched again.
+          if (!AddSites(why)) return notify(why);
+          concerned = true;
+          continue;
+        }
+        const auto folder = folders.find(event.wd);
+        if (folder == folders.end()) continue;
+        if ((event.mask & IN_IGNORED) != 0) {
+          folders.erase(folder);
+          continue;
+        }
+        if (event.len == 0) {
+          // The folder itself went: its entry in the corpus folder tells it too.
+          concerned = concerned || folder->second.empty();
+          continue;
+        }
+        const fs::path relative = folder->second / fs::path(name);
+        if (!ConcernsCorpus(relative, ignored)) continue;
+        // A file beside the site folders is no site's text, and may be the
+        // service's own log, whatever its path was called at the start.
+        std::error_code kind;
+        if (folder->second.empty() && (event.mask & (IN_DELETE | IN_MOVED_FROM | IN_ISDIR)) == 0 &&
+            !fs::is_directory(corpus / relative, kind)) {
+          continue;
+        }
+        concerned = true;
+        if (!folder->second.empty() && (event.mask & (IN_CREATE | IN_MOVED_TO)) != 0 &&
+            fs::is_symlink(corpus / relative, kind)) {
+          return notify(Utf8Of(corpus / relative) +
+                        " is a link, and changes to the file it names are not told");
+        }
+        // A site folder made or moved in gets its watch before the change is
+        // told, so that the listing that follows misses nothing in it.
+        if (folder->second.empty() && (event.mask & (IN_CREATE | IN_MOVED_TO)) != 0 &&
+            !Add(relative, why)) {
+          return notify(why);
+        }
+      }
+      if (concerned) notify("");
+    }
+  }
+};
+
+CorpusWatch::CorpusWatch() = default;
+CorpusWatch::~CorpusWatch() = default;
+
+bool CorpusWatch::Start(const fs::path& corpus, const std::vector<fs::path>& ignored, Notify notify,
+                        std::string& why) {
+  auto state = std::make_unique<State>();
+  state->corpus = corpus;
+  state->ignored = ignored;
+  state->notify = std::move(notify);
+  state->inotify.fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (state->inotify.fd < 0) {
+    why = "inotify cannot be used: " + SystemErrorText(errno);
+    if (errno == EMFILE) {
+      why +=
+          " (the system's limit of inotify instances is reached: raise it with sysctl "
+          "fs.inotify.max_user_instances=N)";
+    }
+    return false;
+  }
+  int ends[2];
+  if (pipe2(ends, O_CLOEXEC) != 0) {
+    why = "the watch's thread cannot be made: " + SystemErrorText(errno);
+    return false;
+  }
+  state->wake[0].fd = ends[0];
+  state->wake[1].fd = ends[1];
+  if (!state->Add({}, why) || !state->AddSites(why)) return false;
+  State* running = state.get();
+  state->thread = std::thread([running] { running->Run(); });
+  state_ = std::move(state);
+  return true;
+}
+
+}  // namespace talewick::search

@@ -1,0 +1,61 @@
+// POSIX: a byte-range lock on the lock file that belongs to the open file (Linux's
+// open file description locks), not to the process, so that two opens in one
+// process exclude each other too; a lock changes between shared and exclusive in
+// one step.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "base/system_error.h"
+#include "searchd/sqlite/index_lock.h"
+
+namespace talewick::search {
+
+struct IndexLock::State {
+  int fd = -1;
+  bool made = false;
+
+  bool Set(short type, bool wait) const {
+    struct flock range {};
+    range.l_type = type;
+    range.l_whence = SEEK_SET;
+    range.l_start = 0;
+    range.l_len = 1;
+    while (fcntl(fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &range) != 0) {
+      if (errno != EINTR) return false;
+    }
+    return true;
+  }
+};
+
+IndexLock::IndexLock() : state_(std::make_unique<State>()) {}
+
+IndexLock::~IndexLock() {
+  if (state_->fd >= 0) close(state_->fd);  // the lock goes with the descriptor
+}
+
+IndexLock::Place IndexLock::Open(const std::filesystem::path& path, std::string& why) {
+  State& s = *state_;
+  s.fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  s.made = s.fd >= 0;
+  if (s.fd < 0 && errno == EEXIST) s.fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
+  if (s.fd >= 0) {
+    const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
+    if (access(folder.c_str(), W_OK | X_OK) == 0) return Place::kWritable;
+    why = LastSystemErrorText();
+    return Place::kReadOnly;
+  }
+  why = LastSystemErrorText();
+  s.fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  return s.fd >= 0 ? Place::kReadOnly : Place::kUnlocked;
+}
+
+bool IndexLock::Made() const { return state_->made; }
+bool IndexLock::TryExclusive() { return state_->Set(F_WRLCK, false); }
+bool IndexLock::TryShared() { return state_->Set(F_RDLCK, false); }
+bool IndexLock::WaitShared() { return state_->Set(F_RDLCK, true); }
+void IndexLock::Downgrade() { state_->Set(F_RDLCK, false); }
+void IndexLock::Unlock() { state_->Set(F_UNLCK, false); }
+
+}  // namespace talewick::search
