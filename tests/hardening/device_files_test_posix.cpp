@@ -18,7 +18,7 @@ namespace {
 
 constexpr unsigned kAlarmSeconds = 10;
 
-class SpecialFilesTest : public ServedStoryTest {
+class OddFilesTest : public ServedStoryTest {
  protected:
   void SetUp() override {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
@@ -61,7 +61,7 @@ class SpecialFilesTest : public ServedStoryTest {
       },                                  \
       ::testing::ExitedWithCode(0), "")
 
-TEST_F(SpecialFilesTest, AWordListThatIsAPipeOrADeviceIsReportedNotWaitedFor) {
+TEST_F(OddFilesTest, AWordListThatIsAPipeOrADeviceIsReportedNotWaitedFor) {
   MakePipe("dictionary.txt");
   TextCopy(Story.InputText, "the cat");
   EXPECT_FINISHES(DisectInput(), Story.WordCount == 1 && Scripted().messageBoxes.size() == 2 &&
@@ -72,7 +72,7 @@ TEST_F(SpecialFilesTest, AWordListThatIsAPipeOrADeviceIsReportedNotWaitedFor) {
   EXPECT_FINISHES(DisectInput(), Story.WordCount == 1 && Scripted().messageBoxes.size() == 2);
 }
 
-TEST_F(SpecialFilesTest, AResultPageThatIsAPipeOrADeviceIsNotScanned) {
+TEST_F(OddFilesTest, AResultPageThatIsAPipeOrADeviceIsNotScanned) {
   TextCopy(Story.SearchWords, "the cat");
   MakePipe("googleblog.htm");
   EXPECT_FINISHES(SecondPartDLF(), Story.NextInput.view() == "and" && !Story.PageFile.open);
@@ -84,7 +84,7 @@ TEST_F(SpecialFilesTest, AResultPageThatIsAPipeOrADeviceIsNotScanned) {
 
 // A story file that is a pipe would take lines until its buffer is full and then
 // block the next append; a device would swallow them. Neither is a story file.
-TEST_F(SpecialFilesTest, AStoryFileThatIsAPipeIsReportedAndNotWrittenTo) {
+TEST_F(OddFilesTest, AStoryFileThatIsAPipeIsReportedAndNotWrittenTo) {
   WriteProgramFile("googleblog.htm", "<b>the cat</b> sat on the mat.\r\n");
   MakePipe("OutPutTextFile.txt");
   TextCopy(Story.SearchWords, "the cat");
@@ -100,7 +100,7 @@ TEST_F(SpecialFilesTest, AStoryFileThatIsAPipeIsReportedAndNotWrittenTo) {
 // The download writes the page to "googleblog.htm.part" first. Whatever stands
 // under that name is the program's own leftover: a link there must not lead the
 // page into another file, and a pipe there must not block the download.
-TEST_F(SpecialFilesTest, ALinkOrAPipeWhereTheTemporaryPageGoesIsNotFollowed) {
+TEST_F(OddFilesTest, ALinkOrAPipeWhereTheTemporaryPageGoesIsNotFollowed) {
   ServePage();
   WriteProgramFile("victim.txt", "not a page\n");
   ASSERT_EQ(::symlink((ProgramFolder() + "victim.txt").c_str(), Temporary().c_str()), 0);

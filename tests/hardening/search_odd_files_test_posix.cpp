@@ -40,7 +40,7 @@ fs::path FreshFolder(const std::string& name) {
   return dir;
 }
 
-TEST(SearchSpecialFiles, AFilePutInPlaceOfAPipeAfterTheListingIsNotWaitedFor) {
+TEST(SearchOddFiles, AFilePutInPlaceOfAPipeAfterTheListingIsNotWaitedFor) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   const fs::path dir = FreshFolder("pipe");
   const fs::path corpus = dir / "corpus";
@@ -65,7 +65,7 @@ TEST(SearchSpecialFiles, AFilePutInPlaceOfAPipeAfterTheListingIsNotWaitedFor) {
   fs::remove_all(dir);
 }
 
-TEST(SearchSpecialFiles, AnIndexThatIsNoRegularFileIsLeftAsItIs) {
+TEST(SearchOddFiles, AnIndexThatIsNoRegularFileIsLeftAsItIs) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   const fs::path dir = FreshFolder("index");
   std::ofstream(dir / "corpus" / "s.org" / "a.txt") << "The cat sat.";
@@ -99,7 +99,7 @@ TEST(SearchSpecialFiles, AnIndexThatIsNoRegularFileIsLeftAsItIs) {
 
 // The service with few descriptors, held by idle connections: it cannot accept
 // more, and says so at most once a second, with how many times it failed.
-TEST(SearchSpecialFiles, DescriptorsThatRunOutAreSaidAtMostOnceASecond) {
+TEST(SearchOddFiles, DescriptorsThatRunOutAreSaidAtMostOnceASecond) {
   const fs::path dir = FreshFolder("descriptors");
   std::ofstream(dir / "corpus" / "s.org" / "a.txt") << "The cat sat.";
   const fs::path log = dir / "service.log";
