@@ -20,15 +20,19 @@
 #include "searchd/http/http_server.h"
 #include "searchd/index/memory_budget.h"
 #include "searchd/platform/service_platform.h"
+#include "searchd/text/failure.h"
+#include "searchd/text/service_log.h"
 #include "service.h"
 #include "text/story_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using talewick::search::Failure;
 using talewick::search::Health;
 using talewick::search::IndexOpen;
 using talewick::search::Service;
+using talewick::search::StandardLog;
 
 // The shipped corpus: beside the program (the Windows folder, the build tree),
 // else where a Linux install puts it.
@@ -55,7 +59,7 @@ int main(int argc, char** argv) {
       std::printf("talewick-search %s\n", TALEWICK_VERSION);
       return 0;
     case CommandLine::Action::kRefuse:
-      std::fprintf(stderr, "talewick-search: %s; try --help\n", line.error.c_str());
+      StandardLog() << "talewick-search: " << line.error << "; try --help\n";
       return 2;
     case CommandLine::Action::kServe:
       break;
@@ -68,10 +72,10 @@ int main(int argc, char** argv) {
     const fs::path programFolder = PathFromUtf8(ProgramFolder());
     const auto shipped = FindShippedCorpus(programFolder);
     if (!shipped) {
-      std::fprintf(stderr,
-                   "talewick-search: no corpus given and none shipped in %s (corpus/ or "
-                   "../share/talewick/corpus/); name a folder of texts with --corpus DIR\n",
-                   Utf8Of(programFolder).c_str());
+      StandardLog() << "talewick-search: no corpus given and none shipped in "
+                    << Utf8Of(programFolder)
+                    << " (corpus/ or ../share/talewick/corpus/); name a folder of texts with "
+                       "--corpus DIR\n";
       return 1;
     }
     service.corpus = Utf8Of(*shipped);
@@ -88,10 +92,9 @@ int main(int argc, char** argv) {
   // being built, and searches wait until it is ready.
   const std::string host =
       options.listen.find(':') == std::string::npos ? options.listen : "[" + options.listen + "]";
-  std::string reason;
-  if (!server.Listen(options.listen, options.port, reason)) {
-    std::fprintf(stderr, "talewick-search: cannot listen on %s:%d: %s\n", host.c_str(),
-                 options.port, reason.c_str());
+  if (const Failure listening = server.Listen(options.listen, options.port); !listening.Done()) {
+    StandardLog() << "talewick-search: cannot listen on " << host << ":" << options.port << ": "
+                  << listening.reason << "\n";
     return 1;
   }
   service.memory = talewick::search::ShareMemory(options.memoryMB << 20, server.Threads());

@@ -3,7 +3,6 @@
 #include "service.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <vector>
 
@@ -12,6 +11,8 @@
 #include "searchd/http/query_decode.h"
 #include "searchd/http/result_page.h"
 #include "searchd/platform/service_platform.h"
+#include "searchd/text/failure.h"
+#include "searchd/text/service_log.h"
 
 namespace talewick::search {
 
@@ -74,9 +75,8 @@ void Update(Service& service, std::uint64_t seen) {
   Reopen(service, IndexOpen::kUpdate, seen);
   if (!service.index) {
     service.health = Health::kBuilding;
-    std::fprintf(stderr,
-                 "talewick-search: the index could not be brought up to date; searches are "
-                 "refused until the corpus changes again\n");
+    StandardLog() << "talewick-search: the index could not be brought up to date; searches are "
+                     "refused until the corpus changes again\n";
     return;
   }
   service.health = Health::kReady;
@@ -93,10 +93,9 @@ void Noticed(Service& service, const std::string& lost) {
     ++service.notices;
   }
   if (!lost.empty()) {
-    std::fprintf(stderr,
-                 "corpus: the watch on the corpus stopped (%s); its changes are taken in at "
-                 "the next start, and each hit's file is looked at before it is answered\n",
-                 lost.c_str());
+    StandardLog() << "corpus: the watch on the corpus stopped (" << lost
+                  << "); its changes are taken in at the next start, and each hit's file is "
+                     "looked at before it is answered\n";
   }
   service.noticed.notify_all();
 }
@@ -145,18 +144,15 @@ bool WatchCorpus(Service& service, CorpusWatch& watch) {
   if (!indexFile.empty()) ownFiles.push_back(PathFromUtf8(indexFile));
   const std::string log = StandardErrorFile();
   if (!log.empty()) ownFiles.push_back(PathFromUtf8(log));
-  std::string why;
   service.watched = true;  // before the watch may say it stopped
-  if (watch.Start(
-          PathFromUtf8(service.corpus), UnderCorpus(PathFromUtf8(service.corpus), ownFiles),
-          [&service](const std::string& lost) { Noticed(service, lost); }, why)) {
-    return true;
-  }
-  std::fprintf(stderr,
-               "corpus: cannot watch %s for changes: %s; changes made while the service runs are "
-               "taken in at its next start, and each hit's file is looked at before it is "
-               "answered (start with --watch off to go without it)\n",
-               service.corpus.c_str(), why.c_str());
+  const Failure watching =
+      watch.Start(PathFromUtf8(service.corpus), UnderCorpus(PathFromUtf8(service.corpus), ownFiles),
+                  [&service](const std::string& lost) { Noticed(service, lost); });
+  if (watching.Done()) return true;
+  StandardLog() << "corpus: cannot watch " << service.corpus << " for changes: " << watching.reason
+                << "; changes made while the service runs are taken in at its next start, and "
+                   "each hit's file is looked at before it is answered (start with --watch off "
+                   "to go without it)\n";
   service.watched = false;
   return false;
 }
@@ -171,7 +167,7 @@ HttpReply Answer(Service& service, std::string_view method, std::string_view tar
       try {
         return AnswerRequest(*service.index, service.maxResults, method, target);
       } catch (const IndexFault& fault) {
-        std::fprintf(stderr, "index: a query failed: %s\n", fault.what());
+        StandardLog() << "index: a query failed: " << fault.what() << "\n";
         if (!fault.damaged() || attempt > 0) return Unavailable();
       }
       damagedBuild = service.builds;
@@ -184,8 +180,8 @@ HttpReply Answer(Service& service, std::string_view method, std::string_view tar
     Reopen(service, IndexOpen::kRebuild, service.notices);
     if (!service.index) {
       service.health = Health::kDamaged;
-      std::fprintf(stderr,
-                   "talewick-search: stopping: the index is damaged and could not be built anew\n");
+      StandardLog() << "talewick-search: stopping: the index is damaged and could not be built "
+                       "anew\n";
       service.status = 1;
       service.server->Stop();
       return Unavailable();

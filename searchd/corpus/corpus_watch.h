@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "searchd/text/failure.h"
+
 namespace talewick::search {
 
 class CorpusWatch {
@@ -27,10 +29,10 @@ class CorpusWatch {
   // Watches `corpus`, its site folders and those made later; a change is told
   // only when it concerns the corpus (ConcernsCorpus), never for one of `ignored`
   // (the service's own files, which may lie under it). Changes made once this
-  // returns true are told. False, with `why` in plain words and what to do, when
-  // the system cannot watch it.
-  bool Start(const std::filesystem::path& corpus, const std::vector<std::filesystem::path>& ignored,
-             Notify notify, std::string& why);
+  // returns done are told. Else the reason says, in plain words, why the system
+  // cannot watch it and what to do.
+  Failure Start(const std::filesystem::path& corpus,
+                const std::vector<std::filesystem::path>& ignored, Notify notify);
 
  private:
   struct State;

@@ -87,41 +87,43 @@ struct CorpusWatch::State {
     }
   }
 
-  // Watches the folder `relative` (under the corpus); false, with `why`, when the
-  // system cannot. A name that is not a folder (any more) is no failure.
-  bool Add(const fs::path& relative, std::string& why) {
+  // Watches the folder `relative` (under the corpus), unless the system cannot.
+  // A name that is not a folder (any more) is no failure.
+  Failure Add(const fs::path& relative) {
     const fs::path path = relative.empty() ? corpus : corpus / relative;
     struct statfs where {};
     if (statfs(path.c_str(), &where) == 0 && ChangedElsewhere(static_cast<long>(where.f_type))) {
-      why = Utf8Of(path) +
-            " lies on a network or FUSE file system, whose changes this machine is not told of";
-      return false;
+      return Failed(Utf8Of(path) +
+                    " lies on a network or FUSE file system, whose changes this machine is not "
+                    "told of");
     }
     const int watch = inotify_add_watch(inotify.fd, path.c_str(), kEvents);
     if (watch >= 0) {
       folders[watch] = relative;
-      if (!relative.empty()) why = LinkedText(path);
-      return why.empty();
+      if (relative.empty()) return {};
+      std::string linked = LinkedText(path);
+      return linked.empty() ? Failure{} : Failed(std::move(linked));
     }
     const int error = errno;
-    if (!relative.empty() && (error == ENOTDIR || error == ENOENT)) return true;
-    why = "cannot watch " + Utf8Of(path) + ": " + SystemErrorText(error);
+    if (!relative.empty() && (error == ENOTDIR || error == ENOENT)) return {};
+    std::string why = "cannot watch " + Utf8Of(path) + ": " + SystemErrorText(error);
     if (error == ENOSPC) {
       why +=
           " (the system's limit of inotify watches is reached: raise it with "
           "sysctl fs.inotify.max_user_watches=N)";
     }
-    return false;
+    return Failed(std::move(why));
   }
 
   // Watches every site folder there is now (again, after notices were lost).
-  bool AddSites(std::string& why) {
+  Failure AddSites() {
     std::error_code ec;
     for (fs::directory_iterator it(corpus, ec), end; !ec && it != end; it.increment(ec)) {
       std::error_code kind;
-      if (it->is_directory(kind) && !Add(it->path().filename(), why)) return false;
+      if (!it->is_directory(kind)) continue;
+      if (Failure failure = Add(it->path().filename()); !failure.Done()) return failure;
     }
-    return true;
+    return {};
   }
 
   void Run() {
@@ -139,7 +141,6 @@ struct CorpusWatch::State {
         return notify("the watch failed: " + SystemErrorText(errno));
       }
       bool concerned = false;
-      std::string why;
       for (ssize_t at = 0; at < got;) {
         inotify_event event{};
         std::memcpy(&event, buffer.data() + at, sizeof event);
@@ -147,7 +148,7 @@ struct CorpusWatch::State {
         at += static_cast<ssize_t>(sizeof event + event.len);
         if ((event.mask & IN_Q_OVERFLOW) != 0) {
           // Folders may have been made unseen: all of them are watched again.
-          if (!AddSites(why)) return notify(why);
+          if (Failure failure = AddSites(); !failure.Done()) return notify(failure.reason);
           concerned = true;
           continue;
         }
@@ -179,9 +180,8 @@ struct CorpusWatch::State {
         }
         // A site folder made or moved in gets its watch before the change is
         // told, so that the listing that follows misses nothing in it.
-        if (folder->second.empty() && (event.mask & (IN_CREATE | IN_MOVED_TO)) != 0 &&
-            !Add(relative, why)) {
-          return notify(why);
+        if (folder->second.empty() && (event.mask & (IN_CREATE | IN_MOVED_TO)) != 0) {
+          if (Failure failure = Add(relative); !failure.Done()) return notify(failure.reason);
         }
       }
       if (concerned) notify("");
@@ -192,34 +192,36 @@ struct CorpusWatch::State {
 CorpusWatch::CorpusWatch() = default;
 CorpusWatch::~CorpusWatch() = default;
 
-bool CorpusWatch::Start(const fs::path& corpus, const std::vector<fs::path>& ignored, Notify notify,
-                        std::string& why) {
+Failure CorpusWatch::Start(const fs::path& corpus, const std::vector<fs::path>& ignored,
+                           Notify notify) {
   auto state = std::make_unique<State>();
   state->corpus = corpus;
   state->ignored = ignored;
   state->notify = std::move(notify);
   state->inotify.fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   if (state->inotify.fd < 0) {
-    why = "inotify cannot be used: " + SystemErrorText(errno);
-    if (errno == EMFILE) {
+    const int error = errno;
+    std::string why = "inotify cannot be used: " + SystemErrorText(error);
+    if (error == EMFILE) {
       why +=
           " (the system's limit of inotify instances is reached: raise it with sysctl "
           "fs.inotify.max_user_instances=N)";
     }
-    return false;
+    return Failed(std::move(why));
   }
   int ends[2];
   if (pipe2(ends, O_CLOEXEC) != 0) {
-    why = "the watch's thread cannot be made: " + SystemErrorText(errno);
-    return false;
+    return Failed("the watch's thread cannot be made: " + SystemErrorText(errno));
   }
   state->wake[0].fd = ends[0];
   state->wake[1].fd = ends[1];
-  if (!state->Add({}, why) || !state->AddSites(why)) return false;
+  Failure failure = state->Add({});
+  if (failure.Done()) failure = state->AddSites();
+  if (!failure.Done()) return failure;
   State* running = state.get();
   state->thread = std::thread([running] { running->Run(); });
   state_ = std::move(state);
-  return true;
+  return {};
 }
 
 }  // namespace talewick::search

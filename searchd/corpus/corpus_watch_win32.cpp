@@ -113,10 +113,15 @@ struct CorpusWatch::State {
                                  TRUE, kChanges, nullptr, &overlapped, nullptr) != 0;
   }
 
-  // Whether the notices in the first `bytes` of the buffer concern the corpus;
-  // `why` is set when one tells of a link come in.
-  bool Concerned(DWORD bytes, std::string& why) const {
+  // What the notices in the first `bytes` of the buffer tell: whether they
+  // concern the corpus, and why the watch must stop when one tells of a link
+  // come in.
+  struct Told {
     bool concerned = false;
+    std::string stop;
+  };
+  Told Concerned(DWORD bytes) const {
+    Told told;
     for (DWORD at = 0; at < bytes;) {
       const auto* notice = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(buffer.data() + at);
       const fs::path name(std::wstring(notice->FileName, notice->FileNameLength / sizeof(WCHAR)));
@@ -127,17 +132,17 @@ struct CorpusWatch::State {
                                notice->Action != FILE_ACTION_RENAMED_OLD_NAME &&
                                !fs::is_directory(corpus / name, kind);
       if (ConcernsCorpus(name, ignored) && !besideSites) {
-        concerned = true;
+        told.concerned = true;
         if ((notice->Action == FILE_ACTION_ADDED ||
              notice->Action == FILE_ACTION_RENAMED_NEW_NAME) &&
             IsLink(corpus / name)) {
-          why = LinkTold(corpus / name);
+          told.stop = LinkTold(corpus / name);
         }
       }
       if (notice->NextEntryOffset == 0) break;
       at += notice->NextEntryOffset;
     }
-    return concerned;
+    return told;
   }
 
   void Run() {
@@ -158,11 +163,10 @@ struct CorpusWatch::State {
         bytes = 0;
       }
       // No bytes: the system's buffer ran over, and what changed is not known.
-      std::string why;
-      const bool concerned = bytes == 0 || Concerned(bytes, why);
-      if (!why.empty()) return notify(why);
+      const Told told = bytes == 0 ? Told{.concerned = true, .stop = {}} : Concerned(bytes);
+      if (!told.stop.empty()) return notify(told.stop);
       if (!Read()) return notify(WhyNot("the watch failed", GetLastError()));
-      if (concerned) notify("");
+      if (told.concerned) notify("");
     }
   }
 };
@@ -170,8 +174,8 @@ struct CorpusWatch::State {
 CorpusWatch::CorpusWatch() = default;
 CorpusWatch::~CorpusWatch() = default;
 
-bool CorpusWatch::Start(const fs::path& corpus, const std::vector<fs::path>& ignored, Notify notify,
-                        std::string& why) {
+Failure CorpusWatch::Start(const fs::path& corpus, const std::vector<fs::path>& ignored,
+                           Notify notify) {
   auto state = std::make_unique<State>();
   state->corpus = corpus;
   state->ignored = ignored;
@@ -180,32 +184,26 @@ bool CorpusWatch::Start(const fs::path& corpus, const std::vector<fs::path>& ign
       corpus.c_str(), FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
   if (folder == INVALID_HANDLE_VALUE) {
-    why = WhyNot("cannot open " + Utf8Of(corpus) + " to watch it", GetLastError());
-    return false;
+    return Failed(WhyNot("cannot open " + Utf8Of(corpus) + " to watch it", GetLastError()));
   }
   state->folder.reset(folder);
   state->done.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   state->stop.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   if (!state->done || !state->stop) {
-    why = WhyNot("the watch's thread cannot be made", GetLastError());
-    return false;
+    return Failed(WhyNot("the watch's thread cannot be made", GetLastError()));
   }
   // The first read is asked for here, so that changes from now on are told.
-  if (!state->Read()) {
-    why = WhyNot("cannot watch " + Utf8Of(corpus), GetLastError());
-    return false;
-  }
-  why = LinkedEntry(corpus);
-  if (!why.empty()) {
+  if (!state->Read()) return Failed(WhyNot("cannot watch " + Utf8Of(corpus), GetLastError()));
+  if (std::string linked = LinkedEntry(corpus); !linked.empty()) {
     CancelIoEx(state->folder.get(), &state->overlapped);
     DWORD bytes = 0;
     GetOverlappedResult(state->folder.get(), &state->overlapped, &bytes, TRUE);
-    return false;
+    return Failed(std::move(linked));
   }
   State* running = state.get();
   state->thread = std::thread([running] { running->Run(); });
   state_ = std::move(state);
-  return true;
+  return {};
 }
 
 }  // namespace talewick::search

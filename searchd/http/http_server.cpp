@@ -27,6 +27,7 @@
 
 #include "searchd/http/result_page.h"
 #include "searchd/platform/service_platform.h"
+#include "searchd/text/service_log.h"
 
 namespace talewick::search {
 
@@ -184,9 +185,11 @@ class Session : public std::enable_shared_from_this<Session> {
   void OnSent(const beast::error_code& error) {
     if (logged_) {
       const double ms = std::chrono::duration<double, std::milli>(Clock::now() - started_).count();
-      std::fprintf(stderr, "%s %s %d results=%s %.2f ms\n", Printable(method_).c_str(),
-                   Printable(target_).c_str(), response_.result_int(), resultCount_.c_str(), ms);
-      std::fflush(stderr);
+      char took[32];
+      std::snprintf(took, sizeof took, "%.2f", ms);
+      StandardLog() << Printable(method_) << ' ' << Printable(target_) << ' '
+                    << response_.result_int() << " results=" << resultCount_ << ' ' << took
+                    << " ms\n";
     }
     if (error) return;
     if (response_.keep_alive()) {
@@ -268,8 +271,8 @@ struct HttpServer::State {
     acceptor.async_accept(strand, [this](const beast::error_code& error, tcp::socket socket) {
       if (error) {
         if (std::size_t times = 0; acceptFailed.Due(times)) {
-          std::fprintf(stderr, "accept: %s (%zu times since the last such line)\n",
-                       error.message().c_str(), times);
+          StandardLog() << "accept: " << error.message() << " (" << times
+                        << " times since the last such line)\n";
         }
         acceptRetry.expires_after(kAcceptRetry);
         acceptRetry.async_wait([this](const beast::error_code&) { Accept(); });
@@ -281,10 +284,8 @@ struct HttpServer::State {
         Refuse(std::move(socket));
         // A line at most every few seconds, however long the flood.
         if (std::size_t times = 0; refused.Due(times)) {
-          std::fprintf(stderr,
-                       "connections: %zu open, the most there may be; %zu refused since the "
-                       "last such line\n",
-                       kMaxConnections, times);
+          StandardLog() << "connections: " << kMaxConnections << " open, the most there may be; "
+                        << times << " refused since the last such line\n";
         }
       }
       Accept();
@@ -298,7 +299,7 @@ HttpServer::HttpServer(HttpHandler handler) : state_(std::make_unique<State>()) 
 
 HttpServer::~HttpServer() = default;
 
-bool HttpServer::Listen(const std::string& host, int port, std::string& reason) {
+Failure HttpServer::Listen(const std::string& host, int port) {
   beast::error_code error;
   const tcp::endpoint endpoint(asio::ip::make_address(host, error),
                                static_cast<unsigned short>(port));
@@ -309,12 +310,9 @@ bool HttpServer::Listen(const std::string& host, int port, std::string& reason) 
     acceptor.bind(endpoint, error);
   }
   if (!error) acceptor.listen(asio::socket_base::max_listen_connections, error);
-  if (error) {
-    reason = ErrorText(error);
-    return false;
-  }
+  if (error) return Failed(ErrorText(error));
   state_->Accept();
-  return true;
+  return {};
 }
 
 int HttpServer::Port() const {
@@ -336,7 +334,7 @@ void HttpServer::Run() {
         io.run();
         return;
       } catch (const std::exception& failure) {
-        std::fprintf(stderr, "talewick-search: %s\n", failure.what());
+        StandardLog() << "talewick-search: " << failure.what() << "\n";
       }
     }
   };
@@ -346,7 +344,8 @@ void HttpServer::Run() {
       helpers.emplace_back(serve);
     } catch (const std::system_error& failure) {
       // Fewer threads serve as well, only slower.
-      std::fprintf(stderr, "talewick-search: serving on %u threads: %s\n", i, failure.what());
+      StandardLog() << "talewick-search: serving on " << i << " threads: " << failure.what()
+                    << "\n";
       break;
     }
   }

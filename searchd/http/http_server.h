@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "searchd/text/failure.h"
+
 namespace talewick::search {
 
 struct HttpReply {
@@ -33,9 +35,9 @@ class HttpServer {
   HttpServer(const HttpServer&) = delete;
   HttpServer& operator=(const HttpServer&) = delete;
 
-  // Listens on host:port (port 0: a free one). When it cannot, `reason` gets the
-  // system's text for why.
-  bool Listen(const std::string& host, int port, std::string& reason);
+  // Listens on host:port (port 0: a free one); when it cannot, the failure holds
+  // the system's text for why.
+  Failure Listen(const std::string& host, int port);
   int Port() const;
   // The threads that serve requests (and search the index), one per core, 2 to 8.
   unsigned Threads() const;

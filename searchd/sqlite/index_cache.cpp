@@ -107,8 +107,8 @@ void TidyIndexCache(const fs::path& cache, const fs::path& current, std::ostream
     if (fs::equivalent(file, current, entryEc)) continue;
     // Held, whether shared or exclusive, by a service that answers from it or builds it.
     auto lock = std::make_unique<IndexLock>();
-    std::string why;
-    if (lock->Open(LockFileOf(file), why) != IndexLock::Place::kWritable || !lock->TryExclusive()) {
+    if (lock->Open(LockFileOf(file)).place != IndexLock::Place::kWritable ||
+        !lock->TryExclusive()) {
       continue;
     }
     // One of another version, or cut short, would be built anew: it is of no use.

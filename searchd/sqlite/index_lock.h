@@ -26,9 +26,12 @@ class IndexLock {
     kReadOnly,  // the lock file is open for reading only: shared locks only
     kUnlocked,  // no lock file, and none can be made: the folder is read-only
   };
-  // Opens the lock file `path`, making it when it can. For kReadOnly and
-  // kUnlocked, `why` says why the folder or file cannot be written.
-  Place Open(const std::filesystem::path& path, std::string& why);
+  struct Opened {
+    Place place;
+    std::string why;  // for kReadOnly and kUnlocked: why it cannot be written
+  };
+  // Opens the lock file `path`, making it when it can.
+  Opened Open(const std::filesystem::path& path);
   // True when Open made the lock file (so that an index refused leaves nothing behind).
   bool Made() const;
 

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <string>
+#include <utility>
 
 #include "base/system_error.h"
 #include "searchd/sqlite/index_lock.h"
@@ -35,20 +37,19 @@ IndexLock::~IndexLock() {
   if (state_->fd >= 0) close(state_->fd);  // the lock goes with the descriptor
 }
 
-IndexLock::Place IndexLock::Open(const std::filesystem::path& path, std::string& why) {
+IndexLock::Opened IndexLock::Open(const std::filesystem::path& path) {
   State& s = *state_;
   s.fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   s.made = s.fd >= 0;
   if (s.fd < 0 && errno == EEXIST) s.fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
   if (s.fd >= 0) {
     const std::filesystem::path folder = path.has_parent_path() ? path.parent_path() : ".";
-    if (access(folder.c_str(), W_OK | X_OK) == 0) return Place::kWritable;
-    why = LastSystemErrorText();
-    return Place::kReadOnly;
+    if (access(folder.c_str(), W_OK | X_OK) == 0) return {Place::kWritable, {}};
+    return {Place::kReadOnly, LastSystemErrorText()};
   }
-  why = LastSystemErrorText();
+  std::string why = LastSystemErrorText();
   s.fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  return s.fd >= 0 ? Place::kReadOnly : Place::kUnlocked;
+  return {s.fd >= 0 ? Place::kReadOnly : Place::kUnlocked, std::move(why)};
 }
 
 bool IndexLock::Made() const { return state_->made; }

@@ -6,6 +6,9 @@
 // exclusively; a waiter waits on the guard.
 #include <windows.h>
 
+#include <string>
+#include <utility>
+
 #include "base/system_error.h"
 #include "base/wide_text_win32.h"
 #include "searchd/sqlite/index_lock.h"
@@ -55,7 +58,7 @@ IndexLock::~IndexLock() {
   if (state_->file != INVALID_HANDLE_VALUE) CloseHandle(state_->file);  // and its locks
 }
 
-IndexLock::Place IndexLock::Open(const std::filesystem::path& path, std::string& why) {
+IndexLock::Opened IndexLock::Open(const std::filesystem::path& path) {
   State& s = *state_;
   constexpr DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   s.file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, kShare, nullptr, OPEN_ALWAYS,
@@ -70,15 +73,14 @@ IndexLock::Place IndexLock::Open(const std::filesystem::path& path, std::string&
                     CREATE_ALWAYS, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (probe != INVALID_HANDLE_VALUE) {
       CloseHandle(probe);
-      return Place::kWritable;
+      return {Place::kWritable, {}};
     }
-    why = LastSystemErrorText();
-    return Place::kReadOnly;
+    return {Place::kReadOnly, LastSystemErrorText()};
   }
-  why = LastSystemErrorText();
+  std::string why = LastSystemErrorText();
   s.file = CreateFileW(path.c_str(), GENERIC_READ, kShare, nullptr, OPEN_EXISTING,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
-  return s.file != INVALID_HANDLE_VALUE ? Place::kReadOnly : Place::kUnlocked;
+  return {s.file != INVALID_HANDLE_VALUE ? Place::kReadOnly : Place::kUnlocked, std::move(why)};
 }
 
 bool IndexLock::Made() const { return state_->made; }

@@ -1,7 +1,6 @@
 // The index the service answers from: an SQLite file, by default one per corpus
 // folder in the user's cache folder, which is tidied at each start.
 #include <filesystem>
-#include <iostream>
 
 #include "base/system_error.h"
 #include "base/user_folders.h"
@@ -11,6 +10,7 @@
 #include "searchd/sqlite/index_cache.h"
 #include "searchd/sqlite/open_index.h"
 #include "searchd/sqlite/sqlite_index.h"
+#include "searchd/text/service_log.h"
 
 namespace talewick::search {
 
@@ -30,19 +30,19 @@ std::unique_ptr<CorpusIndex> OpenCorpusIndex(const std::string& corpus,
   const fs::path cache = PathFromUtf8(IndexCacheFolder());
   const fs::path file = PathFromUtf8(IndexFileOf(corpus, indexFile));
   if (file.empty()) {
-    std::cerr << "index: no place for the index file: " << IndexCacheFolderHint()
-              << ", or give --index FILE\n";
+    StandardLog() << "index: no place for the index file: " << IndexCacheFolderHint()
+                  << ", or give --index FILE\n";
     return nullptr;
   }
-  if (why == IndexOpen::kStart && !cache.empty()) TidyIndexCache(cache, file, std::cerr);
+  if (why == IndexOpen::kStart && !cache.empty()) TidyIndexCache(cache, file, StandardLog());
   const fs::path folder = file.has_parent_path() ? file.parent_path() : fs::path(".");
   std::error_code ec;
   if (!fs::create_directories(folder, ec) && !fs::is_directory(folder)) {
-    std::cerr << "index: cannot write to the folder " << Utf8Of(folder) << ": "
-              << (ec ? ErrorCodeText(ec) : "it is not a folder") << "\n";
+    StandardLog() << "index: cannot write to the folder " << Utf8Of(folder) << ": "
+                  << (ec ? ErrorCodeText(ec) : "it is not a folder") << "\n";
     return nullptr;
   }
-  auto index = SqliteIndex::Open(corpusPath, file, std::cerr,
+  auto index = SqliteIndex::Open(corpusPath, file, StandardLog(),
                                  {.ownPlace = indexFile.empty(),
                                   .rebuild = why == IndexOpen::kRebuild,
                                   .terminal = StandardErrorIsTerminal(),

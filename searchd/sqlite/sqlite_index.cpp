@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <functional>
 #include <future>
-#include <iostream>
+#include <ostream>
 #include <system_error>
 #include <unordered_map>
 
@@ -23,6 +23,7 @@
 #include "searchd/sqlite/sqlite_connection.h"
 #include "searchd/sqlite/sqlite_update.h"
 #include "searchd/sqlite/sqlite_words.h"
+#include "searchd/text/service_log.h"
 #include "searchd/text/words.h"
 
 namespace talewick::search {
@@ -141,20 +142,29 @@ bool RecordCorpus(sqlite3* db, const std::string& corpus) {
   return StepDone(statement.get());
 }
 
-// Takes the lock of the index `file`: exclusive, to write the index, when its place
-// can be written and no other service holds it; else shared, to answer from the
-// index as it stands, with `why` saying why it cannot be written. Waits while
-// another service builds the index. True for exclusive.
-bool TakeLock(IndexLock& lock, const fs::path& file, std::ostream& log, std::string& why) {
-  std::string systemSays;
-  const IndexLock::Place place = lock.Open(LockFileOf(file), systemSays);
-  if (place != IndexLock::Place::kWritable) why = "its folder cannot be written to: " + systemSays;
-  if (place == IndexLock::Place::kUnlocked) return false;
+// How the index's lock was taken: exclusive, to write the index, or shared, to
+// answer from it as it stands, for the reason `why`.
+struct Locked {
+  bool exclusive = false;
+  std::string why;
+};
+
+// Takes the lock of the index `file`: exclusive when its place can be written and
+// no other service holds it; else shared. Waits while another service builds the
+// index.
+Locked TakeLock(IndexLock& lock, const fs::path& file, std::ostream& log) {
+  const IndexLock::Opened opened = lock.Open(LockFileOf(file));
+  const IndexLock::Place place = opened.place;
+  Locked locked;
+  if (place != IndexLock::Place::kWritable)
+    locked.why = "its folder cannot be written to: " + opened.why;
+  if (place == IndexLock::Place::kUnlocked) return locked;
   for (bool said = false;; said = true) {
-    if (place == IndexLock::Place::kWritable && lock.TryExclusive()) return true;
+    if (place == IndexLock::Place::kWritable && lock.TryExclusive()) return {true, {}};
     if (lock.TryShared()) {
-      if (place == IndexLock::Place::kWritable) why = "another talewick-search answers from it";
-      return false;
+      if (place == IndexLock::Place::kWritable)
+        locked.why = "another talewick-search answers from it";
+      return locked;
     }
     if (!said) {
       log << "index: another talewick-search is building " << Utf8Of(file)
@@ -164,7 +174,8 @@ bool TakeLock(IndexLock& lock, const fs::path& file, std::ostream& log, std::str
     if (!lock.WaitShared()) {
       log << "index: cannot lock " << Utf8Of(LockFileOf(file))
           << " (the file system has no locks?); going on without\n";
-      return place == IndexLock::Place::kWritable;
+      locked.exclusive = place == IndexLock::Place::kWritable;
+      return locked;
     }
     lock.Unlock();
   }
@@ -337,13 +348,13 @@ std::unique_ptr<SqliteIndex> SqliteIndex::Open(const fs::path& corpus, const fs:
   std::unique_ptr<SqliteIndex> index(new SqliteIndex(opening));
   index->file_ = file;
   index->corpus_ = corpus;
-  index->servingLog_ = opening.servingLog != nullptr ? opening.servingLog : &std::cerr;
+  index->servingLog_ = opening.servingLog;
   SqliteDb db;
   IndexState state;
   UpdateCounts counts;
-  std::string why;
   const WhileListing loadFiles = [&index](const IndexState& read) { index->LoadFiles(read); };
-  if (TakeLock(index->lock_, file, log, why)) {
+  const auto [exclusive, why] = TakeLock(index->lock_, file, log);
+  if (exclusive) {
     if (!OpenForWriting(file, side, log, opening, loadFiles, db, state, counts)) {
       // A lock file made for a file that is not an index goes with the refusal.
       std::error_code ec;
@@ -446,12 +457,14 @@ std::optional<IdRange> SqliteIndex::SiteIds(const std::string& site) const {
 void SqliteIndex::SayChanged(const IndexedFile& file) const {
   const std::lock_guard<std::mutex> lock(mutex_);
   if (!saidChanged_.insert(file.key).second) return;
-  *servingLog_ << "index: " << Utf8Of((corpus_ / PathFromUtf8(file.key)).make_preferred())
-               << " changed since it was indexed; its sentences are left out of answers until "
-               << (notices_.count != nullptr ? "the index is brought up to date"
-                                             : "the next start indexes it again")
-               << "\n"
-               << std::flush;
+  // Said on the thread that found it: the standard log is one stream per thread.
+  std::ostream& log = servingLog_ != nullptr ? *servingLog_ : StandardLog();
+  log << "index: " << Utf8Of((corpus_ / PathFromUtf8(file.key)).make_preferred())
+      << " changed since it was indexed; its sentences are left out of answers until "
+      << (notices_.count != nullptr ? "the index is brought up to date"
+                                    : "the next start indexes it again")
+      << "\n"
+      << std::flush;
 }
 
 SqliteIndex::Connection& SqliteIndex::ConnectionOfThisThread() const {

@@ -55,7 +55,7 @@ struct IndexOpening {
   // (and what goes wrong), as for an update while the service answers.
   bool progress = true;
   // Where lines said while answering go (a corpus file changed since it was
-  // indexed); the standard error when null.
+  // indexed); the standard log when null.
   std::ostream* servingLog = nullptr;
   // What the caches may take while the index answers (memory_budget.h).
   CacheBudget memory = ShareMemory(kDefaultMemoryMB << 20, 2);

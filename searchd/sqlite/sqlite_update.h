@@ -12,6 +12,7 @@
 
 #include "searchd/corpus/corpus_files.h"
 #include "searchd/sqlite/sqlite_db.h"
+#include "searchd/text/failure.h"
 
 namespace talewick::search {
 
@@ -49,16 +50,6 @@ struct IndexState {
 // Sorts `state.asListed` in the listing's order. The files table is written in
 // that order, so files read in table order are most often in it already.
 void SortAsListed(IndexState& state);
-
-// How opening or updating the index went. kDamaged: the file is not a sound
-// index of this program; kStale: most of what it holds is out of date; kFailed:
-// the machine said no (disk full, no permission, another process holding it).
-enum class Outcome { kDone, kDamaged, kStale, kFailed };
-
-struct Failure {
-  Outcome outcome = Outcome::kDone;
-  std::string reason;
-};
 
 // The outcome of the last error on `db`, with SQLite's words for it.
 Failure Fail(sqlite3* db);

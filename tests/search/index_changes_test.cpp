@@ -17,6 +17,7 @@
 #include "searchd/sqlite/index_cache.h"
 #include "searchd/sqlite/index_lock.h"
 #include "searchd/sqlite/sqlite_index.h"
+#include "searchd/text/service_log.h"
 
 namespace talewick::search {
 namespace {
@@ -106,8 +107,8 @@ TEST(SqliteIndex, FollowsTheCorpusAndIsWrittenByOneServiceAtATime) {
 
   // While one builds it, another waits, then finds it up to date.
   auto builder = std::make_unique<IndexLock>();
-  std::string why;
-  ASSERT_EQ(builder->Open(file.string() + ".lock", why), IndexLock::Place::kWritable) << why;
+  const IndexLock::Opened opened = builder->Open(file.string() + ".lock");
+  ASSERT_EQ(opened.place, IndexLock::Place::kWritable) << opened.why;
   ASSERT_TRUE(builder->TryExclusive());
   const fs::path waiterLog = dir / "waiter.log";
   std::unique_ptr<SqliteIndex> waited;
@@ -213,14 +214,28 @@ TEST(CorpusWatch, RefusesACorpusWithALinkedText) {
   std::error_code ec;
   fs::create_symlink(dir / "elsewhere" / "b.txt", dir / "corpus" / "s.org" / "b.txt", ec);
   if (ec) GTEST_SKIP() << "no link can be made here: " << ec.message();
-  std::string why;
+  Failure refused;
   {
     CorpusWatch watch;
-    EXPECT_FALSE(watch.Start(
-        dir / "corpus", {}, [](const std::string&) {}, why));
+    refused = watch.Start(dir / "corpus", {}, [](const std::string&) {});
   }
-  EXPECT_NE(why.find("b.txt is a link"), std::string::npos) << why;
+  EXPECT_EQ(refused.outcome, Outcome::kFailed);
+  EXPECT_NE(refused.reason.find("b.txt is a link"), std::string::npos) << refused.reason;
   fs::remove_all(dir);
+}
+
+// Threads say their lines on the standard log at once (serving threads, the
+// updater, the watch): a line begun on one thread goes out whole, after the
+// lines another finished meanwhile.
+TEST(StandardLog, SendsEachThreadsLinesWhole) {
+  testing::internal::CaptureStderr();
+  std::thread([] { StandardLog() << "begun "; }).join();  // a thread that ends sends it
+  StandardLog() << "the main thread's line begun, ";
+  std::thread([] { StandardLog() << "another's line " << 2 << "\n"; }).join();
+  StandardLog() << "and ended\n";
+  StandardLog() << "a progress line" << std::flush;
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "begun another's line 2\nthe main thread's line begun, and ended\na progress line");
 }
 
 // The cache folder keeps the index of a corpus folder that is away, and loses it
