@@ -25,6 +25,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/percent_encoding.h"
 #include "searchd/http/result_page.h"
 #include "searchd/platform/service_platform.h"
 #include "searchd/text/service_log.h"
@@ -96,17 +97,10 @@ class Repeated {
 // Request text as it may go into a log line: bytes outside printable ASCII as %XX,
 // and no more than a few hundred of them, so that a hostile request cannot flood the log.
 std::string Printable(std::string_view text) {
-  static const char* kHex = "0123456789ABCDEF";
+  static const ByteSet kPrintable =
+      BytesWhere([](unsigned char byte) { return byte > 0x20 && byte < 0x7f; });
   constexpr std::size_t kMaxLogged = 300;
-  std::string out;
-  for (const char c : text.substr(0, kMaxLogged)) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte > 0x20 && byte < 0x7f) {
-      out.push_back(c);
-    } else {
-      out += {'%', kHex[byte >> 4], kHex[byte & 15]};
-    }
-  }
+  std::string out = PercentEncode(text.substr(0, kMaxLogged), kPrintable);
   if (text.size() > kMaxLogged) out += "...";
   return out.empty() ? "-" : out;
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "base/file_lock.h"
 #include "base/system_error.h"
 #include "searchd/sqlite/index_lock.h"
 
@@ -18,16 +19,8 @@ struct IndexLock::State {
   int fd = -1;
   bool made = false;
 
-  bool Set(short type, bool wait) const {
-    struct flock range {};
-    range.l_type = type;
-    range.l_whence = SEEK_SET;
-    range.l_start = 0;
-    range.l_len = 1;
-    while (fcntl(fd, wait ? F_OFD_SETLKW : F_OFD_SETLK, &range) != 0) {
-      if (errno != EINTR) return false;
-    }
-    return true;
+  bool Set(LockShare share, LockWait wait) const {
+    return LockFileByte(fd, 0, share, wait).outcome == ByteLock::Outcome::kTaken;
   }
 };
 
@@ -53,10 +46,10 @@ IndexLock::Opened IndexLock::Open(const std::filesystem::path& path) {
 }
 
 bool IndexLock::Made() const { return state_->made; }
-bool IndexLock::TryExclusive() { return state_->Set(F_WRLCK, false); }
-bool IndexLock::TryShared() { return state_->Set(F_RDLCK, false); }
-bool IndexLock::WaitShared() { return state_->Set(F_RDLCK, true); }
-void IndexLock::Downgrade() { state_->Set(F_RDLCK, false); }
-void IndexLock::Unlock() { state_->Set(F_UNLCK, false); }
+bool IndexLock::TryExclusive() { return state_->Set(LockShare::kExclusive, LockWait::kNo); }
+bool IndexLock::TryShared() { return state_->Set(LockShare::kShared, LockWait::kNo); }
+bool IndexLock::WaitShared() { return state_->Set(LockShare::kShared, LockWait::kYes); }
+void IndexLock::Downgrade() { state_->Set(LockShare::kShared, LockWait::kNo); }
+void IndexLock::Unlock() { UnlockFileByte(state_->fd, 0); }
 
 }  // namespace talewick::search

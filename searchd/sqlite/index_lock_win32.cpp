@@ -9,6 +9,7 @@
 #include <string>
 #include <utility>
 
+#include "base/file_lock.h"
 #include "base/system_error.h"
 #include "base/wide_text_win32.h"
 #include "searchd/sqlite/index_lock.h"
@@ -29,17 +30,12 @@ struct IndexLock::State {
   bool locked = false;  // the state byte is held
 
   bool Lock(DWORD byte, bool exclusive, bool wait) const {
-    OVERLAPPED at{};
-    at.Offset = byte;
-    const DWORD flags =
-        (exclusive ? LOCKFILE_EXCLUSIVE_LOCK : 0) | (wait ? 0 : LOCKFILE_FAIL_IMMEDIATELY);
-    return LockFileEx(file, flags, 0, 1, 0, &at) != 0;
+    return LockFileByte(Native(), byte, exclusive ? LockShare::kExclusive : LockShare::kShared,
+                        wait ? LockWait::kYes : LockWait::kNo)
+               .outcome == ByteLock::Outcome::kTaken;
   }
-  void Release(DWORD byte) const {
-    OVERLAPPED at{};
-    at.Offset = byte;
-    UnlockFileEx(file, 0, 1, 0, &at);
-  }
+  void Release(DWORD byte) const { UnlockFileByte(Native(), byte); }
+  NativeFile Native() const { return reinterpret_cast<NativeFile>(file); }
   bool TakeState(bool exclusive) {
     if (locked || (!guard && !Lock(kGuardByte, true, false))) return false;
     guard = true;
