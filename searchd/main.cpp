@@ -46,7 +46,8 @@ std::optional<fs::path> FindShippedCorpus(const fs::path& programFolder) {
 
 int main(int argc, char** argv) {
   using talewick::search::CommandLine;
-  const CommandLine line = talewick::search::ParseCommandLine(Utf8CommandLine(argc, argv));
+  const CommandLine line =
+      talewick::search::ParseCommandLine(talewick::Utf8CommandLine(argc, argv));
   switch (line.action) {
     case CommandLine::Action::kHelp:
       std::fputs(talewick::search::HelpText().c_str(), stdout);
@@ -65,16 +66,16 @@ int main(int argc, char** argv) {
   Service service{
       .corpus = options.corpus, .indexFile = options.index, .maxResults = options.results};
   if (service.corpus.empty()) {
-    const fs::path programFolder = PathFromUtf8(ProgramFolder());
+    const fs::path programFolder = talewick::PathFromUtf8(talewick::ProgramFolder());
     const auto shipped = FindShippedCorpus(programFolder);
     if (!shipped) {
       std::fprintf(stderr,
                    "talewick-search: no corpus given and none shipped in %s (corpus/ or "
                    "../share/talewick/corpus/); name a folder of texts with --corpus DIR\n",
-                   Utf8Of(programFolder).c_str());
+                   talewick::Utf8Of(programFolder).c_str());
       return 1;
     }
-    service.corpus = Utf8Of(*shipped);
+    service.corpus = talewick::Utf8Of(*shipped);
   }
 
   talewick::search::IgnoreBrokenPipes();
