@@ -12,6 +12,8 @@
 #include "query/input_words.h"
 #include "window/scripted/scripted_window.h"
 
+using namespace talewick;
+
 namespace {
 
 constexpr int kListLines = 200'000;

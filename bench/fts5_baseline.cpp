@@ -34,6 +34,8 @@
 namespace {
 
 namespace fs = std::filesystem;
+using talewick::PathFromUtf8;
+using talewick::Utf8Of;
 using talewick::search::CorpusListing;
 using Clock = std::chrono::steady_clock;
 

@@ -22,6 +22,8 @@
 #include "window/scripted/scripted_window.h"
 #include "window/window_layer.h"
 
+using namespace talewick;
+
 namespace {
 
 int cycles = 10'000;

@@ -12,6 +12,8 @@
 #include "core/story_state.h"
 #include "window/scripted/scripted_window.h"
 
+using namespace talewick;
+
 namespace {
 
 constexpr int kPageBytes = 1'000'000;

@@ -18,6 +18,8 @@
 #include "window/scripted/scripted_window.h"
 #include "window/window_layer.h"
 
+using namespace talewick;
+
 int main(int argc, char** argv) {
   if (argc != 6) {
     std::fprintf(stderr, "usage: story_run HOST SITE WORD_LIST SEED CYCLES\n");

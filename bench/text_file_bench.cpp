@@ -13,6 +13,8 @@
 
 #include "text/text_file.h"
 
+using namespace talewick;
+
 namespace {
 
 constexpr int kLines = 200'000;

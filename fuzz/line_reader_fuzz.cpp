@@ -17,6 +17,8 @@
 #include "fuzz_support.h"
 #include "text/text_file.h"
 
+using namespace talewick;
+
 namespace {
 
 using fuzz::CutAtBoundary;

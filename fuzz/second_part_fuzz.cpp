@@ -20,6 +20,8 @@
 #include "window/scripted/scripted_window.h"
 #include "window/window_layer.h"
 
+using namespace talewick;
+
 using fuzz::Require;
 
 namespace {

@@ -15,6 +15,8 @@
 #include "fuzz_support.h"
 #include "text/bounded_text.h"
 
+using namespace talewick;
+
 namespace {
 
 // A stored text between two guard zones that no operation may write.

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <thread>
 
+namespace talewick {
+
 namespace {
 
 constexpr DWORD kBufferSize = 4096;
@@ -98,3 +100,5 @@ bool DbwinCapture::Start(HANDLE log) {
 }
 
 void DbwinCapture::Follow(DWORD pid) { state_->pid = pid; }
+
+}  // namespace talewick

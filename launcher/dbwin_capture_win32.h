@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+namespace talewick {
+
 struct DbwinState;
 
 class DbwinCapture {
@@ -25,3 +27,5 @@ class DbwinCapture {
  private:
   std::unique_ptr<DbwinState> state_;
 };
+
+}  // namespace talewick

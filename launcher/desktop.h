@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace talewick {
+
 // Tells the user why the launcher gave up: on standard error, and in a message
 // box where there is no terminal to read it on, which a stop signal closes
 // (StopRequested, process.h). The first paragraph of `message` (up to a blank
@@ -18,3 +20,5 @@ bool BringToFront(long programId);
 // What to do when a program of Talewick's folder is missing or cannot be started:
 // install Talewick again, or, where it was unpacked from a zip, unpack it again.
 std::string RestoreAdvice(const std::string& programFolder);
+
+}  // namespace talewick

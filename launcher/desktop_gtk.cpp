@@ -17,6 +17,8 @@
 #include "desktop.h"
 #include "process.h"
 
+namespace talewick {
+
 namespace {
 
 constexpr const char* kMainWindowTitle = "Talewick 02";
@@ -129,3 +131,5 @@ bool BringToFront(long programId) {
 
 // Talewick comes to Linux as a package.
 std::string RestoreAdvice(const std::string&) { return "Install Talewick again."; }
+
+}  // namespace talewick

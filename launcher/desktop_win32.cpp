@@ -10,6 +10,8 @@
 #include "desktop.h"
 #include "text/story_folder.h"
 
+namespace talewick {
+
 namespace {
 
 constexpr const wchar_t* kMainWindowTitle = L"Talewick 02";
@@ -59,3 +61,5 @@ std::string RestoreAdvice(const std::string& programFolder) {
              ? "Install Talewick again."
              : "Unpack Talewick again from its zip, into a folder of its own.";
 }
+
+}  // namespace talewick

@@ -11,6 +11,8 @@
 #include "base/user_folders.h"
 #include "base/utf8_system.h"
 
+namespace talewick {
+
 namespace {
 
 // The reason is at the end; a log that grew long before holds nothing else of use.
@@ -144,3 +146,5 @@ std::string UnspelledFolderText(const std::string& folder, bool programFolder) {
          "to use instead.\n\n" +
          remedy;
 }
+
+}  // namespace talewick

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace talewick {
+
 // The last lines of the log that say what went wrong, in plain words: without
 // the debug lines of the window program, the program names and log prefixes
 // before them, or advice that names options of a command the user never typed.
@@ -24,3 +26,5 @@ std::string ProgramFailureText(int status, const std::string& logPath);
 // it names files in (`programFolder`: the folder it runs from, else the story
 // folder).
 std::string UnspelledFolderText(const std::string& folder, bool programFolder);
+
+}  // namespace talewick

@@ -12,6 +12,8 @@
 #include "base/system_error.h"
 #include "base/utf8_system.h"
 
+namespace talewick {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -177,3 +179,5 @@ std::string SiteToSearch(const LaunchLine& line, const SiteChoice& chosen, bool 
   if (!line.site.empty()) return line.site;
   return ownService && siteVariable.empty() ? "talewick.org" : "";
 }
+
+}  // namespace talewick

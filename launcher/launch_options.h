@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace talewick {
+
 struct LaunchLine {
   enum class Action { kStart, kHelp, kVersion, kRefuse };
   Action action = Action::kStart;
@@ -42,3 +44,5 @@ std::string StartedText(const std::string& storyFolder, const std::string& site,
 // the user's TALEWICK_SEARCH_SITE stays as it is.
 std::string SiteToSearch(const LaunchLine& line, const SiteChoice& chosen, bool ownService,
                          const std::string& siteVariable);
+
+}  // namespace talewick

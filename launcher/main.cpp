@@ -24,6 +24,7 @@
 #include "text/standard_output.h"
 #include "text/story_folder.h"
 
+namespace talewick {
 namespace {
 
 using namespace std::chrono_literals;
@@ -127,8 +128,10 @@ int WaitForProgram(Child& program, Child& service, bool ownService,
 }
 
 }  // namespace
+}  // namespace talewick
 
 int main(int argc, char** argv) {
+  using namespace talewick;
   const LaunchLine line = ParseLaunchLine(Utf8CommandLine(argc, argv));
   switch (line.action) {
     case LaunchLine::Action::kHelp:

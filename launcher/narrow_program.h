@@ -7,6 +7,8 @@
 
 #include <string>
 
+namespace talewick {
+
 struct NarrowStart {
   std::string program;  // the path to start the program by; empty when there is none
   std::string folder;   // when there is none: the folder it cannot be given
@@ -18,3 +20,5 @@ struct NarrowStart {
 // it finds the user's folder through set to such a spelling too. All UTF-8.
 NarrowStart PrepareNarrowProgram(const std::string& programFolder, const std::string& programName,
                                  const std::string& storyFolder);
+
+}  // namespace talewick

@@ -8,6 +8,8 @@
 #include "base/wide_text_win32.h"
 #include "narrow_program.h"
 
+namespace talewick {
+
 namespace {
 
 bool SpelledInAnsi(const std::wstring& text) {
@@ -49,3 +51,5 @@ NarrowStart PrepareNarrowProgram(const std::string& programFolder, const std::st
   }
   return {folder + programName, {}};
 }
+
+}  // namespace talewick

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace talewick {
+
 // ".exe" on Windows, empty elsewhere.
 extern const char* const kExecutableSuffix;
 
@@ -58,3 +60,5 @@ bool StopRequested();
 
 // Sets a variable of the environment that the children inherit.
 void SetChildEnvironment(const char* name, const std::string& value);
+
+}  // namespace talewick

@@ -16,6 +16,8 @@
 #include "base/system_error.h"
 #include "process.h"
 
+namespace talewick {
+
 const char* const kExecutableSuffix = "";
 
 namespace {
@@ -254,3 +256,5 @@ bool StopRequested() { return stopRequested != 0; }
 void SetChildEnvironment(const char* name, const std::string& value) {
   ::setenv(name, value.c_str(), 1);
 }
+
+}  // namespace talewick

@@ -12,6 +12,8 @@
 #include "dbwin_capture_win32.h"
 #include "process.h"
 
+namespace talewick {
+
 const char* const kExecutableSuffix = ".exe";
 
 namespace {
@@ -219,3 +221,5 @@ bool StopRequested() { return stopRequested; }
 void SetChildEnvironment(const char* name, const std::string& value) {
   SetEnvironmentVariableW(WideFromUtf8(name).c_str(), WideFromUtf8(value).c_str());
 }
+
+}  // namespace talewick

@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+namespace talewick {
+
 // Stays in the story folder, empty or holding the window program's process id:
 // removing a lock file on the way out would let a launcher that opened it a
 // moment before lock a file that no longer has that name.
@@ -35,3 +37,5 @@ class StoryLock {
  private:
   std::unique_ptr<StoryLockState> state_;
 };
+
+}  // namespace talewick

@@ -10,6 +10,8 @@
 #include "base/system_error.h"
 #include "story_lock.h"
 
+namespace talewick {
+
 struct StoryLockState {
   int fd = -1;
 };
@@ -54,3 +56,5 @@ void StoryLock::Record(long programId) {
     [[maybe_unused]] const ssize_t written = ::pwrite(state_->fd, text.data(), text.size(), 0);
   }
 }
+
+}  // namespace talewick

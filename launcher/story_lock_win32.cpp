@@ -9,6 +9,8 @@
 #include "base/wide_text_win32.h"
 #include "story_lock.h"
 
+namespace talewick {
+
 namespace {
 
 constexpr DWORD kLockedByte = 0x40000000;
@@ -70,3 +72,5 @@ void StoryLock::Record(long programId) {
     WriteFile(state_->file, text.data(), static_cast<DWORD>(text.size()), &written, &start);
   }
 }
+
+}  // namespace talewick

@@ -248,8 +248,8 @@ MUTANTS = [
      "LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &lockAt)) {", "if (lockAt.Offset != 0) {"),
     ("launcher-raise", "if (IsProgramWindow(x, window, programId)) {",
      "if (programId < 0 && IsProgramWindow(x, window, programId)) {"),
-    ("program-help-window", "if (AnswerCommandLine(argc, argv)) return 0;",
-     "AnswerCommandLine(argc, argv);"),
+    ("program-help-window", "if (talewick::AnswerCommandLine(argc, argv)) return 0;",
+     "talewick::AnswerCommandLine(argc, argv);"),
     ("launcher-stop-service", "  service.Stop();\n", "\n"),
     ("launcher-timed-wait", "if (done > 0 || (done < 0 && errno != EINTR)) return Reaped(*state_, "
      "done, status);", "if (done < 0 && errno != EINTR) return Reaped(*state_, done, status);"),

@@ -50,7 +50,8 @@ std::optional<fs::path> FindShippedCorpus(const fs::path& programFolder) {
 
 int main(int argc, char** argv) {
   using talewick::search::CommandLine;
-  const CommandLine line = talewick::search::ParseCommandLine(Utf8CommandLine(argc, argv));
+  const CommandLine line =
+      talewick::search::ParseCommandLine(talewick::Utf8CommandLine(argc, argv));
   switch (line.action) {
     case CommandLine::Action::kHelp:
       std::fputs(talewick::search::HelpText().c_str(), stdout);
@@ -69,16 +70,16 @@ int main(int argc, char** argv) {
   Service service{
       .corpus = options.corpus, .indexFile = options.index, .maxResults = options.results};
   if (service.corpus.empty()) {
-    const fs::path programFolder = PathFromUtf8(ProgramFolder());
+    const fs::path programFolder = talewick::PathFromUtf8(talewick::ProgramFolder());
     const auto shipped = FindShippedCorpus(programFolder);
     if (!shipped) {
       StandardLog() << "talewick-search: no corpus given and none shipped in "
-                    << Utf8Of(programFolder)
+                    << talewick::Utf8Of(programFolder)
                     << " (corpus/ or ../share/talewick/corpus/); name a folder of texts with "
                        "--corpus DIR\n";
       return 1;
     }
-    service.corpus = Utf8Of(*shipped);
+    service.corpus = talewick::Utf8Of(*shipped);
   }
 
   talewick::search::IgnoreBrokenPipes();

@@ -8,6 +8,8 @@
 
 #include "text/os_file.h"
 
+using namespace talewick;
+
 namespace {
 
 // POSIX texts are UTF-8; Windows texts are single bytes of the ANSI code page.

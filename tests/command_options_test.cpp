@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+using namespace talewick;
+
 namespace {
 
 TEST(CommandOptions, TheFirstFaultOnTheLineIsTheOneReported) {

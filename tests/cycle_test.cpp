@@ -9,6 +9,8 @@
 #include "query/url_download.h"
 #include "support/fresh_story.h"
 
+using namespace talewick;
+
 namespace {
 
 // A port on which nothing listens: the download fails at once.

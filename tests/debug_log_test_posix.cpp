@@ -12,6 +12,8 @@
 #include "core/story_state.h"
 #include "support/program_files.h"
 
+using namespace talewick;
+
 namespace {
 
 TEST(DebugLog, WritesTitleInBracketsThenTheMessage) {

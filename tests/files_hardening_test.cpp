@@ -13,6 +13,8 @@
 #include "query/input_words.h"
 #include "support/fresh_story.h"
 
+using namespace talewick;
+
 namespace {
 
 namespace fs = std::filesystem;

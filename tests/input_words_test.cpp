@@ -8,6 +8,8 @@
 #include "query/input_words.h"
 #include "support/fresh_story.h"
 
+using namespace talewick;
+
 namespace {
 
 constexpr const char* kListError = "error reading file: dictonary.txt";

@@ -11,6 +11,8 @@
 
 #include "base/utf8_system.h"
 
+using namespace talewick;
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -10,6 +10,8 @@
 #include "analysis/result_analysis.h"
 #include "support/fresh_story.h"
 
+using namespace talewick;
+
 namespace {
 
 const std::string kPattern = "<b>the cat</b>";

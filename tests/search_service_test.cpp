@@ -24,6 +24,8 @@
 #include "support/program_files.h"
 #include "support/test_environment.h"
 
+using namespace talewick;
+
 namespace {
 
 namespace fs = std::filesystem;

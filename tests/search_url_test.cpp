@@ -8,6 +8,8 @@
 
 #include "query/search_url.h"
 
+using namespace talewick;
+
 namespace {
 
 // The word table as DisectInput leaves it: the words from slot 1 up.

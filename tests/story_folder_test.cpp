@@ -15,6 +15,8 @@
 #include "support/test_environment.h"
 #include "text/story_folder.h"
 
+using namespace talewick;
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -11,6 +11,8 @@
 
 #include "support/program_files.h"
 
+using namespace talewick;
+
 namespace {
 
 using Lines = std::vector<std::string>;

@@ -12,6 +12,8 @@
 #include "support/local_http_server.h"
 #include "support/program_files.h"
 
+using namespace talewick;
+
 namespace {
 
 const std::string kEarlierPage = "<html>earlier page\r\n<b>kept</b>\xE9\r\n";

@@ -8,6 +8,8 @@
 
 #include "core/debug_log.h"
 
+namespace talewick {
+
 namespace {
 
 // The walk looks at k = 0..200 characters from the second one after the
@@ -107,3 +109,5 @@ void ScanPage(TextFile& page, std::string_view pattern, LargeText& lineBuffer, L
     ScanLineText(lineText, pattern, inTag, table);
   } while (!FileAtEnd(page));
 }
+
+}  // namespace talewick

@@ -11,6 +11,8 @@
 #include "text/bounded_text.h"
 #include "text/text_file.h"
 
+namespace talewick {
+
 inline constexpr int kCandidateEntries = 100;
 // At most this many occurrences are taken from one line.
 inline constexpr int kMaxOccurrencesPerLine = 101;
@@ -54,3 +56,5 @@ std::string WalkSnippet(std::string_view line, int p, int patternLength, bool& i
 // Logs the candidate, removes its first "nbsp" and counts it unless it is empty,
 // a single space or shorter than 3 characters.
 void OfferCandidate(CandidateTable& table, std::string candidate);
+
+}  // namespace talewick

@@ -6,6 +6,8 @@
 #include "core/debug_log.h"
 #include "window/window_layer.h"
 
+namespace talewick {
+
 namespace {
 
 constexpr const char* kAlreadyUsed = "output already used in the past 99 inputs";
@@ -114,3 +116,5 @@ int NextHistorySlot(int historyIndex) {
   const int next = historyIndex + 1;
   return next > kLastHistorySlot || next < kFirstHistorySlot ? kFirstHistorySlot : next;
 }
+
+}  // namespace talewick

@@ -12,6 +12,8 @@
 #include "analysis/candidate_table.h"
 #include "core/story_state.h"
 
+namespace talewick {
+
 // Reads SearchWords, ResultPagePath, OutputHistory, HistoryIndex, InputWords slot 1
 // and the input box; writes SearchWords (the highlight pattern), LineBuffer,
 // LineText, NextInput, OutputHistory and HistoryIndex, the story list and file.
@@ -47,3 +49,5 @@ bool AppendStoryLine(TextFile& file, std::string_view path, std::string_view lin
 
 // The history slot after `historyIndex` in the ring over slots 1..99.
 int NextHistorySlot(int historyIndex);
+
+}  // namespace talewick

@@ -8,6 +8,8 @@
 #include "base/command_options.h"
 #include "text/standard_output.h"
 
+namespace talewick {
+
 namespace {
 
 constexpr std::string_view kHelp =
@@ -44,3 +46,5 @@ bool AnswerCommandLine(int argc, const char* const* argv) {
   }
   return false;
 }
+
+}  // namespace talewick

@@ -16,6 +16,8 @@
 #include "query/search_url.h"
 #include "window/window_layer.h"
 
+namespace talewick {
+
 namespace {
 
 constexpr int kGoRearmMs = 3000;
@@ -115,3 +117,5 @@ int HandleWindowEvent() {
   }
   return 0;
 }
+
+}  // namespace talewick

@@ -11,6 +11,7 @@
 #include "app/command_line.h"
 #include "app/startup.h"
 
+namespace talewick {
 namespace {
 
 bool DisplayOpens() {
@@ -26,12 +27,13 @@ bool DisplayOpens() {
 }
 
 }  // namespace
+}  // namespace talewick
 
 int main(int argc, char** argv) {
-  if (AnswerCommandLine(argc, argv)) return 0;
-  if (!DisplayOpens()) return 1;
-  if (!StartUp()) return 1;
-  RunEventLoop();
-  ShutDown();
+  if (talewick::AnswerCommandLine(argc, argv)) return 0;
+  if (!talewick::DisplayOpens()) return 1;
+  if (!talewick::StartUp()) return 1;
+  talewick::RunEventLoop();
+  talewick::ShutDown();
   return 0;
 }

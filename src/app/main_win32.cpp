@@ -11,9 +11,9 @@
 #include "app/startup.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  if (AnswerCommandLine(__argc, __argv)) ExitProcess(0);
-  if (!StartUp()) ExitProcess(1);
-  RunEventLoop();
-  ShutDown();
+  if (talewick::AnswerCommandLine(__argc, __argv)) ExitProcess(0);
+  if (!talewick::StartUp()) ExitProcess(1);
+  talewick::RunEventLoop();
+  talewick::ShutDown();
   ExitProcess(0);
 }

@@ -11,6 +11,8 @@
 #include "window/window_layer.h"
 #include "window/window_layout.h"
 
+namespace talewick {
+
 bool StartUp() {
   ClearStoryState();
   TextCopy(Story.Title, "Talewick 02");
@@ -51,3 +53,5 @@ void ShutDown() {
   DebugLog("closing...");
   CloseWindowLayer();
 }
+
+}  // namespace talewick

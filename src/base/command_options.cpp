@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+namespace talewick {
+
 Standalone StandaloneOption(std::span<const std::string> arguments) {
   for (std::size_t i = 1; i < arguments.size(); ++i) {
     if (arguments[i] == "--help") return Standalone::kHelp;
@@ -29,3 +31,5 @@ std::string WalkValueOptions(
   }
   return "";
 }
+
+}  // namespace talewick

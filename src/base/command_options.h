@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+namespace talewick {
+
 // What the first --help or --version on a line asks for.
 enum class Standalone { kNone, kHelp, kVersion };
 Standalone StandaloneOption(std::span<const std::string> arguments);
@@ -27,3 +29,5 @@ struct ValueOption {
 std::string WalkValueOptions(
     std::span<const std::string> arguments, std::span<const ValueOption> options,
     const std::function<std::string(std::string_view name, const std::string& value)>& take);
+
+}  // namespace talewick

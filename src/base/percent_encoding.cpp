@@ -4,6 +4,8 @@
 
 #include <cctype>
 
+namespace talewick {
+
 namespace {
 
 bool IsHexDigit(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
@@ -26,3 +28,5 @@ std::string PercentEncode(std::string_view text, const ByteSet& kept, Escapes es
   }
   return out;
 }
+
+}  // namespace talewick

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace talewick {
+
 // The bytes an encoding leaves as they are, indexed by their unsigned value.
 using ByteSet = std::bitset<256>;
 
@@ -25,3 +27,5 @@ enum class Escapes {
 // `text` with every byte not in `kept` written as "%XX".
 std::string PercentEncode(std::string_view text, const ByteSet& kept,
                           Escapes escapes = Escapes::kEncode);
+
+}  // namespace talewick

@@ -6,6 +6,8 @@
 #include <string>
 #include <system_error>
 
+namespace talewick {
+
 // The calling thread's last error code: errno, or GetLastError() on Windows.
 int LastSystemError();
 
@@ -19,3 +21,5 @@ std::string LastSystemErrorText();
 // The text of `error`: SystemErrorText for the system's own codes, else what its
 // category says.
 std::string ErrorCodeText(const std::error_code& error);
+
+}  // namespace talewick

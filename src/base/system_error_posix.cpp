@@ -5,6 +5,8 @@
 
 #include "base/system_error.h"
 
+namespace talewick {
+
 int LastSystemError() { return errno; }
 
 std::string SystemErrorText(int code) {
@@ -17,3 +19,5 @@ std::string ErrorCodeText(const std::error_code& error) {
   return error.category() == std::system_category() ? SystemErrorText(error.value())
                                                     : error.message();
 }
+
+}  // namespace talewick

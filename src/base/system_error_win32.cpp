@@ -6,6 +6,8 @@
 #include "base/system_error.h"
 #include "base/wide_text_win32.h"
 
+namespace talewick {
+
 int LastSystemError() { return static_cast<int>(GetLastError()); }
 
 std::string SystemErrorText(int code) {
@@ -27,3 +29,5 @@ std::string ErrorCodeText(const std::error_code& error) {
   return error.category() == std::system_category() ? SystemErrorText(error.value())
                                                     : error.message();
 }
+
+}  // namespace talewick

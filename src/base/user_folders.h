@@ -6,6 +6,8 @@
 
 #include <string>
 
+namespace talewick {
+
 // The folder the environment variable `variable` names, ending in one
 // separator; empty when it names no full path (a relative one would move with
 // the current folder).
@@ -15,3 +17,5 @@ std::string FolderNamedBy(const char* variable);
 // separator and not made here: $XDG_CACHE_HOME/talewick/ (~/.cache/talewick/), or
 // %LOCALAPPDATA%\Talewick\cache\. Empty when the environment gives no full path.
 std::string IndexCacheFolder();
+
+}  // namespace talewick

@@ -3,6 +3,8 @@
 
 #include "base/utf8_system.h"
 
+namespace talewick {
+
 std::string FolderNamedBy(const char* variable) {
   std::string path = Utf8Environment(variable);
   if (path.empty() || path.front() != '/') return {};
@@ -16,3 +18,5 @@ std::string IndexCacheFolder() {
   const std::string home = FolderNamedBy("HOME");
   return home.empty() ? home : home + ".cache/talewick/";
 }
+
+}  // namespace talewick

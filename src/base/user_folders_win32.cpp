@@ -4,6 +4,8 @@
 
 #include "base/utf8_system.h"
 
+namespace talewick {
+
 // A full path is a drive's root (C:\) or a share (\\server\).
 std::string FolderNamedBy(const char* variable) {
   std::string path = Utf8Environment(variable);
@@ -18,3 +20,5 @@ std::string IndexCacheFolder() {
   const std::string local = FolderNamedBy("LOCALAPPDATA");
   return local.empty() ? local : local + "Talewick\\cache\\";
 }
+
+}  // namespace talewick

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+namespace talewick {
+
 // The command line, the program first. (Windows hands `argv` over in the ANSI
 // code page, which cannot spell every name: there it is read from the wide one.)
 std::vector<std::string> Utf8CommandLine(int argc, char** argv);
@@ -21,3 +23,5 @@ std::string Utf8Environment(const char* name);
 // A path from its UTF-8 spelling, and back.
 std::filesystem::path PathFromUtf8(std::string_view text);
 std::string Utf8Of(const std::filesystem::path& path);
+
+}  // namespace talewick

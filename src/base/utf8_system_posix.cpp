@@ -4,6 +4,8 @@
 
 #include "base/utf8_system.h"
 
+namespace talewick {
+
 std::vector<std::string> Utf8CommandLine(int argc, char** argv) {
   return std::vector<std::string>(argv, argv + argc);
 }
@@ -12,3 +14,5 @@ std::string Utf8Environment(const char* name) {
   const char* value = std::getenv(name);
   return value != nullptr ? value : "";
 }
+
+}  // namespace talewick

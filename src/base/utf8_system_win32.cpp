@@ -15,6 +15,8 @@ struct WideStartupInfo {
 extern "C" int __wgetmainargs(  // NOLINT(bugprone-reserved-identifier)
     int* argc, wchar_t*** argv, wchar_t*** environment, int expandWildcards, WideStartupInfo* info);
 
+namespace talewick {
+
 std::vector<std::string> Utf8CommandLine(int argc, char** argv) {
   int count = 0;
   wchar_t** wide = nullptr;
@@ -42,3 +44,5 @@ std::string Utf8Environment(const char* name) {
     value.resize(length);  // the room it needs, its terminator included
   }
 }
+
+}  // namespace talewick

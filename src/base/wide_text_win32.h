@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace talewick {
+
 inline std::wstring WideFromUtf8(std::string_view text) {
   if (text.empty()) return {};
   const int size = static_cast<int>(text.size());
@@ -25,3 +27,5 @@ inline std::string Utf8FromWide(std::wstring_view wide) {
   WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, text.data(), length, nullptr, nullptr);
   return text;
 }
+
+}  // namespace talewick

@@ -3,6 +3,8 @@
 
 #include "core/story_state.h"
 
+namespace talewick {
+
 namespace {
 void (*debugLogObserver)(const std::string&) = nullptr;
 }  // namespace
@@ -19,3 +21,5 @@ void DebugLog(std::string_view message) {
   WriteDebugOutput(line);
   if (debugLogObserver != nullptr) debugLogObserver(line);
 }
+
+}  // namespace talewick

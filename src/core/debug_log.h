@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace talewick {
+
 void DebugLog(std::string_view message);
 
 // The platform half: hands one finished line to the debug channel.
@@ -13,3 +15,5 @@ void WriteDebugOutput(const std::string& line);
 
 // Test hook: when set, also receives every finished line (nullptr turns it off).
 void SetDebugLogObserver(void (*observer)(const std::string& line));
+
+}  // namespace talewick

@@ -7,6 +7,8 @@
 
 #include "core/debug_log.h"
 
+namespace talewick {
+
 void WriteDebugOutput(const std::string& line) {
   std::string out;
   out.reserve(line.size() + 1);
@@ -31,3 +33,5 @@ void WriteDebugOutput(const std::string& line) {
     left -= static_cast<size_t>(written);
   }
 }
+
+}  // namespace talewick

@@ -3,4 +3,8 @@
 
 #include "core/debug_log.h"
 
+namespace talewick {
+
 void WriteDebugOutput(const std::string& line) { OutputDebugStringA(line.c_str()); }
+
+}  // namespace talewick

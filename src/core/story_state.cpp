@@ -4,6 +4,8 @@
 #include <cstring>
 #include <type_traits>
 
+namespace talewick {
+
 static_assert(std::is_trivially_copyable_v<StoryState>,
               "StoryState must stay plain data: it is zero-filled, never constructed");
 
@@ -18,3 +20,5 @@ void UseStoryFolder(std::string_view folder) {
   DataFiles.storyFile = TextJoin(folder, "OutPutTextFile.txt");
   TextCopy(Story.ResultPagePath, TextJoin(folder, "googleblog.htm"));
 }
+
+}  // namespace talewick

@@ -10,6 +10,8 @@
 #include "text/bounded_text.h"
 #include "text/text_file.h"
 
+namespace talewick {
+
 inline constexpr int kWordTableSlots = 100;
 using WordTable = BoundedText[kWordTableSlots];
 // OutputHistory is a ring over slots 1 to this one; slot 0 is never written.
@@ -63,3 +65,5 @@ extern DataFilePaths DataFiles;
 // Names every data file in `folder` (which ends in its separator): DataFiles and
 // Story.ResultPagePath. The folder leaves room for the longest data file name.
 void UseStoryFolder(std::string_view folder);
+
+}  // namespace talewick

@@ -10,6 +10,8 @@
 #include "text/text_file.h"
 #include "window/window_layer.h"
 
+namespace talewick {
+
 namespace {
 
 // DisectInput empties only the slots an input of ordinary length reaches.
@@ -77,3 +79,5 @@ void DisectInput() {
   Story.ScanPos = Story.InputLength + 1;
   TextCopy(Story.WordBuilder, "");
 }
+
+}  // namespace talewick

@@ -10,6 +10,8 @@
 
 #include "text/text_file.h"
 
+namespace talewick {
+
 // Reads InputText; writes LoweredInput.
 void DownloadString();
 // Reads InputText; writes InputWords and WordCount (and the walk's own fields),
@@ -29,3 +31,5 @@ enum class WordListAnswer { kListed, kNotListed, kNoList };
 // Looks `word` up in the word list at `listPath`, read through `file` (closed
 // again afterwards): whether some line equals it, or that the list cannot be opened.
 WordListAnswer LookUpWord(TextFile& file, std::string_view listPath, std::string_view word);
+
+}  // namespace talewick

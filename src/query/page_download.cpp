@@ -8,6 +8,8 @@
 #include "text/text_file.h"
 #include "window/window_layer.h"
 
+namespace talewick {
+
 namespace {
 
 void Report(const char* message) {
@@ -46,3 +48,5 @@ void DownLoadFile() {
     Story.KeepRunning = 0;
   }
 }
+
+}  // namespace talewick

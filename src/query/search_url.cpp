@@ -9,6 +9,8 @@
 #include "base/percent_encoding.h"
 #include "core/debug_log.h"
 
+namespace talewick {
+
 namespace {
 
 std::string EnvironmentOr(const char* name, const char* fallback) {
@@ -96,3 +98,5 @@ std::string SearchUrlFor(std::string_view prefix, std::string_view words, std::s
       BytesWhere([](unsigned char c) { return !HasUrlMeaning(static_cast<char>(c)); });
   return TextJoin(std::string(prefix) + PercentEncode(words, kKept), suffix);
 }
+
+}  // namespace talewick

@@ -11,6 +11,8 @@
 
 #include "core/story_state.h"
 
+namespace talewick {
+
 inline constexpr const char* kDefaultSearchHost = "http://www.google.com";
 inline constexpr const char* kDefaultSearchSite = "blogspot.com";
 
@@ -38,3 +40,5 @@ std::string WordsThatFitTheUrl(std::string_view words, int room);
 // prefix + the words with '&', '+', '%' and '#' percent-encoded + suffix. Spaces
 // stay literal: the download encodes them on the wire.
 std::string SearchUrlFor(std::string_view prefix, std::string_view words, std::string_view suffix);
+
+}  // namespace talewick

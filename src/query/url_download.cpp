@@ -9,6 +9,8 @@
 
 #include "base/percent_encoding.h"
 
+namespace talewick {
+
 namespace {
 
 // TALEWICK_DOWNLOAD_TIMEOUT_MS, a number of milliseconds, can only shorten the
@@ -81,3 +83,5 @@ std::string EscapeUrlForWire(std::string_view url) {
 bool IsHttpUrl(std::string_view url) {
   return StartsWithNoCase(url, "http://") || StartsWithNoCase(url, "https://");
 }
+
+}  // namespace talewick

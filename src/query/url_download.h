@@ -16,6 +16,8 @@
 #include <string>
 #include <string_view>
 
+namespace talewick {
+
 struct DownloadLimits {
   int connectTimeoutMs = 15'000;
   int totalTimeoutMs = 60'000;
@@ -43,3 +45,5 @@ std::string EscapeUrlForWire(std::string_view url);
 
 // True when the URL starts with "http://" or "https://" (scheme in any case).
 bool IsHttpUrl(std::string_view url);
+
+}  // namespace talewick

@@ -10,6 +10,8 @@
 
 #include "query/url_download.h"
 
+namespace talewick {
+
 namespace {
 
 constexpr int kDownloadFailed = 1;
@@ -145,3 +147,5 @@ int UrlDownloadToFile(std::string_view url, std::string_view path) {
   if (!complete) return kDownloadFailed;
   return temporary.RenameTo(std::string(path)) ? 0 : kDownloadFailed;
 }
+
+}  // namespace talewick

@@ -25,6 +25,8 @@
 
 #include "query/url_download.h"
 
+namespace talewick {
+
 namespace {
 
 constexpr int kDownloadFailed = 1;
@@ -269,3 +271,5 @@ int UrlDownloadToFile(std::string_view url, std::string_view path) {
   }
   return 0;
 }
+
+}  // namespace talewick

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstdio>
 
+namespace talewick {
+
 int StoreText(char* bytes, int capacity, std::string_view source) {
   int length = static_cast<int>(std::min<size_t>(source.size(), static_cast<size_t>(capacity)));
   if (length < static_cast<int>(source.size())) length = CharacterBoundaryCut(source, capacity);
@@ -82,3 +84,5 @@ std::string NumberText(double number) {
   }
   return buffer;
 }
+
+}  // namespace talewick

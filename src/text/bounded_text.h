@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+namespace talewick {
+
 // Capacity in characters of every ordinary text value (255 bytes with terminator).
 inline constexpr int kTextCapacity = 254;
 // Capacity in characters of the two result-page line buffers.
@@ -71,3 +73,5 @@ std::string TextLower(std::string_view text);
 bool TextEquals(std::string_view a, std::string_view b);
 // " %d" for whole numbers, " %.2f" otherwise.
 std::string NumberText(double number);
+
+}  // namespace talewick

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace talewick {
+
 // A platform file handle (a POSIX descriptor or a Win32 HANDLE) kept as an integer
 // so that portable headers never include platform headers.
 struct OsFileHandle {
@@ -32,3 +34,5 @@ void OsClose(OsFileHandle handle);
 std::string OsExecutablePath();
 // The platform's path separator ('/' or '\\').
 char OsPathSeparator();
+
+}  // namespace talewick

@@ -10,6 +10,8 @@
 
 #include "text/os_file.h"
 
+namespace talewick {
+
 namespace {
 
 int Descriptor(OsFileHandle handle) { return static_cast<int>(handle.value); }
@@ -134,3 +136,5 @@ std::string OsExecutablePath() {
 }
 
 char OsPathSeparator() { return '/'; }
+
+}  // namespace talewick

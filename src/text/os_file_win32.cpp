@@ -6,6 +6,8 @@
 
 #include "text/os_file.h"
 
+namespace talewick {
+
 namespace {
 
 HANDLE Win32Handle(OsFileHandle handle) { return reinterpret_cast<HANDLE>(handle.value); }
@@ -148,3 +150,5 @@ std::string OsExecutablePath() {
 }
 
 char OsPathSeparator() { return '\\'; }
+
+}  // namespace talewick

@@ -5,6 +5,8 @@
 
 #include <string_view>
 
+namespace talewick {
+
 // Writes `text` to standard output as it stands. A Windows program of the GUI
 // subsystem has no console of its own: it writes to the standard output it was
 // given (a pipe, a file, Wine's Unix terminal), else to the console of the
@@ -14,3 +16,5 @@ void WriteStandardOutput(std::string_view text);
 // Writes `text` as WriteStandardOutput does, but only to a terminal or console the
 // user looks at: nothing when standard output is a file, a pipe or nowhere.
 void WriteToTerminal(std::string_view text);
+
+}  // namespace talewick

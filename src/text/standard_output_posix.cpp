@@ -5,6 +5,8 @@
 
 #include "text/standard_output.h"
 
+namespace talewick {
+
 void WriteStandardOutput(std::string_view text) {
   std::fwrite(text.data(), 1, text.size(), stdout);
   std::fflush(stdout);
@@ -13,3 +15,5 @@ void WriteStandardOutput(std::string_view text) {
 void WriteToTerminal(std::string_view text) {
   if (::isatty(STDOUT_FILENO)) WriteStandardOutput(text);
 }
+
+}  // namespace talewick

@@ -5,6 +5,8 @@
 
 #include "text/standard_output.h"
 
+namespace talewick {
+
 namespace {
 
 bool Usable(HANDLE handle) {
@@ -55,3 +57,5 @@ void WriteToTerminal(std::string_view text) {
     WriteAll(given, text);
   }
 }
+
+}  // namespace talewick

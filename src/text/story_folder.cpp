@@ -5,6 +5,8 @@
 #include "text/bounded_text.h"
 #include "text/os_file.h"
 
+namespace talewick {
+
 namespace {
 
 constexpr std::string_view kWordListName = "dictionary.txt";
@@ -91,3 +93,5 @@ const StoryFolderChoice& StoryFolder() {
 }
 
 std::string StartFolder() { return StoryFolder().folder; }
+
+}  // namespace talewick

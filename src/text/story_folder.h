@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace talewick {
+
 // The data file with the longest name: the story folder's path with it must fit
 // the program's text fields, or some path would be cut.
 inline constexpr std::string_view kLongestDataFileName = "OutPutTextFile.txt";
@@ -58,3 +60,5 @@ bool FileExists(const std::string& path);
 // Copies `source` to `target` through a temporary file renamed into place, so that
 // a copy cut short never stands under the target's name.
 void CopyIntoPlace(const std::string& source, const std::string& target);
+
+}  // namespace talewick

@@ -12,6 +12,8 @@
 #include "text/os_file.h"
 #include "text/story_folder.h"
 
+namespace talewick {
+
 std::string UserStoryFolderPath() {
   if (const std::string data = FolderNamedBy("XDG_DATA_HOME"); !data.empty())
     return data + "talewick/";
@@ -66,3 +68,5 @@ void CopyIntoPlace(const std::string& source, const std::string& target) {
   ::close(out);
   if (!copied || ::rename(part.c_str(), target.c_str()) != 0) ::unlink(part.c_str());
 }
+
+}  // namespace talewick

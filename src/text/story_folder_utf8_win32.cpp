@@ -11,6 +11,8 @@
 #include "text/os_file.h"
 #include "text/story_folder.h"
 
+namespace talewick {
+
 std::string OsExecutablePath() {
   // Asked again with more room while the answer fills the buffer (it is then cut).
   std::wstring path(MAX_PATH, L'\0');
@@ -68,3 +70,5 @@ void CopyIntoPlace(const std::string& source, const std::string& target) {
       MoveFileExW(part.c_str(), WideFromUtf8(target).c_str(), MOVEFILE_REPLACE_EXISTING);
   if (!copied) DeleteFileW(part.c_str());
 }
+
+}  // namespace talewick

@@ -8,6 +8,8 @@
 
 #include "text/story_folder.h"
 
+namespace talewick {
+
 namespace {
 
 // A full path: a drive's root (C:\) or a share (\\server\).
@@ -70,3 +72,5 @@ void CopyIntoPlace(const std::string& source, const std::string& target) {
                       MoveFileExA(part.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING);
   if (!copied) DeleteFileA(part.c_str());
 }
+
+}  // namespace talewick

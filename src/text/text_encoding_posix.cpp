@@ -3,6 +3,8 @@
 // two-byte Latin-1 capitals (U+00C0..U+00DE except U+00D7), so no length changes.
 #include "text/bounded_text.h"
 
+namespace talewick {
+
 namespace {
 
 bool IsContinuationByte(unsigned char c) { return (c & 0xC0) == 0x80; }
@@ -47,3 +49,5 @@ std::string TextLower(std::string_view text) {
   }
   return lower;
 }
+
+}  // namespace talewick

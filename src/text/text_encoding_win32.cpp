@@ -7,6 +7,8 @@
 
 #include "text/bounded_text.h"
 
+namespace talewick {
+
 int CharacterBoundaryCut(std::string_view source, int limit) {
   if (limit <= 0) return 0;
   return static_cast<int>(std::min<size_t>(source.size(), static_cast<size_t>(limit)));
@@ -17,3 +19,5 @@ std::string TextLower(std::string_view text) {
   if (!lower.empty()) CharLowerBuffA(lower.data(), static_cast<DWORD>(lower.size()));
   return lower;
 }
+
+}  // namespace talewick

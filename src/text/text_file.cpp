@@ -8,6 +8,8 @@
 #include <cstring>
 #include <memory>
 
+namespace talewick {
+
 namespace {
 
 bool ParseMode(std::string_view mode, OsOpenMode& parsed) {
@@ -291,3 +293,5 @@ bool FileHasLine(TextFile& file, std::string_view line) {
     }
   }
 }
+
+}  // namespace talewick

@@ -13,6 +13,8 @@
 #include "text/os_file.h"
 #include "text/story_folder.h"  // StartFolder(): where the data files are
 
+namespace talewick {
+
 inline constexpr int kTextFileBlock = 64 * 1024;
 
 // One file slot: open or none. Plain data, so it can live in the zero-filled
@@ -61,3 +63,5 @@ void FileClose(TextFile& file);
 // lines; the position afterwards is unspecified. A failed read ends the search
 // as the end of the file does. A `line` holding CR or LF is never found.
 bool FileHasLine(TextFile& file, std::string_view line);
+
+}  // namespace talewick

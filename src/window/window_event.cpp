@@ -2,6 +2,8 @@
 // to the handler.
 #include "window/window_layer.h"
 
+namespace talewick {
+
 WindowEventRecord WindowEvent;
 
 void DeliverWindowEvent(WindowHandler handler, const WindowEventRecord& event) {
@@ -11,3 +13,5 @@ void DeliverWindowEvent(WindowHandler handler, const WindowEventRecord& event) {
   handler();
   WindowEvent = outer;
 }
+
+}  // namespace talewick

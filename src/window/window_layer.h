@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+namespace talewick {
+
 // Control ids of the main window.
 inline constexpr int kInputBox = 1;
 inline constexpr int kGoButton = 2;
@@ -72,3 +74,5 @@ void PumpEvents(int wait);
 // Warning box with one OK button, no owner, centred on the screen; returns when
 // the user dismisses it, handling the main window's events meanwhile.
 void ShowMessageBox(std::string_view text, std::string_view caption, int style);
+
+}  // namespace talewick

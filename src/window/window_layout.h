@@ -9,6 +9,8 @@
 
 #include "window/window_layer.h"
 
+namespace talewick {
+
 struct WindowPlace {
   int x, y, width, height;
 };
@@ -28,3 +30,5 @@ inline void CreateControlAt(int kind, std::string_view text, const WindowPlace& 
                             uint32_t style, int id) {
   CreateControl(kind, text, place.x, place.y, place.width, place.height, style, id);
 }
+
+}  // namespace talewick

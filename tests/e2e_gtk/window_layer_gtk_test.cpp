@@ -12,6 +12,8 @@
 #include "window/window_layer.h"
 #include "window/window_layout.h"
 
+using namespace talewick;
+
 namespace {
 
 std::vector<WindowEventRecord> seen;

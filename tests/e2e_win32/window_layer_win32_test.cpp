@@ -15,6 +15,8 @@
 #include "window/window_layer.h"
 #include "window/window_layout.h"
 
+using namespace talewick;
+
 namespace {
 
 constexpr char kWindowClass[] = "TalewickMainWindow";

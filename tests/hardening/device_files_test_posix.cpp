@@ -14,6 +14,8 @@
 #include "query/page_download.h"
 #include "support/fresh_story.h"
 
+using namespace talewick;
+
 namespace {
 
 constexpr unsigned kAlarmSeconds = 10;

@@ -6,6 +6,8 @@
 #include "core/debug_log.h"
 #include "window/window_layer.h"
 
+using namespace talewick;
+
 namespace {
 std::vector<std::string>& Lines() {
   static std::vector<std::string> lines;

@@ -3,6 +3,8 @@
 
 #include "support/test_environment.h"
 
+using namespace talewick;
+
 void FreshStoryTest::SetUp() {
   ClearStoryState();
   ResetScriptedWindow();

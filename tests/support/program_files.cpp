@@ -6,6 +6,8 @@
 #include <fstream>
 #include <iterator>
 
+using namespace talewick;
+
 void WriteProgramFile(const std::string& name, const std::string& bytes) {
   std::ofstream out(ProgramFolder() + name, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

@@ -13,5 +13,7 @@ endif()
 file(WRITE "${OUTPUT}"
   "// Generated from ${INPUT}; do not edit.\n"
   "#include \"window/native/embedded_icon.h\"\n\n"
+  "namespace talewick {\n\n"
   "const unsigned char kEmbeddedIconPng[] = {${_bytes}0};\n"
-  "const std::size_t kEmbeddedIconPngSize = ${_size};\n")
+  "const std::size_t kEmbeddedIconPngSize = ${_size};\n\n"
+  "}  // namespace talewick\n")

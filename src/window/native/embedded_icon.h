@@ -4,5 +4,9 @@
 
 #include <cstddef>
 
+namespace talewick {
+
 extern const unsigned char kEmbeddedIconPng[];
 extern const std::size_t kEmbeddedIconPngSize;
+
+}  // namespace talewick

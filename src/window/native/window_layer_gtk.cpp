@@ -17,6 +17,8 @@
 #include "window/native/embedded_icon.h"
 #include "window/window_layer.h"
 
+namespace talewick {
+
 namespace {
 
 constexpr uint32_t kSizingBorderFlag = 0x40000;
@@ -556,3 +558,5 @@ void ShowMessageBox(std::string_view text, std::string_view caption, int) {
   gtk_widget_show_all(dialog.get());
   while (!dismissed) g_main_context_iteration(nullptr, TRUE);
 }
+
+}  // namespace talewick

@@ -25,6 +25,8 @@
 #define ODS_NOFOCUSRECT 0x0200
 #endif
 
+namespace talewick {
+
 namespace {
 
 constexpr int kIconResourceId = 101;
@@ -467,3 +469,5 @@ void ShowMessageBox(std::string_view text, std::string_view caption, int style) 
   Win32MessageBoxHookGuard placeOnScreen;
   MessageBoxA(nullptr, boxText.c_str(), boxCaption.c_str(), type);
 }
+
+}  // namespace talewick

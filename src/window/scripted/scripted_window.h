@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace talewick {
+
 struct ScriptedControl {
   int kind = 0;
   std::string text;
@@ -55,3 +57,5 @@ void DeliverEvent(int32_t eventCode, int32_t controlId, int32_t notifyCode);
 void TypeInto(int controlId, const std::string& text);
 // The list lines of StoryList.
 const std::vector<std::string>& StoryLines();
+
+}  // namespace talewick

@@ -8,6 +8,8 @@
 #include "window/scripted/scripted_window.h"
 #include "window/window_layer.h"
 
+namespace talewick {
+
 namespace {
 
 struct Layer {
@@ -168,3 +170,5 @@ void ShowMessageBox(std::string_view text, std::string_view caption, int style) 
       ScriptedMessageBox{std::string(text), std::string(caption), style});
   DeliverQueue();  // the box's own loop dispatches the main window's events
 }
+
+}  // namespace talewick
