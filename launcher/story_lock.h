@@ -4,6 +4,7 @@
 // implementation per platform: story_lock_posix.cpp and story_lock_win32.cpp.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -13,6 +14,10 @@ namespace talewick {
 // removing a lock file on the way out would let a launcher that opened it a
 // moment before lock a file that no longer has that name.
 inline constexpr const char* kStoryLockName = "talewick.lock";
+
+// The byte locked, far beyond the file's end, so that the process id at its start
+// stays readable for a second launcher.
+inline constexpr std::uint64_t kStoryLockByte = 0x40000000;
 
 struct StoryLockState;  // the platform's handle of the lock file
 

@@ -1,12 +1,12 @@
-// POSIX: flock() on the lock file. The descriptor is closed on exec, so the
+// POSIX: the lock file opened with its descriptor closed on exec, so that the
 // programs the launcher starts never hold the lock.
 #include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 
+#include "base/file_lock.h"
 #include "base/system_error.h"
 #include "story_lock.h"
 
@@ -30,23 +30,20 @@ StoryLock::Outcome StoryLock::Take(const std::string& folder, long& holderProgra
     error = "cannot open " + path + ": " + LastSystemErrorText();
     return Outcome::kFailed;
   }
-  int locked;
-  do {
-    locked = ::flock(fd, LOCK_EX | LOCK_NB);
-  } while (locked != 0 && errno == EINTR);
-  if (locked == 0) {
+  const ByteLock lock = LockFileByte(fd, kStoryLockByte, LockShare::kExclusive, LockWait::kNo);
+  if (lock.outcome == ByteLock::Outcome::kTaken) {
     state_->fd = fd;
     return Outcome::kTaken;
   }
-  const int why = errno;
-  if (why == EWOULDBLOCK) {
+  const bool held = lock.outcome == ByteLock::Outcome::kHeldElsewhere;
+  if (held) {
     char text[32] = {};
     holderProgram = ::pread(fd, text, sizeof text - 1, 0) > 0 ? std::strtol(text, nullptr, 10) : 0;
   } else {
-    error = "cannot lock " + path + ": " + SystemErrorText(why);
+    error = "cannot lock " + path + ": " + SystemErrorText(lock.error);
   }
   ::close(fd);
-  return why == EWOULDBLOCK ? Outcome::kHeld : Outcome::kFailed;
+  return held ? Outcome::kHeld : Outcome::kFailed;
 }
 
 void StoryLock::Record(long programId) {

@@ -1,10 +1,10 @@
-// Windows: LockFileEx on one byte far beyond the file's end, so that the process
-// id at its start stays readable for a second launcher. The handle is not
-// inheritable, so the programs the launcher starts never hold the lock.
+// Windows: the lock file's handle is not inheritable, so that the programs the
+// launcher starts never hold the lock.
 #include <windows.h>
 
 #include <cstdlib>
 
+#include "base/file_lock.h"
 #include "base/system_error.h"
 #include "base/wide_text_win32.h"
 #include "story_lock.h"
@@ -12,8 +12,6 @@
 namespace talewick {
 
 namespace {
-
-constexpr DWORD kLockedByte = 0x40000000;
 
 OVERLAPPED At(DWORD offset) {
   OVERLAPPED at{};
@@ -43,13 +41,14 @@ StoryLock::Outcome StoryLock::Take(const std::string& folder, long& holderProgra
     error = "cannot open " + path + ": " + LastSystemErrorText();
     return Outcome::kFailed;
   }
-  OVERLAPPED lockAt = At(kLockedByte);
-  if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &lockAt)) {
+  const ByteLock lock = LockFileByte(reinterpret_cast<NativeFile>(file), kStoryLockByte,
+                                     LockShare::kExclusive, LockWait::kNo);
+  if (lock.outcome == ByteLock::Outcome::kTaken) {
     state_->file = file;
     return Outcome::kTaken;
   }
-  const DWORD why = GetLastError();
-  if (why == ERROR_LOCK_VIOLATION) {
+  const bool held = lock.outcome == ByteLock::Outcome::kHeldElsewhere;
+  if (held) {
     char text[32] = {};
     DWORD got = 0;
     OVERLAPPED start = At(0);
@@ -57,10 +56,10 @@ StoryLock::Outcome StoryLock::Take(const std::string& folder, long& holderProgra
                         ? std::strtol(text, nullptr, 10)
                         : 0;
   } else {
-    error = "cannot lock " + path + ": " + SystemErrorText(static_cast<int>(why));
+    error = "cannot lock " + path + ": " + SystemErrorText(lock.error);
   }
   CloseHandle(file);
-  return why == ERROR_LOCK_VIOLATION ? Outcome::kHeld : Outcome::kFailed;
+  return held ? Outcome::kHeld : Outcome::kFailed;
 }
 
 void StoryLock::Record(long programId) {

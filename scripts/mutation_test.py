@@ -243,9 +243,10 @@ MUTANTS = [
      'const bool ownService = Variable("TALEWICK_SEARCH_HOST").empty();'),
     ("launcher-only-site", "} else if (sites.size() == 1) {", "} else if (!sites.empty()) {"),
     ("launcher-busy-service", "logSize = size;\n      lastSign = now;", "logSize = size;"),
-    ("launcher-lock", "locked = ::flock(fd, LOCK_EX | LOCK_NB);", "locked = 0;"),
-    ("launcher-win32-lock", "if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | "
-     "LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &lockAt)) {", "if (lockAt.Offset != 0) {"),
+    ("launcher-lock", "LockFileByte(fd, kStoryLockByte, LockShare::kExclusive, LockWait::kNo);",
+     "ByteLock{ByteLock::Outcome::kTaken, 0};"),
+    ("launcher-win32-lock", "if (lock.outcome == ByteLock::Outcome::kTaken) {\n    state_->file = file;",
+     "if (true) {\n    state_->file = file;"),
     ("launcher-raise", "if (IsProgramWindow(x, window, programId)) {",
      "if (programId < 0 && IsProgramWindow(x, window, programId)) {"),
     ("program-help-window", "if (talewick::AnswerCommandLine(argc, argv)) return 0;",
