@@ -80,6 +80,15 @@ TEST(SqliteIndex, GivesTheRecordedAnswers) {
     }
     WriteFile(corpus / "s.org" / ((file < 10 ? "f0" : "f") + std::to_string(file) + ".txt"), text);
   }
+  // And 47 such files of "the dog": more matches than the index is read for in
+  // batches before the page is full, so that the page is a spread of those that fit.
+  for (int file = 0; file < 47; ++file) {
+    std::string text;
+    for (int i = 0; i < 45; ++i) {
+      text += "Now the dog " + std::to_string(file) + " " + std::string(980, '&') + ". ";
+    }
+    WriteFile(corpus / "zzzz.net" / ("d" + std::to_string(10 + file) + ".txt"), text);
+  }
   // Punctuation between and around the words, and files that are not indexed.
   const fs::path site = corpus / "talewick.org";
   WriteFile(site / "a-cats.txt",
@@ -159,6 +168,7 @@ TEST(SqliteIndex, GivesTheRecordedAnswers) {
       {"zz.net", 100, {"the", "cat"}},
       {"zzz.net", 100, {"cat", "dog"}},
       {"zzz.net", 100, {"the", "owl"}},
+      {"zzzz.net", 100000, {"the", "dog"}},
   };
   const auto answerAll = [&](const CorpusIndex& from) {
     std::ostringstream table;
