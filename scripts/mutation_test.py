@@ -184,9 +184,9 @@ MUTANTS = [
     ("search-changed-file", "stamp) || stamp != file.stamp) {", "stamp)) {"),
     ("search-stamp-identity", "bool operator==(const FileStamp&) const = default;",
      "bool operator==(const FileStamp& o) const { return size == o.size && modified == o.modified; }"),
-    ("search-emptied-corpus", "    if (listing == nullptr) return false;\n    if (failure.outcome == "
-     "Outcome::kDone && !RecordCorpus", "    static const CorpusListing none;\n    if (listing == "
-     "nullptr) listing = &none;\n    if (failure.outcome == Outcome::kDone && !RecordCorpus"),
+    ("search-emptied-corpus", "    if (listing == nullptr) return false;\n    if (failure.Done() && "
+     "!RecordCorpus", "    static const CorpusListing none;\n    if (listing == "
+     "nullptr) listing = &none;\n    if (failure.Done() && !RecordCorpus"),
     ("search-not-text-nul", "if (head.find('\\0') != std::string_view::npos) return \"it holds NUL bytes\";",
      ""),
     ("search-skipped-counted-added", "--(known ? counts_.changed : counts_.added);", ""),

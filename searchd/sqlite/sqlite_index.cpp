@@ -71,13 +71,13 @@ Failure OpenDatabase(const fs::path& file, bool write, SqliteDb& db) {
   const int rc = sqlite3_open_v2(Utf8Of(file).c_str(), &raw, flags, CheckedVfsName());
   db.reset(raw);
   if (rc != SQLITE_OK) {
-    return {Outcome::kFailed, raw != nullptr ? sqlite3_errmsg(raw) : sqlite3_errstr(rc)};
+    return Failed(raw != nullptr ? sqlite3_errmsg(raw) : sqlite3_errstr(rc));
   }
   if (write && sqlite3_db_readonly(raw, "main") == 1) {
-    return {Outcome::kFailed, "the file is read-only"};
+    return Failed("the file is read-only");
   }
   sqlite3_busy_timeout(raw, 5000);
-  if (!RegisterTokenizer(raw)) return {Outcome::kFailed, "FTS5 is not available"};
+  if (!RegisterTokenizer(raw)) return Failed("FTS5 is not available");
   return {};
 }
 
@@ -276,17 +276,17 @@ bool OpenForWriting(const fs::path& file, SideListing& side, std::ostream& log,
     state = {};
     counts = {};
     Failure failure = OpenDatabase(file, true, db);
-    if (failure.outcome == Outcome::kDone) failure = ReadState(db.get(), true, state);
-    if (failure.outcome == Outcome::kDone) whileListing(state);
+    if (failure.Done()) failure = ReadState(db.get(), true, state);
+    if (failure.Done()) whileListing(state);
     const CorpusListing* listing = side.Listed();
     if (listing == nullptr) return false;
-    if (failure.outcome == Outcome::kDone && !RecordCorpus(db.get(), FullCorpusPath(listing->root)))
+    if (failure.Done() && !RecordCorpus(db.get(), FullCorpusPath(listing->root)))
       failure = Fail(db.get());
-    if (failure.outcome == Outcome::kDone)
+    if (failure.Done())
       failure =
           UpdateIndex(db.get(), state, *listing, log, opening.terminal, counts, opening.progress);
-    if (failure.outcome == Outcome::kDone && !SavePageStamps(db.get())) failure = Fail(db.get());
-    if (failure.outcome == Outcome::kDone) return true;
+    if (failure.Done() && !SavePageStamps(db.get())) failure = Fail(db.get());
+    if (failure.Done()) return true;
     if (failure.outcome == Outcome::kFailed || attempt > 0) {
       log << "index: cannot use " << name << ": " << failure.reason << "\n";
       return false;
@@ -308,16 +308,16 @@ bool OpenAsItStands(const fs::path& file, SideListing& side, std::ostream& log,
   const IndexHeader header = ReadIndexHeader(file);
   Failure failure;
   if (header.kind == IndexHeader::Kind::kMissing) {
-    failure = {Outcome::kFailed, "there is no index there yet"};
+    failure = Failed("there is no index there yet");
   } else if (header.kind != IndexHeader::Kind::kIndex) {
     failure = {Outcome::kDamaged,
                "it is not a sound talewick-search index (" + header.reason + ")"};
   } else {
     failure = OpenDatabase(file, false, db);
-    if (failure.outcome == Outcome::kDone) failure = ReadState(db.get(), false, state);
-    if (failure.outcome == Outcome::kDone) whileListing(state);
+    if (failure.Done()) failure = ReadState(db.get(), false, state);
+    if (failure.Done()) whileListing(state);
   }
-  if (failure.outcome != Outcome::kDone) {
+  if (!failure.Done()) {
     log << "index: cannot use " << name << ": " << why << ", and " << failure.reason << "\n";
     return false;
   }
@@ -477,8 +477,8 @@ SqliteIndex::Connection& SqliteIndex::ConnectionOfThisThread() const {
   auto made = std::make_unique<Connection>(memory_.filesPerThread);
   Failure failure = OpenDatabase(file_, false, made->db);
   sqlite3* db = made->db.get();
-  if (failure.outcome == Outcome::kDone && !UsePageStamps(db, stamps_)) failure = Fail(db);
-  if (failure.outcome == Outcome::kDone) {
+  if (failure.Done() && !UsePageStamps(db, stamps_)) failure = Fail(db);
+  if (failure.Done()) {
     made->match = Prepare(db,
                           "SELECT rowid FROM sentences WHERE sentences MATCH ?1 AND rowid "
                           "BETWEEN ?2 AND ?3");
@@ -486,7 +486,7 @@ SqliteIndex::Connection& SqliteIndex::ConnectionOfThisThread() const {
     if (!Exec(db, ServingPragmas(memory_).c_str()) || !made->match || !made->places)
       failure = Fail(db);
   }
-  if (failure.outcome != Outcome::kDone) {
+  if (!failure.Done()) {
     throw IndexFault(failure.outcome == Outcome::kDamaged, failure.reason);
   }
   const std::lock_guard<std::mutex> lock(mutex_);
