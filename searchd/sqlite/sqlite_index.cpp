@@ -77,6 +77,11 @@ Failure OpenDatabase(const fs::path& file, bool write, SqliteDb& db) {
     return Failed("the file is read-only");
   }
   sqlite3_busy_timeout(raw, 5000);
+  // A page freed in the transaction that made it is then left unwritten, and
+  // the file keeps a hole where it stood: read again when it is reused, it
+  // fails its check. Freed pages are written (as zeros) instead. (Debian's
+  // SQLite does so by default; the one built for Windows does not.)
+  if (write && !Exec(raw, "PRAGMA secure_delete = ON")) return Fail(raw);
   if (!RegisterTokenizer(raw)) return Failed("FTS5 is not available");
   return {};
 }
