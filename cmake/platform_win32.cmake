@@ -66,9 +66,14 @@ if(TALEWICK_BUILD_SEARCHD)
   endif()
   add_library(talewick_sqlite3 STATIC ${TALEWICK_SQLITE_AMALGAMATION}/sqlite3.c)
   target_include_directories(talewick_sqlite3 SYSTEM PUBLIC ${TALEWICK_SQLITE_AMALGAMATION})
+  # A read at an offset (OVERLAPPED) ends, under Wine, with a request to the
+  # wineserver to post its completion, one for each page of the index read: each
+  # connection's reads seek and read instead (a connection is used by one thread
+  # at a time).
   target_compile_definitions(talewick_sqlite3 PRIVATE SQLITE_ENABLE_FTS5 SQLITE_THREADSAFE=1
                                                       SQLITE_OMIT_LOAD_EXTENSION SQLITE_DQS=0
-                                                      SQLITE_ENABLE_DBSTAT_VTAB)
+                                                      SQLITE_ENABLE_DBSTAT_VTAB
+                                                      SQLITE_WIN32_NO_OVERLAPPED)
   target_compile_options(talewick_sqlite3 PRIVATE -w -g0)
   add_library(SQLite::SQLite3 ALIAS talewick_sqlite3)
 endif()

@@ -39,27 +39,31 @@ std::string Utf8OrEmpty(std::wstring_view name) {
   return text;
 }
 
-std::int64_t Ticks(const FILETIME& time) {
-  return static_cast<std::int64_t>((std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime);
-}
-
 std::error_code LastError() {
   return std::error_code(static_cast<int>(GetLastError()), std::system_category());
 }
 
 // The stamp of the open file `file`; false when it is not a regular file on a
-// disk (a folder, a device, a pipe: a read of those would wait).
+// disk (a folder, a device, a pipe: a read of those would wait). Each part is
+// asked for alone: GetFileInformationByHandle also asks for the volume's serial
+// number, which under Wine is a round of requests to its mount manager, most of
+// the time a search spends on a file it reads.
 bool StampOf(HANDLE file, FileStamp& stamp) {
-  BY_HANDLE_FILE_INFORMATION info{};
   FILE_BASIC_INFO basic{};
-  if (GetFileType(file) != FILE_TYPE_DISK || !GetFileInformationByHandle(file, &info) ||
+  FILE_STANDARD_INFO standard{};
+  FILE_INTERNAL_INFORMATION internal{};
+  IO_STATUS_BLOCK status{};
+  if (GetFileType(file) != FILE_TYPE_DISK ||
       !GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic) ||
-      (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0) {
+      !GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard) ||
+      !NT_SUCCESS(NtQueryInformationFile(file, &status, &internal, sizeof internal,
+                                         FileInternalInformation)) ||
+      standard.Directory || (basic.FileAttributes & FILE_ATTRIBUTE_DEVICE) != 0) {
     return false;
   }
-  stamp = {
-      (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow, Ticks(info.ftLastWriteTime),
-      (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow, basic.ChangeTime.QuadPart};
+  // The file ID as GetFileInformationByHandle and a folder's listing give it.
+  stamp = {static_cast<std::uint64_t>(standard.EndOfFile.QuadPart), basic.LastWriteTime.QuadPart,
+           static_cast<std::uint64_t>(internal.IndexNumber.QuadPart), basic.ChangeTime.QuadPart};
   return true;
 }
 
@@ -155,17 +159,18 @@ bool CorpusFileReader::Open(const std::filesystem::path& path, FileStamp& stamp)
   return StampOf(file, stamp);
 }
 
+// A seek and a read, not a read at an offset (OVERLAPPED): under Wine that one
+// ends with a request to the wineserver to post its completion. The reader is
+// used by one thread at a time.
 bool CorpusFileReader::ReadAt(std::uint64_t offset, std::string& bytes) const {
+  const auto file = reinterpret_cast<HANDLE>(handle_);
+  LARGE_INTEGER at;
+  at.QuadPart = static_cast<LONGLONG>(offset);
+  if (!SetFilePointerEx(file, at, nullptr, FILE_BEGIN)) return false;
   for (std::size_t done = 0; done < bytes.size();) {
-    OVERLAPPED at{};
-    at.Offset = static_cast<DWORD>(offset + done);
-    at.OffsetHigh = static_cast<DWORD>((offset + done) >> 32);
     DWORD got = 0;
     const auto wanted = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
-    if (!ReadFile(reinterpret_cast<HANDLE>(handle_), bytes.data() + done, wanted, &got, &at) ||
-        got == 0) {
-      return false;
-    }
+    if (!ReadFile(file, bytes.data() + done, wanted, &got, nullptr) || got == 0) return false;
     done += got;
   }
   return true;
