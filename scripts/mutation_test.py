@@ -139,8 +139,8 @@ MUTANTS = [
      'CreateControl(kStatusKind, "", 0, 0, 0, 0, 0, kStatusBar);'),
     # the search service
     ("search-page-cap", "if (bytes <= kMaxHitBytes) ++fitting;", "++fitting;"),
-    ("search-phrase-shape", 'bool IsCommonest(std::string_view word) { return word == "the"; }',
-     "bool IsCommonest(std::string_view word) { return IsCommon(word); }"),
+    ("search-phrase-shape", "const bool paired = (common || commonBefore) &&",
+     "const bool paired = (common && commonBefore) &&"),
     ("search-spread", "return FitOnPage(Spread(reader, ids, std::clamp<std::size_t>(fitting, 1, limit)));",
      "hits.resize(limit);\n  return FitOnPage(std::move(hits));"),
     ("search-unicode-break", "return kBreakRanges[low].first <= c && c <= kBreakRanges[low].last;",

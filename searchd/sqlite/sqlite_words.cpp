@@ -1,10 +1,12 @@
 // The FTS5 tokenizer of the SQLite index.
 //
-// The commonest English words are indexed in pairs as well as alone, and a
-// phrase query asks for its pairs. So "of the in" reads only the sentences with
-// the rare pair "the in", where single words would have FTS5 walk every sentence
-// that holds "of", "the" and "in"; a phrase with a rarer word is found fast
-// through that word.
+// A common English word is indexed alone and also paired with each neighbour it
+// stands one blank apart from, and a phrase query asks for its pairs. So "her
+// dog" is one token, read straight from its own short list, and "and home again"
+// two ("and home", "home again"): a common word alone in an FTS5 phrase would
+// have FTS5 walk its long list, a page of it for every sentence that holds the
+// rarer words, to find the few where they stand together. Only a phrase of one
+// word asks for a common word alone.
 #include "searchd/sqlite/sqlite_words.h"
 
 #include <sqlite3.h>
@@ -41,14 +43,9 @@ bool IsCommon(std::string_view word) {
   return word.size() <= 7 && common.count(word) != 0;
 }
 
-// The one word in more than half of English sentences: matched in an FTS5 phrase,
-// it walks a large part of the index. (Measured on 1 GB: leaving "and" and "a"
-// out as well made no phrase faster, and some answers came short.)
-bool IsCommonest(std::string_view word) { return word == "the"; }
-
 struct Word {
   WordSpan span;
-  bool paired;  // this word and the one before are common words one blank apart
+  bool paired;  // this word and the one before stand one blank apart, and one is common
 };
 
 std::vector<Word> PairedWords(std::string_view lower) {
@@ -57,8 +54,8 @@ std::vector<Word> PairedWords(std::string_view lower) {
   std::size_t endBefore = std::string::npos;
   ForEachWord(lower, [&](std::size_t offset, std::size_t length) {
     const bool common = IsCommon(lower.substr(offset, length));
-    const bool paired =
-        common && commonBefore && offset == endBefore + 1 && lower[endBefore] == ' ';
+    const bool paired = (common || commonBefore) && endBefore != std::string::npos &&
+                        offset == endBefore + 1 && lower[endBefore] == ' ';
     words.push_back({{offset, length}, paired});
     commonBefore = common;
     endBefore = offset + length;
@@ -154,32 +151,14 @@ TokenizedText TokenizeQuery(std::string_view text) {
 }
 
 std::string PhraseQuery(const std::vector<std::string>& words) {
-  // A common word beside rarer ones is matched by FTS5 in the phrase ("her dog"):
-  // leaving it out would have every sentence with "dog" read back from its file
-  // to be checked, and the read-back is bounded, so the answer could come short.
-  // Only the commonest word, in so many sentences that matching it in a phrase
-  // walks a large part of the index, is left out when alone.
-  const auto alone = [&words](std::size_t i) {
-    return IsCommonest(words[i]) && (i == 0 || !IsCommon(words[i - 1])) &&
-           (i + 1 == words.size() || !IsCommon(words[i + 1]));
-  };
-  bool anyLeft = false;
-  for (std::size_t i = 0; i < words.size(); ++i) anyLeft = anyLeft || !alone(i);
-  // Phrases in double quotes, which no word holds, one after the other.
-  std::string query;
-  bool open = false;
-  for (std::size_t i = 0; i < words.size(); ++i) {
-    if (anyLeft && alone(i)) {
-      if (open) query += '"';
-      open = false;
-      continue;
-    }
-    query += open ? " " : query.empty() ? "\"" : " \"";
-    query += words[i];
-    open = true;
+  // One FTS5 phrase of every word, which no word holds a double quote of: the
+  // tokenizer makes the pairs of it.
+  std::string query = "\"";
+  for (const std::string& word : words) {
+    if (query.size() > 1) query += ' ';
+    query += word;
   }
-  if (open) query += '"';
-  return query;
+  return query + '"';
 }
 
 bool RegisterTokenizer(sqlite3* db) {

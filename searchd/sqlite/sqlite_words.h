@@ -1,5 +1,5 @@
 // How the SQLite index cuts text into FTS5 tokens: the service's own words,
-// lower-cased, and pairs of common words, through an FTS5 tokenizer named
+// lower-cased, and pairs with common words, through an FTS5 tokenizer named
 // "talewick".
 #pragma once
 
@@ -24,8 +24,9 @@ struct TokenizedText {
   std::vector<FtsToken> tokens;
 };
 
-// The tokens of a document: each word, and each pair of common words one blank
-// apart ("of the") as one more token at the second word's place. Between two words
+// The tokens of a document: each word, and each pair of words one blank apart of
+// which one is common ("of the", "her dog", "home again") as one more token at the
+// second word's place. Between two words
 // that are not one blank apart ("cat. The", "cat, the") stands a token that no
 // query holds, so that FTS5 finds as a phrase only the words that the phrase check
 // accepts, never words that meet across punctuation.
@@ -38,11 +39,8 @@ void AppendDocumentTokens(std::string_view text, TokenizedText& into);
 // The tokens of a phrase query: one per place, the pair where there is one.
 TokenizedText TokenizeQuery(std::string_view text);
 
-// The FTS5 query for the sentences that may hold `words` (lower-case) one blank
-// apart: the words as phrases, but for the commonest word ("the") with no common
-// word beside it (so no pair), which more than half of all sentences hold: it is
-// left out when another word is left, and the sentences found are then checked
-// for the whole phrase.
+// The FTS5 query for the sentences that hold `words` (lower-case) one blank
+// apart: the words as one phrase, whose pairs the tokenizer makes.
 std::string PhraseQuery(const std::vector<std::string>& words);
 
 // Makes the tokenizer known to the FTS5 of `db`; every connection needs it.
