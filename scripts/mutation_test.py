@@ -143,6 +143,8 @@ MUTANTS = [
      "const bool paired = (common && commonBefore) &&"),
     ("search-spread", "return FitOnPage(Spread(reader, ids, std::clamp<std::size_t>(fitting, 1, limit)));",
      "hits.resize(limit);\n  return FitOnPage(std::move(hits));"),
+    ("search-spread-of-rounds", "if (slice.next < slice.end) stillOpen.push_back(slice);",
+     "(void)stillOpen;"),
     ("search-unicode-break", "return kBreakRanges[low].first <= c && c <= kBreakRanges[low].last;",
      "return false;"),
     ("search-one-blank", "lowerText.begin() + static_cast<std::ptrdiff_t>(span.offset), IsSpace);",

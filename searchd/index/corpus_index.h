@@ -37,6 +37,10 @@ struct IdRange {
 // for long, whatever the corpus.
 inline constexpr std::size_t kMostRejected = 2048;
 
+// A page's spread is drawn from all the ids the index names for its phrase when
+// they are at most this many times the page's hits and one (see Find).
+inline constexpr std::size_t kCandidatesReadAhead = 32;
+
 // Thrown by Search when the index cannot read itself: damaged() when what it
 // holds is damaged (it must be built anew), else the machine failed it (a disk
 // error, memory).
@@ -109,6 +113,8 @@ class CorpusIndex {
   static std::vector<SearchHit> MatchesOf(PhraseReader& reader,
                                           const std::vector<std::uint64_t>& candidates);
   static std::vector<SearchHit> Spread(PhraseReader& reader, IdRange ids, std::size_t count);
+  static std::vector<SearchHit> SpreadOf(PhraseReader& reader, IdRange ids, std::size_t count,
+                                         const std::vector<std::uint64_t>& candidates);
 
   mutable AnswerCache answers_;
 };

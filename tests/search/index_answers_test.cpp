@@ -89,6 +89,16 @@ TEST(SqliteIndex, GivesTheRecordedAnswers) {
     }
     WriteFile(corpus / "zzzz.net" / ("d" + std::to_string(10 + file) + ".txt"), text);
   }
+  // 150 matches, all in the first half of the site: the spread takes the first
+  // of each slice that has one, then the next of each, until the page is full.
+  for (int file = 10; file < 30; ++file) {
+    std::string text;
+    for (int i = 0; i < 30; ++i) {
+      const bool bird = file < 20 && i % 2 == 0;
+      text += (bird ? "A bird sang " + std::to_string(file * 100 + i) : "A cat sat") + ". ";
+    }
+    WriteFile(corpus / "zzzzz.net" / ("e" + std::to_string(file) + ".txt"), text);
+  }
   // Punctuation between and around the words, and files that are not indexed.
   const fs::path site = corpus / "talewick.org";
   WriteFile(site / "a-cats.txt",
@@ -167,6 +177,7 @@ TEST(SqliteIndex, GivesTheRecordedAnswers) {
       {"zzz.net", 100, {"cat", "dog"}},
       {"zzz.net", 100, {"the", "owl"}},
       {"zzzz.net", 100000, {"the", "dog"}},
+      {"zzzzz.net", 100, {"a", "bird", "sang"}},
   };
   const auto answerAll = [&](const CorpusIndex& from) {
     std::ostringstream table;
