@@ -198,8 +198,6 @@ MUTANTS = [
     ("search-places-row", "const std::uint64_t row = file.first + place / kSpansPerRow * kSpansPerRow;",
      "const std::uint64_t row = file.first;"),
     ("search-word-gap", "if (word.offset != end + 1 || into.lower[end] != ' ') {", "if (false) {"),
-    ("search-most-rejected", "while (hits.size() < count && rejected_ < kMostRejected &&",
-     "while (hits.size() < count &&"),
     ("search-answer-kept-after-change", "if (!reader->SawChange()) answers_.Keep(key, hits);",
      "answers_.Keep(key, hits);"),
     ("search-page-bound", "return kFrame + 5 * titleBytes + 5 * sentenceBytes",
