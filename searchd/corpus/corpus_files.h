@@ -95,6 +95,10 @@ class CorpusFileReader {
   // another file than the one open); on Windows by all but the file ID, which
   // only an open file tells.
   static bool Names(const std::filesystem::path& path, const FileStamp& stamp);
+  // Whether opening a file costs more than reading all of a small one and keeping
+  // it: on Windows, where each open is requests to the wineserver under Wine and a
+  // virus scanner's look on Windows itself.
+  static bool OpeningIsDear();
 
  private:
   std::intptr_t handle_ = -1;  // the system's, -1 when closed

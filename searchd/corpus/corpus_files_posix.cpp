@@ -98,4 +98,8 @@ bool CorpusFileReader::Names(const std::filesystem::path& path, const FileStamp&
   return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && StampOf(info) == stamp;
 }
 
+// Opening a file is a system call, less than reading a whole small file and keeping it
+// (measured at 1 GB: first asks p50 4.7-5.9 ms kept, 4.1-4.2 ms not).
+bool CorpusFileReader::OpeningIsDear() { return false; }
+
 }  // namespace talewick::search

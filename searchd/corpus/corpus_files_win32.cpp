@@ -191,4 +191,6 @@ bool CorpusFileReader::Names(const std::filesystem::path& path, const FileStamp&
          info.LastWriteTime.QuadPart == stamp.modified && info.ChangeTime.QuadPart == stamp.changed;
 }
 
+bool CorpusFileReader::OpeningIsDear() { return true; }
+
 }  // namespace talewick::search

@@ -433,6 +433,7 @@ void SqliteIndex::LoadFiles(const IndexState& state) {
 SqliteIndex::SqliteIndex(const IndexOpening& opening)
     : CorpusIndex(opening.keepAnswers ? opening.memory.answers : 0),
       memory_(opening.memory),
+      keepTexts_(opening.keepTexts),
       notices_(opening.notices) {}
 
 SqliteIndex::~SqliteIndex() = default;

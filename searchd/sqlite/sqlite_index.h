@@ -62,6 +62,9 @@ struct IndexOpening {
   // Answers are kept to be given again (answer_cache.h); off, every search finds
   // its hits anew, as a benchmark of that wants.
   bool keepAnswers = true;
+  // A small file read for a search is kept for the next ones where opening a
+  // file is dear; else only the sentence wanted is read (a test takes either way).
+  bool keepTexts = CorpusFileReader::OpeningIsDear();
   // The corpus watch's notices: while none came since the corpus was listed, an
   // index that was brought up to date looks at no hit's file before it reads it.
   ShelfNotices notices{};
@@ -127,6 +130,7 @@ class SqliteIndex final : public CorpusIndex {
   std::size_t longestTitle_ = 0;              // bytes at most: the longest file name
   std::shared_ptr<const PageStamps> stamps_;  // of the file's pages, shared by the connections
   CacheBudget memory_;
+  bool keepTexts_;
   ShelfNotices notices_;
   bool upToDate_ = false;     // written as the corpus was listed, not served as it stood
   mutable std::mutex mutex_;  // for the two below

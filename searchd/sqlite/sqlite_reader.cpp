@@ -182,8 +182,9 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
     return looked.sound;
   }
 
-  // Opens `file` for this search, and keeps its text when it is small (it is then
-  // closed again); false, after saying so, when it is not as it was indexed.
+  // Opens `file` for this search, and keeps its text when it is small and opening
+  // is dear (it is then closed again); false, after saying so, when it is not as
+  // it was indexed.
   bool Opened(const IndexedFile& file, Looked& looked) {
     if (!looked.sound) return false;
     if (looked.in != nullptr) return true;
@@ -194,7 +195,7 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
       return false;
     }
     looked.named = true;
-    if (file.stamp.size <= kMostKeptFileBytes) {
+    if (index_.keepTexts_ && file.stamp.size <= kMostKeptFileBytes) {
       std::string text(file.stamp.size, '\0');
       if (!looked.in->ReadAt(0, text)) {
         Changed(file, looked);
