@@ -17,6 +17,39 @@ std::uint64_t SliceStart(std::uint64_t width, std::uint64_t count, std::uint64_t
   return (width / count) * j + (width % count) * j / count;
 }
 
+// A page of a common phrase reads all its candidate ids in one pass when the
+// first of them say they are at most this many times the page's hits and one.
+constexpr std::size_t kCandidatesReadAhead = 32;
+
+// Cuts `ids` into `count` even slices and takes the first match of each
+// (`firstMatch` of a range); slices that held one are then asked for their next,
+// round after round, until there are `count` hits or no slice has more. In id
+// order.
+template <typename FirstMatch>
+std::vector<SearchHit> SpreadOver(IdRange ids, std::size_t count, FirstMatch firstMatch) {
+  const std::uint64_t width = ids.last - ids.first + 1;
+  std::vector<IdRange> open;  // what is left of each slice
+  for (std::uint64_t j = 0; j < count; ++j) {
+    open.push_back(
+        {ids.first + SliceStart(width, count, j), ids.first + SliceStart(width, count, j + 1) - 1});
+  }
+  std::vector<SearchHit> hits;
+  while (hits.size() < count && !open.empty()) {
+    std::vector<IdRange> stillOpen;
+    for (const IdRange& slice : open) {
+      if (hits.size() == count) break;
+      std::optional<SearchHit> hit = firstMatch(slice);
+      if (!hit) continue;
+      if (hit->id < slice.last) stillOpen.push_back({hit->id + 1, slice.last});
+      hits.push_back(std::move(*hit));
+    }
+    open = std::move(stillOpen);
+  }
+  std::sort(hits.begin(), hits.end(),
+            [](const SearchHit& a, const SearchHit& b) { return a.id < b.id; });
+  return hits;
+}
+
 }  // namespace
 
 std::vector<SearchHit> CorpusIndex::Search(const std::string& site,
@@ -98,67 +131,28 @@ std::vector<SearchHit> CorpusIndex::Find(PhraseReader& reader, IdRange ids,
   return FitOnPage(Spread(reader, ids, std::clamp<std::size_t>(fitting, 1, limit)));
 }
 
-// Cuts the site's ids into `count` even slices and takes the first match of each;
-// slices that held one are then asked for their next, round after round, until
-// there are `count` hits or no slice has more. Every query asks at most
-// 2 * count + (matches taken) times.
-// Spread's choice, drawn from every candidate of the site, in id order: each
-// sentence is read back in the order Spread would read it, so the hits are the
-// same, and so is the count of sentences read in vain.
-std::vector<SearchHit> CorpusIndex::SpreadOf(PhraseReader& reader, IdRange ids, std::size_t count,
-                                             const std::vector<std::uint64_t>& candidates) {
-  const std::uint64_t width = ids.last - ids.first + 1;
-  struct Left {
-    std::size_t next;  // the first candidate of the slice not read yet
-    std::size_t end;
-  };
-  std::vector<Left> open;
-  for (std::size_t j = 0, at = 0; j < count; ++j) {
-    const std::uint64_t last = ids.first + SliceStart(width, count, j + 1) - 1;
-    const std::size_t first = at;
-    while (at < candidates.size() && candidates[at] <= last) ++at;
-    open.push_back({first, at});
-  }
-  std::vector<SearchHit> hits;
-  while (hits.size() < count && !open.empty()) {
-    std::vector<Left> stillOpen;
-    for (Left slice : open) {
-      if (hits.size() == count) break;
-      std::optional<SearchHit> hit;
-      while (!hit && slice.next < slice.end) hit = reader.MatchOf(candidates[slice.next++]);
-      if (!hit) continue;
-      if (slice.next < slice.end) stillOpen.push_back(slice);
-      hits.push_back(std::move(*hit));
-    }
-    open = std::move(stillOpen);
-  }
-  std::sort(hits.begin(), hits.end(),
-            [](const SearchHit& a, const SearchHit& b) { return a.id < b.id; });
-  return hits;
+// Each slice's first match asked of the index: at most 2 * count + (matches
+// taken) asks.
+std::vector<SearchHit> CorpusIndex::Spread(PhraseReader& reader, IdRange ids, std::size_t count) {
+  return SpreadOver(ids, count, [&reader](IdRange slice) -> std::optional<SearchHit> {
+    std::vector<SearchHit> first = reader.Matches(slice, 1);
+    if (first.empty()) return std::nullopt;
+    return std::move(first.front());
+  });
 }
 
-std::vector<SearchHit> CorpusIndex::Spread(PhraseReader& reader, IdRange ids, std::size_t count) {
-  const std::uint64_t width = ids.last - ids.first + 1;
-  std::vector<IdRange> open;  // what is left of each slice
-  for (std::uint64_t j = 0; j < count; ++j) {
-    open.push_back(
-        {ids.first + SliceStart(width, count, j), ids.first + SliceStart(width, count, j + 1) - 1});
-  }
-  std::vector<SearchHit> hits;
-  while (hits.size() < count && !open.empty()) {
-    std::vector<IdRange> stillOpen;
-    for (const IdRange& slice : open) {
-      if (hits.size() == count) break;
-      std::vector<SearchHit> first = reader.Matches(slice, 1);
-      if (first.empty()) continue;
-      if (first.front().id < slice.last) stillOpen.push_back({first.front().id + 1, slice.last});
-      hits.push_back(std::move(first.front()));
+// The same spread, each slice's first match found among the candidates: each
+// sentence is read back in the order the asks would have read it, so the hits are
+// the same, and so is the count of sentences read in vain.
+std::vector<SearchHit> CorpusIndex::SpreadOf(PhraseReader& reader, IdRange ids, std::size_t count,
+                                             const std::vector<std::uint64_t>& candidates) {
+  return SpreadOver(ids, count, [&](IdRange slice) -> std::optional<SearchHit> {
+    for (auto id = std::lower_bound(candidates.begin(), candidates.end(), slice.first);
+         id != candidates.end() && *id <= slice.last; ++id) {
+      if (std::optional<SearchHit> hit = reader.MatchOf(*id)) return hit;
     }
-    open = std::move(stillOpen);
-  }
-  std::sort(hits.begin(), hits.end(),
-            [](const SearchHit& a, const SearchHit& b) { return a.id < b.id; });
-  return hits;
+    return std::nullopt;
+  });
 }
 
 }  // namespace talewick::search

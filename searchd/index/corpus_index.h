@@ -37,10 +37,6 @@ struct IdRange {
 // for long, whatever the corpus.
 inline constexpr std::size_t kMostRejected = 2048;
 
-// A page's spread is drawn from all the ids the index names for its phrase when
-// they are at most this many times the page's hits and one (see Find).
-inline constexpr std::size_t kCandidatesReadAhead = 32;
-
 // Thrown by Search when the index cannot read itself: damaged() when what it
 // holds is damaged (it must be built anew), else the machine failed it (a disk
 // error, memory).

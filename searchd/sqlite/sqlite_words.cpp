@@ -151,8 +151,8 @@ TokenizedText TokenizeQuery(std::string_view text) {
 }
 
 std::string PhraseQuery(const std::vector<std::string>& words) {
-  // One FTS5 phrase of every word, which no word holds a double quote of: the
-  // tokenizer makes the pairs of it.
+  // One FTS5 phrase of all the words (no word holds a double quote); the
+  // tokenizer makes its pairs.
   std::string query = "\"";
   for (const std::string& word : words) {
     if (query.size() > 1) query += ' ';

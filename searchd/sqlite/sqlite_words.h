@@ -26,10 +26,10 @@ struct TokenizedText {
 
 // The tokens of a document: each word, and each pair of words one blank apart of
 // which one is common ("of the", "her dog", "home again") as one more token at the
-// second word's place. Between two words
-// that are not one blank apart ("cat. The", "cat, the") stands a token that no
-// query holds, so that FTS5 finds as a phrase only the words that the phrase check
-// accepts, never words that meet across punctuation.
+// second word's place. Between two words that are not one blank apart ("cat. The",
+// "cat, the") stands a token that no query holds, so that FTS5 finds as a phrase
+// only the words that the phrase check accepts, never words that meet across
+// punctuation.
 TokenizedText TokenizeDocument(std::string_view text);
 
 // TokenizeDocument for many documents in one TokenizedText: appends the document
