@@ -75,6 +75,13 @@ TEST(PhraseTokens, PairEveryCommonWordWithItsNeighbours) {
       {"called the baker", {"called the", "the baker"}},
       {"a loaf wrapped", {"a loaf", "wrapped"}},
       {"purple unicorn", {"purple", "unicorn"}},
+      {"b\xc3\xbc"
+       "cher and \xc5\x82\xc3\xb3"
+       "d\xc5\xba",
+       {"b\xc3\xbc"
+        "cher and",
+        "and \xc5\x82\xc3\xb3"
+        "d\xc5\xba"}},
       {"the", {"the"}},
   };
   for (const auto& c : cases) EXPECT_EQ(texts(TokenizeQuery(c.phrase)), c.query) << c.phrase;
