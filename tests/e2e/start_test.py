@@ -55,6 +55,8 @@ class StartTest(DesktopCase):
         shutil.copy2(os.path.join(built, "dictionary.txt"), self.folder)
         for name in [name for name in self.env if name.startswith("TALEWICK_SEARCH_")]:
             del self.env[name]
+        # The shelves' indexes go to a cache folder of the test's own, not the user's.
+        self.env["XDG_CACHE_HOME"] = os.path.join(top, "cache")
 
     def shelf(self, shelf, site, text):
         """The shelf's full path, with `text` in a file of its site folder."""
