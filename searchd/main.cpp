@@ -102,11 +102,12 @@ int main(int argc, char** argv) {
   std::jthread serving([&server] { server.Run(); });
   // The watch starts before the corpus is listed, so that no change is missed.
   talewick::search::CorpusWatch watch;
-  const bool watching = options.watch && WatchCorpus(service, watch);
+  bool watching = options.watch && WatchCorpus(service, watch);
   const std::uint64_t seen = service.notices;
   {
     const std::unique_lock<std::shared_mutex> opening = Writing(service);
     Reopen(service, IndexOpen::kStart, seen);
+    watching = watching && VouchForCorpus(service, watch);
   }
   if (!service.index) {
     server.Stop();

@@ -84,6 +84,13 @@ void Update(Service& service, std::uint64_t seen) {
   ReturnFreeMemory();
 }
 
+void SayCannotWatch(const Service& service, const std::string& why) {
+  StandardLog() << "corpus: cannot watch " << service.corpus << " for changes: " << why
+                << "; changes made while the service runs are taken in at its next start, and "
+                   "each hit's file is looked at before it is answered (start with --watch off "
+                   "to go without it)\n";
+}
+
 // Called by the watch on its thread.
 void Noticed(Service& service, const std::string& lost) {
   {
@@ -149,11 +156,20 @@ bool WatchCorpus(Service& service, CorpusWatch& watch) {
       watch.Start(PathFromUtf8(service.corpus), UnderCorpus(PathFromUtf8(service.corpus), ownFiles),
                   [&service](const std::string& lost) { Noticed(service, lost); });
   if (watching.Done()) return true;
-  StandardLog() << "corpus: cannot watch " << service.corpus << " for changes: " << watching.reason
-                << "; changes made while the service runs are taken in at its next start, and "
-                   "each hit's file is looked at before it is answered (start with --watch off "
-                   "to go without it)\n";
+  SayCannotWatch(service, watching.reason);
   service.watched = false;
+  return false;
+}
+
+bool VouchForCorpus(Service& service, CorpusWatch& watch) {
+  const Failure vouched = watch.Vouch();
+  if (vouched.Done()) return true;
+  {
+    const std::lock_guard<std::mutex> told(service.noticeMutex);
+    service.watched = false;
+    ++service.notices;  // the index opened trusting the watch trusts it no more
+  }
+  SayCannotWatch(service, vouched.reason);
   return false;
 }
 

@@ -66,6 +66,11 @@ void KeepUpToDate(Service& service, std::uint64_t done, const std::stop_token& s
 // Starts the watch on the corpus, or says once why it cannot.
 bool WatchCorpus(Service& service, CorpusWatch& watch);
 
+// Whether the watch WatchCorpus started can vouch for the corpus; else says once
+// why not, and the index no longer trusts it. Called before any search is
+// answered: the look it waits for ran while the index was opened.
+bool VouchForCorpus(Service& service, CorpusWatch& watch);
+
 // Answers one request (on any serving thread). When a query finds the index
 // damaged, the index is built anew, as at a start (requests wait meanwhile), and
 // the request is answered from the new one; when it cannot be built, the service

@@ -7,6 +7,14 @@ namespace talewick::search {
 
 namespace fs = std::filesystem;
 
+Failure CorpusWatch::Vouch() {
+  if (!linked_.valid()) return {};
+  std::string linked = linked_.get();
+  if (linked.empty()) return {};
+  Stop();
+  return Failed(std::move(linked));
+}
+
 bool ConcernsCorpus(const fs::path& relative, const std::vector<fs::path>& ignored) {
   const fs::path changed = relative.lexically_normal().make_preferred();
   for (const fs::path& own : ignored) {

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,14 +31,28 @@ class CorpusWatch {
   // only when it concerns the corpus (ConcernsCorpus), never for one of `ignored`
   // (the service's own files, which may lie under it). Changes made once this
   // returns done are told. Else the reason says, in plain words, why the system
-  // cannot watch it and what to do.
+  // cannot watch it and what to do. Whether the watch can vouch for the texts
+  // there now is looked at meanwhile, on a thread of its own: Vouch tells.
   Failure Start(const std::filesystem::path& corpus,
                 const std::vector<std::filesystem::path>& ignored, Notify notify);
 
+  // Waits for the look Start began: done when the watch can vouch for the corpus
+  // as it stood (no text there is a link, whose changes are not told); else why
+  // not, and the watch is stopped. A start lists the corpus meanwhile: a site
+  // folder may hold a hundred thousand texts.
+  Failure Vouch();
+
  private:
   struct State;
+  void Stop();  // stops the thread (State is the platform's)
   std::unique_ptr<State> state_;
+  std::future<std::string> linked_;  // the look begun by Start (LinkedEntry)
 };
+
+// Why a watch on `corpus` cannot vouch for what it holds now: an entry that is a
+// link, whose changes are told to the folder of what it names. Empty when none
+// is. One implementation per platform, beside the watch's.
+std::string LinkedEntry(const std::filesystem::path& corpus);
 
 // Whether a change of `relative`, a path under the corpus folder, may change what
 // the corpus lists: an entry of the corpus folder itself (a site folder, or a

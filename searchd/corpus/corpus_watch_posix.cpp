@@ -102,9 +102,10 @@ struct CorpusWatch::State {
     }
   }
 
-  // Watches the folder `relative` (under the corpus), unless the system cannot.
-  // A name that is not a folder (any more) is no failure.
-  Failure Add(const fs::path& relative) {
+  // Watches the folder `relative` (under the corpus), unless the system cannot;
+  // with `linksToo`, a site folder, unless a text there is a link. A name that is
+  // not a folder (any more) is no failure.
+  Failure Add(const fs::path& relative, bool linksToo) {
     const fs::path path = relative.empty() ? corpus : corpus / relative;
     struct statfs where {};
     if (statfs(path.c_str(), &where) == 0 && ChangedElsewhere(static_cast<long>(where.f_type))) {
@@ -115,7 +116,7 @@ struct CorpusWatch::State {
     const int watch = inotify_add_watch(inotify.fd, path.c_str(), kEvents);
     if (watch >= 0) {
       folders[watch] = relative;
-      if (relative.empty()) return {};
+      if (relative.empty() || !linksToo) return {};
       std::string linked = LinkedText(path);
       return linked.empty() ? Failure{} : Failed(std::move(linked));
     }
@@ -131,12 +132,12 @@ struct CorpusWatch::State {
   }
 
   // Watches every site folder there is now (again, after notices were lost).
-  Failure AddSites() {
+  Failure AddSites(bool linksToo) {
     std::error_code ec;
     for (fs::directory_iterator it(corpus, ec), end; !ec && it != end; it.increment(ec)) {
       std::error_code kind;
       if (!it->is_directory(kind)) continue;
-      if (Failure failure = Add(it->path().filename()); !failure.Done()) return failure;
+      if (Failure failure = Add(it->path().filename(), linksToo); !failure.Done()) return failure;
     }
     return {};
   }
@@ -163,7 +164,7 @@ struct CorpusWatch::State {
         at += static_cast<ssize_t>(sizeof event + event.len);
         if ((event.mask & IN_Q_OVERFLOW) != 0) {
           // Folders may have been made unseen: all of them are watched again.
-          if (Failure failure = AddSites(); !failure.Done()) return notify(failure.reason);
+          if (Failure failure = AddSites(true); !failure.Done()) return notify(failure.reason);
           concerned = true;
           continue;
         }
@@ -196,7 +197,7 @@ struct CorpusWatch::State {
         // A site folder made or moved in gets its watch before the change is
         // told, so that the listing that follows misses nothing in it.
         if (folder->second.empty() && (event.mask & (IN_CREATE | IN_MOVED_TO)) != 0) {
-          if (Failure failure = Add(relative); !failure.Done()) return notify(failure.reason);
+          if (Failure failure = Add(relative, true); !failure.Done()) return notify(failure.reason);
         }
       }
       if (concerned) notify("");
@@ -206,6 +207,7 @@ struct CorpusWatch::State {
 
 CorpusWatch::CorpusWatch() = default;
 CorpusWatch::~CorpusWatch() = default;
+void CorpusWatch::Stop() { state_.reset(); }
 
 Failure CorpusWatch::Start(const fs::path& corpus, const std::vector<fs::path>& ignored,
                            Notify notify) {
@@ -230,12 +232,23 @@ Failure CorpusWatch::Start(const fs::path& corpus, const std::vector<fs::path>& 
   }
   state->wake[0].fd = ends[0];
   state->wake[1].fd = ends[1];
-  Failure failure = state->Add({});
-  if (failure.Done()) failure = state->AddSites();
+  Failure failure = state->Add({}, false);
+  if (failure.Done()) failure = state->AddSites(false);
   if (!failure.Done()) return failure;
   State* running = state.get();
   state->thread = std::thread([running] { running->Run(); });
   state_ = std::move(state);
+  linked_ = std::async(std::launch::async, [corpus] { return LinkedEntry(corpus); });
+  return {};
+}
+
+std::string LinkedEntry(const fs::path& corpus) {
+  std::error_code ec;
+  for (fs::directory_iterator it(corpus, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code kind;
+    if (!it->is_directory(kind)) continue;
+    if (std::string linked = LinkedText(it->path()); !linked.empty()) return linked;
+  }
   return {};
 }
 

@@ -63,28 +63,6 @@ bool ForEachEntry(const fs::path& folder, Take take) {
   return true;
 }
 
-// Why the watch cannot vouch for the corpus: the listing follows a site folder or
-// a text that is a link (a junction, a symbolic link), which ReadDirectoryChangesW
-// does not. Empty when there is none.
-std::string LinkedEntry(const fs::path& corpus) {
-  std::string why;
-  ForEachEntry(corpus, [&](std::wstring_view site, DWORD attributes) {
-    if (!why.empty() || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return;
-    const fs::path folder = corpus / site;
-    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
-      why = LinkTold(folder);
-      return;
-    }
-    ForEachEntry(folder, [&](std::wstring_view text, DWORD textAttributes) {
-      if (why.empty() && (textAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
-          text.ends_with(L".txt")) {
-        why = LinkTold(folder / text);
-      }
-    });
-  });
-  return why;
-}
-
 }  // namespace
 
 struct CorpusWatch::State {
@@ -173,6 +151,7 @@ struct CorpusWatch::State {
 
 CorpusWatch::CorpusWatch() = default;
 CorpusWatch::~CorpusWatch() = default;
+void CorpusWatch::Stop() { state_.reset(); }
 
 Failure CorpusWatch::Start(const fs::path& corpus, const std::vector<fs::path>& ignored,
                            Notify notify) {
@@ -194,16 +173,32 @@ Failure CorpusWatch::Start(const fs::path& corpus, const std::vector<fs::path>& 
   }
   // The first read is asked for here, so that changes from now on are told.
   if (!state->Read()) return Failed(WhyNot("cannot watch " + Utf8Of(corpus), GetLastError()));
-  if (std::string linked = LinkedEntry(corpus); !linked.empty()) {
-    CancelIoEx(state->folder.get(), &state->overlapped);
-    DWORD bytes = 0;
-    GetOverlappedResult(state->folder.get(), &state->overlapped, &bytes, TRUE);
-    return Failed(std::move(linked));
-  }
   State* running = state.get();
   state->thread = std::thread([running] { running->Run(); });
   state_ = std::move(state);
+  linked_ = std::async(std::launch::async, [corpus] { return LinkedEntry(corpus); });
   return {};
+}
+
+// The listing follows a site folder or a text that is a link (a junction, a
+// symbolic link), which ReadDirectoryChangesW does not.
+std::string LinkedEntry(const fs::path& corpus) {
+  std::string why;
+  ForEachEntry(corpus, [&](std::wstring_view site, DWORD attributes) {
+    if (!why.empty() || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) return;
+    const fs::path folder = corpus / site;
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+      why = LinkTold(folder);
+      return;
+    }
+    ForEachEntry(folder, [&](std::wstring_view text, DWORD textAttributes) {
+      if (why.empty() && (textAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+          text.ends_with(L".txt")) {
+        why = LinkTold(folder / text);
+      }
+    });
+  });
+  return why;
 }
 
 }  // namespace talewick::search
