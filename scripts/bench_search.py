@@ -40,10 +40,10 @@ memory (RSS) the indexing took, and the time of a query once it is done.
 sentences (two and three words one blank apart, from files spread over the
 shelf), each asked once, on a later start of the service over the first of
 --sizes MB, one client, with the corpus watched and with --watch off (each hit's
-file looked at); then the same phrases again from 8 client processes on
-kept-alive connections, each phrase new to the service's answer cache (it is
-started afresh). It reports p50, p90, p99 and the slowest (and which), and the
-8 clients' requests/s and p99, with the load average beside them. With
+file looked at); then N other phrases from 8 client processes on kept-alive
+connections, and 2N others from 32, each phrase new to the service's answer
+cache. It reports p50, p90, p99 and the slowest (and which), and the clients'
+requests/s and p99, with the load average beside them. With
 --windows, the Windows build under Wine too, in the same run.
 
 --balanced runs the shipped HAProxy configuration (packaging/haproxy/talewick.cfg,
@@ -530,14 +530,29 @@ def story_phrases(count, corpus):
     return ordered[:count]
 
 
+def clients_asking(port, phrases, clients, seconds):
+    """`clients` processes asking their share of `phrases` at once, each once, for
+    at most `seconds`: requests/s and p99 ms."""
+    context = multiprocessing.get_context("fork")
+    start_at = time.monotonic() + 0.5
+    stop_at = start_at + seconds
+    with context.Pool(clients) as pool:
+        each = pool.starmap(ask_phrases, [(port, phrases[i::clients], start_at, stop_at)
+                                          for i in range(clients)])
+    together = [t for times_of_one in each for t in times_of_one]
+    elapsed = min(seconds, max(sum(times_of_one) for times_of_one in each) / 1000.0)
+    return len(together) / elapsed, percentile(together, 0.99)
+
+
 def measure_first_asks(services, size_mb, count, work, seconds):
-    """Each phrase asked once, one client, then new phrases from 8 clients."""
+    """Each phrase asked once, one client, then new phrases from 8 and 32 clients."""
     corpus, mb = corpus_for(size_mb, work)
-    phrases = story_phrases(2 * count, corpus)
-    alone, shared = phrases[:count], phrases[count:]
+    phrases = story_phrases(4 * count, corpus)
+    alone, eight, many = phrases[:count], phrases[count:2 * count], phrases[2 * count:]
     print("| %d MB, %d phrases asked once | p50 ms | p90 ms | p99 ms | slowest ms (phrase) | "
-          "8 clients of new phrases: requests/s, p99 ms | load average |" % (round(mb), count))
-    print("|---|---|---|---|---|---|---|")
+          "new phrases, 8 clients: requests/s, p99 ms | 32 clients | load average |"
+          % (round(mb), count))
+    print("|---|---|---|---|---|---|---|---|")
     runs = [(name, build, suffix, wine, watch) for name, build, suffix, wine in services
             for watch in ("on", "off")]
     for name, build, suffix, wine, watch in runs:
@@ -553,19 +568,12 @@ def measure_first_asks(services, size_mb, count, work, seconds):
         times = [(service.query(words)[0], words) for words in alone]
         ms = [t for t, _ in times]
         slowest = max(times)
-        context = multiprocessing.get_context("fork")
-        start_at = time.monotonic() + 0.5
-        stop_at = start_at + seconds
-        with context.Pool(8) as pool:
-            each = pool.starmap(ask_phrases, [(service.port, shared[i::8], start_at, stop_at)
-                                              for i in range(8)])
+        by8 = clients_asking(service.port, eight, 8, seconds)
+        by32 = clients_asking(service.port, many, 32, seconds)
         service.stop()
-        together = [t for times_of_one in each for t in times_of_one]
-        elapsed = min(seconds, max(sum(times_of_one) for times_of_one in each) / 1000.0)
-        print("| %s | %.2f | %.1f | %.1f | %.1f (%s) | %.0f, %.1f | %.1f, %.1f |" % (
+        print("| %s | %.2f | %.1f | %.1f | %.1f (%s) | %.0f, %.1f | %.0f, %.1f | %.1f, %.1f |" % (
             name, percentile(ms, 0.5), percentile(ms, 0.9), percentile(ms, 0.99), slowest[0],
-            slowest[1], len(together) / elapsed, percentile(together, 0.99), load,
-            os.getloadavg()[0]), flush=True)
+            slowest[1], by8[0], by8[1], by32[0], by32[1], load, os.getloadavg()[0]), flush=True)
 
 
 def free_port():
