@@ -547,8 +547,10 @@ def clients_asking(port, phrases, clients, seconds):
 def measure_first_asks(services, size_mb, count, work, seconds):
     """Each phrase asked once, one client, then new phrases from 8 and 32 clients."""
     corpus, mb = corpus_for(size_mb, work)
-    phrases = story_phrases(4 * count, corpus)
-    alone, eight, many = phrases[:count], phrases[count:2 * count], phrases[2 * count:]
+    phrases = story_phrases(2 * count, corpus)
+    alone, eight = phrases[:count], phrases[count:]
+    many = [words for words in story_phrases(5 * count, corpus) if words not in set(phrases)]
+    many = many[:2 * count]
     print("| %d MB, %d phrases asked once | p50 ms | p90 ms | p99 ms | slowest ms (phrase) | "
           "new phrases, 8 clients: requests/s, p99 ms | 32 clients | load average |"
           % (round(mb), count))
