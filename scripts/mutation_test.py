@@ -210,6 +210,8 @@ MUTANTS = [
      "if (own.empty()) return false;"),
     ("search-watch-site-texts", 'return depth == 2 && changed.extension() == ".txt";', "return false;"),
     ("search-watch-update", "    Update(service, done);\n", "    if (done == 0) Update(service, done);\n"),
+    ("search-watch-vouch", "    ++service.notices;  // the index opened trusting the watch trusts it no more\n",
+     "\n"),
     ("search-watch-longest-wait", "std::min(service.lastNotice + kQuiet, first + kLongestWait);",
      "std::min(service.lastNotice + kQuiet, first + std::chrono::hours(1));"),
     ("search-watch-win32-told", "if (ConcernsCorpus(name, ignored) && !besideSites) {",

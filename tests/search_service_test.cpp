@@ -483,6 +483,38 @@ TEST(SearchServiceShelfTest, TakesInChangesWhileServing) {
   EXPECT_EQ(said.find("cannot watch"), std::string::npos) << said;
 }
 
+// A text that is a link: its changes are told to the folder of the file it names,
+// so the watch cannot vouch for the shelf. The log says so, and a search looks at
+// its hits' files again: a change made through the link is never answered from
+// the hits kept for the same search before it.
+TEST(SearchServiceShelfTest, LooksAtItsHitsWhenATextIsALink) {
+  const fs::path shelf = WorkFolder() / "shelf";
+  const fs::path elsewhere = WorkFolder() / "elsewhere";
+  fs::remove_all(WorkFolder());
+  fs::create_directories(shelf / "s.org");
+  fs::create_directories(elsewhere);
+  std::ofstream(shelf / "s.org" / "a.txt") << "The cat sat in a.";
+  std::ofstream(elsewhere / "b.txt") << "The cat sat in b.";
+  std::error_code ec;
+  fs::create_symlink(elsewhere / "b.txt", shelf / "s.org" / "b.txt", ec);
+  if (ec) GTEST_SKIP() << "no link can be made here: " << ec.message();
+  const fs::path log = WorkFolder() / "service.log";
+  Child service;
+  const int port = StartService(service,
+                                {"--corpus", shelf.string(), "--port", "0", "--index",
+                                 (WorkFolder() / "index.sqlite").string()},
+                                log);
+  ASSERT_NE(port, 0) << ReadWholeFile(log);
+  const std::string target = "/search?q=cat+sat+site%3As.org";
+  const std::string before = Request(port, target).second;
+  EXPECT_NE(before.find("<b>cat sat</b> in b."), std::string::npos) << before;
+  std::ofstream(elsewhere / "b.txt") << "The dog ran far, in b.";
+  const std::string after = Request(port, target).second;
+  EXPECT_EQ(after.find(" in b."), std::string::npos) << after;
+  EXPECT_NE(after.find("<b>cat sat</b> in a."), std::string::npos) << after;
+  EXPECT_NE(ReadWholeFile(log).find("b.txt is a link"), std::string::npos) << ReadWholeFile(log);
+}
+
 TEST(SearchServiceCommandTest, RefusesBadOptionsOrATakenPort) {
   // Without --corpus the service takes the corpus shipped beside it, then finds
   // the port taken, the index file's folder cannot be made, or the index file is
