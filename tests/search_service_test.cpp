@@ -47,6 +47,12 @@ fs::path WorkFolder() {
   return fs::path(ProgramFolder()) / "service_test" / name;
 }
 
+// A path as the service's command line takes it, in UTF-8 on every system.
+std::string Utf8Path(const fs::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
 std::string ReadWholeFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), {}};
@@ -380,10 +386,6 @@ TEST(SearchServiceShelfTest, SaysWhatIsWrongWithIt) {
 TEST(SearchServiceShelfTest, TakesInChangesWhileServing) {
   const fs::path shelf = WorkFolder() / u8"B\u00fccher \u0141\u00f3d\u017a \u2013 Caf\u00e9";
   const fs::path site = shelf / "s.org";
-  const auto utf8 = [](const fs::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-  };
   fs::remove_all(WorkFolder());
   fs::create_directories(site);
   for (const auto& [name, text] :
@@ -397,7 +399,8 @@ TEST(SearchServiceShelfTest, TakesInChangesWhileServing) {
   const fs::path log = shelf / "service.log";
   Child service;
   const int port = StartService(
-      service, {"--corpus", utf8(shelf), "--port", "0", "--index", utf8(site / "index.txt")}, log);
+      service,
+      {"--corpus", Utf8Path(shelf), "--port", "0", "--index", Utf8Path(site / "index.txt")}, log);
   ASSERT_NE(port, 0) << ReadWholeFile(log);
   const fs::path newSite = shelf / u8"\u0142\u00f3d\u017a.org";
   struct Change {
@@ -488,7 +491,7 @@ TEST(SearchServiceShelfTest, TakesInChangesWhileServing) {
 // its hits' files again: a change made through the link is never answered from
 // the hits kept for the same search before it.
 TEST(SearchServiceShelfTest, LooksAtItsHitsWhenATextIsALink) {
-  const fs::path shelf = WorkFolder() / "shelf";
+  const fs::path shelf = WorkFolder() / u8"B\u00fccher \u0141\u00f3d\u017a \u2013 Caf\u00e9";
   const fs::path elsewhere = WorkFolder() / "elsewhere";
   fs::remove_all(WorkFolder());
   fs::create_directories(shelf / "s.org");
@@ -496,13 +499,13 @@ TEST(SearchServiceShelfTest, LooksAtItsHitsWhenATextIsALink) {
   std::ofstream(shelf / "s.org" / "a.txt") << "The cat sat in a.";
   std::ofstream(elsewhere / "b.txt") << "The cat sat in b.";
   std::error_code ec;
-  fs::create_symlink(elsewhere / "b.txt", shelf / "s.org" / "b.txt", ec);
+  fs::create_symlink(elsewhere / "b.txt", shelf / "s.org" / u8"\u0141\u00f3d\u017a.txt", ec);
   if (ec) GTEST_SKIP() << "no link can be made here: " << ec.message();
   const fs::path log = WorkFolder() / "service.log";
   Child service;
   const int port = StartService(service,
-                                {"--corpus", shelf.string(), "--port", "0", "--index",
-                                 (WorkFolder() / "index.sqlite").string()},
+                                {"--corpus", Utf8Path(shelf), "--port", "0", "--index",
+                                 Utf8Path(WorkFolder() / "index.sqlite")},
                                 log);
   ASSERT_NE(port, 0) << ReadWholeFile(log);
   const std::string target = "/search?q=cat+sat+site%3As.org";
@@ -512,7 +515,10 @@ TEST(SearchServiceShelfTest, LooksAtItsHitsWhenATextIsALink) {
   const std::string after = Request(port, target).second;
   EXPECT_EQ(after.find(" in b."), std::string::npos) << after;
   EXPECT_NE(after.find("<b>cat sat</b> in a."), std::string::npos) << after;
-  EXPECT_NE(ReadWholeFile(log).find("b.txt is a link"), std::string::npos) << ReadWholeFile(log);
+  EXPECT_NE(ReadWholeFile(log).find("\xc5\x81\xc3\xb3"
+                                    "d\xc5\xba.txt is a link"),
+            std::string::npos)
+      << ReadWholeFile(log);
 }
 
 TEST(SearchServiceCommandTest, RefusesBadOptionsOrATakenPort) {
