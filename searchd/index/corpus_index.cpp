@@ -17,10 +17,6 @@ std::uint64_t SliceStart(std::uint64_t width, std::uint64_t count, std::uint64_t
   return (width / count) * j + (width % count) * j / count;
 }
 
-// A page of a common phrase reads all its candidate ids in one pass when the
-// first of them say they are at most this many times the page's hits and one.
-constexpr std::size_t kCandidatesReadAhead = 32;
-
 // Cuts `ids` into `count` even slices and takes the first match of each
 // (`firstMatch` of a range); slices that held one are then asked for their next,
 // round after round, until there are `count` hits or no slice has more. In id
@@ -97,12 +93,13 @@ std::vector<SearchHit> CorpusIndex::Find(PhraseReader& reader, IdRange ids,
     // When the first of them say that all of them are not many more, all their
     // ids are read in one pass and the spread is drawn from them: a hundred asks,
     // one for each slice, cost more than reading a few thousand ids. When they
-    // are many, the spread asks for the first match of each slice alone: reading
-    // a common phrase's ids one after the other costs more. (Measured at 1 GB,
-    // 300 real phrases asked once: p50 5.9-7.5 ms -> 4.0-5.0 ms, the same pages.)
-    const std::size_t most = kCandidatesReadAhead * (limit + 1);
+    // are many, the spread asks for the first match of each slice alone. (Measured
+    // at 1 GB, 300 real phrases asked once: p50 5.9-7.5 ms -> 4.0-5.0 ms, the
+    // same pages.)
+    const std::size_t readAhead = reader.ReadAhead(ids);
+    const std::size_t most = readAhead * (limit + 1);
     const std::uint64_t seen = candidates.back() - ids.first;  // ids read past
-    if (seen >= (ids.last - ids.first) / kCandidatesReadAhead) {
+    if (readAhead > 0 && seen >= (ids.last - ids.first) / readAhead) {
       const std::vector<std::uint64_t> rest =
           reader.CandidateIds({candidates.back() + 1, ids.last}, most + 1 - candidates.size());
       candidates.insert(candidates.end(), rest.begin(), rest.end());

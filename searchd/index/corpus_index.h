@@ -84,6 +84,11 @@ class CorpusIndex {
     // order, without reading any sentence: every sentence that holds the phrase
     // is among them, but some of them may not hold it.
     virtual std::vector<std::uint64_t> CandidateIds(IdRange range, std::size_t most) = 0;
+    // How many times a page's hits and one the candidates in `range` may be for
+    // reading all of them in one pass to cost less than asking for the first of
+    // each slice of it; 0 when reading them one after the other costs more
+    // however few they are.
+    virtual std::size_t ReadAhead(IdRange range) = 0;
     // Sentence `id`, one of the CandidateIds, when it holds the phrase; nothing
     // when it does not, or (without reading it) once the search has read
     // kMostRejected sentences that do not.

@@ -46,7 +46,7 @@ std::string ServingPragmas(const CacheBudget& memory) {
 
 constexpr const char* kSchema = R"(
   PRAGMA application_id = 1415007025;
-  PRAGMA user_version = 9;
+  PRAGMA user_version = 10;
   CREATE TABLE sites(id INTEGER PRIMARY KEY, name TEXT NOT NULL UNIQUE, next_seq INTEGER NOT NULL);
   CREATE TABLE files(key TEXT PRIMARY KEY, site INTEGER NOT NULL, size INTEGER NOT NULL,
                      modified INTEGER NOT NULL, id INTEGER NOT NULL, changed INTEGER NOT NULL,
@@ -54,10 +54,10 @@ constexpr const char* kSchema = R"(
   CREATE TABLE places(first INTEGER PRIMARY KEY, offsets BLOB NOT NULL);
   CREATE TABLE corpus(id INTEGER PRIMARY KEY, path TEXT NOT NULL);
   CREATE VIRTUAL TABLE sentences USING fts5(text, tokenize = 'talewick', content = '',
-                                            columnsize = 0);
+                                            columnsize = 0, detail = none);
   INSERT INTO sentences(sentences, rank) VALUES('pgsz', 4032);
 )";
-static_assert(kApplicationId == 1415007025 && kSchemaVersion == 9, "kSchema writes both");
+static_assert(kApplicationId == 1415007025 && kSchemaVersion == 10, "kSchema writes both");
 // FTS5 keeps its posting lists in blobs of about 'pgsz' bytes (4050 by default),
 // each meant to fill one 4096-byte page; with the check's bytes a page holds
 // less, and a blob that does not fit spills into a page of its own. So 'pgsz' is

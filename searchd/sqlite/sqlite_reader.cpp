@@ -52,6 +52,28 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
     return ids;
   }
 
+  // The ids of one list are read one after the other for little, where a
+  // slice's ask of a short list reads it from its start: for a phrase of one
+  // token, the spread is drawn from up to 128 times a page's ids. Where lists
+  // meet, reading every candidate walks each list whole, which costs more than
+  // the asks when one of them is long ("and the" in "and the council").
+  std::size_t ReadAhead(IdRange range) override {
+    constexpr std::size_t kReadAhead = 128;
+    constexpr std::size_t kProbe = 101;
+    constexpr std::uint64_t kLongList = 1024;  // the probe's ids reach less than this share
+    if (words_.size() <= 2) return kReadAhead;
+    bool longList = false;
+    for (const std::string& token : PhraseStrings(words_)) {
+      BindText(connection_.match.get(), 1, token);
+      const std::vector<std::uint64_t> ids = CandidateIds(range, kProbe);
+      longList =
+          ids.size() == kProbe && ids.back() - range.first < (range.last - range.first) / kLongList;
+      if (longList) break;
+    }
+    BindText(connection_.match.get(), 1, PhraseQuery(words_));
+    return longList ? 0 : kReadAhead;
+  }
+
   std::optional<SearchHit> MatchOf(std::uint64_t id) override {
     if (rejected_ >= kMostRejected) return std::nullopt;
     return Read(id);

@@ -1,18 +1,14 @@
 // The FTS5 tokenizer of the SQLite index.
 //
-// A common English word is indexed alone and also paired with each neighbour it
-// stands one blank apart from, and a phrase query asks for its pairs. So "her
-// dog" is one token, read straight from its own short list, and "and home again"
-// two ("and home", "home again"): a common word alone in an FTS5 phrase would
-// have FTS5 walk its long list, a page of it for every sentence that holds the
-// rarer words, to find the few where they stand together. Only a phrase of one
-// word asks for a common word alone.
+// Every word is indexed alone, and every two words that stand one blank apart
+// are indexed once more as a pair. The index keeps no places (FTS5's
+// detail=none): a phrase is asked as the pairs it is made of, so "her dog" is
+// one token read straight from its own short list, and "called the baker" two
+// ("called the", "the baker") whose lists are merged. A two-word phrase is then
+// found exactly, and a longer one almost so; the read-back checks the rest.
 #include "searchd/sqlite/sqlite_words.h"
 
 #include <sqlite3.h>
-
-#include <iterator>
-#include <unordered_set>
 
 #include "searchd/sqlite/sqlite_db.h"
 #include "searchd/text/words.h"
@@ -21,43 +17,19 @@ namespace talewick::search {
 
 namespace {
 
-// Changing the list changes what an index file holds: raise its schema version too.
-constexpr std::string_view kCommonWords[] = {
-    "a",     "about", "after", "again",  "against", "all",   "also",    "am",    "an",      "and",
-    "any",   "are",   "as",    "at",     "back",    "be",    "because", "been",  "before",  "being",
-    "both",  "but",   "by",    "came",   "can",     "come",  "could",   "did",   "do",      "does",
-    "down",  "each",  "even",  "every",  "for",     "from",  "had",     "has",   "have",    "he",
-    "her",   "here",  "him",   "his",    "how",     "i",     "if",      "in",    "into",    "is",
-    "it",    "its",   "just",  "like",   "made",    "may",   "me",      "more",  "most",    "much",
-    "must",  "my",    "never", "no",     "nor",     "not",   "now",     "of",    "off",     "on",
-    "once",  "one",   "only",  "or",     "other",   "our",   "out",     "over",  "said",    "same",
-    "saw",   "see",   "she",   "should", "so",      "some",  "such",    "than",  "that",    "the",
-    "their", "them",  "then",  "there",  "these",   "they",  "this",    "those", "through", "to",
-    "too",   "two",   "under", "until",  "up",      "upon",  "us",      "very",  "was",     "we",
-    "went",  "were",  "what",  "when",   "where",   "which", "while",   "who",   "whom",    "why",
-    "will",  "with",  "would", "you",    "your"};
-
-bool IsCommon(std::string_view word) {
-  static const std::unordered_set<std::string_view> common(std::begin(kCommonWords),
-                                                           std::end(kCommonWords));
-  return word.size() <= 7 && common.count(word) != 0;
-}
-
+// Each word of `lower`, and whether it stands one blank after the word before.
 struct Word {
   WordSpan span;
-  bool paired;  // this word and the one before stand one blank apart, and one is common
+  bool paired;
 };
 
 std::vector<Word> PairedWords(std::string_view lower) {
   std::vector<Word> words;
-  bool commonBefore = false;
   std::size_t endBefore = std::string::npos;
   ForEachWord(lower, [&](std::size_t offset, std::size_t length) {
-    const bool common = IsCommon(lower.substr(offset, length));
-    const bool paired = (common || commonBefore) && endBefore != std::string::npos &&
-                        offset == endBefore + 1 && lower[endBefore] == ' ';
+    const bool paired =
+        endBefore != std::string::npos && offset == endBefore + 1 && lower[endBefore] == ' ';
     words.push_back({{offset, length}, paired});
-    commonBefore = common;
     endBefore = offset + length;
   });
   return words;
@@ -73,16 +45,12 @@ thread_local const TokenizedText* preparedTokens = nullptr;
 thread_local std::size_t preparedFirst = 0;
 thread_local std::size_t preparedLast = 0;
 
-// The text of every gap token: no word holds a control character.
-constexpr char kGap[] = "\x01";
-
 int Emit(const TokenizedText& tokenized, std::size_t first, std::size_t last, void* context,
          int (*token)(void*, int, const char*, int, int, int)) {
   for (std::size_t i = first; i < last; ++i) {
     const FtsToken& t = tokenized.tokens[i];
-    const char* text = t.gap ? kGap : tokenized.lower.data() + t.start;
-    const int length = t.gap ? 1 : static_cast<int>(t.end - t.start);
-    const int rc = token(context, t.colocated ? FTS5_TOKEN_COLOCATED : 0, text, length,
+    const int rc = token(context, t.colocated ? FTS5_TOKEN_COLOCATED : 0,
+                         tokenized.lower.data() + t.start, static_cast<int>(t.end - t.start),
                          static_cast<int>(t.start), static_cast<int>(t.end));
     if (rc != SQLITE_OK) return rc;
   }
@@ -122,43 +90,48 @@ void AppendDocumentTokens(std::string_view text, TokenizedText& into) {
   const std::size_t base = into.lower.size();
   for (const char c : text)
     into.lower.push_back(c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c);
-  const std::vector<Word> words = PairedWords(std::string_view(into.lower).substr(base));
-  const auto shifted = [base](WordSpan span) { return WordSpan{span.offset + base, span.length}; };
-  for (std::size_t i = 0; i < words.size(); ++i) {
-    const WordSpan word = shifted(words[i].span);
-    if (i > 0) {
-      const WordSpan before = shifted(words[i - 1].span);
-      const std::size_t end = before.offset + before.length;
-      if (word.offset != end + 1 || into.lower[end] != ' ') {
-        into.tokens.push_back({static_cast<std::uint32_t>(end),
-                               static_cast<std::uint32_t>(word.offset), false, true});
-      }
-    }
-    into.tokens.push_back(Span(word, word, false));
-    if (words[i].paired) into.tokens.push_back(Span(shifted(words[i - 1].span), word, true));
+  WordSpan last{};
+  for (const Word& word : PairedWords(std::string_view(into.lower).substr(base))) {
+    const WordSpan at{word.span.offset + base, word.span.length};
+    if (word.paired) into.tokens.push_back(Span(last, at, false));
+    into.tokens.push_back(Span(at, at, word.paired));
+    last = at;
   }
 }
 
 TokenizedText TokenizeQuery(std::string_view text) {
   TokenizedText out{LowerAscii(text), {}};
   const std::vector<Word> words = PairedWords(out.lower);
-  // A first word that starts a pair needs no place of its own.
-  const std::size_t first = words.size() >= 2 && words[1].paired ? 1 : 0;
-  for (std::size_t i = first; i < words.size(); ++i) {
-    out.tokens.push_back(Span(words[words[i].paired ? i - 1 : i].span, words[i].span, false));
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    if (words[i].paired) {
+      out.tokens.push_back(Span(words[i - 1].span, words[i].span, false));
+    } else if (i + 1 == words.size() || !words[i + 1].paired) {
+      out.tokens.push_back(Span(words[i].span, words[i].span, false));
+    }
   }
   return out;
 }
 
-std::string PhraseQuery(const std::vector<std::string>& words) {
-  // One FTS5 phrase of all the words (no word holds a double quote); the
-  // tokenizer makes its pairs.
-  std::string query = "\"";
-  for (const std::string& word : words) {
-    if (query.size() > 1) query += ' ';
-    query += word;
+std::vector<std::string> PhraseStrings(const std::vector<std::string>& words) {
+  // No word holds a double quote.
+  const auto quoted = [](const std::string& text) { return '"' + text + '"'; };
+  if (words.size() == 1) return {quoted(words.front())};
+  std::vector<std::string> strings;
+  for (std::size_t i = 1; i < words.size(); ++i) {
+    strings.push_back(quoted(words[i - 1] + ' ' + words[i]));
   }
-  return query + '"';
+  return strings;
+}
+
+std::string PhraseQuery(const std::vector<std::string>& words) {
+  // FTS5 ANDs its strings: the index keeps no places, so one string of two
+  // tokens would be a phrase it cannot answer.
+  std::string query;
+  for (const std::string& string : PhraseStrings(words)) {
+    if (!query.empty()) query += ' ';
+    query += string;
+  }
+  return query;
 }
 
 bool RegisterTokenizer(sqlite3* db) {

@@ -1,5 +1,5 @@
 // How the SQLite index cuts text into FTS5 tokens: the service's own words,
-// lower-cased, and pairs with common words, through an FTS5 tokenizer named
+// lower-cased, and the pairs they make, through an FTS5 tokenizer named
 // "talewick".
 #pragma once
 
@@ -15,8 +15,7 @@ namespace talewick::search {
 struct FtsToken {
   std::uint32_t start;  // byte range in the text
   std::uint32_t end;
-  bool colocated;    // at the place of the token before
-  bool gap = false;  // a place between words that are not one blank apart
+  bool colocated;  // at the place of the token before
 };
 
 struct TokenizedText {
@@ -24,24 +23,26 @@ struct TokenizedText {
   std::vector<FtsToken> tokens;
 };
 
-// The tokens of a document: each word, and each pair of words one blank apart of
-// which one is common ("of the", "her dog", "home again") as one more token at the
-// second word's place. Between two words that are not one blank apart ("cat. The",
-// "cat, the") stands a token that no query holds, so that FTS5 finds as a phrase
-// only the words that the phrase check accepts, never words that meet across
-// punctuation.
+// The tokens of a document: each pair of words one blank apart ("her dog", "home
+// again"; not "cat. the" nor "cat, the", which the phrase check refuses too), and
+// each word.
 TokenizedText TokenizeDocument(std::string_view text);
 
 // TokenizeDocument for many documents in one TokenizedText: appends the document
 // `text` lower-cased to `into.lower` and its tokens to `into.tokens`.
 void AppendDocumentTokens(std::string_view text, TokenizedText& into);
 
-// The tokens of a phrase query: one per place, the pair where there is one.
+// The tokens of a query string: each pair of words one blank apart, and each word
+// in no pair. PhraseQuery makes strings of one token.
 TokenizedText TokenizeQuery(std::string_view text);
 
 // The FTS5 query for the sentences that hold `words` (lower-case) one blank
-// apart: the words as one phrase, whose pairs the tokenizer makes.
+// apart: the pairs they make, all of them, or the one word. It finds every such
+// sentence, and for more than two words perhaps some that hold the pairs apart.
 std::string PhraseQuery(const std::vector<std::string>& words);
+
+// The strings PhraseQuery is made of, each one token: the query of one list.
+std::vector<std::string> PhraseStrings(const std::vector<std::string>& words);
 
 // Makes the tokenizer known to the FTS5 of `db`; every connection needs it.
 bool RegisterTokenizer(sqlite3* db);

@@ -53,43 +53,43 @@ TEST(ParseSearchTerms, EndsWordsAtUnicodePunctuationAndSpaceOnly) {
                      "cat\xe2\x80\x99s", "tis", "x\xff\xfey", "\xe2\x80"}));
 }
 
-// A phrase with a common word in it is asked as tokens that only it holds: a
-// common word alone in an FTS5 phrase walks its long list, a page of it for each
-// sentence with the rarer words ("her dog", "and home again"). The query's tokens
-// must stand where the document's do, one place apart.
-TEST(PhraseTokens, PairEveryCommonWordWithItsNeighbours) {
+// A phrase is asked as the pairs it makes, each its own FTS5 string: the index
+// keeps no places, so a string of two tokens would be a phrase it cannot answer.
+// A document holds a pair only where its words stand one blank apart, as the
+// phrase check wants them.
+TEST(PhraseTokens, PairsOfWordsOneBlankApart) {
   const auto texts = [](const TokenizedText& made) {
     Strings out;
     for (const FtsToken& t : made.tokens) {
-      out.push_back((t.colocated ? "+" : "") +
-                    (t.gap ? std::string("|") : made.lower.substr(t.start, t.end - t.start)));
+      out.push_back((t.colocated ? "+" : "") + made.lower.substr(t.start, t.end - t.start));
     }
     return out;
   };
   const struct {
-    std::string phrase;
-    Strings query;
+    Strings words;
+    std::string query;
   } cases[] = {
-      {"her dog", {"her dog"}},
-      {"and home again", {"and home", "home again"}},
-      {"called the baker", {"called the", "the baker"}},
-      {"a loaf wrapped", {"a loaf", "wrapped"}},
-      {"purple unicorn", {"purple", "unicorn"}},
-      {"b\xc3\xbc"
-       "cher and \xc5\x82\xc3\xb3"
-       "d\xc5\xba",
-       {"b\xc3\xbc"
-        "cher and",
-        "and \xc5\x82\xc3\xb3"
-        "d\xc5\xba"}},
-      {"the", {"the"}},
+      {{"her", "dog"}, "\"her dog\""},
+      {{"called", "the", "baker"}, "\"called the\" \"the baker\""},
+      {{"b\xc3\xbc"
+        "cher",
+        "\xc5\x82\xc3\xb3"
+        "d\xc5\xba"},
+       "\"b\xc3\xbc"
+       "cher \xc5\x82\xc3\xb3"
+       "d\xc5\xba\""},
+      {{"the"}, "\"the\""},
   };
-  for (const auto& c : cases) EXPECT_EQ(texts(TokenizeQuery(c.phrase)), c.query) << c.phrase;
-  EXPECT_EQ(PhraseQuery({"and", "home", "again"}), "\"and home again\"");
-  // Pairs only where the words stand one blank apart: across punctuation stands
-  // a gap, which no query holds.
-  EXPECT_EQ(texts(TokenizeDocument("Her dog, the  Baker")),
-            (Strings{"her", "dog", "+her dog", "|", "the", "|", "baker"}));
+  for (const auto& c : cases) {
+    EXPECT_EQ(PhraseQuery(c.words), c.query);
+    // Each string of the query is one token.
+    for (std::size_t i = 0; i + 1 < c.words.size(); ++i) {
+      EXPECT_EQ(TokenizeQuery(c.words[i] + ' ' + c.words[i + 1]).tokens.size(), 1u);
+    }
+  }
+  EXPECT_EQ(texts(TokenizeDocument("Her dog, the  Baker's cat.The end")),
+            (Strings{"her", "her dog", "+dog", "the", "baker's", "baker's cat", "+cat", "the",
+                     "the end", "+end"}));
 }
 
 TEST(SplitSentences, EndsAtStopsBlankLinesAndTheLengthLimit) {
