@@ -139,8 +139,7 @@ MUTANTS = [
      'CreateControl(kStatusKind, "", 0, 0, 0, 0, 0, kStatusBar);'),
     # the search service
     ("search-page-cap", "if (bytes <= kMaxHitBytes) ++fitting;", "++fitting;"),
-    ("search-phrase-shape", "strings.push_back(quoted(words[i - 1] + ' ' + words[i]));",
-     "strings.push_back(quoted(words[i]));"),
+    ("search-phrase-shape", "strings.push_back(quoted(i, i + 1));", "strings.push_back(quoted(i + 1, i + 1));"),
     ("search-spread", "return FitOnPage(Spread(reader, ids, std::clamp<std::size_t>(fitting, 1, limit)));",
      "hits.resize(limit);\n  return FitOnPage(std::move(hits));"),
     ("search-spread-rounds", "if (hit->id < slice.last) stillOpen.push_back({hit->id + 1, slice.last});",
@@ -199,6 +198,8 @@ MUTANTS = [
     ("search-kept-too-large", "    if (bytes > budget_) return nullptr;\n", ""),
     ("search-places-row", "const std::uint64_t row = file.first + place / kSpansPerRow * kSpansPerRow;",
      "const std::uint64_t row = file.first;"),
+    ("search-common-three", "if (i + 2 < words.size() && IsCommon(words[i]) && IsCommon(words[i + 1])) {",
+     "if (false) {"),
     ("search-word-gap", "offset == endBefore + 1 && lower[endBefore] == ' ';", "true;"),
     ("search-answer-kept-after-change", "if (!reader->SawChange()) answers_.Keep(key, hits);",
      "answers_.Keep(key, hits);"),

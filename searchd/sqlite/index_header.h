@@ -17,7 +17,7 @@ inline constexpr std::uint32_t kApplicationId = 0x54574b31;  // "TWK1"
 // files known by their identity and change time as well; 7: a file's places in
 // rows of a few thousand sentences; 8: no two words are next to each other where
 // punctuation stands between them).
-inline constexpr std::uint32_t kSchemaVersion = 10;
+inline constexpr std::uint32_t kSchemaVersion = 11;
 
 struct IndexHeader {
   enum class Kind {

@@ -61,9 +61,10 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
     constexpr std::size_t kReadAhead = 128;
     constexpr std::size_t kProbe = 101;
     constexpr std::uint64_t kLongList = 1024;  // the probe's ids reach less than this share
-    if (words_.size() <= 2) return kReadAhead;
+    const std::vector<std::string> strings = PhraseStrings(words_);
+    if (strings.size() == 1) return kReadAhead;
     bool longList = false;
-    for (const std::string& token : PhraseStrings(words_)) {
+    for (const std::string& token : strings) {
       BindText(connection_.match.get(), 1, token);
       const std::vector<std::uint64_t> ids = CandidateIds(range, kProbe);
       longList =

@@ -28,8 +28,8 @@ constexpr const char* kBuildingCache = "PRAGMA cache_size = -131072";
 constexpr const char* kFastWrites =
     "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; PRAGMA user_version = 0";
 constexpr const char* kSafeWrites =
-    "PRAGMA journal_mode = DELETE; PRAGMA synchronous = FULL; PRAGMA user_version = 10";
-static_assert(kSchemaVersion == 10, "kSafeWrites writes it");
+    "PRAGMA journal_mode = DELETE; PRAGMA synchronous = FULL; PRAGMA user_version = 11";
+static_assert(kSchemaVersion == 11, "kSafeWrites writes it");
 // FTS5 merges its segments as they pile up (its defaults: automerge 4, crisismerge
 // 16). A query asks every segment, so a freshly built index is merged into one at
 // the end, and merged as little as it can be before.

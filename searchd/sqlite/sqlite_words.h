@@ -1,6 +1,6 @@
 // How the SQLite index cuts text into FTS5 tokens: the service's own words,
-// lower-cased, and the pairs they make, through an FTS5 tokenizer named
-// "talewick".
+// lower-cased, and the pairs and some of the threes they make, through an FTS5
+// tokenizer named "talewick".
 #pragma once
 
 #include <cstdint>
@@ -23,22 +23,25 @@ struct TokenizedText {
   std::vector<FtsToken> tokens;
 };
 
-// The tokens of a document: each pair of words one blank apart ("her dog", "home
-// again"; not "cat. the" nor "cat, the", which the phrase check refuses too), and
-// each word.
+// The tokens of a document: each word, each pair of words one blank apart ("her
+// dog", "home again"; not "cat. the" nor "cat, the", which the phrase check
+// refuses too), and each three words one blank apart whose first two are common
+// English words ("and the council").
 TokenizedText TokenizeDocument(std::string_view text);
 
 // TokenizeDocument for many documents in one TokenizedText: appends the document
 // `text` lower-cased to `into.lower` and its tokens to `into.tokens`.
 void AppendDocumentTokens(std::string_view text, TokenizedText& into);
 
-// The tokens of a query string: each pair of words one blank apart, and each word
-// in no pair. PhraseQuery makes strings of one token.
+// The tokens of a query string: its three words when they are a token of a
+// document, else each pair of words one blank apart and each word in no pair.
+// PhraseQuery makes strings of one token.
 TokenizedText TokenizeQuery(std::string_view text);
 
 // The FTS5 query for the sentences that hold `words` (lower-case) one blank
-// apart: the pairs they make, all of them, or the one word. It finds every such
-// sentence, and for more than two words perhaps some that hold the pairs apart.
+// apart: the pairs they make (or the three words that start with a pair of
+// common words), all of them, or the one word. It finds every such sentence, and
+// for more than two words perhaps some that hold them apart.
 std::string PhraseQuery(const std::vector<std::string>& words);
 
 // The strings PhraseQuery is made of, each one token: the query of one list.

@@ -55,8 +55,9 @@ TEST(ParseSearchTerms, EndsWordsAtUnicodePunctuationAndSpaceOnly) {
 
 // A phrase is asked as the pairs it makes, each its own FTS5 string: the index
 // keeps no places, so a string of two tokens would be a phrase it cannot answer.
-// A document holds a pair only where its words stand one blank apart, as the
-// phrase check wants them.
+// Two common words are asked with the word after them, as one token. A document
+// holds a pair only where its words stand one blank apart, as the phrase check
+// wants them.
 TEST(PhraseTokens, PairsOfWordsOneBlankApart) {
   const auto texts = [](const TokenizedText& made) {
     Strings out;
@@ -71,6 +72,9 @@ TEST(PhraseTokens, PairsOfWordsOneBlankApart) {
   } cases[] = {
       {{"her", "dog"}, "\"her dog\""},
       {{"called", "the", "baker"}, "\"called the\" \"the baker\""},
+      {{"and", "the", "council"}, "\"and the council\""},
+      {{"so", "that", "did", "not", "go"}, "\"so that did\" \"that did not\" \"did not go\""},
+      {{"a", "cat", "and", "the", "dog"}, "\"a cat\" \"cat and\" \"and the dog\""},
       {{"b\xc3\xbc"
         "cher",
         "\xc5\x82\xc3\xb3"
@@ -83,13 +87,17 @@ TEST(PhraseTokens, PairsOfWordsOneBlankApart) {
   for (const auto& c : cases) {
     EXPECT_EQ(PhraseQuery(c.words), c.query);
     // Each string of the query is one token.
-    for (std::size_t i = 0; i + 1 < c.words.size(); ++i) {
-      EXPECT_EQ(TokenizeQuery(c.words[i] + ' ' + c.words[i + 1]).tokens.size(), 1u);
+    for (std::string string : PhraseStrings(c.words)) {
+      string = string.substr(1, string.size() - 2);
+      EXPECT_EQ(TokenizeQuery(string).tokens.size(), 1u) << string;
     }
   }
   EXPECT_EQ(texts(TokenizeDocument("Her dog, the  Baker's cat.The end")),
             (Strings{"her", "her dog", "+dog", "the", "baker's", "baker's cat", "+cat", "the",
                      "the end", "+end"}));
+  EXPECT_EQ(texts(TokenizeDocument("And the council met, and the. Cat")),
+            (Strings{"and", "and the", "+the", "and the council", "+the council", "+council",
+                     "council met", "+met", "and", "and the", "+the", "cat"}));
 }
 
 TEST(SplitSentences, EndsAtStopsBlankLinesAndTheLengthLimit) {
