@@ -71,8 +71,8 @@ std::vector<Word> PairedWords(std::string_view lower) {
 // Whether words[i] ends a run of three words one blank apart whose first two
 // are common: the three are a token of their own.
 bool EndsTriple(const std::vector<Word>& words, std::size_t i) {
-  return i >= 2 && words[i].paired && words[i - 1].paired && words[i - 1].common &&
-         words[i - 2].common;
+  return i >= 2 && i < words.size() && words[i].paired && words[i - 1].paired &&
+         words[i - 1].common && words[i - 2].common;
 }
 
 FtsToken Span(const WordSpan& first, const WordSpan& last, bool colocated) {
