@@ -115,9 +115,10 @@ class SqliteIndex::Reader final : public CorpusIndex::PhraseReader {
     const std::optional<std::string_view> bytes = BytesOf(*file, id - file->first, looked, read);
     if (!bytes) return std::nullopt;
     // The index names the sentences that hold each pair of the phrase, perhaps
-    // apart: the page wants the whole phrase, its words one blank apart. A sentence that does
-    // not hold it is told from its bytes as they stand, before they are cut into
-    // a sentence (white space between words is one blank once they are).
+    // apart: the page wants the whole phrase, its words one blank apart. A
+    // sentence that does not hold it is told from its bytes as they stand, before
+    // they are cut into a sentence (white space between words is one blank once
+    // they are).
     if (FindPhrase(LowerAscii(*bytes), words_).empty()) {
       ++rejected_;
       return std::nullopt;

@@ -75,9 +75,9 @@ bool EndsTriple(const std::vector<Word>& words, std::size_t i) {
          words[i - 1].common && words[i - 2].common;
 }
 
-FtsToken Span(const WordSpan& first, const WordSpan& last, bool colocated) {
+FtsToken Span(const WordSpan& first, const WordSpan& last) {
   return {static_cast<std::uint32_t>(first.offset),
-          static_cast<std::uint32_t>(last.offset + last.length), colocated};
+          static_cast<std::uint32_t>(last.offset + last.length)};
 }
 
 // The tokens made ahead for the text FTS5 is about to cut, if any.
@@ -89,9 +89,9 @@ int Emit(const TokenizedText& tokenized, std::size_t first, std::size_t last, vo
          int (*token)(void*, int, const char*, int, int, int)) {
   for (std::size_t i = first; i < last; ++i) {
     const FtsToken& t = tokenized.tokens[i];
-    const int rc = token(context, t.colocated ? FTS5_TOKEN_COLOCATED : 0,
-                         tokenized.lower.data() + t.start, static_cast<int>(t.end - t.start),
-                         static_cast<int>(t.start), static_cast<int>(t.end));
+    const int rc =
+        token(context, 0, tokenized.lower.data() + t.start, static_cast<int>(t.end - t.start),
+              static_cast<int>(t.start), static_cast<int>(t.end));
     if (rc != SQLITE_OK) return rc;
   }
   return SQLITE_OK;
@@ -135,9 +135,9 @@ void AppendDocumentTokens(std::string_view text, TokenizedText& into) {
     return WordSpan{words[i].span.offset + base, words[i].span.length};
   };
   for (std::size_t i = 0; i < words.size(); ++i) {
-    if (EndsTriple(words, i)) into.tokens.push_back(Span(at(i - 2), at(i), false));
-    if (words[i].paired) into.tokens.push_back(Span(at(i - 1), at(i), EndsTriple(words, i)));
-    into.tokens.push_back(Span(at(i), at(i), words[i].paired));
+    if (EndsTriple(words, i)) into.tokens.push_back(Span(at(i - 2), at(i)));
+    if (words[i].paired) into.tokens.push_back(Span(at(i - 1), at(i)));
+    into.tokens.push_back(Span(at(i), at(i)));
   }
 }
 
@@ -145,14 +145,14 @@ TokenizedText TokenizeQuery(std::string_view text) {
   TokenizedText out{LowerAscii(text), {}};
   const std::vector<Word> words = PairedWords(out.lower);
   if (words.size() == 3 && EndsTriple(words, 2)) {
-    out.tokens.push_back(Span(words[0].span, words[2].span, false));
+    out.tokens.push_back(Span(words[0].span, words[2].span));
     return out;
   }
   for (std::size_t i = 0; i < words.size(); ++i) {
     if (words[i].paired) {
-      out.tokens.push_back(Span(words[i - 1].span, words[i].span, false));
+      out.tokens.push_back(Span(words[i - 1].span, words[i].span));
     } else if (i + 1 == words.size() || !words[i + 1].paired) {
-      out.tokens.push_back(Span(words[i].span, words[i].span, false));
+      out.tokens.push_back(Span(words[i].span, words[i].span));
     }
   }
   return out;

@@ -12,10 +12,11 @@ struct sqlite3;
 
 namespace talewick::search {
 
+// A token's byte range in the text; the index keeps no places, so a token needs
+// no place of its own.
 struct FtsToken {
-  std::uint32_t start;  // byte range in the text
+  std::uint32_t start;
   std::uint32_t end;
-  bool colocated;  // at the place of the token before
 };
 
 struct TokenizedText {

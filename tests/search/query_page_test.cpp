@@ -62,7 +62,7 @@ TEST(PhraseTokens, PairsOfWordsOneBlankApart) {
   const auto texts = [](const TokenizedText& made) {
     Strings out;
     for (const FtsToken& t : made.tokens) {
-      out.push_back((t.colocated ? "+" : "") + made.lower.substr(t.start, t.end - t.start));
+      out.push_back(made.lower.substr(t.start, t.end - t.start));
     }
     return out;
   };
@@ -93,11 +93,11 @@ TEST(PhraseTokens, PairsOfWordsOneBlankApart) {
     }
   }
   EXPECT_EQ(texts(TokenizeDocument("Her dog, the  Baker's cat.The end")),
-            (Strings{"her", "her dog", "+dog", "the", "baker's", "baker's cat", "+cat", "the",
-                     "the end", "+end"}));
+            (Strings{"her", "her dog", "dog", "the", "baker's", "baker's cat", "cat", "the",
+                     "the end", "end"}));
   EXPECT_EQ(texts(TokenizeDocument("And the council met, and the. Cat")),
-            (Strings{"and", "and the", "+the", "and the council", "+the council", "+council",
-                     "council met", "+met", "and", "and the", "+the", "cat"}));
+            (Strings{"and", "and the", "the", "and the council", "the council", "council",
+                     "council met", "met", "and", "and the", "the", "cat"}));
 }
 
 TEST(SplitSentences, EndsAtStopsBlankLinesAndTheLengthLimit) {
