@@ -42,8 +42,9 @@ shelf), each asked once, on a later start of the service over the first of
 --sizes MB, one client, with the corpus watched and with --watch off (each hit's
 file looked at); then N other phrases from 8 client processes on kept-alive
 connections, and 2N others from 32, each phrase new to the service's answer
-cache. It reports p50, p90, p99 and the slowest (and which), and the clients'
-requests/s and p99, with the load average beside them. With
+cache. It reports p50, p90, p99 and the slowest (and which), the service's CPU
+time an ask (on Linux: steadier than the times on a shared machine), and the
+clients' requests/s and p99, with the load average beside them. With
 --windows, the Windows build under Wine too, in the same run.
 
 --balanced runs the shipped HAProxy configuration (packaging/haproxy/talewick.cfg,
@@ -110,6 +111,7 @@ class Service:
 
     def __init__(self, exe, corpus, index, log, wine=False, options=()):
         args = command(exe, wine, "--corpus", corpus, "--port", "0", "--index", index, *options)
+        self.wine = wine
         started = time.monotonic()
         with open(log, "w") as errors:
             self.process = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=errors,
@@ -124,6 +126,16 @@ class Service:
 
     def query(self, words):
         return query(self.connection, words)
+
+    def cpu_seconds(self):
+        """The CPU seconds (user and system) the service used so far; None under Wine,
+        where the process started is a script and the work is shared with the
+        wineserver."""
+        if self.wine:
+            return None
+        with open("/proc/%d/stat" % self.process.pid) as stat:
+            fields = stat.read().rsplit(")", 1)[1].split()
+        return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
     def peak_rss_mb(self):
         with open("/proc/%d/status" % self.process.pid) as status:
@@ -553,9 +565,9 @@ def measure_first_asks(services, size_mb, count, work, seconds):
     many = [words for words in story_phrases(5 * count, corpus) if words not in taken]
     many = many[:2 * count]
     print("| %d MB, %d phrases asked once | p50 ms | p90 ms | p99 ms | slowest ms (phrase) | "
-          "new phrases, 8 clients: requests/s, p99 ms | 32 clients | load average |"
-          % (round(mb), count))
-    print("|---|---|---|---|---|---|---|---|")
+          "service CPU ms an ask | new phrases, 8 clients: requests/s, p99 ms | 32 clients | "
+          "load average |" % (round(mb), count))
+    print("|---|---|---|---|---|---|---|---|---|")
     runs = [(name, build, suffix, wine, watch) for name, build, suffix, wine in services
             for watch in ("on", "off")]
     for name, build, suffix, wine, watch in runs:
@@ -568,15 +580,19 @@ def measure_first_asks(services, size_mb, count, work, seconds):
         for _ in range(4):  # each serving thread opens its connection to the index
             service.query("zzzq qqzz")
         load = os.getloadavg()[0]
+        cpu_before = service.cpu_seconds()
         times = [(service.query(words)[0], words) for words in alone]
+        cpu = ("-" if cpu_before is None else
+               "%.2f" % ((service.cpu_seconds() - cpu_before) * 1000.0 / len(alone)))
         ms = [t for t, _ in times]
         slowest = max(times)
         by8 = clients_asking(service.port, eight, 8, seconds)
         by32 = clients_asking(service.port, many, 32, seconds)
         service.stop()
-        print("| %s | %.2f | %.1f | %.1f | %.1f (%s) | %.0f, %.1f | %.0f, %.1f | %.1f, %.1f |" % (
-            name, percentile(ms, 0.5), percentile(ms, 0.9), percentile(ms, 0.99), slowest[0],
-            slowest[1], by8[0], by8[1], by32[0], by32[1], load, os.getloadavg()[0]), flush=True)
+        print("| %s | %.2f | %.1f | %.1f | %.1f (%s) | %s | %.0f, %.1f | %.0f, %.1f | %.1f, %.1f |"
+              % (name, percentile(ms, 0.5), percentile(ms, 0.9), percentile(ms, 0.99),
+                 slowest[0], slowest[1], cpu, by8[0], by8[1], by32[0], by32[1], load,
+                 os.getloadavg()[0]), flush=True)
 
 
 def free_port():
