@@ -8,6 +8,13 @@
 //                                    the same rows into a contentless table that keeps
 //                                    no column sizes either, as the service's keeps no
 //                                    text: the floor of what its indexing can cost
+//   fts5_baseline load-own-tokens CORPUS FILE
+//                                    the same rows into a table made as the service's
+//                                    is (its tokenizer's words, pairs and threes, no
+//                                    places, blobs of 1000 bytes): the floor of its
+//                                    indexing for the tokens it chose, so that what the
+//                                    service adds to FTS5 is told from what its tokens
+//                                    cost FTS5
 //   fts5_baseline list CORPUS        the corpus files listed with their sizes and
 //                                    times, as every start of the service does: the
 //                                    least an indexed start can take
@@ -29,6 +36,7 @@
 #include <vector>
 
 #include "searchd/corpus/corpus_files.h"
+#include "searchd/sqlite/sqlite_words.h"
 #include "searchd/text/sentences.h"
 
 namespace {
@@ -48,6 +56,10 @@ constexpr const char* kPlainTable =
 constexpr const char* kContentlessTable =
     "CREATE VIRTUAL TABLE sentences USING fts5(sentence, content='', columnsize=0, "
     "tokenize='unicode61');";
+constexpr const char* kOwnTokensTable =
+    "CREATE VIRTUAL TABLE sentences USING fts5(sentence, content='', columnsize=0, "
+    "detail=none, tokenize='talewick'); "
+    "INSERT INTO sentences(sentences, rank) VALUES('pgsz', 1000);";
 
 // As the service reads a corpus file.
 constexpr std::size_t kReadBytes = std::size_t{1} << 20;
@@ -83,6 +95,7 @@ class Database {
                         nullptr) != SQLITE_OK) {
       Fail("open");
     }
+    if (ok_ && !talewick::search::RegisterTokenizer(db_)) Fail("the service's tokenizer");
   }
   ~Database() {
     sqlite3_finalize(insert_);
@@ -92,6 +105,13 @@ class Database {
   Database& operator=(const Database&) = delete;
 
   bool ok() const { return ok_; }
+
+  // The bytes of the pages in use: an optimize leaves the pages of the segments it
+  // merged free, which the service's index gives back (it is vacuumed once built).
+  std::int64_t BytesInUse() {
+    return (Number("PRAGMA page_count") - Number("PRAGMA freelist_count")) *
+           Number("PRAGMA page_size");
+  }
 
   void Exec(const char* sql) {
     if (ok_ && sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK) Fail(sql);
@@ -114,6 +134,19 @@ class Database {
   }
 
  private:
+  std::int64_t Number(const char* sql) {
+    sqlite3_stmt* statement = nullptr;
+    std::int64_t value = 0;
+    if (ok_ && sqlite3_prepare_v2(db_, sql, -1, &statement, nullptr) == SQLITE_OK &&
+        sqlite3_step(statement) == SQLITE_ROW) {
+      value = sqlite3_column_int64(statement, 0);
+    } else {
+      Fail(sql);
+    }
+    sqlite3_finalize(statement);
+    return value;
+  }
+
   void Fail(const char* what) {
     std::fprintf(stderr, "sqlite: %s: %s\n", what, db_ ? sqlite3_errmsg(db_) : "out of memory");
     ok_ = false;
@@ -132,6 +165,7 @@ int Load(const fs::path& corpus, const fs::path& file, const char* table) {
   if (!List(corpus, listing)) return 1;
   std::uint64_t sentenceCount = 0;
   std::uint64_t textBytes = 0;
+  std::int64_t bytesInUse = 0;
   {
     Database db(file);
     db.Exec(kPragmas);
@@ -160,11 +194,13 @@ int Load(const fs::path& corpus, const fs::path& file, const char* table) {
     }
     db.Exec("COMMIT");
     db.Exec("INSERT INTO sentences(sentences) VALUES('optimize')");
+    bytesInUse = db.BytesInUse();
     if (!db.ok()) return 1;
   }
   const double seconds = SecondsSince(started);
-  std::printf("seconds=%.3f sentences=%" PRIu64 " text_bytes=%" PRIu64 " file_bytes=%" PRIuMAX "\n",
-              seconds, sentenceCount, textBytes, fs::file_size(file));
+  std::printf("seconds=%.3f sentences=%" PRIu64 " text_bytes=%" PRIu64 " file_bytes=%" PRIuMAX
+              " bytes_in_use=%" PRId64 "\n",
+              seconds, sentenceCount, textBytes, fs::file_size(file), bytesInUse);
   return 0;
 }
 
@@ -180,8 +216,11 @@ int main(int argc, char** argv) {
   if (argc == 4 && std::strcmp(argv[1], "load-contentless") == 0) {
     return Load(PathFromUtf8(argv[2]), PathFromUtf8(argv[3]), kContentlessTable);
   }
+  if (argc == 4 && std::strcmp(argv[1], "load-own-tokens") == 0) {
+    return Load(PathFromUtf8(argv[2]), PathFromUtf8(argv[3]), kOwnTokensTable);
+  }
   std::fprintf(stderr,
-               "usage: fts5_baseline load|load-contentless CORPUS FILE | fts5_baseline list "
-               "CORPUS\n");
+               "usage: fts5_baseline load|load-contentless|load-own-tokens CORPUS FILE\n"
+               "       fts5_baseline list CORPUS\n");
   return 2;
 }

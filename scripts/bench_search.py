@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Measures talewick-search on generated corpora against a baseline in the same
 run, and prints one Markdown table per size: indexing time and index file size
-against a plain FTS5 bulk load of the same sentences (bench/fts5_baseline) and a
-contentless one (no text, no column sizes: the floor of the service's own), an
+against a plain FTS5 bulk load of the same sentences (bench/fts5_baseline), a
+contentless one (no text, no column sizes: the floor of the service's own), and a
+contentless one of the service's own tokens (its tokenizer, no places), an
 indexed start against listing and checking the corpus files, the first search
 of common phrases and the time of single phrases asked again and again over HTTP
 with one client (p50, p99) and of GET /health, and throughput with p50 and p99 for 1, 8 and 32
@@ -298,6 +299,8 @@ def measure(exe, baseline, corpus, index, rounds, seconds, wine):
     os.remove(loaded)
     floor_s, floor = run_timed(command(baseline, wine, "load-contentless", corpus, loaded))
     os.remove(loaded)
+    own_s, own = run_timed(command(baseline, wine, "load-own-tokens", corpus, loaded))
+    os.remove(loaded)
     first = Service(exe, corpus, index, index + ".build.log", wine)
     build_cpu = first.stop()
     list_s = median([run_timed(command(baseline, wine, "list", corpus))[0]
@@ -314,9 +317,11 @@ def measure(exe, baseline, corpus, index, rounds, seconds, wine):
         "build": first.seconds,
         "build_cpu": build_cpu,
         "base": base_s,
-        "base_disk": int(base["file_bytes"]) / 1048576.0,
+        "base_disk": int(base["bytes_in_use"]) / 1048576.0,
         "floor": floor_s,
-        "floor_disk": int(floor["file_bytes"]) / 1048576.0,
+        "floor_disk": int(floor["bytes_in_use"]) / 1048576.0,
+        "own": own_s,
+        "own_disk": int(own["bytes_in_use"]) / 1048576.0,
         "start": median(starts),
         "list": list_s,
         "disk": os.path.getsize(index) / 1048576.0,
@@ -789,8 +794,12 @@ def table(size, rows):
     row("indexing s: service / contentless FTS5 load",
         lambda r: "%.1f / %.1f = **%.2fx**" % (r["build"], r["floor"], r["build"] / r["floor"]),
         lambda r: r["build"] / r["floor"])
+    row("indexing s: service / contentless load of its own tokens (MB)",
+        lambda r: "%.1f / %.1f = **%.2fx** (%.0f)" % (r["build"], r["own"], r["build"] / r["own"],
+                                                     r["own_disk"]),
+        lambda r: r["build"] / r["own"])
     row("indexing CPU s (service)", lambda r: "%.1f" % r["build_cpu"])
-    row("index file MB: service / text (FTS5 bulk load; contentless)",
+    row("index file MB: service / text (pages in use of the FTS5 bulk load; contentless)",
         lambda r: "%.0f = **%.2fx** (%.0f = %.2fx; %.0f = %.2fx)" % (
             r["disk"], r["disk"] / r["text"], r["base_disk"], r["base_disk"] / r["text"],
             r["floor_disk"], r["floor_disk"] / r["text"]),
