@@ -27,14 +27,15 @@
 #include <cinttypes>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
 #include <vector>
 
+#include "base/utf8_system.h"
 #include "searchd/corpus/corpus_files.h"
 #include "searchd/sqlite/sqlite_words.h"
 #include "searchd/text/sentences.h"
@@ -207,17 +208,17 @@ int Load(const fs::path& corpus, const fs::path& file, const char* table) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 3 && std::strcmp(argv[1], "list") == 0) {
-    return ListOnly(PathFromUtf8(argv[2]));
-  }
-  if (argc == 4 && std::strcmp(argv[1], "load") == 0) {
-    return Load(PathFromUtf8(argv[2]), PathFromUtf8(argv[3]), kPlainTable);
-  }
-  if (argc == 4 && std::strcmp(argv[1], "load-contentless") == 0) {
-    return Load(PathFromUtf8(argv[2]), PathFromUtf8(argv[3]), kContentlessTable);
-  }
-  if (argc == 4 && std::strcmp(argv[1], "load-own-tokens") == 0) {
-    return Load(PathFromUtf8(argv[2]), PathFromUtf8(argv[3]), kOwnTokensTable);
+  // On Windows the arguments as UTF-8, whatever the code page: a work folder may be
+  // named in any letters.
+  const std::vector<std::string> args = talewick::Utf8CommandLine(argc, argv);
+  if (args.size() == 3 && args[1] == "list") return ListOnly(PathFromUtf8(args[2]));
+  const std::pair<const char*, const char*> loads[] = {{"load", kPlainTable},
+                                                       {"load-contentless", kContentlessTable},
+                                                       {"load-own-tokens", kOwnTokensTable}};
+  for (const auto& [mode, table] : loads) {
+    if (args.size() == 4 && args[1] == mode) {
+      return Load(PathFromUtf8(args[2]), PathFromUtf8(args[3]), table);
+    }
   }
   std::fprintf(stderr,
                "usage: fts5_baseline load|load-contentless|load-own-tokens CORPUS FILE\n"
